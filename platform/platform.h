@@ -1,0 +1,155 @@
+// The seam between the installer and the operating system.
+//
+// Paths handed to these functions are Windows paths in the system's ANSI code
+// page (Big5, code page 950): "D:\cd1", "pic\01.tga", "C:\Program Files\Co".
+// The Win32 backend passes them to the "A" functions unchanged. The POSIX
+// backend translates them to host paths (drive letters to host folders, "\"
+// to "/", code page 950 to UTF-8) so the same code runs on Linux.
+//
+// Results follow the system's convention: 1 for success, 0 for failure,
+// unless a function says otherwise.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// ---- Message boxes --------------------------------------------------------
+
+// Button sets and answers, with the values of the Windows API.
+enum : unsigned {
+    PLAT_MB_OK = 0x0,
+    PLAT_MB_OKCANCEL = 0x1,
+    PLAT_MB_YESNO = 0x4,
+    PLAT_MB_ICONERROR = 0x10,
+};
+enum : int {
+    PLAT_IDOK = 1,
+    PLAT_IDCANCEL = 2,
+    PLAT_IDYES = 6,
+    PLAT_IDNO = 7,
+};
+
+// Shows a message box and returns the answer. `owner` is a window handle or
+// null. Every box of the system goes through here.
+int plat_message_box(void* owner, const char* text, const char* caption, unsigned type);
+
+// A replacement for the message box: receives what would be shown and
+// returns the answer. Tests script answers and record texts with it; the
+// command-line tools ask on the terminal.
+typedef int (*MessageBoxHandler)(void* owner, const char* text, const char* caption, unsigned type);
+
+// Installs a handler; null restores the default (MessageBoxA on Windows; on
+// POSIX a line on standard error, answering OK, or Cancel/No for boxes that
+// offer a choice so that nothing waits forever). Returns the previous one.
+MessageBoxHandler plat_set_message_box_handler(MessageBoxHandler handler);
+
+// ---- Files and directories -------------------------------------------------
+
+// fopen with path translation.
+FILE* plat_fopen(const char* path, const char* mode);
+
+// Creates one directory level. 1 created, 0 failed (also when it exists).
+int plat_create_directory(const char* path);
+// Removes an empty directory. 1 / 0.
+int plat_remove_directory(const char* path);
+// Deletes a file. 1 / 0.
+int plat_remove_file(const char* path);
+
+// The process's current directory, as a Windows path, into `buf`.
+// 1 / 0 (0 also when it does not fit `size` bytes; nothing is written past).
+int plat_get_current_directory(char* buf, int size);
+// Changes the process's current directory. 1 / 0.
+int plat_set_current_directory(const char* path);
+
+// File attribute bits, with the values of the Windows API.
+enum : uint32_t {
+    PLAT_ATTR_READONLY = 0x01,
+    PLAT_ATTR_HIDDEN = 0x02,
+    PLAT_ATTR_DIRECTORY = 0x10,
+    PLAT_ATTR_INVALID = 0xFFFFFFFFu,
+};
+// Attributes of a file or directory, or PLAT_ATTR_INVALID when it is absent.
+uint32_t plat_file_attributes(const char* path);
+// Marks a file read-only or writable. 1 / 0.
+int plat_set_read_only(const char* path, int read_only);
+
+// One entry of a directory listing.
+struct DirEntry {
+    char name[260];     // bare name, code page 950
+    uint32_t attrib;    // PLAT_ATTR_* bits; PLAT_ATTR_DIRECTORY for sub-directories
+};
+
+// A directory listing in progress, like the runtime's _findfirst/_findnext.
+// Lists every entry of the current directory, "." and ".." included on
+// Windows; on POSIX "." and ".." are listed too so both behave alike.
+struct DirListing {
+    void* impl;
+
+    DirListing() : impl(nullptr) {}
+    // Starts listing the directory `dir` ("." for the current one).
+    // 1 when the listing started and `first` holds the first entry, 0 when
+    // the directory cannot be listed or is empty.
+    int open(const char* dir, DirEntry* first);
+    // 1 and the next entry in `entry`, or 0 at the end.
+    int next(DirEntry* entry);
+    // Ends the listing; harmless when not open.
+    void close();
+};
+
+// ---- Drives ----------------------------------------------------------------
+
+enum : int {
+    PLAT_DRIVE_UNKNOWN = 0,
+    PLAT_DRIVE_NO_ROOT = 1,
+    PLAT_DRIVE_REMOVABLE = 2,
+    PLAT_DRIVE_FIXED = 3,
+    PLAT_DRIVE_REMOTE = 4,
+    PLAT_DRIVE_CDROM = 5,
+};
+// Drive type of a root such as "D:\".
+int plat_drive_type(const char* root);
+// Free bytes on the disk that holds `path` ("C:" or "C:\..."). 1 / 0; on
+// failure *free_bytes is left as it was.
+int plat_disk_free_bytes(const char* path, uint64_t* free_bytes);
+
+// ---- Window messages -------------------------------------------------------
+
+// Dispatches every window message that is waiting, then returns.
+// Nothing to do on POSIX.
+void plat_pump_messages();
+
+// ---- POSIX path translation (the stand-in's configuration) -----------------
+
+// Maps a drive letter to a host folder (a UTF-8 host path). Null or empty
+// removes the mapping. Z: maps to "/" from the start, as under Wine.
+// On Windows these do nothing and return 0.
+int plat_map_drive(char letter, const char* host_folder);
+// Sets the drive type that plat_drive_type reports for a mapped drive.
+int plat_set_drive_type(char letter, int type);
+// Translates a Windows path to a host path (UTF-8) into `out` (on Windows
+// only the text is converted).
+// 1 / 0 (no mapping for its drive, a UNC path, a name with no UTF-8 form,
+// or too long for `size`).
+int plat_to_host_path(const char* path, char* out, int size);
+// Translates a host path (UTF-8; relative ones stay relative) into a Windows
+// path in code page 950. 1 / 0 (a name with no Big5 form, or too long).
+int plat_from_host_path(const char* host_path, char* out, int size);
+
+// ---- Text conversion between the system's code page and UTF-8 ---------------
+
+// Code page 950 to UTF-8 and back. 1 / 0 (a byte sequence with no form in
+// the other encoding, or the result does not fit `size` bytes with its NUL).
+int plat_cp950_to_utf8(const char* in, char* out, int size);
+int plat_utf8_to_cp950(const char* in, char* out, int size);
+
+// ---- Writing, with a fault injector for tests --------------------------------
+
+// fwrite through the seam. Every write of file data that the installer makes
+// goes through here, so tests can make the Nth write fail like a full disk.
+size_t plat_fwrite(const void* data, size_t size, size_t count, FILE* stream);
+
+// Makes the write that follows `successful_writes` more successful writes
+// fail (0 makes the very next one fail); a negative value turns the injector
+// off. Returns nothing; plat_write_count tells how many writes went through.
+void plat_fail_write_after(long successful_writes);
+long plat_write_count();

@@ -1,0 +1,54 @@
+// POSIX stand-in for message boxes, drives and the message pump.
+#include "platform.h"
+
+#include <cstring>
+#include <string>
+#include <sys/statvfs.h>
+
+int plat_default_message_box(void*, const char* text, const char* caption, unsigned type)
+{
+    // The texts are Big5; show them readable on the terminal when they convert.
+    char t[1024], c[256];
+    if (!plat_cp950_to_utf8(text ? text : "", t, sizeof t))
+        snprintf(t, sizeof t, "%s", text ? text : "");
+    if (!plat_cp950_to_utf8(caption ? caption : "", c, sizeof c))
+        snprintf(c, sizeof c, "%s", caption ? caption : "");
+    fprintf(stderr, "[%s] %s\n", c, t);
+    // Nobody is there to answer: a box with a choice gets the answer that
+    // stops, so a caller that asks again on yes/OK cannot loop forever.
+    switch (type & 0xF) {
+    case PLAT_MB_OKCANCEL: return PLAT_IDCANCEL;
+    case PLAT_MB_YESNO: return PLAT_IDNO;
+    default: return PLAT_IDOK;
+    }
+}
+
+int plat_posix_drive_type(char letter);  // files.cpp
+
+int plat_drive_type(const char* root)
+{
+    if (!root || !root[0])
+        return PLAT_DRIVE_NO_ROOT;
+    char host[4096];
+    if (!plat_to_host_path(root, host, sizeof host))
+        return PLAT_DRIVE_NO_ROOT;
+    if (root[1] == ':')
+        return plat_posix_drive_type(root[0]);
+    return PLAT_DRIVE_FIXED;
+}
+
+int plat_disk_free_bytes(const char* path, uint64_t* free_bytes)
+{
+    char host[4096];
+    struct statvfs st;
+    if (!path || !free_bytes || !plat_to_host_path(path, host, sizeof host))
+        return 0;
+    if (statvfs(host[0] ? host : ".", &st) != 0)
+        return 0;
+    *free_bytes = (uint64_t)st.f_bfree * (uint64_t)st.f_frsize;
+    return 1;
+}
+
+void plat_pump_messages()
+{
+}

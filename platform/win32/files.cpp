@@ -1,0 +1,151 @@
+// Win32 file system calls: the "A" functions take the code page 950 paths
+// as they are.
+#include "platform.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <io.h>
+#include <string>
+
+FILE* plat_fopen(const char* path, const char* mode)
+{
+    if (!path)
+        return nullptr;
+    return fopen(path, mode);
+}
+
+int plat_create_directory(const char* path)
+{
+    return path && CreateDirectoryA(path, nullptr) ? 1 : 0;
+}
+
+int plat_remove_directory(const char* path)
+{
+    return path && RemoveDirectoryA(path) ? 1 : 0;
+}
+
+int plat_remove_file(const char* path)
+{
+    return path && DeleteFileA(path) ? 1 : 0;
+}
+
+int plat_get_current_directory(char* buf, int size)
+{
+    if (!buf || size <= 0)
+        return 0;
+    DWORD n = GetCurrentDirectoryA((DWORD)size, buf);
+    if (n == 0 || n >= (DWORD)size) {
+        buf[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+int plat_set_current_directory(const char* path)
+{
+    return path && SetCurrentDirectoryA(path) ? 1 : 0;
+}
+
+uint32_t plat_file_attributes(const char* path)
+{
+    if (!path)
+        return PLAT_ATTR_INVALID;
+    DWORD a = GetFileAttributesA(path);
+    return a == INVALID_FILE_ATTRIBUTES ? PLAT_ATTR_INVALID : (uint32_t)a;
+}
+
+int plat_set_read_only(const char* path, int read_only)
+{
+    DWORD a = path ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    if (a == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    a = read_only ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~(DWORD)FILE_ATTRIBUTE_READONLY);
+    return SetFileAttributesA(path, a) ? 1 : 0;
+}
+
+// ---- Directory listing (the runtime's _findfirst family) --------------------
+
+namespace {
+
+struct Listing {
+    intptr_t handle;
+};
+
+void fill(DirEntry* entry, const _finddata_t& fd)
+{
+    strncpy(entry->name, fd.name, sizeof entry->name - 1);
+    entry->name[sizeof entry->name - 1] = '\0';
+    entry->attrib = fd.attrib;
+}
+
+}  // namespace
+
+int DirListing::open(const char* dir, DirEntry* first)
+{
+    close();
+    if (!dir || !first)
+        return 0;
+    std::string pattern = dir;
+    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/' && pattern.back() != ':')
+        pattern += '\\';
+    pattern += "*.*";
+    _finddata_t fd;
+    intptr_t h = _findfirst(pattern.c_str(), &fd);
+    if (h == -1)
+        return 0;
+    Listing* l = new Listing();
+    l->handle = h;
+    impl = l;
+    fill(first, fd);
+    return 1;
+}
+
+int DirListing::next(DirEntry* entry)
+{
+    Listing* l = static_cast<Listing*>(impl);
+    _finddata_t fd;
+    if (!l || !entry || _findnext(l->handle, &fd) != 0)
+        return 0;
+    fill(entry, fd);
+    return 1;
+}
+
+void DirListing::close()
+{
+    Listing* l = static_cast<Listing*>(impl);
+    if (!l)
+        return;
+    _findclose(l->handle);
+    delete l;
+    impl = nullptr;
+}
+
+// ---- POSIX translation hooks: Windows paths are host paths here --------------
+
+int plat_map_drive(char, const char*)
+{
+    return 0;
+}
+
+int plat_set_drive_type(char, int)
+{
+    return 0;
+}
+
+// Host paths are UTF-8 text on every backend; the system's are code page 950.
+int plat_to_host_path(const char* path, char* out, int size)
+{
+    return plat_cp950_to_utf8(path, out, size);
+}
+
+int plat_from_host_path(const char* host_path, char* out, int size)
+{
+    if (!plat_utf8_to_cp950(host_path, out, size))
+        return 0;
+    // Only single-byte characters are looked at: a trail byte is never '/'.
+    for (char* p = out; *p; ++p)
+        if (*p == '/')
+            *p = '\\';
+    return 1;
+}

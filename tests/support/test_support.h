@@ -1,0 +1,57 @@
+// Shared helpers for the unit tests: temporary folders named both ways,
+// Big5 text from UTF-8 literals, and a message-box recorder with scripted
+// answers.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+// Code page 950 bytes of a UTF-8 literal (fails the test when impossible).
+std::string big5(const std::string& utf8);
+// UTF-8 of code page 950 bytes.
+std::string utf8(const std::string& cp950);
+
+// A fresh temporary folder, removed with everything in it at the end.
+struct TempDir {
+    fs::path host;    // host path
+    std::string win;  // the same folder as the system names it (code page 950)
+
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    // win + "\" + name (name given in UTF-8, converted to code page 950).
+    std::string path(const std::string& utf8_name) const;
+};
+
+// Host path of a system path.
+fs::path host_of(const std::string& win_path);
+// Whole-file helpers on system paths.
+void write_file(const std::string& win_path, const std::string& bytes);
+std::string read_file(const std::string& win_path);
+bool exists(const std::string& win_path);
+
+// A message box that was shown (texts converted to UTF-8).
+struct ShownBox {
+    std::string text;
+    std::string caption;
+    unsigned type;
+};
+
+// Records every message box and answers from a script (OK when the script
+// is empty). Installed for its lifetime.
+struct BoxRecorder {
+    static std::vector<ShownBox> shown;
+    static std::deque<int> answers;
+
+    BoxRecorder();
+    ~BoxRecorder();
+};
+
+// Deterministic pseudo-random bytes.
+std::string random_bytes(size_t n, unsigned seed);

@@ -1,0 +1,57 @@
+// apkg: create, list and unpack APKG packages.
+#include "apkg_writer.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Create, list and unpack APKG packages (the file packages the installer reads)."};
+    app.require_subcommand(1);
+
+    std::string folder, output, package;
+    CLI::App* create = app.add_subcommand("create", "Pack the files of a folder into a package");
+    create->add_option("FOLDER", folder, "Folder whose files become the members")->required();
+    create->add_option("-o,--output", output, "Package file to write (NAME.apkg)")->required();
+
+    CLI::App* list = app.add_subcommand("list", "List the members of a package");
+    list->add_option("PACKAGE", package, "Package file")->required();
+
+    CLI::App* extract = app.add_subcommand("extract", "Unpack every member of a package into a folder");
+    extract->add_option("PACKAGE", package, "Package file")->required();
+    extract->add_option("-o,--output", output, "Folder to unpack into")->required();
+
+    CLI11_PARSE(app, argc, argv);
+
+    std::string error;
+    if (create->parsed()) {
+        if (!apkg_create_from_folder(host_path_from_utf8(folder), host_path_from_utf8(output), &error)) {
+            fprintf(stderr, "apkg create: %s\n", error.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    if (list->parsed()) {
+        std::vector<ApkgEntryInfo> entries;
+        if (!apkg_list(host_path_from_utf8(package), &entries, &error)) {
+            fprintf(stderr, "apkg list: %s\n", error.c_str());
+            return 1;
+        }
+        int damaged = 0;
+        for (const ApkgEntryInfo& e : entries) {
+            std::string name;
+            if (!to_utf8(e.name, &name))
+                name = "?";
+            printf("%10d  %10d  %s%s\n", e.size, e.offset, name.c_str(), e.valid ? "" : "  [damaged]");
+            damaged += !e.valid;
+        }
+        printf("%zu member(s)\n", entries.size());
+        return damaged ? 1 : 0;
+    }
+    if (!apkg_extract(host_path_from_utf8(package), host_path_from_utf8(output), &error)) {
+        fprintf(stderr, "apkg extract: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}

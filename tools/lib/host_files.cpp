@@ -1,0 +1,116 @@
+#include "host_files.h"
+
+#include "platform.h"
+
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+fs::path host_path_from_utf8(const std::string& utf8)
+{
+    return fs::u8path(utf8);
+}
+
+std::string utf8_of(const fs::path& path)
+{
+    return path.u8string();
+}
+
+bool to_cp950(const std::string& utf8, std::string* cp950)
+{
+    std::vector<char> buf(utf8.size() * 2 + 8);
+    if (!plat_utf8_to_cp950(utf8.c_str(), buf.data(), (int)buf.size()))
+        return false;
+    *cp950 = buf.data();
+    return true;
+}
+
+bool to_utf8(const std::string& cp950, std::string* utf8)
+{
+    std::vector<char> buf(cp950.size() * 3 + 8);
+    if (!plat_cp950_to_utf8(cp950.c_str(), buf.data(), (int)buf.size()))
+        return false;
+    *utf8 = buf.data();
+    return true;
+}
+
+bool list_host_folder(const fs::path& folder, std::vector<HostEntry>* out, std::string* error)
+{
+    std::error_code ec;
+    fs::directory_iterator it(folder, ec), end;
+    if (ec) {
+        *error = "cannot list " + utf8_of(folder) + ": " + ec.message();
+        return false;
+    }
+    std::vector<std::pair<std::string, HostEntry>> keyed;
+    for (; it != end; it.increment(ec)) {
+        if (ec) {
+            *error = "cannot list " + utf8_of(folder) + ": " + ec.message();
+            return false;
+        }
+        HostEntry e;
+        e.path = it->path();
+        e.utf8_name = utf8_of(it->path().filename());
+        std::string key;
+        if (!to_cp950(e.utf8_name, &key)) {
+            *error = "the name " + utf8_of(e.path) + " has no Big5 (code page 950) form";
+            return false;
+        }
+        e.is_directory = it->is_directory(ec);
+        e.size = e.is_directory ? 0 : it->file_size(ec);
+        if (ec) {
+            *error = "cannot read " + utf8_of(e.path) + ": " + ec.message();
+            return false;
+        }
+        keyed.emplace_back(key, e);
+    }
+    std::sort(keyed.begin(), keyed.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    out->clear();
+    for (auto& k : keyed)
+        out->push_back(k.second);
+    return true;
+}
+
+bool read_host_file(const fs::path& path, std::string* bytes, std::string* error)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        *error = "cannot open " + utf8_of(path);
+        return false;
+    }
+    std::ostringstream s;
+    s << in.rdbuf();
+    if (in.bad()) {
+        *error = "cannot read " + utf8_of(path);
+        return false;
+    }
+    *bytes = s.str();
+    return true;
+}
+
+bool write_host_file(const fs::path& path, const std::string& bytes, std::string* error)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    if (!out) {
+        *error = "cannot create " + utf8_of(path);
+        return false;
+    }
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+    out.close();
+    if (!out) {
+        *error = "cannot write " + utf8_of(path);
+        return false;
+    }
+    return true;
+}
+
+bool is_safe_member_name(const std::string& utf8_name)
+{
+    if (utf8_name.empty() || utf8_name == "." || utf8_name == "..")
+        return false;
+    for (unsigned char c : utf8_name)
+        if (c < 0x20 || c == '/' || c == '\\' || c == ':')
+            return false;
+    return true;
+}

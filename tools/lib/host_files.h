@@ -1,0 +1,43 @@
+// Host-side file helpers for the toolkit. The toolkit meets the user's file
+// system directly (UTF-8 names on Linux, wide names on Windows) and turns
+// names into the system's code page 950 where they go onto a disc or into a
+// package.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+// A host path from UTF-8 text.
+fs::path host_path_from_utf8(const std::string& utf8);
+// UTF-8 text of a host path (for messages).
+std::string utf8_of(const fs::path& path);
+
+// Code page 950 name of a UTF-8 name; false when it has no Big5 form.
+bool to_cp950(const std::string& utf8, std::string* cp950);
+// UTF-8 of a code page 950 name; false when the bytes are not Big5.
+bool to_utf8(const std::string& cp950, std::string* utf8);
+
+// One entry of a host folder, with its name in both encodings.
+struct HostEntry {
+    fs::path path;
+    std::string utf8_name;
+    bool is_directory;
+    uint64_t size;
+};
+// The entries of a folder, sorted by their code page 950 names (the order
+// that authoring and packing use, so their output is reproducible). Fails
+// with a message naming the first entry that has no Big5 form.
+bool list_host_folder(const fs::path& folder, std::vector<HostEntry>* out, std::string* error);
+
+// Whole-file read and write on the host.
+bool read_host_file(const fs::path& path, std::string* bytes, std::string* error);
+bool write_host_file(const fs::path& path, const std::string& bytes, std::string* error);
+
+// Is a name from a package or a disc safe to create below an output folder?
+// Refuses empty names, "." and "..", separators, drive colons and control
+// characters.
+bool is_safe_member_name(const std::string& utf8_name);
