@@ -1,0 +1,84 @@
+// A small program for the exit-check tests. It records every message box it
+// shows into the file named by its first argument ("caption|text" lines),
+// then does what its second argument says and ends, so the test can read
+// what the exit checks showed.
+//   exit_check_child BOXFILE MODE [FOLDER]
+#include "file_object.h"
+#include "platform.h"
+#include "tracked_memory.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char* g_box_file = nullptr;
+
+int record(void*, const char* text, const char* caption, unsigned)
+{
+    FILE* f = fopen(g_box_file, "ab");
+    if (f) {
+        fprintf(f, "%s|%s\n", caption, text);
+        fclose(f);
+    }
+    return PLAT_IDOK;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3)
+        return 2;
+    g_box_file = argv[1];
+    plat_set_message_box_handler(record);
+    std::string mode = argv[2];
+    std::string folder = argc > 3 ? argv[3] : ".";
+
+    if (mode == "nothing")
+        return 0;
+    if (mode == "balanced") {
+        void* a = tracked_alloc(10);
+        void* b = tracked_alloc(1000);
+        tracked_free(a);
+        tracked_free(b);
+        return 0;
+    }
+    if (mode == "leak") {
+        void* a = tracked_alloc(10);
+        tracked_alloc(64);  // never released
+        tracked_free(a);
+        return 0;
+    }
+    if (mode == "free-unknown") {
+        // A block from the plain heap, released while nothing is live.
+        void* block = malloc(32);
+        printf("ptr:%llx\n", (unsigned long long)(uintptr_t)block);
+        fflush(stdout);
+        tracked_free(block);
+        return 0;
+    }
+    if (mode == "alloc-failure") {
+        tracked_alloc(5);
+        tracked_alloc((size_t)1 << 62);  // no heap can give this
+        return 3;                        // not reached: the allocator ends the process
+    }
+    std::string plain = folder + "\\plain.bin";
+    std::string member = folder + "\\pack\\m.txt";
+    if (mode == "file-left-open") {
+        FileObject f;
+        f.open_write(plain.c_str());
+        return 0;
+    }
+    if (mode == "member-closed" || mode == "member-left-open") {
+        FileObject f;
+        if (!f.open_read(member.c_str()))
+            return 4;
+        if (mode == "member-closed")
+            f.close();
+        return 0;
+    }
+    return 2;
+}
