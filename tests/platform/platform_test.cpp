@@ -1,0 +1,126 @@
+// The platform layer as every backend must behave: directories, listing,
+// the current directory, message boxes, text conversion and the write fault.
+#include "platform.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+
+TEST(Directories, CreateListRemove)
+{
+    TempDir dir;
+    std::string sub = dir.path("子目錄");
+    EXPECT_EQ(plat_create_directory(sub.c_str()), 1);
+    EXPECT_EQ(plat_create_directory(sub.c_str()), 0);  // exists already
+    write_file(sub + "\\" + big5("許功蓋.txt"), "x");
+    write_file(sub + "\\noext", "");
+    EXPECT_EQ(plat_file_attributes(sub.c_str()) & PLAT_ATTR_DIRECTORY, (uint32_t)PLAT_ATTR_DIRECTORY);
+    EXPECT_EQ(plat_file_attributes((sub + "\\noext").c_str()) & PLAT_ATTR_DIRECTORY, 0u);
+    EXPECT_EQ(plat_file_attributes((sub + "\\missing").c_str()), PLAT_ATTR_INVALID);
+
+    std::vector<std::string> names;
+    DirListing l;
+    DirEntry e;
+    for (int ok = l.open(sub.c_str(), &e); ok; ok = l.next(&e))
+        names.push_back(e.name);
+    l.close();
+    std::sort(names.begin(), names.end());
+    std::vector<std::string> expected = {".", "..", "noext", big5("許功蓋.txt")};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(names, expected);
+
+    EXPECT_EQ(plat_remove_directory(sub.c_str()), 0);  // not empty
+    EXPECT_EQ(plat_remove_file(sub.c_str()), 0);        // a folder is no file
+    EXPECT_EQ(plat_remove_file((sub + "\\" + big5("許功蓋.txt")).c_str()), 1);
+    EXPECT_EQ(plat_remove_file((sub + "\\noext").c_str()), 1);
+    EXPECT_EQ(plat_remove_directory(sub.c_str()), 1);
+    EXPECT_FALSE(exists(sub));
+}
+
+TEST(Directories, ListingAMissingFolderFails)
+{
+    TempDir dir;
+    DirListing l;
+    DirEntry e;
+    EXPECT_EQ(l.open(dir.path("nothing-here").c_str(), &e), 0);
+    EXPECT_EQ(l.next(&e), 0);
+    l.close();
+}
+
+TEST(CurrentDirectory, SetAndGetRoundTrip)
+{
+    TempDir dir;
+    char before[4096];
+    ASSERT_EQ(plat_get_current_directory(before, sizeof before), 1);
+    std::string sub = dir.path("cwd");
+    ASSERT_EQ(plat_create_directory(sub.c_str()), 1);
+    ASSERT_EQ(plat_set_current_directory(sub.c_str()), 1);
+    char now[4096];
+    ASSERT_EQ(plat_get_current_directory(now, sizeof now), 1);
+    // Relative names now land in the new directory.
+    write_file("rel.txt", "here");
+    EXPECT_EQ(read_file(sub + "\\rel.txt"), "here");
+    char tiny[4];
+    EXPECT_EQ(plat_get_current_directory(tiny, sizeof tiny), 0);
+    ASSERT_EQ(plat_set_current_directory(before), 1);
+    EXPECT_EQ(plat_set_current_directory(dir.path("missing").c_str()), 0);
+    char after[4096];
+    ASSERT_EQ(plat_get_current_directory(after, sizeof after), 1);
+    EXPECT_STREQ(after, before);
+    // The directory read back names the same place.
+    EXPECT_EQ(fs::equivalent(host_of(now), host_of(sub)), true);
+}
+
+TEST(MessageBoxes, HandlerSeesEveryBoxAndAnswers)
+{
+    BoxRecorder boxes;
+    BoxRecorder::answers = {PLAT_IDCANCEL};
+    EXPECT_EQ(plat_message_box(nullptr, big5("磁碟錯誤!").c_str(), "Error", PLAT_MB_OKCANCEL), PLAT_IDCANCEL);
+    EXPECT_EQ(plat_message_box(nullptr, "second", "cap", PLAT_MB_OK), PLAT_IDOK);
+    ASSERT_EQ(BoxRecorder::shown.size(), 2u);
+    EXPECT_EQ(BoxRecorder::shown[0].text, "磁碟錯誤!");
+    EXPECT_EQ(BoxRecorder::shown[0].caption, "Error");
+    EXPECT_EQ(BoxRecorder::shown[0].type, (unsigned)PLAT_MB_OKCANCEL);
+    EXPECT_EQ(BoxRecorder::shown[1].text, "second");
+}
+
+TEST(Text, Big5RoundTripKeepsTrailBackslashes)
+{
+    std::string b = big5("許功蓋");
+    EXPECT_EQ(b, "\xB3\x5C\xA5\x5C\xBB\x5C");
+    char back[64];
+    ASSERT_EQ(plat_cp950_to_utf8(b.c_str(), back, sizeof back), 1);
+    EXPECT_STREQ(back, "許功蓋");
+    // Too small an output buffer fails rather than cutting a character.
+    char small[4];
+    EXPECT_EQ(plat_cp950_to_utf8(b.c_str(), small, sizeof small), 0);
+    // A lead byte without its trail byte is not text.
+    EXPECT_EQ(plat_cp950_to_utf8("\xB3", back, sizeof back), 0);
+}
+
+TEST(WriteFault, TheChosenWriteFailsOnceThenWritesGoOn)
+{
+    TempDir dir;
+    FILE* f = plat_fopen(dir.path("w").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    long before = plat_write_count();
+    plat_fail_write_after(2);
+    EXPECT_EQ(plat_fwrite("a", 1, 1, f), 1u);
+    EXPECT_EQ(plat_fwrite("b", 1, 1, f), 1u);
+    EXPECT_EQ(plat_fwrite("c", 1, 1, f), 0u);
+    EXPECT_EQ(plat_fwrite("d", 1, 1, f), 1u);
+    EXPECT_EQ(plat_write_count() - before, 3);
+    plat_fail_write_after(-1);
+    fclose(f);
+    EXPECT_EQ(read_file(dir.path("w")), "abd");
+}
+
+TEST(Drives, FreeSpaceOfTheTemporaryFolder)
+{
+    TempDir dir;
+    uint64_t free_bytes = 0;
+    ASSERT_EQ(plat_disk_free_bytes(dir.win.c_str(), &free_bytes), 1);
+    EXPECT_GT(free_bytes, 0u);
+}
