@@ -1,0 +1,250 @@
+// The install engine: header, disc loop with prompts, record extraction,
+// progress, and rollback through the installation's journal.
+#include "install_engine.h"
+
+#include "directory_tree.h"
+#include "disc_format.h"
+#include "disc_header.h"
+#include "engine_texts.h"
+#include "file_object.h"
+#include "install_journal.h"
+#include "platform.h"
+#include "record_path.h"
+#include "record_reader.h"
+#include "registration.h"
+#include "tracked_memory.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const int kPathBuffer = 260;
+
+int32_t always_go_on(int32_t)
+{
+    return 1;
+}
+
+// The engine's state; one instance for the process.
+struct EngineState {
+    char install_path[kPathBuffer] = {0};
+    char source_root[kPathBuffer] = {0};
+    DiscHeader header = {};
+    FileObject disc;               // the disc file being extracted
+    FileObject output;             // the file being written
+    int64_t bytes_done = 0;        // decompressed record bytes so far (64-bit: no set can overflow it)
+    int32_t current_disc = 0;      // zero-based
+    int32_t abort = 0;             // the user stopped, or a write failed
+    DiscPromptCallback disc_prompt = prompt_next_disc;
+    ProgressCallback progress = always_go_on;
+    int32_t registration_enabled = 1;
+    InstallJournal journal;        // what this installation created
+};
+
+EngineState g_state;
+
+// Percent of the header's total size done. A total of 0 or less cannot be
+// divided by; such a header announces nothing to write, so every record
+// counts as the whole of it: 100.
+int32_t percent_done()
+{
+    if (g_state.header.total_size <= 0)
+        return 100;
+    return (int32_t)(g_state.bytes_done * 100 / (int64_t)g_state.header.total_size);
+}
+
+void report_damage()
+{
+    plat_message_box(nullptr, engine_text::kDataDamaged, engine_text::kDiskErrorCaption, PLAT_MB_OK);
+}
+
+// Joins the install path and a checked record path; 0 when it does not fit.
+int join_install_path(const char* record_path, char* out)
+{
+    int n = snprintf(out, kPathBuffer, "%s%s", g_state.install_path, record_path);
+    return n >= 0 && n < kPathBuffer;
+}
+
+// Handles a directory or file record whose decompressed path is in `out`.
+// 1 to go on; 0 stops the disc (a message has been shown).
+int handle_path_record(int type, const unsigned char* out, int32_t out_len)
+{
+    const char* record_path = (const char*)out;
+    char full[kPathBuffer];
+    if (!check_record_path(out, out_len, (int32_t)strlen(g_state.install_path), nullptr) ||
+        !join_install_path(record_path, full)) {
+        report_damage();
+        return 0;
+    }
+    if (type == disc::kDirectory) {
+        // Errors are ignored: a folder that cannot be made shows up as a file
+        // that cannot be created.
+        if (plat_create_directory(full))
+            g_state.journal.add(InstallJournal::kDirectory, full);
+        return 1;
+    }
+    g_state.output.close();
+    bool existed = plat_file_attributes(full) != PLAT_ATTR_INVALID;
+    if (!g_state.output.open_write(full)) {
+        plat_message_box(nullptr, engine_text::kCreateFileFail, engine_text::kErrorCaption, PLAT_MB_OK);
+        return 0;
+    }
+    if (!existed)
+        g_state.journal.add(InstallJournal::kFile, full);
+    return 1;
+}
+
+// Extracts the records of the open disc reader. 1 when the disc ended
+// (end record or end of file); 0 when the user stopped, a write failed or
+// the data are damaged (already reported), with the output file closed.
+int extract_disc()
+{
+    g_state.abort = 0;
+    int32_t start = g_state.current_disc == 0 ? disc::kHeaderSize : 0;
+    unsigned char* in = (unsigned char*)tracked_alloc(disc::kMaxCompressed);
+    unsigned char* out = (unsigned char*)tracked_alloc(disc::kMaxDecompressed);
+    RecordReader reader;
+    int finished = 0;
+    if (reader.start(&g_state.disc, start, in, disc::kMaxCompressed) != kRecordRead) {
+        report_damage();
+    } else {
+        for (;;) {
+            Record record;
+            int status = reader.next(&record);
+            if (status == kRecordEndOfFile || (status == kRecordRead && record.type == disc::kEnd)) {
+                finished = 1;
+                break;
+            }
+            if (status != kRecordRead) {
+                report_damage();
+                break;
+            }
+            if (record_has_payload(record.type)) {
+                int32_t out_len = 0;
+                if (!inflate_record(record, out, disc::kMaxDecompressed, &out_len, nullptr)) {
+                    report_damage();
+                    break;
+                }
+                g_state.bytes_done += out_len;
+                if (record.type == disc::kData) {
+                    if (out_len > 0 && !g_state.output.write(out, out_len)) {
+                        g_state.abort = 1;
+                        plat_message_box(nullptr, engine_text::kCannotWrite, engine_text::kDiskErrorCaption,
+                                         PLAT_MB_OK);
+                    }
+                } else if (!handle_path_record(record.type, out, out_len)) {
+                    break;
+                }
+            } else if (record.type == disc::kClose) {
+                g_state.output.close();
+            }
+            // Other type bytes are skipped, but still report progress.
+            if (!g_state.progress(percent_done()))
+                g_state.abort = 1;
+            if (g_state.abort)
+                break;
+            plat_pump_messages();
+        }
+    }
+    if (!finished)
+        g_state.output.close();
+    tracked_free(in);
+    tracked_free(out);
+    return finished;
+}
+
+// Undoes what this installation created.
+void roll_back()
+{
+    g_state.output.close();
+    g_state.journal.roll_back();
+}
+
+int install(const char* install_path, const char* source_root, const char* uninstall_link_name)
+{
+    g_state.bytes_done = 0;
+    g_state.current_disc = 0;
+
+    size_t path_len = strlen(install_path);
+    size_t root_len = strlen(source_root);
+    if (path_len >= sizeof g_state.install_path || root_len >= sizeof g_state.source_root)
+        return 0;
+    memcpy(g_state.install_path, install_path, path_len + 1);
+    memcpy(g_state.source_root, source_root, root_len + 1);
+    // "D:\" is used as "D:". Only a backslash of its own goes: the second
+    // byte of a Big5 character at the end stays.
+    if (char* sep = last_separator_char(g_state.source_root))
+        *sep = '\0';
+
+    char disc_path[kPathBuffer];
+    int n = snprintf(disc_path, sizeof disc_path, disc::kDiscNameFormat, g_state.source_root, 1);
+    if (n < 0 || n >= (int)sizeof disc_path)
+        return 0;
+    if (!g_state.disc.open_read(disc_path))
+        return 0;
+    int header_ok = read_disc_header(&g_state.disc, &g_state.header);
+    g_state.disc.close();
+    if (!header_ok)
+        return 0;
+
+    make_directory_path(g_state.install_path, &g_state.journal);
+
+    for (int32_t i = 0; i < g_state.header.disc_count; ++i) {
+        g_state.current_disc = i;
+        n = snprintf(disc_path, sizeof disc_path, disc::kDiscNameFormat, g_state.source_root, i + 1);
+        if (n < 0 || n >= (int)sizeof disc_path) {
+            roll_back();
+            return 0;
+        }
+        while (!g_state.disc.open_read(disc_path)) {
+            if (!g_state.disc_prompt(i)) {
+                // A file that continues onto the missing disc is still open.
+                roll_back();
+                return 0;
+            }
+        }
+        int ok = extract_disc();
+        g_state.disc.close();
+        if (!ok) {
+            roll_back();
+            return 0;
+        }
+    }
+    // The set may end in the middle of a file.
+    g_state.output.close();
+    if (g_state.registration_enabled)
+        register_installation(g_state.install_path, g_state.header.company, g_state.header.product,
+                              g_state.header.exe, g_state.header.regkey, uninstall_link_name, 1);
+    return 1;
+}
+
+}  // namespace
+
+int install_disc_set(const char* install_path, const char* source_root, const char* uninstall_link_name,
+                     DiscPromptCallback disc_prompt, ProgressCallback progress)
+{
+    if (disc_prompt)
+        g_state.disc_prompt = disc_prompt;
+    if (progress)
+        g_state.progress = progress;
+    if (!install_path || !source_root)
+        return 0;
+    g_state.journal.release();
+    int result = install(install_path, source_root, uninstall_link_name ? uninstall_link_name : "");
+    // On success the journal is just forgotten; on failure it was rolled back.
+    g_state.journal.release();
+    return result;
+}
+
+int32_t prompt_next_disc(int32_t)
+{
+    char text[100];
+    snprintf(text, sizeof text, engine_text::kInsertDiscFormat, g_state.current_disc + 1);
+    return plat_message_box(nullptr, text, engine_text::kNextDiscCaption, PLAT_MB_OKCANCEL) == PLAT_IDOK ? 1 : 0;
+}
+
+void set_registration_enabled(int enabled)
+{
+    g_state.registration_enabled = enabled ? 1 : 0;
+}

@@ -1,0 +1,139 @@
+#include "record_path.h"
+
+#include <cstring>
+
+namespace {
+
+const int32_t kPathBuffer = 260;
+
+bool is_trail(unsigned char c)
+{
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0xA1 && c <= 0xFE);
+}
+
+bool is_forbidden(unsigned char c)
+{
+    return c < 0x20 || c == ':' || c == '/' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
+           c == '|';
+}
+
+char upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+
+// Does the component [begin, end) name a device? Windows takes the part
+// before the first dot, without trailing spaces, as the device name.
+bool is_device_name(const char* begin, const char* end)
+{
+    const char* stop = begin;
+    while (stop < end && *stop != '.')
+        ++stop;
+    while (stop > begin && stop[-1] == ' ')
+        --stop;
+    size_t n = (size_t)(stop - begin);
+    char base[8];
+    if (n < 3 || n > 7)
+        return false;
+    for (size_t i = 0; i < n; ++i)
+        base[i] = upper(begin[i]);
+    base[n] = '\0';
+    static const char* const kNames[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+    for (const char* name : kNames)
+        if (strcmp(base, name) == 0)
+            return true;
+    if (n == 4 && (memcmp(base, "COM", 3) == 0 || memcmp(base, "LPT", 3) == 0) && base[3] >= '0' &&
+        base[3] <= '9')
+        return true;
+    return false;
+}
+
+int fail(const char** problem, const char* text)
+{
+    if (problem)
+        *problem = text;
+    return 0;
+}
+
+}  // namespace
+
+const char* find_separator(const char* p)
+{
+    const unsigned char* s = (const unsigned char*)p;
+    while (*s) {
+        if (is_dbcs_lead(*s)) {
+            if (!s[1])
+                return nullptr;
+            s += 2;
+            continue;
+        }
+        if (*s == '\\')
+            return (const char*)s;
+        ++s;
+    }
+    return nullptr;
+}
+
+char* last_separator_char(char* text)
+{
+    char* last = nullptr;
+    unsigned char* s = (unsigned char*)text;
+    while (*s) {
+        if (is_dbcs_lead(*s)) {
+            if (!s[1])
+                return nullptr;
+            s += 2;
+            last = nullptr;
+            continue;
+        }
+        last = *s == '\\' ? (char*)s : nullptr;
+        ++s;
+    }
+    return last;
+}
+
+int check_record_path(const unsigned char* data, int32_t length, int32_t install_path_length,
+                      const char** problem)
+{
+    if (problem)
+        *problem = "";
+    if (!data || length <= 0)
+        return fail(problem, "empty path");
+    const unsigned char* nul = (const unsigned char*)memchr(data, 0, (size_t)length);
+    if (!nul)
+        return fail(problem, "path without its terminating NUL");
+    int32_t n = (int32_t)(nul - data);
+    if (install_path_length < 0 || (int64_t)install_path_length + n + 1 > kPathBuffer)
+        return fail(problem, "path too long for the install folder");
+    if (n == 0 || data[0] != '\\')
+        return fail(problem, "path does not start with a backslash");
+
+    // Walk the components after the leading separator.
+    const unsigned char* p = data + 1;
+    const unsigned char* component = p;
+    for (;;) {
+        unsigned char c = *p;
+        if (c == '\\' || c == '\0') {
+            if (p == component)
+                return fail(problem, "empty path component");
+            unsigned char last = p[-1];
+            if (last == '.' || last == ' ')
+                return fail(problem, "path component ending in a dot or space (such as \"..\")");
+            if (is_device_name((const char*)component, (const char*)p))
+                return fail(problem, "path component naming a device");
+            if (c == '\0')
+                return 1;
+            component = ++p;
+            continue;
+        }
+        if (is_dbcs_lead(c)) {
+            if (!is_trail(p[1]))
+                return fail(problem, "invalid Big5 character");
+            p += 2;
+            continue;
+        }
+        if (c == 0x80 || c == 0xFF || is_forbidden(c))
+            return fail(problem, "character not allowed in a path");
+        ++p;
+    }
+}
