@@ -1,7 +1,145 @@
+// Registration of a finished installation. The paths are composed here; the
+// registry, the special folders and the link files are the platform's.
 #include "registration.h"
 
-// Placeholder until registration is built: nothing is registered yet.
-void register_installation(const char*, const char*, const char*, const char*, const char*, const char*,
-                           int32_t)
+#include "platform.h"
+#include "shell_registry.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+
+namespace {
+
+const int kPathSize = 260;     // every composed path, with its NUL
+const int kEntrySize = 1024;   // registry key path and uninstall command
+const int32_t kShowMinimized = 2;
+
+// snprintf that refuses: 1 when the whole text and its NUL fit `size`
+// bytes, else 0 with `out` emptied. A null argument string is refused too.
+int compose(char* out, int size, const char* format, ...)
 {
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(out, (size_t)size, format, args);
+    va_end(args);
+    if (n < 0 || n >= size) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+int all_given(std::initializer_list<const char*> texts)
+{
+    for (const char* t : texts)
+        if (!t)
+            return 0;
+    return 1;
+}
+
+// A minimised shortcut that starts in the install folder.
+void make_shortcut(const char* target, const char* install_path, const char* description, const char* link_path)
+{
+    create_shortcut(target, nullptr, 0, nullptr, 0, kShowMinimized, install_path, description, link_path);
+}
+
+// The two shortcuts of the Programs-menu group folder.
+void make_group(const char* install_path, const char* company, const char* product, const char* exe,
+                const char* uninstall_link_name)
+{
+    char programs[kPathSize];
+    // Without the folder (or its path) nothing is made: an empty path
+    // would put the group at the root of the current drive.
+    if (!programs_folder_path(nullptr, programs) || !programs[0])
+        return;
+
+    char folder[kPathSize];
+    if (compose(folder, kPathSize, "%s\\%s", programs, company))
+        plat_create_directory(folder);  // fails harmlessly when it exists
+    char group[kPathSize];
+    if (!compose(group, kPathSize, "%s\\%s\\%s", programs, company, product))
+        return;
+    plat_create_directory(group);
+
+    char target[kPathSize], link[kPathSize];
+    if (compose(target, kPathSize, "%s\\%s", install_path, kUninstallProgram) &&
+        compose(link, kPathSize, "%s\\%s.lnk", group, uninstall_link_name))
+        make_shortcut(target, install_path, uninstall_link_name, link);
+
+    if (compose(target, kPathSize, "%s\\%s", install_path, exe) &&
+        compose(link, kPathSize, "%s\\%s.lnk", group, product))
+        make_shortcut(target, install_path, product, link);
+}
+
+void make_desktop_shortcut(const char* install_path, const char* product, const char* exe)
+{
+    char desktop[kPathSize];
+    if (!desktop_folder_path(nullptr, desktop) || !desktop[0])
+        return;
+    char target[kPathSize], link[kPathSize];
+    if (compose(target, kPathSize, "%s\\%s", install_path, exe) &&
+        compose(link, kPathSize, "%s\\%s.lnk", desktop, product))
+        make_shortcut(target, install_path, product, link);
+}
+
+uint32_t size_with_nul(const char* text)
+{
+    return (uint32_t)strlen(text) + 1;
+}
+
+}  // namespace
+
+void register_installation(const char* install_path, const char* company, const char* product, const char* exe,
+                           const char* regkey, const char* uninstall_link_name, int32_t desktop_flag)
+{
+    if (!all_given({install_path, company, product, exe, regkey, uninstall_link_name}))
+        return;
+    write_uninstall_entry(company, product, regkey, install_path, kUninstallProgram);
+    make_group(install_path, company, product, exe, uninstall_link_name);
+    if (desktop_flag)
+        make_desktop_shortcut(install_path, product, exe);
+}
+
+void write_uninstall_entry(const char* company, const char* display_name, const char* key_name,
+                           const char* install_path, const char* uninstall_program)
+{
+    if (!all_given({company, display_name, key_name, install_path, uninstall_program}))
+        return;
+    char key_path[kEntrySize], command[kEntrySize];
+    // Both are composed before the key is touched, so an entry is written
+    // whole or not at all.
+    if (!compose(key_path, kEntrySize, "%s\\%s", kUninstallKeyRoot, key_name) ||
+        !compose(command, kEntrySize, "%s\\%s", install_path, uninstall_program))
+        return;
+
+    void* key = nullptr;
+    if (!plat_registry_create_machine_key(key_path, &key))
+        return;
+    plat_registry_set_string(key, "DisplayName", display_name, size_with_nul(display_name));
+    plat_registry_set_string(key, "company", company, size_with_nul(company));
+    plat_registry_set_string(key, "path", install_path, size_with_nul(install_path));
+    plat_registry_set_string(key, "UninstallString", command, size_with_nul(command));
+    plat_registry_close_key(key);
+}
+
+int32_t create_shortcut(const char* target_path, const char* arguments, int32_t hotkey, const char* icon_path,
+                        int32_t icon_index, int32_t show_command, const char* working_directory,
+                        const char* description, const char* link_path)
+{
+    if (!target_path || !link_path)
+        return PLAT_LINK_INVALID_PARAMETER;
+    return plat_write_shell_link(target_path, arguments, hotkey, icon_path, icon_index, show_command,
+                                 working_directory, description, link_path);
+}
+
+int programs_folder_path(void* owner, char* out_path)
+{
+    return plat_special_folder_path(owner, PLAT_FOLDER_PROGRAMS, out_path);
+}
+
+int desktop_folder_path(void* owner, char* out_path)
+{
+    return plat_special_folder_path(owner, PLAT_FOLDER_DESKTOP, out_path);
 }

@@ -1,9 +1,47 @@
 // Registration that finishes a successful installation: the uninstall entry
 // in the registry and the shortcuts in the Programs menu and on the desktop.
+//
+// Nothing here reports to the user and register_installation has no result:
+// an installation counts as done even when no value or shortcut could be
+// written. Paths are composed in 260-byte buffers (the registry key path and
+// the uninstall command in 1024-byte ones); a path that does not fit is not
+// used at all, so the step that needs it is skipped.
 #pragma once
 
 #include <cstdint>
 
+// The uninstall key's parent under HKEY_LOCAL_MACHINE.
+inline constexpr char kUninstallKeyRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// The uninstaller's file name in the install folder.
+inline constexpr char kUninstallProgram[] = "uninstall.exe";
+
+// Writes the uninstall entry, then makes the group folder company\product in
+// the Programs folder with a shortcut to uninstall.exe (named and described
+// by uninstall_link_name) and one to the game program (named after the
+// product), and with a nonzero desktop_flag a shortcut to the game program
+// on the desktop. Every shortcut is minimised (show command 2) and starts in
+// the install folder. Each step runs whatever the earlier ones did.
 void register_installation(const char* install_path, const char* company, const char* product,
                            const char* exe, const char* regkey, const char* uninstall_link_name,
                            int32_t desktop_flag);
+
+// Creates or opens kUninstallKeyRoot\key_name and writes, in this order,
+// "DisplayName", "company", "path" and "UninstallString" (install path, "\",
+// uninstall program, unquoted) as strings whose sizes count their NUL.
+// Writes nothing when the key path or the command does not fit 1024 bytes.
+void write_uninstall_entry(const char* company, const char* display_name, const char* key_name,
+                           const char* install_path, const char* uninstall_program);
+
+// Writes a shell link file. Null strings, a hotkey whose low 16 bits are 0
+// and show_command -1 leave those properties at the platform's defaults.
+// Returns 87 (ERROR_INVALID_PARAMETER) at once when target_path or link_path
+// is null; otherwise the status of the first platform step that failed, or
+// of the save (0 when the link was written).
+int32_t create_shortcut(const char* target_path, const char* arguments, int32_t hotkey, const char* icon_path,
+                        int32_t icon_index, int32_t show_command, const char* working_directory,
+                        const char* description, const char* link_path);
+
+// The current user's Start-menu Programs folder, and desktop, into `out_path`
+// (260 bytes). 1 when the shell supplied the folder, 0 when not.
+int programs_folder_path(void* owner, char* out_path);
+int desktop_folder_path(void* owner, char* out_path);

@@ -1,0 +1,16 @@
+// Copying a directory tree file by file into a destination directory.
+#pragma once
+
+// Copies every entry of `source_directory` (absolute, or relative to the
+// current directory) into `destination_directory`, which must be absolute:
+// files with copy_file, sub-directories depth-first, each sub-directory
+// copied completely before its parent's listing goes on. The destination
+// directory is created when missing; files there without a source
+// counterpart stay, files with one are overwritten. Hidden files and files
+// without an extension are copied too. A file that cannot be copied is
+// skipped, as is an entry whose destination path would not fit 260 bytes.
+//
+// The current directory serves as the traversal's position and is the one at
+// the call again when this returns. When the source cannot be entered (or
+// the current directory cannot be remembered) nothing is copied or created.
+void copy_tree(const char* source_directory, const char* destination_directory);

@@ -1,0 +1,53 @@
+// The registry, the shell's special folders and shell links: what the
+// registration of a finished installation needs from the operating system.
+//
+// Strings are NUL-terminated code page 950 bytes, as everywhere in the
+// platform layer. The Win32 backend calls the "A" registry and shell
+// functions; the POSIX backend is a stand-in that records what was asked
+// for (platform/posix/shell_registry_record.h) so tests can check it.
+#pragma once
+
+#include <cstdint>
+
+// ---- Registry ----------------------------------------------------------------
+
+// Creates, or opens when it exists, the key `path` under HKEY_LOCAL_MACHINE
+// with full access. 1 and the open key in *key, or 0 (for example without
+// the rights to write there) with *key null.
+int plat_registry_create_machine_key(const char* path, void** key);
+// Writes the string value `name` of an open key: `size` bytes of `data`,
+// which count the terminating NUL. A value that exists is overwritten. 1 / 0.
+int plat_registry_set_string(void* key, const char* name, const char* data, uint32_t size);
+// Closes a key from plat_registry_create_machine_key; null is ignored.
+void plat_registry_close_key(void* key);
+
+// ---- Special folders -----------------------------------------------------------
+
+// Shell folder ids, with the values of the Windows API.
+enum : int {
+    PLAT_FOLDER_DESKTOP = 0,   // the current user's desktop
+    PLAT_FOLDER_PROGRAMS = 2,  // the current user's Start-menu Programs folder
+};
+enum { PLAT_FOLDER_PATH_SIZE = 260 };
+
+// The path of a special folder into `out` (PLAT_FOLDER_PATH_SIZE bytes).
+// 1 when the shell supplied the folder, 0 when it did not. `out` always
+// holds a NUL-terminated text afterwards (empty when the shell supplied the
+// folder but not its path). `owner` is a window handle or null.
+int plat_special_folder_path(void* owner, int folder_id, char* out);
+
+// ---- Shell links ----------------------------------------------------------------
+
+// Status of a shell-link save when the target or the link path is absent:
+// ERROR_INVALID_PARAMETER.
+enum : int32_t { PLAT_LINK_INVALID_PARAMETER = 87 };
+
+// Writes the shell link file `link_path` pointing at `target`, replacing a
+// link file that exists. Absent (null) strings, a hotkey whose low 16 bits
+// are 0 and a show command of -1 leave those properties at the platform's
+// defaults. Returns the status of the first platform call that failed or of
+// the save (0 on success); PLAT_LINK_INVALID_PARAMETER, without doing
+// anything, when target or link_path is null.
+int32_t plat_write_shell_link(const char* target, const char* arguments, int32_t hotkey, const char* icon_path,
+                              int32_t icon_index, int32_t show_command, const char* working_directory,
+                              const char* description, const char* link_path);

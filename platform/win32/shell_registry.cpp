@@ -1,0 +1,123 @@
+// Win32 registry, special folders and shell links through the "A" functions
+// and the shell's link object.
+#include "shell_registry.h"
+
+#include <windows.h>
+#include <objbase.h>
+#include <shlobj.h>
+
+#include <cstdio>
+
+int plat_registry_create_machine_key(const char* path, void** key)
+{
+    if (!key)
+        return 0;
+    *key = nullptr;
+    if (!path)
+        return 0;
+    HKEY k = nullptr;
+    DWORD disposition = 0;  // created or opened: both are fine
+    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
+                              nullptr, &k, &disposition);
+    if (rc != ERROR_SUCCESS)
+        return 0;
+    *key = k;
+    return 1;
+}
+
+int plat_registry_set_string(void* key, const char* name, const char* data, uint32_t size)
+{
+    if (!key || !data)
+        return 0;
+    return RegSetValueExA((HKEY)key, name, 0, REG_SZ, (const BYTE*)data, (DWORD)size) == ERROR_SUCCESS ? 1 : 0;
+}
+
+void plat_registry_close_key(void* key)
+{
+    if (key)
+        RegCloseKey((HKEY)key);
+}
+
+int plat_special_folder_path(void* owner, int folder_id, char* out)
+{
+    if (!out)
+        return 0;
+    out[0] = '\0';
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)))
+        return 0;
+    LPITEMIDLIST items = nullptr;
+    if (FAILED(SHGetSpecialFolderLocation((HWND)owner, folder_id, &items))) {
+        allocator->Release();
+        return 0;
+    }
+    // Writes at most MAX_PATH (260) bytes; a folder without a file-system
+    // path leaves the text empty.
+    if (!SHGetPathFromIDListA(items, out))
+        out[0] = '\0';
+    allocator->Free(items);
+    allocator->Release();
+    return 1;
+}
+
+int32_t plat_write_shell_link(const char* target, const char* arguments, int32_t hotkey, const char* icon_path,
+                              int32_t icon_index, int32_t show_command, const char* working_directory,
+                              const char* description, const char* link_path)
+{
+    if (!target || !link_path)
+        return PLAT_LINK_INVALID_PARAMETER;
+
+    // The thread may already be initialised (S_FALSE): that counts as success.
+    HRESULT hr = CoInitialize(nullptr);
+    if (FAILED(hr)) {
+        printf("CoInitialize failed, rc(%x),%x\n", (unsigned)hr, (unsigned)GetLastError());
+        return (int32_t)hr;
+    }
+    IShellLinkA* link = nullptr;
+    hr = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&link);
+    if (FAILED(hr)) {
+        printf("CoCreateInstance failed, rc(%x),%x\n", (unsigned)hr, (unsigned)GetLastError());
+        CoUninitialize();
+        return (int32_t)hr;
+    }
+
+    // The setters' results are not looked at: the save tells whether the
+    // link was written.
+    link->SetPath(target);
+    if (description)
+        link->SetDescription(description);
+    if (arguments)
+        link->SetArguments(arguments);
+    if ((hotkey & 0xFFFF) != 0)
+        link->SetHotkey((WORD)(hotkey & 0xFFFF));
+    if (icon_path)
+        link->SetIconLocation(icon_path, icon_index);
+    if (show_command != -1)
+        link->SetShowCmd(show_command);
+    if (working_directory)
+        link->SetWorkingDirectory(working_directory);
+
+    IPersistFile* file = nullptr;
+    hr = link->QueryInterface(IID_IPersistFile, (void**)&file);
+    if (FAILED(hr)) {
+        printf("QueryInterface failed, rc(%x),%x\n", (unsigned)hr, (unsigned)GetLastError());
+        link->Release();
+        CoUninitialize();
+        return (int32_t)hr;
+    }
+
+    // The link path in the ANSI code page to UTF-16; a path that does not fit
+    // the 260 units is not saved under a cut-off name.
+    WCHAR wide_path[MAX_PATH];
+    if (MultiByteToWideChar(CP_ACP, 0, link_path, -1, wide_path, MAX_PATH) == 0) {
+        DWORD error = GetLastError();
+        hr = error ? HRESULT_FROM_WIN32(error) : E_FAIL;
+    } else {
+        hr = file->Save(wide_path, TRUE);
+    }
+
+    file->Release();
+    link->Release();
+    CoUninitialize();
+    return (int32_t)hr;
+}
