@@ -1,0 +1,202 @@
+// discset: author, list, test and extract disc sets.
+#include "disc_extract.h"
+#include "disc_inspect.h"
+#include "disc_writer.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+bool stdout_is_terminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stdout)) != 0;
+#else
+    return isatty(fileno(stdout)) != 0;
+#endif
+}
+
+bool stdin_is_terminal()
+{
+#ifdef _WIN32
+    return _isatty(_fileno(stdin)) != 0;
+#else
+    return isatty(fileno(stdin)) != 0;
+#endif
+}
+
+std::string text_of(const char* cp950)
+{
+    std::string u;
+    return to_utf8(cp950, &u) ? u : "(not Big5)";
+}
+
+void print_damage(const char* command, const DiscSetSummary& s, const std::vector<DiscFile>& discs)
+{
+    for (const DiscDamage& d : s.damage)
+        fprintf(stderr, "discset %s: %s\n", command, describe_damage(d, discs).c_str());
+}
+
+void print_header(const DiscHeader& h)
+{
+    printf("company:      %s\n", text_of(h.company).c_str());
+    printf("product:      %s\n", text_of(h.product).c_str());
+    printf("registry key: %s\n", text_of(h.regkey).c_str());
+    printf("game program: %s\n", text_of(h.exe).c_str());
+    printf("discs:        %d\n", h.disc_count);
+    printf("total size:   %d bytes\n", h.total_size);
+    printf("%12s  %4s  %s\n", "SIZE", "DISC", "PATH");
+}
+
+int run_pack(const std::string& game, const std::string& out, DiscPackOptions options, const std::string& disc_size,
+             const std::string& compressor)
+{
+    std::string error;
+    if (!parse_disc_size(disc_size, &options.disc_size, &error)) {
+        fprintf(stderr, "discset pack: %s\n", error.c_str());
+        return 2;
+    }
+    if (!compressor.empty() && !compressor_from_name(compressor, &options.compressor)) {
+        fprintf(stderr, "discset pack: no compressor \"%s\" in this build (it has zlib%s)\n", compressor.c_str(),
+                compressor_available(kCompressorLibdeflate) ? " and libdeflate" : "");
+        return 2;
+    }
+    DiscPackResult result;
+    if (!disc_pack(host_path_from_utf8(game), host_path_from_utf8(out), options, &result, &error)) {
+        fprintf(stderr, "discset pack: %s\n", error.c_str());
+        return 1;
+    }
+    printf("%d disc(s): %lld folder(s), %lld file(s), %lld bytes of file data, total size %d\n", result.disc_count,
+           (long long)result.directories, (long long)result.files, (long long)result.data_bytes, result.total_size);
+    for (size_t i = 0; i < result.disc_bytes.size(); ++i)
+        printf("  disc%zu/cd%zu  %lld bytes\n", i + 1, i + 1, (long long)result.disc_bytes[i]);
+    return 0;
+}
+
+int run_list(const std::vector<std::string>& args)
+{
+    std::vector<DiscFile> discs;
+    std::string error;
+    if (!collect_discs(args, &discs, &error)) {
+        fprintf(stderr, "discset list: %s\n", error.c_str());
+        return 1;
+    }
+    DiscSetSummary s;
+    int64_t file_bytes = 0;
+    bool header_shown = false;
+    // The header is read before the first entry arrives.
+    int ok = walk_disc_set(
+        discs,
+        [&](const TreeEntry& e) {
+            if (!header_shown) {
+                print_header(s.header);
+                header_shown = true;
+            }
+            if (e.is_directory)
+                printf("%12s  %4d  %s\\\n", "-", e.disc, e.path.c_str());
+            else
+                printf("%12lld  %4d  %s\n", (long long)e.size, e.disc, e.path.c_str());
+            file_bytes += e.size;
+        },
+        &s);
+    if (!header_shown && s.header_read)
+        print_header(s.header);
+    printf("%lld folder(s), %lld file(s), %lld bytes in files\n", (long long)s.directories, (long long)s.files,
+           (long long)file_bytes);
+    fflush(stdout);
+    print_damage("list", s, discs);
+    return ok ? 0 : 1;
+}
+
+int run_test(const std::vector<std::string>& args)
+{
+    std::vector<DiscFile> discs;
+    std::string error;
+    if (!collect_discs(args, &discs, &error)) {
+        fprintf(stderr, "discset test: %s\n", error.c_str());
+        return 1;
+    }
+    DiscSetSummary s;
+    int ok = walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s);
+    if (!ok) {
+        print_damage("test", s, discs);
+        fprintf(stderr, "discset test: the set is damaged (%zu problem(s))\n", s.damage.size());
+        return 1;
+    }
+    printf("OK: %d disc(s), %lld record(s), %lld folder(s), %lld file(s), total size %d bytes\n", s.header.disc_count,
+           (long long)s.records, (long long)s.directories, (long long)s.files, s.header.total_size);
+    return 0;
+}
+
+int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt)
+{
+    ExtractOptions options;
+    options.interactive = !no_prompt && stdin_is_terminal();
+    options.show_progress = stdout_is_terminal();
+    std::string error;
+    if (!disc_extract(args, host_path_from_utf8(dest), options, &error)) {
+        fprintf(stderr, "discset extract: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Author, list, test and extract disc sets (the discs the installer reads)."};
+    app.require_subcommand(1);
+
+    std::string game, out, disc_size = "650M", compressor;
+    DiscPackOptions pack_options;
+    CLI::App* pack = app.add_subcommand("pack", "Pack a game folder into a disc set (disc1/cd1, disc2/cd2, ...)");
+    pack->add_option("GAME_FOLDER", game, "Folder whose contents are installed")->required();
+    pack->add_option("-o,--output", out, "Folder to write disc1/, disc2/, ... into")->required();
+    pack->add_option("--company", pack_options.company, "Publisher (folder name; at most 39 bytes in Big5)")
+        ->required();
+    pack->add_option("--product", pack_options.product, "Product name (folder, display and shortcut name)")
+        ->required();
+    pack->add_option("--regkey", pack_options.regkey, "Name of the uninstall registry key")->required();
+    pack->add_option("--exe", pack_options.exe, "Game program, relative to the game folder")->required();
+    pack->add_option("--disc-size", disc_size, "650M, 700M or a number of bytes (default 650M)");
+    pack->add_option("--first-disc-reserve", pack_options.first_disc_reserve,
+                     "Bytes kept free on disc 1 for setup, pictures and data (default 0)");
+    pack->add_option("--threads", pack_options.threads, "Compression threads (default: one per core)")
+        ->check(CLI::Range(0, 256));
+    pack->add_option("--compressor", compressor, "libdeflate (default where built in) or zlib");
+    pack->add_option("--level", pack_options.level, "Compression level, 1 to 9 (default 6)")->check(CLI::Range(1, 9));
+    pack->add_flag("--force", pack_options.overwrite, "Replace the disc files of an earlier run in the output folder");
+
+    std::vector<std::string> discs;
+    CLI::App* list = app.add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
+    list->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+
+    CLI::App* test = app.add_subcommand("test", "Decompress and check every record of a disc set");
+    test->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+
+    std::string dest;
+    bool no_prompt = false;
+    CLI::App* extract = app.add_subcommand("extract", "Extract a disc set with the installer's engine (no registration)");
+    extract->add_option("DISC", discs, "Disc folders (or cdN files); asks for a missing disc on a terminal")
+        ->required();
+    extract->add_option("-o,--output", dest, "New or empty folder to extract into")->required();
+    extract->add_flag("--no-prompt", no_prompt, "Never ask for a disc; fail when one is missing");
+
+    CLI11_PARSE(app, argc, argv);
+
+    if (pack->parsed())
+        return run_pack(game, out, pack_options, disc_size, compressor);
+    if (list->parsed())
+        return run_list(discs);
+    if (test->parsed())
+        return run_test(discs);
+    return run_extract(discs, dest, no_prompt);
+}

@@ -1,0 +1,190 @@
+#include "disc_extract.h"
+
+#include "install_engine.h"
+#include "platform.h"
+
+#include <cstring>
+
+namespace {
+
+struct ExtractRun {
+    std::vector<fs::path> folders;  // the given disc folders, absolute
+    ExtractOptions options;
+    int last_percent = -1;
+    std::string boxes;              // what the engine reported, in UTF-8
+    std::string prompt_error;
+};
+
+ExtractRun* g_run = nullptr;
+
+std::string utf8_text(const char* cp950)
+{
+    std::string u;
+    if (!cp950 || !to_utf8(cp950, &u))
+        return cp950 ? cp950 : "";
+    return u;
+}
+
+bool folder_holds(const fs::path& folder, int32_t number)
+{
+    std::error_code ec;
+    return fs::is_regular_file(folder / ("cd" + std::to_string(number)), ec);
+}
+
+bool enter(const fs::path& folder)
+{
+    std::error_code ec;
+    fs::current_path(folder, ec);
+    return !ec;
+}
+
+// Reads one line from the prompt input; false at its end.
+bool read_line(std::string* line)
+{
+    line->clear();
+    int c;
+    while ((c = fgetc(g_run->options.prompt_in)) != EOF && c != '\n')
+        line->push_back((char)c);
+    if (!line->empty() && line->back() == '\r')
+        line->pop_back();
+    return c != EOF || !line->empty();
+}
+
+// The engine cannot open "<root>\cd<N>": move the root to the given folder
+// that holds it, or ask for one.
+int32_t next_disc(int32_t disc_index)
+{
+    int32_t number = disc_index + 1;
+    for (const fs::path& f : g_run->folders)
+        if (folder_holds(f, number) && enter(f))
+            return 1;
+    if (!g_run->options.interactive) {
+        g_run->prompt_error = "disc " + std::to_string(number) + " (cd" + std::to_string(number) +
+                              ") is in none of the given folders";
+        return 0;
+    }
+    for (;;) {
+        fprintf(g_run->options.prompt_out, "\nInsert disc %d: the folder that holds cd%d (empty to cancel): ", number,
+                number);
+        fflush(g_run->options.prompt_out);
+        std::string line;
+        if (!read_line(&line) || line.empty()) {
+            g_run->prompt_error = "cancelled at disc " + std::to_string(number);
+            return 0;
+        }
+        fs::path f = fs::absolute(host_path_from_utf8(line));
+        if (fs::is_regular_file(f) && f.filename() == "cd" + std::to_string(number))
+            f = f.parent_path();
+        if (folder_holds(f, number) && enter(f)) {
+            g_run->folders.push_back(f);
+            return 1;
+        }
+        fprintf(g_run->options.prompt_out, "%s holds no cd%d.\n", line.c_str(), number);
+    }
+}
+
+int32_t show_progress(int32_t percent)
+{
+    if (g_run->options.show_progress && percent != g_run->last_percent) {
+        g_run->last_percent = percent;
+        printf("\rextracting: %3d%%", percent);
+        fflush(stdout);
+    }
+    return 1;
+}
+
+// The engine's messages go to the terminal; questions are asked there when
+// interactive, else answered with the choice that stops.
+int terminal_box(void*, const char* text, const char* caption, unsigned type)
+{
+    std::string line = utf8_text(caption) + ": " + utf8_text(text);
+    if (!g_run->boxes.empty())
+        g_run->boxes += "; ";
+    g_run->boxes += line;
+    unsigned buttons = type & 0xF;
+    if (buttons == PLAT_MB_OK)
+        return PLAT_IDOK;
+    bool yes_no = buttons == PLAT_MB_YESNO;
+    if (!g_run->options.interactive)
+        return yes_no ? PLAT_IDNO : PLAT_IDCANCEL;
+    fprintf(g_run->options.prompt_out, "\n%s [%s] ", line.c_str(), yes_no ? "y/n" : "ok/cancel");
+    fflush(g_run->options.prompt_out);
+    std::string answer;
+    read_line(&answer);
+    bool go = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' || answer[0] == 'o' || answer[0] == 'O');
+    if (yes_no)
+        return go ? PLAT_IDYES : PLAT_IDNO;
+    return go ? PLAT_IDOK : PLAT_IDCANCEL;
+}
+
+}  // namespace
+
+bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, const ExtractOptions& options,
+                  std::string* error)
+{
+    ExtractRun run;
+    run.options = options;
+    std::error_code ec;
+    for (const std::string& d : discs) {
+        fs::path p = fs::absolute(host_path_from_utf8(d), ec);
+        if (fs::is_regular_file(p, ec))
+            p = p.parent_path();
+        if (!fs::is_directory(p, ec)) {
+            *error = d + " is not a disc folder (nor a disc file cdN in one)";
+            return false;
+        }
+        run.folders.push_back(p);
+    }
+    const fs::path* first = nullptr;
+    for (const fs::path& f : run.folders)
+        if (folder_holds(f, 1)) {
+            first = &f;
+            break;
+        }
+    if (!first) {
+        *error = "none of the given folders holds the first disc file cd1";
+        return false;
+    }
+    fs::path target = fs::absolute(dest, ec);
+    if (fs::exists(target, ec)) {
+        if (!fs::is_directory(target, ec) || !fs::is_empty(target, ec)) {
+            *error = utf8_of(target) + " exists and is not an empty folder; extract into a new folder";
+            return false;
+        }
+    }
+    char install_path[260];
+    std::string target_utf8 = utf8_of(target.lexically_normal());
+    while (target_utf8.size() > 1 && (target_utf8.back() == '/' || target_utf8.back() == '\\'))
+        target_utf8.pop_back();
+    if (!plat_from_host_path(target_utf8.c_str(), install_path, sizeof install_path)) {
+        *error = "the folder " + target_utf8 + " has no name the installer can use (no Big5 form, or too long)";
+        return false;
+    }
+
+    fs::path saved = fs::current_path(ec);
+    if (!enter(*first)) {
+        *error = "cannot change into " + utf8_of(*first);
+        return false;
+    }
+    g_run = &run;
+    MessageBoxHandler previous = plat_set_message_box_handler(terminal_box);
+    set_registration_enabled(0);
+    int ok = install_disc_set(install_path, ".", "", next_disc, show_progress);
+    set_registration_enabled(1);
+    plat_set_message_box_handler(previous);
+    g_run = nullptr;
+    if (!saved.empty())
+        fs::current_path(saved, ec);
+    if (options.show_progress && run.last_percent >= 0)
+        printf("\n");
+    if (!ok) {
+        *error = "extraction failed";
+        if (!run.prompt_error.empty())
+            *error += ": " + run.prompt_error;
+        if (!run.boxes.empty())
+            *error += " (" + run.boxes + ")";
+        *error += "; nothing was left in " + target_utf8;
+        return false;
+    }
+    return true;
+}

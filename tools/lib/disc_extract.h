@@ -1,0 +1,29 @@
+// Extracting a disc set on the host with the install engine itself
+// (install_disc_set without the registration step), so the toolkit writes
+// exactly what setup installs.
+#pragma once
+
+#include "host_files.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+struct ExtractOptions {
+    // Ask on the terminal for a disc that none of the given folders holds
+    // (and answer the engine's questions there); otherwise give up.
+    bool interactive = false;
+    // A progress line on standard output.
+    bool show_progress = false;
+    FILE* prompt_in = stdin;
+    FILE* prompt_out = stderr;
+};
+
+// Extracts the set whose disc folders (or cdN files) are `discs` into
+// `dest`, a host folder that must not exist yet or be empty (a failed
+// extraction rolls back what it created, and nothing of the user's may be
+// overwritten). The engine opens "<root>\cdN": the root is the current
+// folder, which is moved to the folder that holds the disc it asks for.
+// The current folder is restored afterwards. On failure *error says why.
+bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, const ExtractOptions& options,
+                  std::string* error);

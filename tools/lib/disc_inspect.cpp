@@ -1,0 +1,320 @@
+#include "disc_inspect.h"
+
+#include "disc_header.h"
+#include "file_object.h"
+#include "platform.h"
+#include "record_path.h"
+#include "record_reader.h"
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+#include <memory>
+
+namespace {
+
+// "cd" followed by a decimal number without leading zeros: the disc number,
+// else 0.
+int32_t disc_number_of(const std::string& name)
+{
+    if (name.size() < 3 || name.size() > 11 || name.compare(0, 2, "cd") != 0 || name[2] == '0')
+        return 0;
+    int64_t n = 0;
+    for (size_t i = 2; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n <= 9999 ? (int32_t)n : 0;
+}
+
+// The system path of a host file, as FileObject opens it.
+bool system_path(const fs::path& host, std::string* out)
+{
+    char buf[1024];
+    std::string h = utf8_of(fs::absolute(host));
+    if (!plat_from_host_path(h.c_str(), buf, sizeof buf))
+        return false;
+    *out = buf;
+    return true;
+}
+
+// A text field as read: the NUL inside the field, valid Big5, and the bytes
+// after it zero as the writer leaves them.
+bool header_text_sound(const char* field, std::string* problem)
+{
+    size_t n = strnlen(field, disc::kTextSize);
+    if (n == (size_t)disc::kTextSize) {
+        *problem = "has no terminating NUL inside its 40 bytes";
+        return false;
+    }
+    for (size_t i = n; i < (size_t)disc::kTextSize; ++i)
+        if (field[i] != 0) {
+            *problem = "has bytes that are not zero after its terminating NUL";
+            return false;
+        }
+    std::string utf8;
+    if (!to_utf8(std::string(field, n), &utf8)) {
+        *problem = "is not valid Big5";
+        return false;
+    }
+    return true;
+}
+
+struct Walk {
+    const std::vector<DiscFile>* discs;
+    const std::function<void(const TreeEntry&)>* on_entry;
+    DiscSetSummary* summary;
+    int32_t install_path_length = 3;
+    bool file_open = false;
+    TreeEntry open_file;
+    std::unique_ptr<unsigned char[]> in{new unsigned char[disc::kMaxCompressed]};
+    std::unique_ptr<unsigned char[]> out{new unsigned char[disc::kMaxDecompressed]};
+
+    void damage(int32_t disc, int64_t offset, const std::string& text)
+    {
+        summary->damage.push_back(DiscDamage{disc, offset, text});
+    }
+
+    void emit(const TreeEntry& e)
+    {
+        if (*on_entry)
+            (*on_entry)(e);
+    }
+
+    std::string utf8_path(const unsigned char* data)
+    {
+        std::string cp950 = (const char*)data;
+        std::string u;
+        if (!to_utf8(cp950, &u))
+            return "(not Big5)";
+        return u;
+    }
+
+    // One disc from its record start to its end.
+    void walk_disc(const DiscFile& d)
+    {
+        std::string path;
+        if (!system_path(d.host, &path)) {
+            damage(d.number, -1, "its path has no form the installer can open");
+            return;
+        }
+        FileObject file;
+        if (!file.open_read(path.c_str())) {
+            damage(d.number, -1, "cannot be opened");
+            return;
+        }
+        RecordReader reader;
+        int32_t start = d.number == 1 ? disc::kHeaderSize : 0;
+        if (reader.start(&file, start, in.get(), disc::kMaxCompressed) != kRecordRead) {
+            damage(d.number, start, record_status_text(kRecordSeekFailed));
+            file.close();
+            return;
+        }
+        int64_t size = file.size();
+        size_t damage_before = summary->damage.size();
+        bool ended = false;
+        for (;;) {
+            Record r;
+            int status = reader.next(&r);
+            if (status == kRecordEndOfFile)
+                break;
+            if (status != kRecordRead) {
+                std::string text = record_status_text(status);
+                if (status == kRecordBadLength)
+                    text += " (length " + std::to_string(r.compressed_length) + ")";
+                damage(d.number, r.offset, text + " in a record of type " + std::to_string(r.type));
+                break;
+            }
+            ++summary->records;
+            if (r.type == disc::kEnd) {
+                ended = true;
+                if (r.offset + 1 < size)
+                    damage(d.number, r.offset + 1,
+                           std::to_string(size - r.offset - 1) +
+                               " byte(s) after the end record, which the installer never reads");
+                break;
+            }
+            if (r.type == disc::kClose) {
+                if (file_open) {
+                    emit(open_file);
+                    file_open = false;
+                }
+                continue;
+            }
+            if (!record_has_payload(r.type)) {
+                damage(d.number, r.offset, "unknown record type " + std::to_string(r.type));
+                break;
+            }
+            int32_t n = 0;
+            int z = 0;
+            if (!inflate_record(r, out.get(), disc::kMaxDecompressed, &n, &z)) {
+                damage(d.number, r.offset,
+                       "the zlib stream of a record of type " + std::to_string(r.type) +
+                           " does not decompress (zlib status " + std::to_string(z) + ")");
+                break;
+            }
+            summary->counted_total += n;
+            if (r.type == disc::kData) {
+                if (!file_open) {
+                    damage(d.number, r.offset, "data record outside a file");
+                    break;
+                }
+                open_file.size += n;
+                continue;
+            }
+            const char* problem = nullptr;
+            if (!check_record_path(out.get(), n, install_path_length, &problem)) {
+                damage(d.number, r.offset, std::string("path refused by the installer: ") + problem);
+                break;
+            }
+            if (r.type == disc::kDirectory) {
+                ++summary->directories;
+                emit(TreeEntry{true, utf8_path(out.get()), 0, d.number});
+            } else {
+                if (file_open)
+                    emit(open_file);  // a new file closes the open one
+                ++summary->files;
+                open_file = TreeEntry{false, utf8_path(out.get()), 0, d.number};
+                file_open = true;
+            }
+        }
+        if (!ended && summary->damage.size() == damage_before)
+            damage(d.number, size, "the disc ends without an end record (cut short?)");
+        file.close();
+    }
+};
+
+}  // namespace
+
+bool collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error)
+{
+    discs->clear();
+    std::map<int32_t, DiscFile> found;
+    auto add = [&](int32_t number, const fs::path& file) {
+        if (found.count(number)) {
+            *error = "disc " + std::to_string(number) + " is given twice: " + utf8_of(found[number].host) +
+                     " and " + utf8_of(file);
+            return false;
+        }
+        found[number] = DiscFile{number, fs::absolute(file), fs::absolute(file).parent_path()};
+        return true;
+    };
+    for (const std::string& arg : arguments) {
+        fs::path p = host_path_from_utf8(arg);
+        std::error_code ec;
+        if (fs::is_directory(p, ec)) {
+            bool any = false;
+            for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
+                int32_t n = disc_number_of(utf8_of(it->path().filename()));
+                if (n > 0 && it->is_regular_file(ec)) {
+                    if (!add(n, it->path()))
+                        return false;
+                    any = true;
+                }
+            }
+            if (!any) {
+                *error = utf8_of(p) + " holds no disc file (cd1, cd2, ...)";
+                return false;
+            }
+        } else if (fs::is_regular_file(p, ec) && disc_number_of(utf8_of(p.filename())) > 0) {
+            if (!add(disc_number_of(utf8_of(p.filename())), p))
+                return false;
+        } else {
+            *error = arg + " is neither a folder holding disc files nor a disc file cdN";
+            return false;
+        }
+    }
+    for (auto& kv : found)
+        discs->push_back(kv.second);
+    return true;
+}
+
+int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
+                  DiscSetSummary* summary)
+{
+    *summary = DiscSetSummary();
+    memset(&summary->header, 0, sizeof summary->header);
+    Walk w;
+    w.discs = &discs;
+    w.on_entry = &on_entry;
+    w.summary = summary;
+
+    const DiscFile* first = nullptr;
+    for (const DiscFile& d : discs)
+        if (d.number == 1)
+            first = &d;
+    if (!first) {
+        w.damage(1, -1, "the first disc (cd1) is not given; it holds the header");
+        return 0;
+    }
+    std::string path;
+    FileObject file;
+    if (!system_path(first->host, &path) || !file.open_read(path.c_str())) {
+        w.damage(1, -1, "cannot be opened");
+        return 0;
+    }
+    summary->header_read = read_disc_header(&file, &summary->header) == 1;
+    unsigned char raw[disc::kHeaderSize] = {0};
+    file.seek(0);
+    bool raw_ok = file.read(raw, disc::kHeaderSize) == disc::kHeaderSize;
+    file.close();
+    if (!summary->header_read || !raw_ok) {
+        w.damage(1, 0, "shorter than the 168-byte header");
+        return 0;
+    }
+    const DiscHeader& h = summary->header;
+    static const char* const kNames[] = {"company", "product", "registry key", "game program"};
+    static const int kAt[] = {disc::kCompanyAt, disc::kProductAt, disc::kRegkeyAt, disc::kExeAt};
+    for (int i = 0; i < 4; ++i) {
+        std::string problem;
+        if (!header_text_sound((const char*)raw + kAt[i], &problem))
+            w.damage(1, kAt[i], std::string("the header's ") + kNames[i] + " " + problem);
+    }
+    // Paths are checked against the install folder setup proposes.
+    w.install_path_length =
+        (int32_t)(strlen("C:\\Program Files\\") + strlen(h.company) + 1 + strlen(h.product));
+    if (h.disc_count < 1 || h.disc_count > 9999) {
+        w.damage(1, disc::kDiscCountAt, "the header's disc count " + std::to_string(h.disc_count) +
+                                            " is not a number of discs");
+        return 0;
+    }
+    for (const DiscFile& d : discs)
+        if (d.number > h.disc_count)
+            w.damage(d.number, -1, "not part of the set: the header counts " + std::to_string(h.disc_count) +
+                                       " disc(s)");
+    for (int32_t n = 1; n <= h.disc_count; ++n) {
+        const DiscFile* d = nullptr;
+        for (const DiscFile& x : discs)
+            if (x.number == n)
+                d = &x;
+        if (!d) {
+            w.damage(n, -1, "missing (cd" + std::to_string(n) + " was not given)");
+            // The file that runs on across the missing disc cannot be followed.
+            w.file_open = false;
+            continue;
+        }
+        size_t before = summary->damage.size();
+        w.walk_disc(*d);
+        if (summary->damage.size() != before)
+            w.file_open = false;  // the rest of a damaged disc is unknown
+    }
+    if (w.file_open)
+        w.damage(h.disc_count, -1, "the set ends inside the file " + w.open_file.path + " (no close record)");
+    if (summary->damage.empty() && summary->counted_total != h.total_size)
+        w.damage(1, disc::kTotalSizeAt, "the header's total size " + std::to_string(h.total_size) +
+                                            " differs from the records' " + std::to_string(summary->counted_total) +
+                                            " decompressed bytes");
+    return summary->damage.empty() ? 1 : 0;
+}
+
+std::string describe_damage(const DiscDamage& damage, const std::vector<DiscFile>& discs)
+{
+    std::string where = damage.disc > 0 ? "disc " + std::to_string(damage.disc) : "the set";
+    for (const DiscFile& d : discs)
+        if (d.number == damage.disc)
+            where += " (" + utf8_of(d.host) + ")";
+    if (damage.offset >= 0)
+        where += ", offset " + std::to_string(damage.offset);
+    return where + ": " + damage.text;
+}

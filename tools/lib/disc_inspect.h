@@ -1,0 +1,65 @@
+// Listing and testing disc sets with the install engine's own readers
+// (header and bounds-checked records), so the toolkit sees exactly the
+// records setup will see.
+#pragma once
+
+#include "disc_format.h"
+#include "host_files.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// One disc file of a set: its number N (from the name cdN) and where it is.
+struct DiscFile {
+    int32_t number;
+    fs::path host;      // the cdN file
+    fs::path folder;    // the folder that holds it
+};
+
+// Finds the disc files that the arguments name. An argument is a folder
+// (every file cd1, cd2, ... directly in it) or a cdN file itself. Fails on
+// an argument that names neither, and on a disc number given twice. The
+// result is sorted by number.
+bool collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error);
+
+// Something wrong in a set: where (disc number, 0 for the set as a whole,
+// and the byte offset in that disc file, -1 when none applies) and what.
+struct DiscDamage {
+    int32_t disc;
+    int64_t offset;
+    std::string text;
+};
+
+// An entry of the installed tree as the records describe it.
+struct TreeEntry {
+    bool is_directory;
+    std::string path;  // UTF-8, "\" separated, as stored (starting with "\")
+    int64_t size;      // bytes of a file; 0 for a directory
+    int32_t disc;      // disc of its directory or file record
+};
+
+struct DiscSetSummary {
+    DiscHeader header;
+    bool header_read = false;
+    int64_t counted_total = 0;   // decompressed bytes of types 1, 2 and 3
+    int64_t directories = 0;
+    int64_t files = 0;
+    int64_t records = 0;
+    std::vector<DiscDamage> damage;
+};
+
+// Walks every record of the set: decompresses each one, checks the structure
+// (record bounds, zlib streams, paths as the engine checks them, data only
+// inside a file, an end record closing each disc and nothing after it, every
+// disc of the header's count present, the header's total) and reports each
+// entry of the tree to `on_entry` (may be empty) when it is complete: a
+// directory at its record, a file at its close. Damage stops the walk of the
+// disc it is on; later discs are still read. Returns 1 when the set is
+// undamaged.
+int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
+                  DiscSetSummary* summary);
+
+// "disc 2 (path/cd2), offset 1234: text".
+std::string describe_damage(const DiscDamage& damage, const std::vector<DiscFile>& discs);

@@ -1,0 +1,650 @@
+#include "disc_writer.h"
+
+#include "record_path.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace {
+
+void put_le32(std::string* bytes, size_t at, int32_t value)
+{
+    uint32_t v = (uint32_t)value;
+    for (int i = 0; i < 4; ++i)
+        (*bytes)[at + i] = (char)((v >> (8 * i)) & 0xFF);
+}
+
+// ---- What goes on the discs ------------------------------------------------
+
+struct PackItem {
+    bool is_directory;
+    fs::path host;
+    std::string record_path;  // code page 950, starts with "\"
+    uint64_t size;
+};
+
+// Characters Windows does not allow in a file name.
+bool has_forbidden_char(const std::string& utf8)
+{
+    for (unsigned char c : utf8)
+        if (c < 0x20 || strchr("\\/:*?\"<>|", c))
+            return true;
+    return false;
+}
+
+// ASCII lower case of a Big5 name, stepping over double-byte characters, for
+// telling names that Windows would take as the same file.
+std::string fold_case(const std::string& cp950)
+{
+    std::string folded = cp950;
+    for (size_t i = 0; i < folded.size(); ++i) {
+        unsigned char c = (unsigned char)folded[i];
+        if (c & 0x80)
+            ++i;
+        else if (c >= 'A' && c <= 'Z')
+            folded[i] = (char)(c - 'A' + 'a');
+    }
+    return folded;
+}
+
+struct Walker {
+    size_t install_folder_length;
+    std::string install_folder_utf8;
+    std::vector<PackItem>* items;
+    std::string* error;
+
+    bool walk(const fs::path& folder, const std::string& prefix, int depth)
+    {
+        std::vector<HostEntry> entries;
+        if (!list_host_folder(folder, &entries, error))
+            return false;
+        std::set<std::string> seen;
+        for (const HostEntry& e : entries) {
+            std::string name;
+            if (!to_cp950(e.utf8_name, &name)) {
+                *error = "the name " + utf8_of(e.path) + " has no Big5 (code page 950) form";
+                return false;
+            }
+            if (has_forbidden_char(e.utf8_name) || e.utf8_name.back() == '.' || e.utf8_name.back() == ' ') {
+                *error = "the name " + utf8_of(e.path) +
+                         " cannot be a Windows file name (it holds one of \\ / : * ? \" < > | or a control "
+                         "character, or ends with a dot or a space)";
+                return false;
+            }
+            if (!seen.insert(fold_case(name)).second) {
+                *error = "the name " + utf8_of(e.path) +
+                         " differs from another name in its folder only in upper and lower case; Windows "
+                         "would install both as one file";
+                return false;
+            }
+            std::string record_path = prefix + "\\" + name;
+            if (install_folder_length + record_path.size() > (size_t)disc::kMaxPathBytes) {
+                *error = "the path " + utf8_of(e.path) + " is too long: with the proposed install folder " +
+                         install_folder_utf8 + " it takes " +
+                         std::to_string(install_folder_length + record_path.size()) +
+                         " bytes in code page 950, and the installer allows " +
+                         std::to_string(disc::kMaxPathBytes);
+                return false;
+            }
+            // The engine's own check, so nothing packed here is refused at install time.
+            const char* problem = nullptr;
+            std::string with_nul = record_path + '\0';
+            if (!check_record_path((const unsigned char*)with_nul.data(), (int32_t)with_nul.size(),
+                                   (int32_t)install_folder_length, &problem)) {
+                *error = "the installer would refuse the path " + utf8_of(e.path) + ": " + problem;
+                return false;
+            }
+            items->push_back(PackItem{e.is_directory, e.path, record_path, e.size});
+            if (e.is_directory) {
+                if (depth > 200) {
+                    *error = "folders nested too deeply at " + utf8_of(e.path);
+                    return false;
+                }
+                if (!walk(e.path, record_path, depth + 1))
+                    return false;
+            }
+        }
+        return true;
+    }
+};
+
+// ---- Records and the compression pool -------------------------------------
+
+struct RecordJob {
+    unsigned char type = 0;
+    std::vector<unsigned char> input;   // decompressed bytes
+    size_t input_length = 0;
+    std::vector<unsigned char> output;  // compressed stream
+    size_t output_length = 0;
+    bool done = false;
+    bool failed = false;
+};
+
+void compress_job(RecordCompressor* compressor, RecordJob* job)
+{
+    size_t cap = compress_bound(job->input_length);
+    if (job->output.size() < cap)
+        job->output.resize(cap);
+    job->output_length = compressor->compress(job->input.data(), job->input_length, job->output.data(), cap);
+    job->failed = job->output_length == 0 || job->output_length > (size_t)disc::kMaxCompressed;
+}
+
+// Worker threads take jobs in any order; the writer takes results in record
+// order, so the output does not depend on timing.
+struct CompressPool {
+    std::mutex mutex;
+    std::condition_variable work_ready;
+    std::condition_variable job_done;
+    std::deque<RecordJob*> queue;
+    bool stopping = false;
+    std::vector<std::thread> workers;
+    bool create_failed = false;
+
+    void start(int count, CompressorKind kind, int level)
+    {
+        for (int i = 0; i < count; ++i)
+            workers.emplace_back([this, kind, level] { run(kind, level); });
+    }
+
+    void run(CompressorKind kind, int level)
+    {
+        RecordCompressor compressor;
+        bool ok = compressor.create(kind, level);
+        for (;;) {
+            RecordJob* job;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                work_ready.wait(lock, [this] { return stopping || !queue.empty(); });
+                if (queue.empty())
+                    break;
+                job = queue.front();
+                queue.pop_front();
+            }
+            if (ok)
+                compress_job(&compressor, job);
+            else
+                job->failed = true;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                job->done = true;
+            }
+            job_done.notify_all();
+        }
+        compressor.release();
+    }
+
+    void submit(RecordJob* job)
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            job->done = false;
+            queue.push_back(job);
+        }
+        work_ready.notify_one();
+    }
+
+    void wait(RecordJob* job)
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        job_done.wait(lock, [job] { return job->done; });
+    }
+
+    void stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            stopping = true;
+        }
+        work_ready.notify_all();
+        for (std::thread& t : workers)
+            t.join();
+        workers.clear();
+    }
+};
+
+// Produces the records one after another from the item list, reading file
+// contents in record-sized pieces.
+struct RecordSource {
+    const std::vector<PackItem>* items;
+    size_t next_item = 0;
+    std::ifstream file;
+    bool in_file = false;
+    const PackItem* current = nullptr;
+    int64_t data_bytes = 0;
+
+    // 1 with a record in job, 0 at the end, -1 on a read error.
+    int next(RecordJob* job, std::string* error)
+    {
+        job->done = false;
+        job->failed = false;
+        job->output_length = 0;
+        if (in_file) {
+            if (job->input.size() < (size_t)disc::kMaxDecompressed)
+                job->input.resize(disc::kMaxDecompressed);
+            file.read((char*)job->input.data(), disc::kMaxDecompressed);
+            std::streamsize got = file.gcount();
+            if (file.bad()) {
+                *error = "cannot read " + utf8_of(current->host);
+                return -1;
+            }
+            if (got > 0) {
+                job->type = disc::kData;
+                job->input_length = (size_t)got;
+                data_bytes += got;
+                return 1;
+            }
+            file.close();
+            in_file = false;
+            job->type = disc::kClose;
+            job->input_length = 0;
+            job->done = true;
+            return 1;
+        }
+        if (next_item >= items->size())
+            return 0;
+        current = &(*items)[next_item++];
+        const std::string& path = current->record_path;
+        job->input.assign(path.begin(), path.end());
+        job->input.push_back(0);
+        job->input_length = job->input.size();
+        job->type = current->is_directory ? disc::kDirectory : disc::kFile;
+        if (!current->is_directory) {
+            file.clear();
+            file.open(current->host, std::ios::binary);
+            if (!file) {
+                *error = "cannot open " + utf8_of(current->host);
+                return -1;
+            }
+            in_file = true;
+        }
+        return 1;
+    }
+};
+
+// ---- Disc files ------------------------------------------------------------
+
+struct DiscOutput {
+    fs::path out;
+    int64_t disc_size = 0;
+    int64_t first_reserve = 0;
+    int32_t disc_count = 0;      // discs opened so far
+    int64_t used = 0;            // bytes on the open disc
+    std::ofstream file;
+    std::vector<fs::path> written;
+    std::vector<int64_t> disc_bytes;
+    std::string header;          // placeholder written to cd1
+
+    fs::path disc_path(int32_t number) const
+    {
+        return out / ("disc" + std::to_string(number)) / ("cd" + std::to_string(number));
+    }
+
+    int64_t capacity() const
+    {
+        return disc_count == 1 ? disc_size - first_reserve : disc_size;
+    }
+
+    bool open_next(std::string* error)
+    {
+        ++disc_count;
+        fs::path path = disc_path(disc_count);
+        std::error_code ec;
+        fs::create_directories(path.parent_path(), ec);
+        file.open(path, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            *error = "cannot create " + utf8_of(path);
+            return false;
+        }
+        written.push_back(path);
+        used = 0;
+        if (disc_count == 1) {
+            file.write(header.data(), (std::streamsize)header.size());
+            used = (int64_t)header.size();
+        }
+        return true;
+    }
+
+    bool finish_disc(std::string* error)
+    {
+        char end = (char)disc::kEnd;
+        file.write(&end, 1);
+        used += 1;
+        file.close();
+        if (!file) {
+            *error = "cannot write " + utf8_of(disc_path(disc_count));
+            return false;
+        }
+        disc_bytes.push_back(used);
+        return true;
+    }
+
+    // Writes one record, moving to the next disc when it would not leave room
+    // for the end record on this one.
+    bool put(unsigned char type, const unsigned char* stream, size_t length, std::string* error)
+    {
+        int64_t size = type == disc::kClose ? 1 : 1 + disc::kLengthSize + (int64_t)length;
+        if (disc_count == 0 || used + size + 1 > capacity()) {
+            if (disc_count > 0 && !finish_disc(error))
+                return false;
+            if (!open_next(error))
+                return false;
+            if (used + size + 1 > capacity()) {
+                *error = "a record of " + std::to_string(size) + " bytes does not fit on disc " +
+                         std::to_string(disc_count) + " (" + std::to_string(capacity() - used) +
+                         " bytes free on it); choose a larger --disc-size" +
+                         (disc_count == 1 ? " or a smaller --first-disc-reserve" : "");
+                return false;
+            }
+        }
+        char head[5];
+        head[0] = (char)type;
+        if (type == disc::kClose) {
+            file.write(head, 1);
+        } else {
+            uint32_t l = (uint32_t)length;
+            for (int i = 0; i < 4; ++i)
+                head[1 + i] = (char)((l >> (8 * i)) & 0xFF);
+            file.write(head, 5);
+            file.write((const char*)stream, (std::streamsize)length);
+        }
+        used += size;
+        if (!file) {
+            *error = "cannot write " + utf8_of(disc_path(disc_count));
+            return false;
+        }
+        return true;
+    }
+
+    // Removes the disc files of this run after a failure.
+    void discard()
+    {
+        if (file.is_open())
+            file.close();
+        std::error_code ec;
+        for (const fs::path& p : written) {
+            fs::remove(p, ec);
+            fs::remove(p.parent_path(), ec);  // only when it is empty
+        }
+    }
+};
+
+bool check_existing(const fs::path& out, bool overwrite, std::string* error)
+{
+    std::error_code ec;
+    if (!fs::exists(out, ec))
+        return true;
+    if (!fs::is_directory(out, ec)) {
+        *error = utf8_of(out) + " exists and is not a folder";
+        return false;
+    }
+    for (int n = 1;; ++n) {
+        fs::path folder = out / ("disc" + std::to_string(n));
+        fs::path cd = folder / ("cd" + std::to_string(n));
+        if (!fs::exists(cd, ec))
+            return true;
+        if (!overwrite) {
+            *error = utf8_of(out) + " already holds a disc set (" + utf8_of(cd) + "); use --force to replace it";
+            return false;
+        }
+        // An earlier, longer set leaves discs that this one will not
+        // overwrite; they would be taken for part of the new set.
+        fs::remove(cd, ec);
+        if (ec) {
+            *error = "cannot remove " + utf8_of(cd) + ": " + ec.message();
+            return false;
+        }
+    }
+}
+
+}  // namespace
+
+std::string encode_disc_header(const DiscHeaderFields& fields)
+{
+    std::string header((size_t)disc::kHeaderSize, '\0');
+    auto put_text = [&](int at, const std::string& text) {
+        memcpy(&header[(size_t)at], text.data(), std::min(text.size(), (size_t)disc::kTextSize));
+    };
+    put_text(disc::kCompanyAt, fields.company);
+    put_text(disc::kProductAt, fields.product);
+    put_text(disc::kRegkeyAt, fields.regkey);
+    put_text(disc::kExeAt, fields.exe);
+    put_le32(&header, disc::kDiscCountAt, fields.disc_count);
+    put_le32(&header, disc::kTotalSizeAt, fields.total_size);
+    return header;
+}
+
+bool header_text_from_utf8(const std::string& utf8, const char* what, std::string* cp950, std::string* error)
+{
+    if (utf8.empty()) {
+        *error = std::string("the ") + what + " must not be empty";
+        return false;
+    }
+    if (!to_cp950(utf8, cp950)) {
+        *error = std::string("the ") + what + " \"" + utf8 + "\" has no Big5 (code page 950) form";
+        return false;
+    }
+    if (cp950->size() > (size_t)disc::kMaxTextBytes) {
+        *error = std::string("the ") + what + " \"" + utf8 + "\" takes " + std::to_string(cp950->size()) +
+                 " bytes in code page 950; at most " + std::to_string(disc::kMaxTextBytes) +
+                 " fit in its 40-byte field with the terminating NUL";
+        return false;
+    }
+    return true;
+}
+
+bool parse_disc_size(const std::string& text, int64_t* bytes, std::string* error)
+{
+    if (text == "650M" || text == "650m") {
+        *bytes = disc::kCd650;
+        return true;
+    }
+    if (text == "700M" || text == "700m") {
+        *bytes = disc::kCd700;
+        return true;
+    }
+    if (text.empty() || text.size() > 15 || text.find_first_not_of("0123456789") != std::string::npos) {
+        *error = "disc size \"" + text + "\": give 650M, 700M or a number of bytes";
+        return false;
+    }
+    *bytes = std::stoll(text);
+    return true;
+}
+
+std::string proposed_install_folder(const std::string& company_cp950, const std::string& product_cp950)
+{
+    return "C:\\Program Files\\" + company_cp950 + "\\" + product_cp950;
+}
+
+bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
+               std::string* error)
+{
+    *result = DiscPackResult();
+    DiscHeaderFields fields;
+    if (!header_text_from_utf8(options.company, "company", &fields.company, error) ||
+        !header_text_from_utf8(options.product, "product", &fields.product, error) ||
+        !header_text_from_utf8(options.regkey, "registry key", &fields.regkey, error) ||
+        !header_text_from_utf8(options.exe, "game program", &fields.exe, error))
+        return false;
+    // Company and product become folder names; the registry key a key name.
+    if (has_forbidden_char(options.company) || has_forbidden_char(options.product)) {
+        *error = "the company and product become folder names and cannot hold \\ / : * ? \" < > |";
+        return false;
+    }
+    if (options.regkey.find('\\') != std::string::npos) {
+        *error = "the registry key is one key name and cannot hold a backslash";
+        return false;
+    }
+    std::error_code ec;
+    if (!fs::is_directory(game, ec)) {
+        *error = utf8_of(game) + " is not a folder";
+        return false;
+    }
+    {
+        std::string exe_utf8 = options.exe;
+        std::replace(exe_utf8.begin(), exe_utf8.end(), '\\', '/');
+        if (!fs::is_regular_file(game / fs::u8path(exe_utf8), ec)) {
+            *error = "the game program " + options.exe + " is not a file in " + utf8_of(game);
+            return false;
+        }
+    }
+    if (options.first_disc_reserve < 0 || options.disc_size <= 0) {
+        *error = "the disc size must be positive and the reserve not negative";
+        return false;
+    }
+    if (!compressor_available(options.compressor)) {
+        *error = std::string("this build has no ") + compressor_name(options.compressor) + " compressor";
+        return false;
+    }
+    RecordCompressor probe;
+    if (!probe.create(options.compressor, options.level)) {
+        *error = "compression level " + std::to_string(options.level) + " is not available for " +
+                 compressor_name(options.compressor);
+        return false;
+    }
+    probe.release();
+
+    // Everything is checked before the first byte is written.
+    std::vector<PackItem> items;
+    std::string install_folder = proposed_install_folder(fields.company, fields.product);
+    Walker walker{install_folder.size(), "C:\\Program Files\\" + options.company + "\\" + options.product, &items,
+                  error};
+    if (!walker.walk(game, "", 0))
+        return false;
+    if (items.empty()) {
+        *error = utf8_of(game) + " is empty; a disc set needs at least one file or folder";
+        return false;
+    }
+    int64_t total = 0;
+    for (const PackItem& it : items)
+        total += (int64_t)it.record_path.size() + 1 + (int64_t)it.size;
+    if (total > INT32_MAX) {
+        *error = "the game takes " + std::to_string(total) +
+                 " bytes with its paths; the disc header counts at most 2147483647";
+        return false;
+    }
+    if (!check_existing(out, options.overwrite, error))
+        return false;
+
+    DiscOutput discs;
+    discs.out = out;
+    discs.disc_size = options.disc_size;
+    discs.first_reserve = options.first_disc_reserve;
+    fields.disc_count = 0;
+    fields.total_size = 0;
+    discs.header = encode_disc_header(fields);
+
+    int threads = options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
+    RecordSource source;
+    source.items = &items;
+
+    // A window of records in flight: enough to keep every worker busy while
+    // the writer waits for the oldest, and small enough that memory stays
+    // bounded (about 400 KiB per job) whatever the size of the game.
+    const size_t window = (size_t)threads * 3 + 1;
+    std::vector<std::unique_ptr<RecordJob>> jobs;
+    std::deque<RecordJob*> in_flight;
+    std::vector<RecordJob*> free_jobs;
+    for (size_t i = 0; i < window; ++i) {
+        jobs.emplace_back(new RecordJob);
+        free_jobs.push_back(jobs.back().get());
+    }
+    CompressPool pool;
+    RecordCompressor inline_compressor;
+    if (threads > 1)
+        pool.start(threads, options.compressor, options.level);
+    else
+        inline_compressor.create(options.compressor, options.level);
+
+    int64_t decompressed_total = 0;
+    bool ok = true;
+    bool source_done = false;
+    while (ok) {
+        while (!source_done && !free_jobs.empty()) {
+            RecordJob* job = free_jobs.back();
+            int r = source.next(job, error);
+            if (r < 0) {
+                ok = false;
+                break;
+            }
+            if (r == 0) {
+                source_done = true;
+                break;
+            }
+            free_jobs.pop_back();
+            in_flight.push_back(job);
+            if (job->type != disc::kClose) {
+                if (threads > 1) {
+                    pool.submit(job);
+                } else {
+                    compress_job(&inline_compressor, job);
+                    job->done = true;
+                }
+            }
+        }
+        if (!ok || in_flight.empty())
+            break;
+        RecordJob* job = in_flight.front();
+        in_flight.pop_front();
+        if (threads > 1 && job->type != disc::kClose)
+            pool.wait(job);
+        if (job->failed) {
+            *error = "compression failed for a record of " + std::to_string(job->input_length) + " bytes";
+            ok = false;
+        } else {
+            if (job->type != disc::kClose)
+                decompressed_total += (int64_t)job->input_length;
+            if (job->type == disc::kDirectory)
+                ++result->directories;
+            if (job->type == disc::kFile)
+                ++result->files;
+            ok = discs.put(job->type, job->output.data(), job->output_length, error);
+        }
+        free_jobs.push_back(job);
+    }
+    if (threads > 1) {
+        // Jobs still queued are abandoned after a failure; wait for the ones
+        // being compressed so no worker touches freed memory.
+        {
+            std::lock_guard<std::mutex> lock(pool.mutex);
+            pool.queue.clear();
+        }
+        pool.stop();
+    }
+    inline_compressor.release();
+    if (ok && decompressed_total > INT32_MAX) {
+        *error = "the game grew while it was packed and now takes more than 2147483647 bytes";
+        ok = false;
+    }
+    if (ok && discs.disc_count > 0)
+        ok = discs.finish_disc(error);
+    if (ok) {
+        // The disc count and the total are known only now.
+        fields.disc_count = discs.disc_count;
+        fields.total_size = (int32_t)decompressed_total;
+        std::string header = encode_disc_header(fields);
+        std::fstream cd1(discs.disc_path(1), std::ios::binary | std::ios::in | std::ios::out);
+        cd1.seekp(0);
+        cd1.write(header.data(), (std::streamsize)header.size());
+        cd1.close();
+        if (!cd1) {
+            *error = "cannot write the header of " + utf8_of(discs.disc_path(1));
+            ok = false;
+        }
+    }
+    if (!ok) {
+        discs.discard();
+        return false;
+    }
+    result->disc_count = discs.disc_count;
+    result->total_size = (int32_t)decompressed_total;
+    result->data_bytes = source.data_bytes;
+    result->disc_bytes = discs.disc_bytes;
+    return true;
+}

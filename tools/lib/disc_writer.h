@@ -1,0 +1,82 @@
+// Authoring disc sets: a game folder becomes the disc files cd1, cd2, ...
+// in folders disc1/, disc2/, ... The layout comes from engine/disc_format.h,
+// the same constants the install engine reads with.
+//
+// What goes on the discs, in this order: for every entry of the game folder,
+// sorted by code page 950 name and depth first, a directory record (type 1)
+// for a folder, or for a file a file record (type 2), its data records
+// (type 3, at most 204800 bytes each) and a close record (type 4). Every disc
+// ends with an end record (type 5). A record never spans two discs; a file's
+// data records continue on the next disc.
+//
+// The output depends only on the input and the options that shape it (disc
+// size, reserve, backend and level), never on the number of threads.
+#pragma once
+
+#include "disc_format.h"
+#include "host_files.h"
+#include "record_compressor.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace disc {
+// Compact-disc capacities: 333000 and 360000 sectors of 2048 bytes.
+const int64_t kCd650 = 681984000;
+const int64_t kCd700 = 737280000;
+// Header texts hold at most this many bytes, so the field always keeps its
+// NUL and every reader finds a terminated text.
+const int kMaxTextBytes = kTextSize - 1;
+// The engine builds "install path + record path" in a 260-byte buffer.
+const int kMaxPathBytes = 259;
+}  // namespace disc
+
+// The header texts in code page 950 and the two numbers.
+struct DiscHeaderFields {
+    std::string company, product, regkey, exe;
+    int32_t disc_count;
+    int32_t total_size;
+};
+// The 168 header bytes; texts zero-filled in their 40-byte fields.
+std::string encode_disc_header(const DiscHeaderFields& fields);
+
+// Checks a header text given in UTF-8 and converts it: 1 to 39 bytes of code
+// page 950. `what` names the field in the message.
+bool header_text_from_utf8(const std::string& utf8, const char* what, std::string* cp950, std::string* error);
+
+// Parses a disc size: "650M" and "700M" are the compact-disc capacities
+// above, anything else is a number of bytes.
+bool parse_disc_size(const std::string& text, int64_t* bytes, std::string* error);
+
+struct DiscPackOptions {
+    std::string company, product, regkey, exe;  // UTF-8, as typed
+    int64_t disc_size = disc::kCd650;
+    int64_t first_disc_reserve = 0;  // room kept free on disc 1 (setup, pictures, data)
+    int threads = 0;                 // compression workers; 0: one per core
+    CompressorKind compressor = compressor_default();
+    int level = 6;
+    bool overwrite = false;          // replace disc files of an earlier run
+};
+
+struct DiscPackResult {
+    int32_t disc_count = 0;
+    int32_t total_size = 0;
+    int64_t directories = 0;
+    int64_t files = 0;
+    int64_t data_bytes = 0;            // file contents read
+    std::vector<int64_t> disc_bytes;   // size of each disc file
+};
+
+// The record path the engine would get for an entry, and the proposed install
+// folder ("C:\Program Files\<company>\<product>") that the length check uses.
+std::string proposed_install_folder(const std::string& company_cp950, const std::string& product_cp950);
+
+// Packs `game` into `out` (created if needed). Fails with a message and
+// leaves no disc file of this run behind on: a name with no Big5 form, a
+// name the system cannot hold, a path too long for the engine, a header text
+// that does not fit, a game whose total reaches 2 GiB, a disc too small for
+// one record, a read or write error, or existing disc files (unless
+// overwrite is set).
+bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
+               std::string* error);
