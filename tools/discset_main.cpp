@@ -52,7 +52,7 @@ void print_header(const DiscHeader& h)
     printf("game program: %s\n", text_of(h.exe).c_str());
     printf("discs:        %d\n", h.disc_count);
     printf("total size:   %d bytes\n", h.total_size);
-    printf("%12s  %4s  %s\n", "SIZE", "DISC", "PATH");
+    printf("%12s  %5s  %s\n", "SIZE", "DISC", "PATH");
 }
 
 int run_pack(const std::string& game, const std::string& out, DiscPackOptions options, const std::string& disc_size,
@@ -99,10 +99,13 @@ int run_list(const std::vector<std::string>& args)
                 print_header(s.header);
                 header_shown = true;
             }
+            std::string discs_of = std::to_string(e.disc);
+            if (e.last_disc != e.disc)
+                discs_of += "-" + std::to_string(e.last_disc);
             if (e.is_directory)
-                printf("%12s  %4d  %s\\\n", "-", e.disc, e.path.c_str());
+                printf("%12s  %5s  %s\\\n", "-", discs_of.c_str(), e.path.c_str());
             else
-                printf("%12lld  %4d  %s\n", (long long)e.size, e.disc, e.path.c_str());
+                printf("%12lld  %5s  %s\n", (long long)e.size, discs_of.c_str(), e.path.c_str());
             file_bytes += e.size;
         },
         &s);

@@ -161,6 +161,7 @@ struct Walk {
                     break;
                 }
                 open_file.size += n;
+                open_file.last_disc = d.number;
                 continue;
             }
             const char* problem = nullptr;
@@ -170,12 +171,12 @@ struct Walk {
             }
             if (r.type == disc::kDirectory) {
                 ++summary->directories;
-                emit(TreeEntry{true, utf8_path(out.get()), 0, d.number});
+                emit(TreeEntry{true, utf8_path(out.get()), 0, d.number, d.number});
             } else {
                 if (file_open)
                     emit(open_file);  // a new file closes the open one
                 ++summary->files;
-                open_file = TreeEntry{false, utf8_path(out.get()), 0, d.number};
+                open_file = TreeEntry{false, utf8_path(out.get()), 0, d.number, d.number};
                 file_open = true;
             }
         }

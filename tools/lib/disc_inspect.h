@@ -38,6 +38,7 @@ struct TreeEntry {
     std::string path;  // UTF-8, "\" separated, as stored (starting with "\")
     int64_t size;      // bytes of a file; 0 for a directory
     int32_t disc;      // disc of its directory or file record
+    int32_t last_disc; // disc of its last record (a file may run on to later discs)
 };
 
 struct DiscSetSummary {
