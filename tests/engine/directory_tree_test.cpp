@@ -1,0 +1,133 @@
+// Folder levels, the rollback journal and remove_tree on their own.
+#include "directory_tree.h"
+#include "install_journal.h"
+#include "platform.h"
+#include "test_support.h"
+#include "tracked_memory.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::vector<std::string> journal_entries(const InstallJournal& j)
+{
+    std::vector<std::string> out;
+    for (int32_t i = 0; i < j.count; ++i)
+        out.push_back(std::string(1, j.kind(i)) + " " + j.path(i));
+    return out;
+}
+
+std::string current_directory()
+{
+    char buf[260];
+    EXPECT_TRUE(plat_get_current_directory(buf, sizeof buf));
+    return buf;
+}
+
+}  // namespace
+
+TEST(MakeDirectoryPath, CreatesEveryLevelAndNotesOnlyNewOnes)
+{
+    TempDir tmp;
+    std::string top = tmp.path("a");
+    ASSERT_TRUE(plat_create_directory(top.c_str()));
+    std::string path = top + "\\b\\c";
+    InstallJournal j;
+    make_directory_path(path.c_str(), &j);
+    EXPECT_EQ(plat_file_attributes(path.c_str()) & PLAT_ATTR_DIRECTORY, (uint32_t)PLAT_ATTR_DIRECTORY);
+    EXPECT_EQ(journal_entries(j), (std::vector<std::string>{"D " + top + "\\b", "D " + path}));
+    j.release();
+    // Again: everything exists, nothing is new.
+    make_directory_path(path.c_str(), &j);
+    EXPECT_EQ(j.count, 0);
+}
+
+TEST(MakeDirectoryPath, Big5SecondBytesAreNotSeparators)
+{
+    TempDir tmp;
+    std::string company = tmp.path("許功蓋");
+    std::string path = company + big5("\\功");
+    InstallJournal j;
+    make_directory_path(path.c_str(), &j);
+    EXPECT_EQ(journal_entries(j), (std::vector<std::string>{"D " + company, "D " + path}));
+    EXPECT_TRUE(exists(path));
+    j.roll_back();
+    EXPECT_FALSE(exists(company));
+    EXPECT_EQ(j.count, 0);
+}
+
+TEST(MakeDirectoryPath, OverLongPathCreatesNothing)
+{
+    TempDir tmp;
+    std::string path = tmp.path("x") + "\\" + std::string(300, 'y');
+    InstallJournal j;
+    make_directory_path(path.c_str(), &j);
+    EXPECT_FALSE(exists(tmp.path("x")));
+    EXPECT_EQ(j.count, 0);
+}
+
+TEST(InstallJournal, RollBackRemovesFilesThenEmptyFoldersOnly)
+{
+    TempDir tmp;
+    int32_t live = tracked_stats().live;
+    std::string a = tmp.path("a"), b = a + "\\b";
+    ASSERT_TRUE(plat_create_directory(a.c_str()));
+    ASSERT_TRUE(plat_create_directory(b.c_str()));
+    write_file(b + "\\ours", "1");
+    write_file(a + "\\theirs", "2");  // appeared meanwhile: not in the journal
+    InstallJournal j;
+    j.add(InstallJournal::kDirectory, a.c_str());
+    j.add(InstallJournal::kDirectory, b.c_str());
+    j.add(InstallJournal::kFile, (b + "\\ours").c_str());
+    for (int i = 0; i < 200; ++i)  // grows past its first block
+        j.add(InstallJournal::kFile, (a + "\\never-made-" + std::to_string(i)).c_str());
+    j.roll_back();
+    EXPECT_FALSE(exists(b));
+    EXPECT_TRUE(exists(a));
+    EXPECT_EQ(read_file(a + "\\theirs"), "2");
+    EXPECT_EQ(tracked_stats().live, live);
+}
+
+TEST(RemoveTree, DeletesANestedTreeAndRestoresTheCurrentFolder)
+{
+    TempDir tmp;
+    std::string root = tmp.path("t");
+    ASSERT_TRUE(plat_create_directory(root.c_str()));
+    ASSERT_TRUE(plat_create_directory((root + "\\x").c_str()));
+    ASSERT_TRUE(plat_create_directory((root + "\\x\\" + big5("許功蓋")).c_str()));
+    write_file(root + "\\f1", "1");
+    write_file(root + "\\x\\f2", "2");
+    write_file(root + "\\x\\" + big5("許功蓋") + "\\f3", "3");
+    std::string before = current_directory();
+    EXPECT_EQ(remove_tree(root.c_str()), 1);
+    EXPECT_FALSE(exists(root));
+    EXPECT_EQ(current_directory(), before);
+}
+
+TEST(RemoveTree, RelativeNameFromTheCurrentFolder)
+{
+    TempDir tmp;
+    std::string before = current_directory();
+    ASSERT_TRUE(plat_set_current_directory(tmp.win.c_str()));
+    ASSERT_TRUE(plat_create_directory("rel"));
+    write_file(tmp.path("rel") + "\\f", "x");
+    EXPECT_EQ(remove_tree("rel"), 1);
+    EXPECT_FALSE(exists(tmp.path("rel")));
+    EXPECT_EQ(current_directory(), tmp.win);
+    ASSERT_TRUE(plat_set_current_directory(before.c_str()));
+}
+
+TEST(RemoveTree, DeletesNothingWhenItCannotChangeIntoTheFolder)
+{
+    TempDir tmp;
+    std::string before = current_directory();
+    ASSERT_TRUE(plat_set_current_directory(tmp.win.c_str()));
+    write_file(tmp.path("precious"), "keep");
+    write_file(tmp.path("a-file"), "not a folder");
+    EXPECT_EQ(remove_tree(tmp.path("missing").c_str()), 0);
+    EXPECT_EQ(remove_tree(tmp.path("a-file").c_str()), 0);
+    EXPECT_EQ(read_file(tmp.path("precious")), "keep");
+    EXPECT_EQ(read_file(tmp.path("a-file")), "not a folder");
+    EXPECT_EQ(current_directory(), tmp.win);
+    ASSERT_TRUE(plat_set_current_directory(before.c_str()));
+}

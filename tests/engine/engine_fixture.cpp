@@ -1,0 +1,96 @@
+#include "engine_fixture.h"
+
+#include "file_object.h"
+#include "platform.h"
+#include "tracked_memory.h"
+
+#include <fstream>
+#include <sstream>
+
+std::vector<int32_t> Calls::progress;
+int32_t Calls::cancel_at = 0;
+std::vector<int32_t> Calls::prompts;
+int32_t Calls::prompt_answers_ok = 0;
+
+void Calls::reset()
+{
+    progress.clear();
+    prompts.clear();
+    cancel_at = 0;
+    prompt_answers_ok = 0;
+}
+
+int32_t record_progress(int32_t percent)
+{
+    Calls::progress.push_back(percent);
+    return (int32_t)Calls::progress.size() == Calls::cancel_at ? 0 : 1;
+}
+
+int32_t record_prompt(int32_t disc_index)
+{
+    Calls::prompts.push_back(disc_index);
+    return (int32_t)Calls::prompts.size() <= Calls::prompt_answers_ok ? 1 : 0;
+}
+
+Snapshot snapshot(const fs::path& host_folder)
+{
+    Snapshot s;
+    std::error_code ec;
+    for (auto it = fs::recursive_directory_iterator(host_folder, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        std::string rel = fs::relative(it->path(), host_folder).u8string();
+        if (it->is_directory()) {
+            s[rel] = "<dir>";
+        } else {
+            std::ifstream in(it->path(), std::ios::binary);
+            std::ostringstream c;
+            c << in.rdbuf();
+            s[rel] = c.str();
+        }
+    }
+    return s;
+}
+
+std::string describe(const Snapshot& s)
+{
+    std::string out;
+    for (const auto& e : s)
+        out += e.first + (e.second == "<dir>" ? "/" : " (" + std::to_string(e.second.size()) + " bytes)") + "\n";
+    return out;
+}
+
+void EngineTest::SetUp()
+{
+    Calls::reset();
+    set_registration_enabled(0);
+    plat_fail_write_after(-1);
+    src = tmp.path("src");
+    inst = tmp.path("inst");
+    sentinel = tmp.path("sentinel.txt");
+    ASSERT_TRUE(plat_create_directory(src.c_str()));
+    write_file(sentinel, "do not touch");
+}
+
+void EngineTest::TearDown()
+{
+    plat_fail_write_after(-1);
+    EXPECT_EQ(read_file(sentinel), "do not touch");
+}
+
+int EngineTest::run(const std::string& root, const std::string& install)
+{
+    int32_t live = tracked_stats().live;
+    int32_t open = open_count();
+    int r = install_disc_set(install.c_str(), root.c_str(), "uninstall", record_prompt, record_progress);
+    EXPECT_EQ(tracked_stats().live, live) << "heap blocks left behind";
+    EXPECT_EQ(open_count(), open) << "files left open";
+    return r;
+}
+
+std::vector<std::string> EngineTest::box_texts() const
+{
+    std::vector<std::string> out;
+    for (const ShownBox& b : BoxRecorder::shown)
+        out.push_back(b.caption + "|" + b.text);
+    return out;
+}

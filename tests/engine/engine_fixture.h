@@ -1,0 +1,52 @@
+// Common ground of the engine tests: a temporary folder with the disc set in
+// "src", the install folder "inst" beside it (absent at first), a sentinel
+// file beside both, scripted callbacks, and snapshots of the whole folder to
+// compare before and after an installation.
+#pragma once
+
+#include "disc_fixture.h"
+#include "install_engine.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+// Relative host path -> file content, or "<dir>" for a folder.
+typedef std::map<std::string, std::string> Snapshot;
+Snapshot snapshot(const fs::path& host_folder);
+std::string describe(const Snapshot& s);
+
+// Progress and prompt callbacks that record their calls.
+struct Calls {
+    static std::vector<int32_t> progress;  // percents passed
+    static int32_t cancel_at;              // 1-based progress call that answers 0; 0: never
+    static std::vector<int32_t> prompts;   // disc indexes asked for
+    static int32_t prompt_answers_ok;      // prompts answered 1 before answering 0
+    static void reset();
+};
+int32_t record_progress(int32_t percent);
+int32_t record_prompt(int32_t disc_index);
+
+class EngineTest : public ::testing::Test {
+protected:
+    TempDir tmp;
+    std::string src;       // the source root (system path)
+    std::string inst;      // the install folder (system path)
+    std::string sentinel;  // a file beside the install folder
+    BoxRecorder boxes;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    // Runs install_disc_set with the recording callbacks and checks that
+    // every heap block and file it opened was given back.
+    int run(const std::string& root, const std::string& install);
+    int run() { return run(src, inst); }
+    void write(const fixture::DiscSet& set) { fixture::write_set(set, src); }
+
+    // Texts of the message boxes shown so far, "caption|text" each.
+    std::vector<std::string> box_texts() const;
+};

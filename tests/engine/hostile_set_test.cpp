@@ -1,0 +1,299 @@
+// Damaged and hostile disc sets, and faults in the middle of an
+// installation: each must stop with a message, write nothing outside the
+// install folder and leave everything as it was before.
+#include "engine_fixture.h"
+
+#include "disc_format.h"
+#include "platform.h"
+
+using fixture::DiscSet;
+
+namespace {
+
+const std::string kDamaged = "磁碟錯誤!|安裝資料損毀";
+const std::string kCannotWrite = "磁碟錯誤!|無法寫入磁碟";
+
+// A small valid start, so every damaged set has something to roll back.
+DiscSet valid_start()
+{
+    DiscSet set;
+    set.add_dir(0, "\\ok");
+    set.add_file(0, "\\ok\\first.txt");
+    set.add_data(0, "first");
+    return set;
+}
+
+struct HostilePath {
+    const char* path;  // bytes as stored (the NUL is added)
+    const char* why;
+};
+
+const HostilePath kHostilePaths[] = {
+    {"..", "parent, no leading backslash"},
+    {"\\..", "parent as the whole path"},
+    {"\\..\\escaped", "parent first"},
+    {"\\a\\..\\..\\escaped", "parent in the middle"},
+    {"\\a\\..", "parent last"},
+    {"\\..\\sentinel.txt", "the file beside the install folder"},
+    {"\\.", "current folder"},
+    {"\\.\\x", "current folder first"},
+    {"\\a\\.\\b", "current folder in the middle"},
+    {"\\.. ", "parent with a trailing space"},
+    {"\\..\\.. \\escaped", "parent with a trailing space in the middle"},
+    {"\\...", "three dots fold to a parent"},
+    {"\\... \\escaped", "dots and a space"},
+    {"\\../escaped", "forward slash after the parent"},
+    {"\\a/../../escaped", "forward slashes"},
+    {"/escaped", "forward slash at the start"},
+    {"\\a/b", "forward slash inside"},
+    {"\\C:\\escaped", "drive letter"},
+    {"\\C:escaped", "drive-relative name"},
+    {"C:foo", "drive-relative name without backslash"},
+    {"\\\\server\\share\\x", "UNC path"},
+    {"\\\\", "empty components"},
+    {"\\a\\\\b", "empty component in the middle"},
+    {"\\a\\", "trailing backslash"},
+    {"escaped", "no leading backslash"},
+    {"", "empty path"},
+    {"\\", "only the separator"},
+    {"\\x:stream", "alternate data stream"},
+    {"\\CON", "console device"},
+    {"\\nul.txt", "null device with an extension"},
+    {"\\a\\COM1", "serial device"},
+    {"\\lpt9.log", "printer device"},
+    {"\\a\tb", "control character"},
+    {"\\a*", "wildcard"},
+    {"\\\xB3", "lone Big5 lead byte at the end"},
+    {"\\\xB3/..\\escaped", "lead byte before a slash"},
+    {"\\\xB3\x2E.\\x", "lead byte before a dot"},
+};
+
+}  // namespace
+
+class HostilePathTest : public EngineTest, public ::testing::WithParamInterface<HostilePath> {};
+
+TEST_P(HostilePathTest, IsRefusedAsDamagedDataInEveryRecordKind)
+{
+    const HostilePath& h = GetParam();
+    std::string path = h.path;
+    Snapshot before = snapshot(tmp.host);
+    for (int kind = 0; kind < 3; ++kind) {
+        SCOPED_TRACE(std::string(h.why) + ", kind " + std::to_string(kind));
+        Calls::reset();
+        BoxRecorder::shown.clear();
+        DiscSet set = valid_start();
+        if (kind == 0) {
+            set.add_dir(0, path);
+        } else {
+            set.add_file(0, path);
+            set.add_data(0, "payload");
+            if (kind == 2) {
+                set.add_raw(0, fixture::close_file());
+                set.add_dir(0, "\\after");
+            }
+        }
+        write(set);
+        EXPECT_EQ(run(), 0);
+        EXPECT_EQ(box_texts(), std::vector<std::string>{kDamaged});
+        Snapshot after = snapshot(tmp.host);
+        // Only the disc files may differ (rewritten per kind).
+        std::string cd1 = (fs::path("src") / "cd1").u8string();
+        after.erase(cd1);
+        Snapshot expect = before;
+        expect.erase(cd1);
+        EXPECT_EQ(after, expect) << describe(after);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, HostilePathTest, ::testing::ValuesIn(kHostilePaths));
+
+TEST_F(EngineTest, PathThatDoesNotFitBesideTheInstallPathIsRefused)
+{
+    // Install path + record path + NUL must fit 260 bytes.
+    int32_t room = 260 - 1 - (int32_t)inst.size();
+    ASSERT_GT(room, 10);
+    DiscSet fits = valid_start();
+    fits.add_dir(0, "\\" + std::string((size_t)room - 1, 'a'));  // exactly fits
+    write(fits);
+    EXPECT_EQ(run(), 1);
+    EXPECT_TRUE(BoxRecorder::shown.empty());
+    std::error_code ec;
+    fs::remove_all(host_of(inst), ec);
+
+    for (size_t length : {(size_t)room, (size_t)room + 1, (size_t)1000, (size_t)disc::kMaxDecompressed - 2}) {
+        BoxRecorder::shown.clear();
+        DiscSet set = valid_start();
+        set.add_file(0, "\\" + std::string(length, 'b'));
+        write(set);
+        EXPECT_EQ(run(), 0) << length;
+        EXPECT_EQ(box_texts(), std::vector<std::string>{kDamaged}) << length;
+        EXPECT_FALSE(exists(inst)) << length;
+    }
+}
+
+TEST_F(EngineTest, PathWithoutItsNulIsRefused)
+{
+    DiscSet set = valid_start();
+    set.add_raw(0, fixture::raw_record(disc::kFile, fixture::zlib("\\no-terminator")));
+    write(set);
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(box_texts(), std::vector<std::string>{kDamaged});
+    EXPECT_FALSE(exists(inst));
+}
+
+// Damaged records: what is broken, and how.
+struct DamagedRecord {
+    const char* what;
+    std::string bytes;  // appended after the valid start
+};
+
+class DamagedRecordTest : public EngineTest, public ::testing::WithParamInterface<int> {};
+
+std::vector<DamagedRecord> damaged_records()
+{
+    std::string good = fixture::zlib("some data");
+    std::string too_big = fixture::zlib(std::string(disc::kMaxDecompressed + 1, 'z'));
+    std::string fits = fixture::zlib(std::string(disc::kMaxDecompressed, 'z'));
+    std::string bad_check = good;
+    bad_check.back() ^= 0x01;  // last byte of the Adler-32 trailer
+    return {
+        {"garbage instead of a zlib stream", fixture::raw_record(3, "not zlib at all")},
+        {"stream cut short", fixture::raw_record(3, good.substr(0, good.size() - 3))},
+        {"checksum wrong", fixture::raw_record(3, bad_check)},
+        {"empty stream (L = 0)", fixture::raw_record(3, "")},
+        {"negative length", fixture::raw_record(3, -1, good)},
+        {"length above the input buffer", fixture::raw_record(3, disc::kMaxCompressed + 1, good)},
+        {"length far above the file", fixture::raw_record(3, 0x7FFFFFFF, good)},
+        {"length says more than the file holds", fixture::raw_record(3, (int32_t)good.size() + 1, good)},
+        {"file ends inside the length", std::string("\x03\x10\x00", 3)},
+        {"file ends right after the type byte", std::string(1, '\x02')},
+        {"decompresses to more than the output buffer", fixture::raw_record(3, too_big)},
+        {"directory record that does not decompress", fixture::raw_record(1, "\x78\x9c garbage")},
+        // Sanity: the largest record that fits, then a broken one.
+        {"largest data record, then a broken one", fixture::raw_record(3, fits) + fixture::raw_record(3, "x")},
+    };
+}
+
+TEST_P(DamagedRecordTest, StopsWithTheDamageMessageAndRollsBack)
+{
+    DamagedRecord d = damaged_records()[(size_t)GetParam()];
+    SCOPED_TRACE(d.what);
+    DiscSet set = valid_start();
+    set.add_raw(0, d.bytes);
+    write(set);
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(box_texts(), std::vector<std::string>{kDamaged});
+    EXPECT_FALSE(exists(inst));
+}
+
+INSTANTIATE_TEST_SUITE_P(Records, DamagedRecordTest, ::testing::Range(0, 13));
+
+TEST_F(EngineTest, DamageOnTheSecondDiscRollsBackTheFirst)
+{
+    DiscSet set = valid_start();
+    set.add_data(1, "more");
+    set.add_raw(1, std::string("\x03\xFF\xFF", 3));  // cut inside the length
+    write(set);
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(box_texts(), std::vector<std::string>{kDamaged});
+    EXPECT_FALSE(exists(inst));
+}
+
+namespace {
+
+// A small two-disc set with folders, files and a file across the discs.
+DiscSet small_set()
+{
+    DiscSet set;
+    set.add_dir(0, "\\data");
+    set.add_file(0, "\\data\\a.bin");
+    set.add_data(0, random_bytes(1000, 7));
+    set.add_data(0, random_bytes(2000, 8));
+    set.add_raw(0, fixture::close_file());
+    set.add_dir(0, "\\data\\sub");
+    set.add_file(0, "\\data\\sub\\b.bin");
+    set.add_data(0, "b");
+    set.add_raw(0, fixture::end_disc());
+    set.add_data(1, "bb");
+    set.add_raw(1, fixture::close_file());
+    set.add_file(1, "\\c.txt");
+    set.add_data(1, "c");
+    set.add_raw(1, fixture::close_file());
+    return set;
+}
+
+void add_user_files(const std::string& inst)
+{
+    ASSERT_TRUE(plat_create_directory(inst.c_str()));
+    ASSERT_TRUE(plat_create_directory((inst + "\\data").c_str()));
+    write_file(inst + "\\data\\mine.txt", "the user's");
+    write_file(inst + "\\readme.txt", "also the user's");
+}
+
+}  // namespace
+
+TEST_F(EngineTest, CancelAtEveryRecordRestoresTheFolder)
+{
+    write(small_set());
+    ASSERT_EQ(run(), 1);
+    size_t records = Calls::progress.size();
+    ASSERT_EQ(records, 13u);
+    std::error_code ec;
+    fs::remove_all(host_of(inst), ec);
+
+    for (int existing = 0; existing < 2; ++existing) {
+        if (existing)
+            add_user_files(inst);
+        Snapshot before = snapshot(tmp.host);
+        for (size_t n = 1; n <= records; ++n) {
+            SCOPED_TRACE("cancel at record " + std::to_string(n) + (existing ? ", folder existed" : ""));
+            Calls::reset();
+            Calls::cancel_at = (int32_t)n;
+            EXPECT_EQ(run(), 0);
+            EXPECT_EQ(Calls::progress.size(), n);
+            EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+        }
+    }
+    EXPECT_TRUE(BoxRecorder::shown.empty());
+}
+
+TEST_F(EngineTest, WriteFailureAtEveryWriteRestoresTheFolder)
+{
+    write(small_set());
+    long writes_before = plat_write_count();
+    ASSERT_EQ(run(), 1);
+    long writes = plat_write_count() - writes_before;
+    ASSERT_EQ(writes, 5);  // one per non-empty data record
+    std::error_code ec;
+    fs::remove_all(host_of(inst), ec);
+
+    for (int existing = 0; existing < 2; ++existing) {
+        if (existing)
+            add_user_files(inst);
+        Snapshot before = snapshot(tmp.host);
+        for (long k = 0; k < writes; ++k) {
+            SCOPED_TRACE("write " + std::to_string(k) + " fails" + (existing ? ", folder existed" : ""));
+            BoxRecorder::shown.clear();
+            plat_fail_write_after(k);
+            EXPECT_EQ(run(), 0);
+            plat_fail_write_after(-1);
+            EXPECT_EQ(box_texts(), std::vector<std::string>{kCannotWrite});
+            EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+        }
+    }
+}
+
+TEST_F(EngineTest, OverwrittenUserFileIsNotDeletedByTheRollback)
+{
+    ASSERT_TRUE(plat_create_directory(inst.c_str()));
+    write_file(inst + "\\game.cfg", "old");
+    DiscSet set;
+    set.add_file(0, "\\game.cfg");
+    set.add_data(0, "new");
+    set.add_raw(0, std::string(1, '\x06'));
+    write(set);
+    Calls::cancel_at = 3;
+    EXPECT_EQ(run(), 0);
+    // The file was the user's before: it stays (with what was written).
+    EXPECT_TRUE(exists(inst + "\\game.cfg"));
+}

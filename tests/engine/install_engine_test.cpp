@@ -1,0 +1,406 @@
+// install_disc_set on well-formed sets: what gets installed, the disc loop
+// and its prompts, progress, the source root, and the rollback journal.
+#include "engine_fixture.h"
+
+#include "apkg_writer.h"
+#include "engine_texts.h"
+#include "file_object.h"
+#include "platform.h"
+#include "tracked_memory.h"
+
+#include <algorithm>
+
+using fixture::DiscSet;
+
+namespace {
+
+const std::string kCannotWrite = "磁碟錯誤!|無法寫入磁碟";
+
+}  // namespace
+
+TEST_F(EngineTest, InstallsDirectoriesFilesAndDataAcrossRecords)
+{
+    std::string big = random_bytes(150000, 1) + random_bytes(150000, 2);
+    DiscSet set;
+    set.add_dir(0, "\\save");
+    set.add_file(0, "\\save\\a.txt");
+    set.add_data(0, "hello");
+    set.add_raw(0, fixture::close_file());
+    set.add_file(0, "\\b.bin");
+    set.add_data(0, big.substr(0, 150000));
+    set.add_data(0, big.substr(150000));
+    set.add_raw(0, fixture::close_file());
+    set.add_raw(0, fixture::end_disc());
+    write(set);
+
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(read_file(inst + "\\save\\a.txt"), "hello");
+    EXPECT_EQ(read_file(inst + "\\b.bin"), big);
+    // One call per record but the end record; never decreasing, ending at 100.
+    ASSERT_EQ(Calls::progress.size(), 8u);
+    for (size_t i = 1; i < Calls::progress.size(); ++i)
+        EXPECT_LE(Calls::progress[i - 1], Calls::progress[i]);
+    EXPECT_EQ(Calls::progress.back(), 100);
+    EXPECT_TRUE(BoxRecorder::shown.empty());
+}
+
+TEST_F(EngineTest, StreamWithoutEndRecordInstallsCompletely)
+{
+    DiscSet set;
+    set.add_file(0, "\\a.txt");
+    set.add_data(0, "first ");
+    set.add_data(0, "second");  // the file ends here, still open
+    write(set);
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(read_file(inst + "\\a.txt"), "first second");
+    EXPECT_EQ(Calls::progress.size(), 3u);
+}
+
+TEST_F(EngineTest, FileContinuesOnTheNextDisc)
+{
+    DiscSet set;
+    set.add_file(0, "\\movie.dat");
+    set.add_data(0, "disc one, ");
+    set.add_raw(0, fixture::end_disc());
+    set.add_data(1, "disc two, ");
+    set.add_raw(1, fixture::end_disc());
+    set.add_data(2, "disc three");
+    set.add_raw(2, fixture::close_file());
+    write(set);
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(read_file(inst + "\\movie.dat"), "disc one, disc two, disc three");
+    EXPECT_TRUE(Calls::prompts.empty());
+}
+
+TEST_F(EngineTest, FileRecordWhileAFileIsOpenClosesItFirst)
+{
+    DiscSet set;
+    set.add_file(0, "\\one.txt");
+    set.add_data(0, "1111");
+    set.add_file(0, "\\two.txt");  // no close record before it
+    set.add_data(0, "2222");
+    set.add_file(0, "\\one.txt");  // the same name again starts it afresh
+    set.add_data(0, "again");
+    write(set);
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(read_file(inst + "\\two.txt"), "2222");
+    EXPECT_EQ(read_file(inst + "\\one.txt"), "again");
+}
+
+TEST_F(EngineTest, UnknownTypeBytesAreSkippedWithAProgressCall)
+{
+    DiscSet set;
+    set.add_file(0, "\\a");
+    set.add_raw(0, std::string(1, '\0'));
+    set.add_data(0, "x");
+    set.add_raw(0, std::string(1, '\x06'));
+    set.add_raw(0, std::string(1, '\xFF'));
+    set.add_raw(0, fixture::close_file());
+    set.add_raw(0, fixture::end_disc());
+    set.add_raw(0, fixture::file("\\after-end"));  // never read: the disc ended
+    write(set);
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(read_file(inst + "\\a"), "x");
+    EXPECT_FALSE(exists(inst + "\\after-end"));
+    // file, 0, data, 6, 255, close: six calls; none for the end record.
+    EXPECT_EQ(Calls::progress.size(), 6u);
+}
+
+TEST_F(EngineTest, PromptForAMissingDiscIsAskedUntilCancel)
+{
+    DiscSet set;
+    set.add_dir(0, "\\d");
+    set.add_dir(1, "\\e");
+    write(set);
+    ASSERT_TRUE(plat_remove_file((src + "\\cd2").c_str()));
+    BoxRecorder::answers = {PLAT_IDOK, PLAT_IDOK, PLAT_IDOK, PLAT_IDCANCEL};
+    int32_t live = tracked_stats().live;
+    EXPECT_EQ(install_disc_set(inst.c_str(), src.c_str(), "u", prompt_next_disc, record_progress), 0);
+    EXPECT_EQ(tracked_stats().live, live);
+    // Four failed opens, each followed by the prompt; the fourth is cancelled.
+    ASSERT_EQ(BoxRecorder::shown.size(), 4u);
+    for (const ShownBox& b : BoxRecorder::shown) {
+        EXPECT_EQ(b.text, "Please Insert Disc #2");
+        EXPECT_EQ(b.caption, "Next Disc");
+        EXPECT_EQ(b.type, (unsigned)PLAT_MB_OKCANCEL);
+    }
+    EXPECT_FALSE(exists(inst));
+}
+
+namespace {
+std::string g_late_disc_folder;
+std::string g_late_disc_bytes;
+int32_t insert_disc_on_prompt(int32_t disc_index)
+{
+    Calls::prompts.push_back(disc_index);
+    write_file(g_late_disc_folder + "\\cd2", g_late_disc_bytes);
+    return 1;
+}
+}  // namespace
+
+TEST_F(EngineTest, DiscInsertedAfterThePromptIsExtracted)
+{
+    DiscSet set;
+    set.add_file(0, "\\f");
+    set.add_data(0, "abc");
+    set.add_data(1, "def");
+    write(set);
+    g_late_disc_folder = src;
+    g_late_disc_bytes = read_file(src + "\\cd2");
+    ASSERT_TRUE(plat_remove_file((src + "\\cd2").c_str()));
+    EXPECT_EQ(install_disc_set(inst.c_str(), src.c_str(), "u", insert_disc_on_prompt, record_progress), 1);
+    EXPECT_EQ(Calls::prompts, std::vector<int32_t>{1});
+    EXPECT_EQ(read_file(inst + "\\f"), "abcdef");
+}
+
+TEST_F(EngineTest, CancelledPromptWhileAFileIsOpenRemovesEverything)
+{
+    DiscSet set;
+    set.add_dir(0, "\\sub");
+    set.add_file(0, "\\sub\\big");
+    set.add_data(0, "part one");
+    set.disc_count_override = 2;  // cd2 never exists
+    write(set);
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(Calls::prompts, std::vector<int32_t>{1});
+    EXPECT_FALSE(exists(inst));
+}
+
+TEST_F(EngineTest, SourceRootWithTrailingBackslashIsUsedWithoutIt)
+{
+    DiscSet set;
+    set.add_dir(0, "\\d");
+    write(set);
+    std::string root;
+    if (plat_map_drive('D', (tmp.host.u8string() + "/src").c_str())) {
+        root = "D:\\";  // the POSIX stand-in: D: is the source folder
+    } else {
+        root = src + "\\";  // Windows: the real folder, with a trailing backslash
+    }
+    EXPECT_EQ(run(root, inst), 1);
+    EXPECT_TRUE(exists(inst + "\\d"));
+    plat_map_drive('D', nullptr);
+}
+
+TEST_F(EngineTest, SourceRootEndingInABig5CharacterKeepsItsSecondByte)
+{
+    // 許 is B3 5C: its second byte looks like a backslash but is not one.
+    std::string root = tmp.path("許");
+    ASSERT_TRUE(plat_create_directory(root.c_str()));
+    DiscSet set;
+    set.add_dir(0, "\\d");
+    fixture::write_set(set, root);
+    EXPECT_EQ(run(root, inst), 1);
+    EXPECT_TRUE(exists(inst + "\\d"));
+}
+
+TEST_F(EngineTest, DiscCountZeroCreatesTheFolderAndSucceeds)
+{
+    DiscSet set;
+    set.add_dir(0, "\\never");
+    set.disc_count_override = 0;
+    write(set);
+    EXPECT_EQ(run(), 1);
+    EXPECT_TRUE(exists(inst));
+    EXPECT_FALSE(exists(inst + "\\never"));
+    EXPECT_TRUE(Calls::progress.empty());
+}
+
+TEST_F(EngineTest, PercentIsBytesDoneOverTotalSize)
+{
+    DiscSet set;
+    set.add_file(0, "\\f");    // 3 bytes decompressed: 3 * 100 / 9 = 33
+    set.add_data(0, "123456");  // 9 of 9
+    set.use_total_override = true;
+    set.total_override = 9;
+    write(set);
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(Calls::progress, (std::vector<int32_t>{33, 100}));
+}
+
+TEST_F(EngineTest, PercentDoesNotOverflowWithLargeCounts)
+{
+    // 300000 bytes * 100 does not fit 32 bits; the division must still be right.
+    DiscSet set;
+    set.add_file(0, "\\f");
+    set.add_data(0, std::string(150000, 'a'));
+    set.add_data(0, std::string(150000, 'b'));
+    set.use_total_override = true;
+    set.total_override = 3 + 300000;
+    write(set);
+    EXPECT_EQ(run(), 1);
+    ASSERT_EQ(Calls::progress.size(), 3u);
+    EXPECT_EQ(Calls::progress[1], (int32_t)((int64_t)150003 * 100 / 300003));
+    EXPECT_EQ(Calls::progress[2], 100);
+}
+
+TEST_F(EngineTest, TotalSizeZeroOrNegativeReportsHundred)
+{
+    for (int32_t total : {0, -5}) {
+        Calls::reset();
+        DiscSet set;
+        set.add_file(0, "\\f");
+        set.add_data(0, "x");
+        set.use_total_override = true;
+        set.total_override = total;
+        write(set);
+        std::string target = inst + std::to_string(-total);
+        EXPECT_EQ(run(src, target), 1);
+        EXPECT_EQ(Calls::progress, (std::vector<int32_t>{100, 100}));
+    }
+}
+
+TEST_F(EngineTest, DiscSetInsideAPackageIsReadLikeAPlainFile)
+{
+    DiscSet set;
+    set.add_file(0, "\\packed.txt");
+    set.add_data(0, "from a package");
+    std::string package, error;
+    ASSERT_TRUE(apkg_build({{"cd1", set.files()[0]}}, &package, &error)) << error;
+    // No folder "pkg": its cd1 is the member of pkg.apkg beside it.
+    write_file(tmp.path("pkg.apkg"), package);
+    EXPECT_EQ(run(tmp.path("pkg"), inst), 1);
+    EXPECT_EQ(read_file(inst + "\\packed.txt"), "from a package");
+}
+
+TEST_F(EngineTest, DataBeforeAnyFileFailsAsAWriteError)
+{
+    DiscSet set;
+    set.add_dir(0, "\\made");
+    set.add_data(0, "nowhere to go");
+    write(set);
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(box_texts(), std::vector<std::string>{kCannotWrite});
+    EXPECT_FALSE(exists(inst));
+}
+
+TEST_F(EngineTest, EmptyDataRecordWithoutAFileCannotFail)
+{
+    DiscSet set;
+    set.add_data(0, "");
+    set.add_file(0, "\\f");
+    set.add_data(0, "");
+    write(set);
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(read_file(inst + "\\f"), "");
+    EXPECT_TRUE(BoxRecorder::shown.empty());
+}
+
+TEST_F(EngineTest, MissingFirstDiscReturnsAtOnceWithNothingCreated)
+{
+    EXPECT_EQ(run(), 0);
+    EXPECT_FALSE(exists(inst));
+    EXPECT_TRUE(BoxRecorder::shown.empty());
+    EXPECT_TRUE(Calls::prompts.empty());
+}
+
+TEST_F(EngineTest, ShortHeaderReturnsZeroWithNothingCreated)
+{
+    std::string full = DiscSet().files()[0];
+    for (size_t n : {(size_t)0, (size_t)1, (size_t)100, full.size() - 1}) {
+        write_file(src + "\\cd1", full.substr(0, n));
+        EXPECT_EQ(run(), 0) << n;
+        EXPECT_FALSE(exists(inst)) << n;
+    }
+    EXPECT_TRUE(BoxRecorder::shown.empty());
+}
+
+TEST_F(EngineTest, FileThatCannotBeCreatedRollsBackInsteadOfEndingTheProcess)
+{
+    DiscSet set;
+    set.add_file(0, "\\ok.txt");
+    set.add_data(0, "fine");
+    set.add_file(0, "\\missing-folder\\x.txt");
+    write(set);
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(box_texts(), std::vector<std::string>{"Error|Create File Fail"});
+    EXPECT_EQ(BoxRecorder::shown[0].type, (unsigned)PLAT_MB_OK);
+    EXPECT_FALSE(exists(inst));
+}
+
+TEST_F(EngineTest, RollbackKeepsWhatWasThereBefore)
+{
+    ASSERT_TRUE(plat_create_directory(inst.c_str()));
+    ASSERT_TRUE(plat_create_directory((inst + "\\save").c_str()));
+    write_file(inst + "\\save\\slot1.sav", "my progress");
+    write_file(inst + "\\notes.txt", "mine");
+    write_file(inst + "\\game.cfg", "old config");
+
+    DiscSet set;
+    set.add_dir(0, "\\save");  // exists already: not ours to delete
+    set.add_file(0, "\\save\\new.sav");
+    set.add_data(0, "installed");
+    set.add_dir(0, "\\data");
+    set.add_file(0, "\\data\\x");
+    set.add_data(0, "y");
+    set.add_raw(0, std::string(1, '\x06'));
+    write(set);
+    Snapshot before = snapshot(tmp.host);
+    Calls::cancel_at = 7;  // the last record
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+}
+
+TEST_F(EngineTest, RollbackRemovesEveryFolderLevelItCreated)
+{
+    std::string deep = tmp.path("a") + "\\b\\c";
+    DiscSet set;
+    set.add_file(0, "\\f");
+    set.add_data(0, "x");
+    write(set);
+    Snapshot before = snapshot(tmp.host);
+    Calls::cancel_at = 2;
+    EXPECT_EQ(run(src, deep), 0);
+    EXPECT_FALSE(exists(tmp.path("a")));
+    EXPECT_EQ(snapshot(tmp.host), before);
+}
+
+TEST_F(EngineTest, Big5NamesWithBackslashSecondBytesMakeNoStrayFolders)
+{
+    // 許功蓋 is B3 5C A5 5C BB 5C: three second bytes that equal "\".
+    std::string company = tmp.path("許功蓋");
+    std::string target = company + big5("\\遊戲");
+    DiscSet set;
+    set.add_dir(0, big5("\\功能"));
+    set.add_file(0, big5("\\功能\\蓋子.txt"));
+    set.add_data(0, "lid");
+    write(set);
+    EXPECT_EQ(run(src, target), 1);
+    EXPECT_EQ(read_file(target + big5("\\功能\\蓋子.txt")), "lid");
+    // The temporary folder holds the disc set, the sentinel and the company
+    // folder; nothing named after half a character.
+    std::vector<std::string> top;
+    for (const auto& e : fs::directory_iterator(tmp.host))
+        top.push_back(e.path().filename().u8string());
+    std::sort(top.begin(), top.end());
+    EXPECT_EQ(top, (std::vector<std::string>{"sentinel.txt", "src", "許功蓋"}));
+    std::vector<std::string> inner;
+    for (const auto& e : fs::directory_iterator(tmp.host / fs::u8path("許功蓋")))
+        inner.push_back(e.path().filename().u8string());
+    EXPECT_EQ(inner, std::vector<std::string>{"遊戲"});
+
+    // And the rollback of such a path removes every level again.
+    Calls::reset();
+    Calls::cancel_at = 1;
+    std::string other = tmp.path("許功蓋2") + big5("\\蓋");
+    EXPECT_EQ(run(src, other), 0);
+    EXPECT_FALSE(exists(tmp.path("許功蓋2")));
+}
+
+TEST_F(EngineTest, NullCallbacksKeepTheOnesGivenBefore)
+{
+    DiscSet set;
+    set.add_dir(0, "\\d");
+    write(set);
+    EXPECT_EQ(run(), 1);
+    ASSERT_EQ(Calls::progress.size(), 1u);
+    EXPECT_EQ(install_disc_set((inst + "2").c_str(), src.c_str(), "u", nullptr, nullptr), 1);
+    EXPECT_EQ(Calls::progress.size(), 2u);
+}
+
+TEST(EngineTexts, ChineseTextsAreTheBig5Bytes)
+{
+    EXPECT_EQ(utf8(engine_text::kDiskErrorCaption), "磁碟錯誤!");
+    EXPECT_EQ(utf8(engine_text::kCannotWrite), "無法寫入磁碟");
+    EXPECT_EQ(utf8(engine_text::kDataDamaged), "安裝資料損毀");
+}
