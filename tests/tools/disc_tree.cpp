@@ -1,0 +1,75 @@
+#include "disc_tree.h"
+
+#include "test_support.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+
+void put_host_bytes(const fs::path& path, const std::string& bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+std::string host_bytes(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void make_game_tree(const fs::path& root, size_t big_random)
+{
+    auto p = [&](const char* rel) { return root / fs::u8path(rel); };
+    put_host_bytes(p("game.exe"), "MZ game");
+    put_host_bytes(p("uninstall.exe"), "MZ uninstall");
+    put_host_bytes(p("空白.txt"), "");
+    std::string table;
+    for (int i = 0; i < 40000; ++i)
+        table += std::to_string(i * 7 % 1000) + ",";
+    put_host_bytes(p("許功蓋/功能表.txt"), table);  // several records, compressible
+    put_host_bytes(p("許功蓋/蓋/許"), "x");
+    put_host_bytes(p("影片/片頭.avi"), random_bytes(big_random, 7));
+    put_host_bytes(p("影片/z.bin"), random_bytes(1000, 8));
+    fs::create_directories(p("存檔"));
+    fs::create_directories(p("許功蓋/空/更空"));
+}
+
+std::map<std::string, std::string> snapshot(const fs::path& root)
+{
+    std::map<std::string, std::string> out;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        std::string rel = fs::relative(it->path(), root).generic_u8string();
+        out[rel] = it->is_directory() ? "/" : host_bytes(it->path());
+    }
+    return out;
+}
+
+DiscPackOptions sample_options()
+{
+    DiscPackOptions o;
+    o.company = "範例軟體公司";
+    o.product = "許功蓋大冒險";
+    o.regkey = "XuGongGai";
+    o.exe = "game.exe";
+    return o;
+}
+
+DiscPackResult pack_or_fail(const fs::path& game, const fs::path& out, const DiscPackOptions& options)
+{
+    DiscPackResult r;
+    std::string error;
+    EXPECT_TRUE(disc_pack(game, out, options, &r, &error)) << error;
+    return r;
+}
+
+std::vector<std::string> disc_args(const fs::path& out, int count)
+{
+    std::vector<std::string> args;
+    for (int i = 1; i <= count; ++i)
+        args.push_back(utf8_of(out / ("disc" + std::to_string(i))));
+    return args;
+}
