@@ -8,6 +8,7 @@
 #include <objbase.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <vector>
 
 namespace probe {
@@ -37,6 +38,26 @@ void remove_key(const std::string& regkey)
     std::string key_path = std::string(kUninstallKeyRoot) + "\\" + regkey;
     RegDeleteKeyA(HKEY_LOCAL_MACHINE, key_path.c_str());
 }
+
+namespace {
+
+// The show command as the link file holds it: a 32-bit little-endian value at
+// byte 60 of the 76-byte link header, which starts with its size (0x4C).
+bool read_show_command(const std::string& link_path, int32_t* show_command)
+{
+    FILE* f = fopen(link_path.c_str(), "rb");
+    if (!f)
+        return false;
+    unsigned char header[76];
+    bool ok = fread(header, 1, sizeof header, f) == sizeof header && header[0] == 0x4C && header[1] == 0 &&
+              header[2] == 0 && header[3] == 0;
+    fclose(f);
+    if (ok)
+        *show_command = (int32_t)(header[60] | header[61] << 8 | header[62] << 16 | (uint32_t)header[63] << 24);
+    return ok;
+}
+
+}  // namespace
 
 bool read_link(const std::string& link_path, Link* link)
 {
@@ -71,8 +92,8 @@ bool read_link(const std::string& link_path, Link* link)
         shell_link->GetIconLocation(buf, MAX_PATH, &value);
         link->icon_path = buf;
         link->icon_index = value;
-        shell_link->GetShowCmd(&value);
-        link->show_command = value;
+        // Wine's link object reports SW_SHOWNORMAL after a load whatever the
+        // file holds; the field is read from the file itself below.
         shell_link->GetHotkey(&hotkey);
         link->hotkey = hotkey;
         ok = true;
@@ -83,7 +104,7 @@ bool read_link(const std::string& link_path, Link* link)
         shell_link->Release();
     if (SUCCEEDED(init))
         CoUninitialize();
-    return ok;
+    return ok && read_show_command(link_path, &link->show_command);
 }
 
 }  // namespace probe
