@@ -291,3 +291,29 @@ TEST(CopyTree, OverlongDestinationPathsAreRefused)
     auto copied = snapshot(host_of(dst));
     EXPECT_EQ(copied.size(), 1u);
 }
+
+// A current directory too long for the 260-byte buffer cannot be remembered,
+// so the walk does not start: nothing is copied and the directory stays.
+TEST(CopyTree, UnrememberableCurrentDirectoryCopiesNothing)
+{
+    TempDir dir;
+    std::string src = dir.path("src");
+    ASSERT_EQ(plat_create_directory(src.c_str()), 1);
+    write_file(src + "\\a", "x");
+    std::string deep = dir.win;
+    for (int i = 0; i < 3; ++i) {
+        deep += "\\" + std::string(100, (char)('a' + i));
+        if (!plat_create_directory(deep.c_str()))
+            GTEST_SKIP() << "this platform cannot make a directory of " << deep.size() << " bytes";
+    }
+    char before[1024];
+    ASSERT_EQ(plat_get_current_directory(before, sizeof before), 1);
+    if (!plat_set_current_directory(deep.c_str()))
+        GTEST_SKIP() << "this platform cannot enter a directory of " << deep.size() << " bytes";
+    copy_tree(src.c_str(), dir.path("dst").c_str());
+    char after[1024];
+    EXPECT_EQ(plat_get_current_directory(after, sizeof after), 1);
+    EXPECT_EQ(std::string(after), deep);
+    ASSERT_EQ(plat_set_current_directory(before), 1);
+    EXPECT_FALSE(exists(dir.path("dst")));
+}
