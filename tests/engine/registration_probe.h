@@ -1,6 +1,8 @@
 // Reading back what registration left with the platform: natively the POSIX
 // stand-in's record and link files, on Windows the registry and the saved
-// link files themselves (loaded through the shell's link object).
+// link files themselves (loaded through the shell's link object; the show
+// command is read from the link header, since Wine's object does not report
+// it after a load).
 #pragma once
 
 #include "test_support.h"
