@@ -1,11 +1,12 @@
 #!/bin/sh
 # Writes TGA pictures with ImageMagick, each beside ImageMagick's own decoding
 # of it (raw pixels, top row first), for the reader's comparison test.
-#   make_tga_fixtures.sh OUTDIR
+#   make_tga_fixtures.sh OUTDIR [SAMPLE_PICTURE_SCRIPT]
 # manifest.txt lists: file, image type, depth, 1 when stored top row first,
 # and the reference layout (bgr, bgra or gray).
 set -eu
-out=${1:?usage: make_tga_fixtures.sh OUTDIR}
+out=${1:?usage: make_tga_fixtures.sh OUTDIR [SAMPLE_PICTURE_SCRIPT]}
+sample_script=${2:-}
 mkdir -p "$out"
 cd "$out"
 rm -f manifest.txt manifest.tmp
@@ -39,6 +40,14 @@ make() {
   echo "$name.tga $type $depth $top $ref" >> manifest.tmp
 }
 
+# reference NAME REF: ImageMagick's decoding of a picture made elsewhere.
+reference() {
+  case $2 in
+    bgr) convert "$1.tga" -auto-orient -depth 8 "BGR:$1.ref" ;;
+    gray) convert "$1.tga" -auto-orient -depth 8 "GRAY:$1.ref" ;;
+  esac
+}
+
 make rgb24-raw-bottom src.png 2 24 0 bgr -type TrueColor
 make rgb24-raw-top src.png 2 24 1 bgr -type TrueColor
 make rgb24-rle-bottom src.png 10 24 0 bgr -type TrueColor -compress RLE
@@ -52,5 +61,20 @@ make grey-rle-top src.png 11 8 1 gray -colorspace gray -type Grayscale -compress
 make map-raw-bottom src-256.png 1 8 0 bgr -type palette
 make map-rle-top src-256.png 9 8 1 bgr -type palette -compress RLE
 make map-rle-bottom src-256.png 9 8 0 bgr -type palette -compress RLE
+
+# The sample game's slide show, from its own script.
+if [ -n "$sample_script" ]; then
+  sh "$sample_script" sample
+  reference sample/pic/01 bgr
+  reference sample/pic/02 bgr
+  reference sample/pic/03 bgr
+  reference sample/pic/04 gray
+  cat >> manifest.tmp <<'LIST'
+sample/pic/01.tga 10 24 1 bgr
+sample/pic/02.tga 1 8 0 bgr
+sample/pic/03.tga 2 16 0 bgr
+sample/pic/04.tga 11 8 1 gray
+LIST
+fi
 
 mv manifest.tmp manifest.txt
