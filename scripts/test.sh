@@ -24,11 +24,11 @@ step() {  # step NAME COMMAND...: runs one stage and counts it
 }
 
 build() {  # build PRESET
-  cmake --preset "$1" >"build-$1.log" 2>&1 || { cat "build-$1.log"; return 1; }
-  cmake --build --preset "$1" -j"$jobs" >>"build-$1.log" 2>&1 || { tail -60 "build-$1.log"; return 1; }
+  local log="$root/build/build-$1.log"
+  cmake --preset "$1" >"$log" 2>&1 || { cat "$log"; return 1; }
+  cmake --build --preset "$1" -j"$jobs" >>"$log" 2>&1 || { tail -60 "$log"; return 1; }
 }
 mkdir -p build
-cd build
 
 step "native build" build native
 step "native unit tests" ctest --preset native
@@ -55,10 +55,10 @@ replay() {
     fi
     local n
     n=$(find "$corpus" -type f | wc -l)
-    if "$bin" -runs=0 "$corpus" >"fuzz-$name.log" 2>&1; then
+    if "$bin" -runs=0 "$corpus" >"$root/build/fuzz-$name.log" 2>&1; then
       echo "$name: $n inputs replayed"
     else
-      tail -30 "fuzz-$name.log"; ok=1
+      tail -30 "$root/build/fuzz-$name.log"; ok=1
     fi
   done
   return $ok
