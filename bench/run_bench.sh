@@ -63,7 +63,7 @@ if [ ! -f "$work/small.done" ]; then
   python3 "$root/bench/make_corpus.py" "$small" 30 >/dev/null
   touch "$work/small.done"
 fi
-bytes=$(du -sb --apparent-size "$corpus" | cut -f1)
+bytes=$(find "$corpus" -type f -printf '%s\n' | awk '{ n += $1 } END { print n }')
 files=$(find "$corpus" -type f | wc -l)
 # Warm the page cache so every program reads the same way.
 tar cf - -C "$corpus" . >/dev/null

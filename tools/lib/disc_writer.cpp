@@ -502,9 +502,10 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         *error = std::string("this build has no ") + compressor_name(options.compressor) + " compressor";
         return false;
     }
+    const int level = options.level > 0 ? options.level : compressor_default_level(options.compressor);
     RecordCompressor probe;
-    if (!probe.create(options.compressor, options.level)) {
-        *error = "compression level " + std::to_string(options.level) + " is not available for " +
+    if (!probe.create(options.compressor, level)) {
+        *error = "compression level " + std::to_string(level) + " is not available for " +
                  compressor_name(options.compressor);
         return false;
     }
@@ -558,9 +559,9 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     CompressPool pool;
     RecordCompressor inline_compressor;
     if (threads > 1)
-        pool.start(threads, options.compressor, options.level);
+        pool.start(threads, options.compressor, level);
     else
-        inline_compressor.create(options.compressor, options.level);
+        inline_compressor.create(options.compressor, level);
 
     int64_t decompressed_total = 0;
     bool ok = true;

@@ -55,7 +55,7 @@ struct DiscPackOptions {
     int64_t first_disc_reserve = 0;  // room kept free on disc 1 (setup, pictures, data)
     int threads = 0;                 // compression workers; 0: one per core
     CompressorKind compressor = compressor_default();
-    int level = 6;
+    int level = 0;                   // 0: the backend's default level
     bool overwrite = false;          // replace disc files of an earlier run
 };
 

@@ -32,6 +32,11 @@ int compressor_from_name(const std::string& name, CompressorKind* kind)
     return 1;
 }
 
+int compressor_default_level(CompressorKind kind)
+{
+    return kind == kCompressorLibdeflate ? 5 : 6;
+}
+
 size_t compress_bound(size_t n)
 {
     // Stored deflate blocks cost 5 bytes per 65535; both libraries stay well

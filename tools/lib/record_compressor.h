@@ -23,6 +23,11 @@ const char* compressor_name(CompressorKind kind);
 // Parses a backend name. 1 / 0 (unknown name or not in this build).
 int compressor_from_name(const std::string& name, CompressorKind* kind);
 
+// The level a backend uses unless told otherwise: libdeflate's 5 and zlib's
+// 6 give discs of about the same size (libdeflate in well under half the
+// time).
+int compressor_default_level(CompressorKind kind);
+
 // Room the output of compressing n bytes may need, for either backend.
 size_t compress_bound(size_t n);
 
