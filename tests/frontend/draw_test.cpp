@@ -126,7 +126,7 @@ TEST(DrawImage, ScalesTheWholePictureUpAndDown)
     // 8 x 8 up to 32 x 16 at (10, 20).
     draw_image(canvas.dc, 10, 20, 32, 16, picture);
     canvas.expect(RECT{10, 20, 42, 36}, [](int x, int y, uint32_t c) {
-        return c == quadrant_colour((x - 10) / 2, y - 20, 8) ;
+        return c == quadrant_colour((x - 10) / 2, y - 20, 8);
     });
 
     // 8 x 8 down to 4 x 4: every destination pixel stands for one colour.
@@ -178,6 +178,7 @@ TEST(DrawImage, RecordsWithoutPixelsDrawNothing)
     released.release();
     ASSERT_EQ(released.width, 4);
     draw_image(canvas.dc, 0, 0, 16, 16, released);
+    // An empty rectangle: every pixel of the canvas must still be white.
     canvas.expect(RECT{0, 0, 0, 0}, [](int, int, uint32_t) { return false; });
 }
 
