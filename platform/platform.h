@@ -153,3 +153,10 @@ size_t plat_fwrite(const void* data, size_t size, size_t count, FILE* stream);
 // off. Returns nothing; plat_write_count tells how many writes went through.
 void plat_fail_write_after(long successful_writes);
 long plat_write_count();
+
+// ---- Command line of the toolkit programs -----------------------------------
+
+// Replaces argc/argv with the program's arguments in UTF-8 (on Windows from
+// the wide command line, and the console is switched to UTF-8 output; on
+// POSIX they stay as they are). 1 / 0 (left unchanged).
+int plat_utf8_command_line(int* argc, char*** argv);

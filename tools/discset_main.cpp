@@ -2,6 +2,7 @@
 #include "disc_extract.h"
 #include "disc_inspect.h"
 #include "disc_writer.h"
+#include "platform.h"
 
 #include <CLI/CLI.hpp>
 
@@ -155,6 +156,7 @@ int run_extract(const std::vector<std::string>& args, const std::string& dest, b
 
 int main(int argc, char** argv)
 {
+    plat_utf8_command_line(&argc, &argv);
     CLI::App app{"Author, list, test and extract disc sets (the discs the installer reads)."};
     app.require_subcommand(1);
 
