@@ -1,5 +1,19 @@
 // The install engine: header, disc loop with prompts, record extraction,
 // progress, and rollback through the installation's journal.
+//
+// Every way an installation can stop ends in the same place: the output file
+// is closed and the journal is rolled back, so exactly the files and folders
+// this call created are deleted (a folder only when it is empty by then) and
+// what the user had is left alone. The reasons, and what the user sees:
+//   cd1 missing, header shorter than 168 bytes,
+//   install path or source root too long     nothing (nothing was created)
+//   prompt for a missing disc answered 0      the prompt only
+//   progress callback returned 0              nothing from the engine
+//   a data record could not be written        "無法寫入磁碟" / "磁碟錯誤!"
+//   a file record could not be created        "Create File Fail" / "Error"
+//   damaged data (record cut short, length
+//   outside the buffers, zlib stream that
+//   does not decompress, unsafe path)         "安裝資料損毀" / "磁碟錯誤!"
 #include "install_engine.h"
 
 #include "directory_tree.h"
