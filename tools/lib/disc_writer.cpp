@@ -251,9 +251,12 @@ struct RecordSource {
             return 0;
         current = &(*items)[next_item++];
         const std::string& path = current->record_path;
-        job->input.assign(path.begin(), path.end());
-        job->input.push_back(0);
-        job->input_length = job->input.size();
+        // The buffer keeps its size (a record's worth) between uses, so
+        // reusing it never clears 200 KiB again.
+        if (job->input.size() < path.size() + 1)
+            job->input.resize(std::max(path.size() + 1, (size_t)disc::kMaxDecompressed));
+        memcpy(job->input.data(), path.c_str(), path.size() + 1);
+        job->input_length = path.size() + 1;
         job->type = current->is_directory ? disc::kDirectory : disc::kFile;
         if (!current->is_directory) {
             file.clear();
