@@ -3,6 +3,7 @@
 #include "install_engine.h"
 #include "platform.h"
 
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -16,6 +17,13 @@ struct ExtractRun {
 };
 
 ExtractRun* g_run = nullptr;
+// Set by Ctrl-C: the next progress call stops the engine, which rolls back.
+volatile std::sig_atomic_t g_interrupted = 0;
+
+void on_interrupt(int)
+{
+    g_interrupted = 1;
+}
 
 std::string utf8_text(const char* cp950)
 {
@@ -85,6 +93,10 @@ int32_t next_disc(int32_t disc_index)
 
 int32_t show_progress(int32_t percent)
 {
+    if (g_interrupted) {
+        g_run->prompt_error = "interrupted";
+        return 0;
+    }
     if (g_run->options.show_progress && percent != g_run->last_percent) {
         g_run->last_percent = percent;
         printf("\rextracting: %3d%%", percent);
@@ -169,7 +181,10 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     g_run = &run;
     MessageBoxHandler previous = plat_set_message_box_handler(terminal_box);
     set_registration_enabled(0);
+    g_interrupted = 0;
+    void (*previous_interrupt)(int) = std::signal(SIGINT, on_interrupt);
     int ok = install_disc_set(install_path, ".", "", next_disc, show_progress);
+    std::signal(SIGINT, previous_interrupt == SIG_ERR ? SIG_DFL : previous_interrupt);
     set_registration_enabled(1);
     plat_set_message_box_handler(previous);
     g_run = nullptr;
