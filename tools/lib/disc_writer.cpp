@@ -23,9 +23,12 @@ void put_le32(std::string* bytes, size_t at, int32_t value)
 
 // ---- What goes on the discs ------------------------------------------------
 
+// Kept for every entry of the game until its records are written, so it is
+// small: the host path as a plain string (a path object also keeps a list of
+// its components, several times the memory).
 struct PackItem {
     bool is_directory;
-    fs::path host;
+    fs::path::string_type host;
     std::string record_path;  // code page 950, starts with "\"
     uint64_t size;
 };
@@ -101,7 +104,7 @@ struct Walker {
                 *error = "the installer would refuse the path " + utf8_of(e.path) + ": " + problem;
                 return false;
             }
-            items->push_back(PackItem{e.is_directory, e.path, record_path, e.size});
+            items->push_back(PackItem{e.is_directory, e.path.native(), record_path, e.size});
             if (e.is_directory) {
                 if (depth > 200) {
                     *error = "folders nested too deeply at " + utf8_of(e.path);
@@ -231,7 +234,7 @@ struct RecordSource {
             file.read((char*)job->input.data(), disc::kMaxDecompressed);
             std::streamsize got = file.gcount();
             if (file.bad()) {
-                *error = "cannot read " + utf8_of(current->host);
+                *error = "cannot read " + utf8_of(fs::path(current->host));
                 return -1;
             }
             if (got > 0) {
@@ -260,9 +263,9 @@ struct RecordSource {
         job->type = current->is_directory ? disc::kDirectory : disc::kFile;
         if (!current->is_directory) {
             file.clear();
-            file.open(current->host, std::ios::binary);
+            file.open(fs::path(current->host), std::ios::binary);
             if (!file) {
-                *error = "cannot open " + utf8_of(current->host);
+                *error = "cannot open " + utf8_of(fs::path(current->host));
                 return -1;
             }
             in_file = true;
