@@ -27,16 +27,32 @@ mkdir -p "$work"
 echo "== generating the sample game in $work/source"
 python3 "$root/sample/make_sample.py" "$work/source"
 
-reserve=$(du -sb "$work/source/disc1_extra" | cut -f1)
-echo "== packing it into two discs (disc size 1000000 bytes, $reserve bytes kept on disc 1 for data and pictures)"
+# What lies beside cd1 is kept free on disc 1; a disc of that plus 1000000
+# bytes makes the game take two discs.
+reserve=$(find "$work/source/disc1_extra" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
+size=$((reserve + 1000000))
+echo "== packing it into two discs (disc size $size bytes, $reserve bytes kept on disc 1 for data and pictures)"
 "$discset" pack "$work/source/game" -o "$work/discs" \
   --company "範例軟體公司" --product "許功蓋大冒險" --regkey "XuGongGaiAdventure" --exe game.exe \
-  --disc-size 1000000 --first-disc-reserve "$reserve"
+  --disc-size "$size" --first-disc-reserve "$reserve"
 cp -r "$work/source/disc1_extra/." "$work/discs/disc1/"
 
+ndiscs=$(ls -d "$work"/discs/disc* | wc -l)
+if [ "$ndiscs" -ne 2 ]; then
+  echo "sample: FAILED - the set takes $ndiscs discs instead of 2"
+  exit 1
+fi
+for d in 1 2; do
+  used=$(find "$work/discs/disc$d" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
+  echo "  disc$d: $used bytes of files (disc size $size)"
+done
 discs=("$work/discs/disc1" "$work/discs/disc2")
 echo "== list"
-"$discset" list "${discs[@]}"
+"$discset" list "${discs[@]}" | tee "$work/list.txt"
+if ! grep -q ' 1-2  ' "$work/list.txt"; then
+  echo "sample: FAILED - no file runs from disc 1 onto disc 2"
+  exit 1
+fi
 echo "== test"
 "$discset" test "${discs[@]}"
 echo "== extract"
@@ -54,6 +70,5 @@ if ! diff <(cd "$work/source/game" && find . | LC_ALL=C sort) <(cd "$work/instal
   echo "sample: FAILED - the extracted tree has other entries than the source"
   exit 1
 fi
-ndiscs=$(ls -d "$work"/discs/disc* | wc -l)
 echo "sample: OK - $ndiscs discs, $count files and folders extracted byte for byte identical to the source"
 echo "        (disc set in $work/discs, extracted tree in $work/installed)"
