@@ -31,7 +31,9 @@ build() {  # build PRESET
 mkdir -p build
 
 step "native build" build native
-step "native unit tests" ctest --preset native
+# Every test program also leaves a GoogleTest XML report, for the counts below.
+rm -rf "$root/build/gtest-native" "$root/build/gtest-win64"
+step "native unit tests" env GTEST_OUTPUT="xml:$root/build/gtest-native/" ctest --preset native
 
 step "win64 build" build win64
 # A fresh Wine prefix for this run, made once.
@@ -39,7 +41,9 @@ export WINEPREFIX="$root/build/wineprefix"
 rm -rf "$WINEPREFIX"
 step "wine prefix" env WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" \
   LANG=zh_TW.UTF-8 wineboot -i
-step "unit tests under Wine" ctest --preset win64
+# Under Wine the report folder is named through drive Z:, which is "/".
+step "unit tests under Wine" env GTEST_OUTPUT="xml:Z:${root//\//\\}\\build\\gtest-win64\\" \
+  ctest --preset win64
 
 step "win32 release build" build win32
 
@@ -69,9 +73,22 @@ step "fuzz corpus replay" replay
 # Wine's code (reg query, lnkinfo).
 step "e2e registration under Wine" bash "$root/tests/e2e/check_registration.sh" "$root/build/win64"
 
+count_cases() {  # count_cases FOLDER LABEL: sums the GoogleTest reports
+  python3 - "$1" "$2" <<'PY'
+import glob, sys, xml.etree.ElementTree as ET
+tests = failures = skipped = 0
+for f in glob.glob(sys.argv[1] + "/*.xml"):
+    r = ET.parse(f).getroot()
+    tests += int(r.get("tests", 0)); failures += int(r.get("failures", 0)) + int(r.get("errors", 0))
+    skipped += int(r.get("skipped", 0)) + int(r.get("disabled", 0))
+print(f"{sys.argv[2]}: {tests - failures - skipped} test cases passed, {failures} failed, {skipped} skipped")
+PY
+}
 echo
+count_cases "$root/build/gtest-native" "native"
+count_cases "$root/build/gtest-win64" "under Wine"
 if [ "$failed" -gt 0 ]; then
   printf 'failed stage: %s\n' "${failures[@]}"
 fi
-echo "$passed passed, $failed failed"
+echo "stages: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
