@@ -178,7 +178,7 @@ struct CompressPool {
                 std::lock_guard<std::mutex> lock(mutex);
                 job->done = true;
             }
-            job_done.notify_all();
+            job_done.notify_one();  // only the writing thread waits for results
         }
         compressor.release();
     }
@@ -193,10 +193,24 @@ struct CompressPool {
         work_ready.notify_one();
     }
 
-    void wait(RecordJob* job)
+    // Waits until `job` is compressed. Meanwhile the caller compresses
+    // queued jobs itself with `own`, so the writing thread is one of the
+    // compressing threads rather than an extra one that mostly sleeps.
+    void wait(RecordJob* job, RecordCompressor* own)
     {
         std::unique_lock<std::mutex> lock(mutex);
-        job_done.wait(lock, [job] { return job->done; });
+        while (!job->done) {
+            if (queue.empty()) {
+                job_done.wait(lock, [this, job] { return job->done || !queue.empty(); });
+                continue;
+            }
+            RecordJob* other = queue.front();
+            queue.pop_front();
+            lock.unlock();
+            compress_job(own, other);
+            lock.lock();
+            other->done = true;
+        }
     }
 
     void stop()
@@ -551,10 +565,11 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     RecordSource source;
     source.items = &items;
 
-    // A window of records in flight: enough to keep every worker busy while
-    // the writer waits for the oldest, and small enough that memory stays
-    // bounded (about 400 KiB per job) whatever the size of the game.
-    const size_t window = (size_t)threads * 3 + 1;
+    // A window of records in flight: deep enough that the workers still find
+    // queued records while the writing thread compresses one itself or
+    // writes, and small enough that memory stays bounded (about 400 KiB per
+    // record) whatever the size of the game.
+    const size_t window = (size_t)threads * 6 + 2;
     std::vector<std::unique_ptr<RecordJob>> jobs;
     std::deque<RecordJob*> in_flight;
     std::vector<RecordJob*> free_jobs;
@@ -563,11 +578,11 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         free_jobs.push_back(jobs.back().get());
     }
     CompressPool pool;
+    // The writing thread compresses too: threads - 1 workers beside it.
     RecordCompressor inline_compressor;
+    inline_compressor.create(options.compressor, level);
     if (threads > 1)
-        pool.start(threads, options.compressor, level);
-    else
-        inline_compressor.create(options.compressor, level);
+        pool.start(threads - 1, options.compressor, level);
 
     int64_t decompressed_total = 0;
     bool ok = true;
@@ -600,7 +615,7 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         RecordJob* job = in_flight.front();
         in_flight.pop_front();
         if (threads > 1 && job->type != disc::kClose)
-            pool.wait(job);
+            pool.wait(job, &inline_compressor);
         if (job->failed) {
             *error = "compression failed for a record of " + std::to_string(job->input_length) + " bytes";
             ok = false;
