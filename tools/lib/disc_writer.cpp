@@ -356,9 +356,10 @@ struct DiscOutput {
             if (!open_next(error))
                 return false;
             if (used + size + 1 > capacity()) {
+                int64_t room = std::max<int64_t>(0, capacity() - used - 1);
                 *error = "a record of " + std::to_string(size) + " bytes does not fit on disc " +
-                         std::to_string(disc_count) + " (" + std::to_string(capacity() - used) +
-                         " bytes free on it); choose a larger --disc-size" +
+                         std::to_string(disc_count) + " (room for " + std::to_string(room) +
+                         " bytes of records on it); choose a larger --disc-size" +
                          (disc_count == 1 ? " or a smaller --first-disc-reserve" : "");
                 return false;
             }
