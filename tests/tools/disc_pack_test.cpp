@@ -234,6 +234,18 @@ TEST_F(PackFixture, HeaderTextsMustFitTheirFieldWithTheNul)
     EXPECT_NE(error.find("missing.exe"), std::string::npos) << error;
 }
 
+TEST_F(PackFixture, OutputInsideTheGameIsRefused)
+{
+    DiscPackResult r;
+    std::string error;
+    EXPECT_FALSE(disc_pack(game, game / "discs", sample_options(), &r, &error));
+    EXPECT_NE(error.find("inside the game folder"), std::string::npos) << error;
+    EXPECT_FALSE(disc_pack(game, game, sample_options(), &r, &error));
+    EXPECT_FALSE(fs::exists(game / "discs"));
+    // A sibling whose name starts like the game folder is fine.
+    EXPECT_TRUE(disc_pack(game, tmp.host / "game2", sample_options(), &r, &error)) << error;
+}
+
 TEST_F(PackFixture, DiscSizeTexts)
 {
     int64_t n = 0;

@@ -532,6 +532,21 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     }
     probe.release();
 
+    {
+        // Disc files written into the game folder would be packed into the
+        // discs themselves.
+        fs::path g = fs::weakly_canonical(game, ec);
+        fs::path o = fs::weakly_canonical(out, ec);
+        auto gi = g.begin(), oi = o.begin();
+        while (gi != g.end() && oi != o.end() && *gi == *oi) {
+            ++gi;
+            ++oi;
+        }
+        if (gi == g.end() || (gi->empty() && std::next(gi) == g.end())) {
+            *error = "the output folder " + utf8_of(out) + " is inside the game folder " + utf8_of(game);
+            return false;
+        }
+    }
     // Everything is checked before the first byte is written.
     std::vector<PackItem> items;
     std::string install_folder = proposed_install_folder(fields.company, fields.product);
