@@ -5,6 +5,9 @@
 #
 #     scripts/run_sample.sh [BUILD_DIR]     (default build/native)
 #
+# With a Windows build folder (build/win64) the same steps run discset.exe
+# under Wine (scripts/wine-run.sh).
+#
 # Builds `discset` in BUILD_DIR when it is not there, generates the sample
 # (sample/make_sample.py), packs it with a small disc size so that it takes
 # two discs and a file runs from the first onto the second, puts what lies
@@ -19,7 +22,17 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
 cmake --build "$build" --target discset -j2 >/dev/null
-discset="$build/tools/discset"
+if [ -x "$build/tools/discset" ]; then
+  discset="$build/tools/discset"
+elif [ -f "$build/tools/discset.exe" ]; then
+  # A Windows build (win64): the same run under Wine.
+  discset_exe="$build/tools/discset.exe"
+  discset() { bash "$root/scripts/wine-run.sh" "$discset_exe" "$@"; }
+  discset="discset"
+else
+  echo "sample: no discset in $build/tools" >&2
+  exit 1
+fi
 
 work="$build/sample-run"
 rm -rf "$work"

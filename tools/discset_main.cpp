@@ -159,6 +159,9 @@ int main(int argc, char** argv)
     plat_utf8_command_line(&argc, &argv);
     CLI::App app{"Author, list, test and extract disc sets (the discs the installer reads)."};
     app.require_subcommand(1);
+    // "/tmp/game" is a path, not an option, also on Windows (under Wine
+    // host paths look like that).
+    app.allow_windows_style_options(false);
 
     std::string game, out, disc_size = "650M", compressor;
     DiscPackOptions pack_options;

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # The discset command line: exit codes and messages of pack, list, test and
 # extract, and --help of each.
-#     discset_cli_test.sh DISCSET
+#     discset_cli_test.sh DISCSET              (native)
+#     discset_cli_test.sh wine-run.sh DISCSET.EXE   (a Windows build under Wine)
 set -uo pipefail
-discset=$1
+runner=("$@")
+discset() { "${runner[@]}" "$@"; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
@@ -21,28 +23,29 @@ seq 1 50000 >"$game/table.txt"
 opts=(--company 公司 --product 遊戲 --regkey Game --exe game.exe)
 
 for sub in pack list test extract; do
-  check "$sub --help" bash -c "\"$discset\" $sub --help | grep -q Usage"
+  discset "$sub" --help >"$work/help.out" 2>&1
+  check "$sub --help" grep -q Usage "$work/help.out"
 done
 
-"$discset" pack "$game" -o "$work/set" "${opts[@]}" --disc-size 500000 >"$work/pack.out" 2>&1
+discset pack "$game" -o "$work/set" "${opts[@]}" --disc-size 500000 >"$work/pack.out" 2>&1
 check "pack exits 0" test $? -eq 0
 check "pack made two or more discs" test -f "$work/set/disc2/cd2"
-"$discset" pack "$game" -o "$work/set" "${opts[@]}" >/dev/null 2>&1
+discset pack "$game" -o "$work/set" "${opts[@]}" >/dev/null 2>&1
 check "pack refuses to overwrite without --force" test $? -ne 0
 
-"$discset" list "$work"/set/disc* >"$work/list.out"
+discset list "$work"/set/disc* >"$work/list.out"
 check "list exits 0" test $? -eq 0
 check "list shows Big5 names in UTF-8" grep -q '許功蓋\\big.bin' "$work/list.out"
 check "list shows the spanning file" grep -Eq ' [0-9]+-[0-9]+  \\許功蓋\\big.bin' "$work/list.out"
 
-"$discset" test "$work"/set/disc* >/dev/null
+discset test "$work"/set/disc* >/dev/null
 check "test exits 0 on a sound set" test $? -eq 0
 
-"$discset" extract --no-prompt "$work"/set/disc* -o "$work/out" >/dev/null
+discset extract --no-prompt "$work"/set/disc* -o "$work/out" >/dev/null
 check "extract exits 0" test $? -eq 0
 check "extracted tree equals the game" diff -r "$game" "$work/out"
 
-"$discset" extract --no-prompt "$work/set/disc1" -o "$work/out2" </dev/null >/dev/null 2>"$work/missing.err"
+discset extract --no-prompt "$work/set/disc1" -o "$work/out2" </dev/null >/dev/null 2>"$work/missing.err"
 check "extract without disc 2 exits non-zero" test $? -ne 0
 check "extract names the missing disc" grep -q 'disc 2' "$work/missing.err"
 check "extract leaves no files behind" test -z "$(find "$work/out2" -type f 2>/dev/null)"
@@ -52,19 +55,19 @@ size=$(stat -c %s "$work/set/disc2/cd2")
 at=$((size / 2))
 printf "$(printf '\\%03o' $(( ( $(od -An -tu1 -j$at -N1 "$work/set/disc2/cd2") ^ 1 ) )))" |
   dd of="$work/set/disc2/cd2" bs=1 seek=$at conv=notrunc status=none
-"$discset" test "$work"/set/disc* >/dev/null 2>"$work/test.err"
+discset test "$work"/set/disc* >/dev/null 2>"$work/test.err"
 check "test exits non-zero on a flipped byte" test $? -ne 0
 check "test names disc 2 and an offset" grep -Eq 'disc 2 .*offset [0-9]+' "$work/test.err"
 
 truncate -s 1000 "$work/set/disc1/cd1"
-"$discset" test "$work"/set/disc* >/dev/null 2>"$work/trunc.err"
+discset test "$work"/set/disc* >/dev/null 2>"$work/trunc.err"
 check "test exits non-zero on a truncated disc" test $? -ne 0
 check "test names disc 1 for the truncation" grep -Eq 'disc 1 .*offset [0-9]+' "$work/trunc.err"
 
 mkdir -p "$work/bad"
 cp "$game/game.exe" "$work/bad/"
 printf x >"$work/bad/한국어.txt"
-"$discset" pack "$work/bad" -o "$work/badset" "${opts[@]}" 2>"$work/bad.err" >/dev/null
+discset pack "$work/bad" -o "$work/badset" "${opts[@]}" 2>"$work/bad.err" >/dev/null
 check "pack refuses a name without a Big5 form" test $? -ne 0
 check "the error names the file" grep -q '한국어.txt.*Big5' "$work/bad.err"
 
