@@ -14,6 +14,8 @@ struct ExtractRun {
     int last_percent = -1;
     std::string boxes;              // what the engine reported, in UTF-8
     std::string prompt_error;
+    int32_t asked_index = -1;        // the disc the engine last asked for
+    std::vector<fs::path> tried;     // folders already offered for it
 };
 
 ExtractRun* g_run = nullptr;
@@ -63,12 +65,27 @@ bool read_line(std::string* line)
 int32_t next_disc(int32_t disc_index)
 {
     int32_t number = disc_index + 1;
-    for (const fs::path& f : g_run->folders)
-        if (folder_holds(f, number) && enter(f))
+    if (disc_index != g_run->asked_index) {
+        g_run->asked_index = disc_index;
+        g_run->tried.clear();
+    }
+    // Each folder is offered once per disc: a cdN that is there but cannot
+    // be opened must not make the engine ask forever.
+    for (const fs::path& f : g_run->folders) {
+        bool tried = false;
+        for (const fs::path& t : g_run->tried)
+            tried |= t == f;
+        if (!tried && folder_holds(f, number) && enter(f)) {
+            g_run->tried.push_back(f);
             return 1;
+        }
+    }
     if (!g_run->options.interactive) {
-        g_run->prompt_error = "disc " + std::to_string(number) + " (cd" + std::to_string(number) +
-                              ") is in none of the given folders";
+        g_run->prompt_error = g_run->tried.empty()
+                                  ? "disc " + std::to_string(number) + " (cd" + std::to_string(number) +
+                                        ") is in none of the given folders"
+                                  : "cd" + std::to_string(number) + " in " + utf8_of(g_run->tried.back()) +
+                                        " cannot be opened";
         return 0;
     }
     for (;;) {
@@ -85,6 +102,7 @@ int32_t next_disc(int32_t disc_index)
             f = f.parent_path();
         if (folder_holds(f, number) && enter(f)) {
             g_run->folders.push_back(f);
+            g_run->tried.push_back(f);
             return 1;
         }
         fprintf(g_run->options.prompt_out, "%s holds no cd%d.\n", line.c_str(), number);
