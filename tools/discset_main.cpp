@@ -149,6 +149,7 @@ int run_extract(const std::vector<std::string>& args, const std::string& dest, b
         fprintf(stderr, "discset extract: %s\n", error.c_str());
         return 1;
     }
+    printf("extracted into %s\n", dest.c_str());
     return 0;
 }
 
@@ -168,13 +169,13 @@ int main(int argc, char** argv)
     CLI::App* pack = app.add_subcommand("pack", "Pack a game folder into a disc set (disc1/cd1, disc2/cd2, ...)");
     pack->add_option("GAME_FOLDER", game, "Folder whose contents are installed")->required();
     pack->add_option("-o,--output", out, "Folder to write disc1/, disc2/, ... into")->required();
-    pack->add_option("--company", pack_options.company, "Publisher (folder name; at most 39 bytes in Big5)")
+    pack->add_option("--company", pack_options.company, "Publisher, a folder name (each header text: 1 to 39 bytes in Big5)")
         ->required();
-    pack->add_option("--product", pack_options.product, "Product name (folder, display and shortcut name)")
+    pack->add_option("--product", pack_options.product, "Product: folder, display and shortcut name")
         ->required();
-    pack->add_option("--regkey", pack_options.regkey, "Name of the uninstall registry key")->required();
-    pack->add_option("--exe", pack_options.exe, "Game program, relative to the game folder")->required();
-    pack->add_option("--disc-size", disc_size, "650M, 700M or a number of bytes (default 650M)");
+    pack->add_option("--regkey", pack_options.regkey, "Name of the uninstall registry key (no backslash)")->required();
+    pack->add_option("--exe", pack_options.exe, "Game program, a file relative to the game folder (bin\\game.exe)")->required();
+    pack->add_option("--disc-size", disc_size, "650M (681984000), 700M (737280000) or a number of bytes; default 650M");
     pack->add_option("--first-disc-reserve", pack_options.first_disc_reserve,
                      "Bytes kept free on disc 1 for setup, pictures and data (default 0)");
     pack->add_option("--threads", pack_options.threads, "Compression threads (default: one per core)")
