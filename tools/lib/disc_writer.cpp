@@ -584,8 +584,9 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     // A window of records in flight: deep enough that the workers still find
     // queued records while the writing thread compresses one itself or
     // writes, and small enough that memory stays bounded (about 400 KiB per
-    // record) whatever the size of the game.
-    const size_t window = (size_t)threads * 6 + 2;
+    // record) whatever the size of the game. Many threads get fewer records
+    // each (at least two), so memory stays near 20 MiB up to 24 threads.
+    const size_t window = std::min<size_t>((size_t)threads * 6 + 2, std::max<size_t>((size_t)threads * 2 + 2, 48));
     std::vector<std::unique_ptr<RecordJob>> jobs;
     std::deque<RecordJob*> in_flight;
     std::vector<RecordJob*> free_jobs;
