@@ -189,6 +189,26 @@ TEST_F(CheckFixture, DamageIsReportedWithDiscAndOffset)
     }
 }
 
+// Damage inside a file that runs on to disc 2 is reported once: the rest of
+// that file's records on disc 2 are not damage of their own.
+TEST_F(CheckFixture, DamageBeforeADiscBoundaryIsReportedOnce)
+{
+    std::string b = host_bytes(cd(1));
+    std::vector<RawRecord> rs = raw_records(b, disc::kHeaderSize);
+    const RawRecord* last_data = nullptr;
+    for (const RawRecord& r : rs)
+        if (r.type == disc::kData)
+            last_data = &r;
+    ASSERT_TRUE(last_data);
+    ASSERT_EQ(raw_records(host_bytes(cd(2)), 0).front().type, disc::kData);  // the file continues
+    b[last_data->offset + 5 + last_data->length / 2] ^= 0x10;
+    put_host_bytes(cd(1), b);
+    DiscSetSummary s = walk();
+    ASSERT_EQ(s.damage.size(), 1u) << s.damage.back().text;
+    EXPECT_EQ(s.damage[0].disc, 1);
+    EXPECT_EQ(s.damage[0].offset, (int64_t)last_data->offset);
+}
+
 // What `test` calls damaged, the engine refuses too, and leaves nothing.
 TEST_F(CheckFixture, DamagedSetDoesNotExtract)
 {

@@ -68,6 +68,9 @@ struct Walk {
     int32_t install_path_length = 3;
     bool file_open = false;
     TreeEntry open_file;
+    // After a damaged or missing disc the file that ran across it is
+    // unknown: its remaining data records are not damage of their own.
+    bool lost_file = false;
     std::unique_ptr<unsigned char[]> in{new unsigned char[disc::kMaxCompressed]};
     std::unique_ptr<unsigned char[]> out{new unsigned char[disc::kMaxDecompressed]};
 
@@ -140,6 +143,7 @@ struct Walk {
                     emit(open_file);
                     file_open = false;
                 }
+                lost_file = false;
                 continue;
             }
             if (!record_has_payload(r.type)) {
@@ -156,6 +160,8 @@ struct Walk {
             }
             summary->counted_total += n;
             if (r.type == disc::kData) {
+                if (!file_open && lost_file)
+                    continue;
                 if (!file_open) {
                     damage(d.number, r.offset, "data record outside a file");
                     break;
@@ -169,6 +175,7 @@ struct Walk {
                 damage(d.number, r.offset, std::string("path refused by the installer: ") + problem);
                 break;
             }
+            lost_file = false;
             if (r.type == disc::kDirectory) {
                 ++summary->directories;
                 emit(TreeEntry{true, utf8_path(out.get()), 0, d.number, d.number});
@@ -293,12 +300,16 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
             w.damage(n, -1, "missing (cd" + std::to_string(n) + " was not given)");
             // The file that runs on across the missing disc cannot be followed.
             w.file_open = false;
+            w.lost_file = true;
             continue;
         }
         size_t before = summary->damage.size();
         w.walk_disc(*d);
-        if (summary->damage.size() != before)
-            w.file_open = false;  // the rest of a damaged disc is unknown
+        if (summary->damage.size() != before) {
+            // The rest of a damaged disc is unknown.
+            w.file_open = false;
+            w.lost_file = true;
+        }
     }
     if (w.file_open)
         w.damage(h.disc_count, -1, "the set ends inside the file " + w.open_file.path + " (no close record)");
