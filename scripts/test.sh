@@ -71,6 +71,10 @@ step "fuzz corpus replay" replay
 
 # End-to-end checks under Wine, read back with tools that do not share
 # Wine's code (reg query, lnkinfo).
+# The sample game authored, checked and extracted by the toolkit, natively and
+# with the Windows build under Wine.
+step "e2e sample disc set (native)" bash "$root/scripts/run_sample.sh" "$root/build/native"
+step "e2e sample disc set (Wine)" bash "$root/scripts/run_sample.sh" "$root/build/win64"
 step "e2e registration under Wine" bash "$root/tests/e2e/check_registration.sh" "$root/build/win64"
 
 count_cases() {  # count_cases FOLDER LABEL: sums the GoogleTest reports

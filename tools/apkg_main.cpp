@@ -1,5 +1,6 @@
 // apkg: create, list and unpack APKG packages.
 #include "apkg_writer.h"
+#include "platform.h"
 
 #include <CLI/CLI.hpp>
 
@@ -7,7 +8,11 @@
 
 int main(int argc, char** argv)
 {
+    // Arguments as UTF-8 on every system (Windows hands them over in the
+    // ANSI code page), and host paths such as /tmp/x are never options.
+    plat_utf8_command_line(&argc, &argv);
     CLI::App app{"Create, list and unpack APKG packages (the file packages the installer reads)."};
+    app.allow_windows_style_options(false);
     app.require_subcommand(1);
 
     std::string folder, output, package;
