@@ -1,14 +1,12 @@
 // File objects over plain files: reading, writing, positions, closing, and
 // the open-file count with its exit warning.
+#include "child_run.h"
 #include "file_object.h"
 #include "platform.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 TEST(PlainFile, WriteThenReadBack)
 {
@@ -110,29 +108,10 @@ TEST(UppercaseDbcs, AsciiLettersOnlyAndBig5CharactersKeptWhole)
     EXPECT_EQ(lone[3], 'b');
 }
 
-namespace {
-
-std::string run_exit_child(const std::string& mode, const std::string& folder_win)
-{
-    TempDir dir;
-    std::string box_file = (dir.host / "boxes.txt").string();
-#ifdef _WIN32
-    std::string cmd = std::string(".\\") + EXIT_CHECK_CHILD + " \"" + box_file + "\" " + mode + " \"" + folder_win + "\"";
-#else
-    std::string cmd = std::string("./") + EXIT_CHECK_CHILD + " '" + box_file + "' " + mode + " '" + folder_win + "'";
-#endif
-    int status = std::system(cmd.c_str());
-    EXPECT_EQ(status, 0) << cmd;
-    std::ifstream in(dir.host / "boxes.txt", std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-}  // namespace
-
 TEST(OpenFileWarning, ShownOnceForFilesLeftOpenAndNeverForClosedOnes)
 {
     TempDir dir;
-    EXPECT_EQ(run_exit_child("file-left-open", dir.win), "error|Some file is not close\n");
+    ChildRun r = run_exit_check_child("file-left-open", dir.win);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.boxes, "error|Some file is not close\n");
 }

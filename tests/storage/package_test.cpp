@@ -1,6 +1,7 @@
 // Package members: lookup, reading, counting, and damaged packages.
 #include "apkg_format.h"
 #include "apkg_writer.h"
+#include "child_run.h"
 #include "file_object.h"
 #include "test_support.h"
 #include "tracked_memory.h"
@@ -314,32 +315,13 @@ TEST(PackageWriter, FolderWithASubFolderOrAnUnnameableFileIsRefused)
 #endif
 }
 
-namespace {
-
-std::string run_member_child(const std::string& mode, const TempDir& dir)
-{
-    std::string box_file = (dir.host / (mode + ".boxes")).string();
-#ifdef _WIN32
-    std::string cmd = std::string(".\\") + EXIT_CHECK_CHILD + " \"" + box_file + "\" " + mode + " \"" + dir.win + "\"";
-#else
-    std::string cmd = std::string("./") + EXIT_CHECK_CHILD + " '" + box_file + "' " + mode + " '" + dir.win + "'";
-#endif
-    EXPECT_EQ(std::system(cmd.c_str()), 0) << cmd;
-    std::ifstream in(box_file, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-}  // namespace
-
 TEST(OpenFileWarning, MemberOpenedAndClosedIsQuietLeftOpenWarnsOnce)
 {
     TempDir dir;
     write_file(dir.path("pack.apkg"), package_of({{"m.txt", "x"}}));
-    EXPECT_EQ(run_member_child("member-closed", dir), "");
+    EXPECT_EQ(run_exit_check_child("member-closed", dir.win).boxes, "");
     // The member record is still held too, so the memory check speaks as well.
-    EXPECT_EQ(run_member_child("member-left-open", dir),
+    EXPECT_EQ(run_exit_check_child("member-left-open", dir.win).boxes,
               "error|Some file is not close\n"
               "Memory Error !!|alloc_sum != free_sum\n"
               "Memory Error !!|alloc_size != free_size\n");

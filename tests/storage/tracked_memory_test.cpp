@@ -1,47 +1,13 @@
 // Tracked memory: the counters in this process, and the boxes that a child
 // process shows at its end.
+#include "child_run.h"
 #include "test_support.h"
 #include "tracked_memory.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace {
-
-struct ChildRun {
-    int status;
-    std::string boxes;  // "caption|text" lines, in the order shown
-    std::string out;    // what the child printed
-};
-
-ChildRun run_child(const std::string& mode, const std::string& folder_win = ".")
-{
-    TempDir dir;
-    std::string box_file = (dir.host / "boxes.txt").string();
-    std::string out_file = (dir.host / "out.txt").string();
-#ifdef _WIN32
-    std::string cmd = std::string(".\\") + EXIT_CHECK_CHILD + " \"" + box_file + "\" " + mode + " \"" + folder_win +
-                      "\" > \"" + out_file + "\"";
-    int status = std::system(cmd.c_str());
-#else
-    std::string cmd = std::string("./") + EXIT_CHECK_CHILD + " '" + box_file + "' " + mode + " '" + folder_win +
-                      "' > '" + out_file + "'";
-    int raw = std::system(cmd.c_str());
-    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
-    ChildRun r;
-    r.status = status;
-    std::ifstream b(dir.host / "boxes.txt", std::ios::binary), o(dir.host / "out.txt", std::ios::binary);
-    std::stringstream bs, os;
-    bs << b.rdbuf();
-    os << o.rdbuf();
-    r.boxes = bs.str();
-    r.out = os.str();
-    return r;
-}
 
 const char kBothLeakBoxes[] = "Memory Error !!|alloc_sum != free_sum\nMemory Error !!|alloc_size != free_size\n";
 
@@ -78,24 +44,24 @@ TEST(TrackedMemory, NullReleaseIsIgnored)
 
 TEST(TrackedMemoryExitCheck, QuietWhenNothingOrEverythingWasReleased)
 {
-    ChildRun none = run_child("nothing");
+    ChildRun none = run_exit_check_child("nothing");
     EXPECT_EQ(none.status, 0);
     EXPECT_EQ(none.boxes, "");
-    ChildRun balanced = run_child("balanced");
+    ChildRun balanced = run_exit_check_child("balanced");
     EXPECT_EQ(balanced.status, 0);
     EXPECT_EQ(balanced.boxes, "");
 }
 
 TEST(TrackedMemoryExitCheck, OneLeakedBlockShowsBothBoxesInOrder)
 {
-    ChildRun r = run_child("leak");
+    ChildRun r = run_exit_check_child("leak");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.boxes, kBothLeakBoxes);
 }
 
 TEST(TrackedMemoryExitCheck, ReleaseWhileNothingIsLiveIsReportedWithLowerCaseHex)
 {
-    ChildRun r = run_child("free-unknown");
+    ChildRun r = run_exit_check_child("free-unknown");
     EXPECT_EQ(r.status, 0);
     // The child printed the pointer as the box must show it.
     std::string ptr = r.out.substr(0, r.out.find_first_of("\r\n"));
@@ -108,7 +74,7 @@ TEST(TrackedMemoryExitCheck, ReleaseWhileNothingIsLiveIsReportedWithLowerCaseHex
 
 TEST(TrackedMemoryExitCheck, FailedAllocationShowsCountersAndEndsWithStatusOne)
 {
-    ChildRun r = run_child("alloc-failure");
+    ChildRun r = run_exit_check_child("alloc-failure");
     EXPECT_EQ(r.status, 1);
     // size is printed as a signed 32-bit number: 1 << 62 truncates to 0.
     // The 5-byte block is still live, so the exit check reports it too.

@@ -1,0 +1,40 @@
+#include "child_run.h"
+
+#include "test_support.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace {
+
+std::string slurp(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+ChildRun run_exit_check_child(const std::string& mode, const std::string& folder_win)
+{
+    TempDir dir;
+    std::string box_file = (dir.host / "boxes.txt").string();
+    std::string out_file = (dir.host / "out.txt").string();
+#ifdef _WIN32
+    std::string cmd = std::string(".\\") + EXIT_CHECK_CHILD + " \"" + box_file + "\" " + mode + " \"" + folder_win +
+                      "\" > \"" + out_file + "\"";
+    int status = std::system(cmd.c_str());
+#else
+    std::string cmd = std::string("./") + EXIT_CHECK_CHILD + " '" + box_file + "' " + mode + " '" + folder_win +
+                      "' > '" + out_file + "'";
+    int raw = std::system(cmd.c_str());
+    int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
+    return ChildRun{status, slurp(dir.host / "boxes.txt"), slurp(dir.host / "out.txt")};
+}
