@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 
 TEST(Directories, CreateListRemove)
 {
@@ -98,6 +99,33 @@ TEST(Text, Big5RoundTripKeepsTrailBackslashes)
     EXPECT_EQ(plat_cp950_to_utf8(b.c_str(), small, sizeof small), 0);
     // A lead byte without its trail byte is not text.
     EXPECT_EQ(plat_cp950_to_utf8("\xB3", back, sizeof back), 0);
+}
+
+// Conversions share state between calls (the POSIX backend keeps its iconv
+// descriptors): a failed conversion leaves nothing behind for the next, in
+// either direction and on any thread.
+TEST(Text, FailedConversionsDoNotAffectTheNextOnes)
+{
+    std::string b = big5("許功蓋");
+    char out[64];
+    char small[4];
+    for (int round = 0; round < 2; ++round) {
+        EXPECT_EQ(plat_cp950_to_utf8("\xB3", out, sizeof out), 0);
+        EXPECT_EQ(plat_cp950_to_utf8(b.c_str(), small, sizeof small), 0);
+        ASSERT_EQ(plat_cp950_to_utf8(b.c_str(), out, sizeof out), 1);
+        EXPECT_STREQ(out, "許功蓋");
+        EXPECT_EQ(plat_utf8_to_cp950("\xE8\xA8", out, sizeof out), 0);  // cut inside a character
+        EXPECT_EQ(plat_utf8_to_cp950("\xF0\x9F\x98\x80", out, sizeof out), 0);  // no Big5 form
+        ASSERT_EQ(plat_utf8_to_cp950("許功蓋", out, sizeof out), 1);
+        EXPECT_EQ(std::string(out), b);
+    }
+    std::string from_thread;
+    std::thread([&] {
+        char t[64];
+        if (plat_cp950_to_utf8(b.c_str(), t, sizeof t))
+            from_thread = t;
+    }).join();
+    EXPECT_EQ(from_thread, "許功蓋");
 }
 
 TEST(WriteFault, TheChosenWriteFailsOnceThenWritesGoOn)
