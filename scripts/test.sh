@@ -80,12 +80,16 @@ step "e2e registration under Wine" bash "$root/tests/e2e/check_registration.sh" 
 count_cases() {  # count_cases FOLDER LABEL: sums the GoogleTest reports
   python3 - "$1" "$2" <<'PY'
 import glob, sys, xml.etree.ElementTree as ET
-tests = failures = skipped = 0
+passed = failures = skipped = 0
 for f in glob.glob(sys.argv[1] + "/*.xml"):
-    r = ET.parse(f).getroot()
-    tests += int(r.get("tests", 0)); failures += int(r.get("failures", 0)) + int(r.get("errors", 0))
-    skipped += int(r.get("skipped", 0)) + int(r.get("disabled", 0))
-print(f"{sys.argv[2]}: {tests - failures - skipped} test cases passed, {failures} failed, {skipped} skipped")
+    for case in ET.parse(f).getroot().iter("testcase"):
+        if case.find("failure") is not None or case.find("error") is not None:
+            failures += 1
+        elif case.get("result") == "skipped" or case.find("skipped") is not None:
+            skipped += 1
+        else:
+            passed += 1
+print(f"{sys.argv[2]}: {passed} test cases passed, {failures} failed, {skipped} skipped")
 PY
 }
 echo
