@@ -80,6 +80,16 @@ int join_install_path(const char* record_path, char* out)
     return n >= 0 && n < kPathBuffer;
 }
 
+// Whether the folder holding `path` (everything before its last separator)
+// was created by this installation.
+bool in_created_folder(const char* path)
+{
+    const char* last = nullptr;
+    for (const char* sep = find_separator(path); sep; sep = find_separator(sep + 1))
+        last = sep;
+    return last && g_state.journal.contains(InstallJournal::kDirectory, path, (int32_t)(last - path));
+}
+
 // Handles a directory or file record whose decompressed path is in `out`.
 // 1 to go on; 0 stops the disc (a message has been shown).
 int handle_path_record(int type, const unsigned char* out, int32_t out_len)
@@ -99,7 +109,10 @@ int handle_path_record(int type, const unsigned char* out, int32_t out_len)
         return 1;
     }
     g_state.output.close();
-    bool existed = plat_file_attributes(full) != PLAT_ATTR_INVALID;
+    // A file that was there before is overwritten but not noted, so that a
+    // rollback leaves it. Inside a folder this installation created nothing
+    // was there before, and the file system need not be asked.
+    bool existed = !in_created_folder(full) && plat_file_attributes(full) != PLAT_ATTR_INVALID;
     if (!g_state.output.open_write(full)) {
         plat_message_box(nullptr, engine_text::kCreateFileFail, engine_text::kErrorCaption, PLAT_MB_OK);
         return 0;

@@ -23,17 +23,63 @@ void* grow(void* block, int32_t have, int32_t* room, int32_t need, size_t size)
     return bigger;
 }
 
+// FNV-1a over the kind byte and the path bytes.
+uint32_t entry_hash(char kind, const char* path, int32_t length)
+{
+    uint32_t h = 2166136261u;
+    h = (h ^ (unsigned char)kind) * 16777619u;
+    for (int32_t i = 0; i < length; ++i)
+        h = (h ^ (unsigned char)path[i]) * 16777619u;
+    return h;
+}
+
 }  // namespace
 
-void InstallJournal::add(char kind, const char* path)
+int InstallJournal::contains(char k, const char* p, int32_t length) const
 {
-    int32_t len = (int32_t)strlen(path);
+    if (!buckets)
+        return 0;
+    uint32_t mask = (uint32_t)buckets - 1;
+    for (uint32_t b = entry_hash(k, p, length) & mask;; b = (b + 1) & mask) {
+        int32_t e = index[b] - 1;
+        if (e < 0)
+            return 0;
+        const char* stored = text + starts[e];
+        if (stored[0] == k && strncmp(stored + 1, p, (size_t)length) == 0 && stored[1 + length] == '\0')
+            return 1;
+    }
+}
+
+void InstallJournal::add(char k, const char* p)
+{
+    int32_t len = (int32_t)strlen(p);
+    if (contains(k, p, len))
+        return;
     text = (char*)grow(text, used, &room, used + len + 2, 1);
     starts = (int32_t*)grow(starts, count, &slots, count + 1, sizeof(int32_t));
     starts[count++] = used;
-    text[used] = kind;
-    memcpy(text + used + 1, path, (size_t)len + 1);
+    text[used] = k;
+    memcpy(text + used + 1, p, (size_t)len + 1);
     used += len + 2;
+
+    // Keep the index at most half full; a bigger one is rebuilt from the entries.
+    int32_t first = count - 1;
+    if (count * 2 > buckets) {
+        int32_t n = buckets ? buckets * 2 : 128;
+        tracked_free(index);
+        index = (int32_t*)tracked_alloc((size_t)n * sizeof(int32_t));
+        memset(index, 0, (size_t)n * sizeof(int32_t));
+        buckets = n;
+        first = 0;
+    }
+    uint32_t mask = (uint32_t)buckets - 1;
+    for (int32_t e = first; e < count; ++e) {
+        const char* stored = text + starts[e];
+        uint32_t b = entry_hash(stored[0], stored + 1, (int32_t)strlen(stored + 1)) & mask;
+        while (index[b])
+            b = (b + 1) & mask;
+        index[b] = e + 1;
+    }
 }
 
 char InstallJournal::kind(int32_t i) const
@@ -62,7 +108,9 @@ void InstallJournal::release()
 {
     tracked_free(text);
     tracked_free(starts);
+    tracked_free(index);
     text = nullptr;
     starts = nullptr;
-    used = room = count = slots = 0;
+    index = nullptr;
+    used = room = count = slots = buckets = 0;
 }

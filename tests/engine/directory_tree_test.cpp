@@ -88,6 +88,44 @@ TEST(InstallJournal, RollBackRemovesFilesThenEmptyFoldersOnly)
     EXPECT_EQ(tracked_stats().live, live);
 }
 
+TEST(InstallJournal, NotesEachPathOncePerKindAndFindsItsFolders)
+{
+    int32_t live = tracked_stats().live;
+    InstallJournal j;
+    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\a", 4), 0);  // empty journal
+    j.add(InstallJournal::kDirectory, "C:\\a");
+    j.add(InstallJournal::kFile, "C:\\a");
+    j.add(InstallJournal::kDirectory, "C:\\a");  // a second time: nothing new
+    j.add(InstallJournal::kFile, "C:\\a\\x");
+    j.add(InstallJournal::kFile, "C:\\a\\x");
+    EXPECT_EQ(journal_entries(j), (std::vector<std::string>{"D C:\\a", "F C:\\a", "F C:\\a\\x"}));
+    // The folder of "C:\a\x" is its first 4 bytes.
+    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\a\\x", 4), 1);
+    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\a\\x", 6), 0);  // noted as a file only
+    EXPECT_EQ(j.contains(InstallJournal::kFile, "C:\\a\\x", 6), 1);
+    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\ab", 5), 0);   // longer than a noted path
+    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\a", 3), 0);    // a part of one
+    // Thousands of entries: the index grows and still finds each one.
+    for (int i = 0; i < 3000; ++i)
+        j.add(i % 3 ? InstallJournal::kFile : InstallJournal::kDirectory, ("C:\\a\\" + std::to_string(i)).c_str());
+    EXPECT_EQ(j.count, 3003);
+    int found = 0, wrong = 0;
+    for (int i = 0; i < 3000; ++i) {
+        std::string p = "C:\\a\\" + std::to_string(i);
+        char k = i % 3 ? InstallJournal::kFile : InstallJournal::kDirectory;
+        char other = i % 3 ? InstallJournal::kDirectory : InstallJournal::kFile;
+        found += j.contains(k, p.c_str(), (int32_t)p.size());
+        wrong += j.contains(other, p.c_str(), (int32_t)p.size());
+    }
+    EXPECT_EQ(found, 3000);
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(j.contains(InstallJournal::kFile, "C:\\a\\3000", 9), 0);
+    j.release();
+    EXPECT_EQ(j.count, 0);
+    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\a", 4), 0);
+    EXPECT_EQ(tracked_stats().live, live);
+}
+
 TEST(RemoveTree, DeletesANestedTreeAndRestoresTheCurrentFolder)
 {
     TempDir tmp;

@@ -3,6 +3,7 @@
 #include "engine_fixture.h"
 
 #include "apkg_writer.h"
+#include "directory_tree.h"
 #include "engine_texts.h"
 #include "file_object.h"
 #include "platform.h"
@@ -339,6 +340,47 @@ TEST_F(EngineTest, RollbackKeepsWhatWasThereBefore)
     Calls::cancel_at = 7;  // the last record
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+}
+
+TEST_F(EngineTest, FileRecordTwiceInANewFolderIsRolledBackWithTheRest)
+{
+    DiscSet set;
+    set.add_dir(0, "\\d");
+    set.add_file(0, "\\d\\x");
+    set.add_data(0, "first");
+    set.add_file(0, "\\d\\x");
+    set.add_data(0, "second");
+    set.add_raw(0, std::string(1, '\x06'));
+    write(set);
+    EXPECT_EQ(run(), 1);
+    EXPECT_EQ(read_file(inst + "\\d\\x"), "second");
+    remove_tree(inst.c_str());
+
+    Snapshot before = snapshot(tmp.host);
+    Calls::reset();
+    Calls::cancel_at = 6;  // the last record
+    EXPECT_EQ(run(), 0);
+    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+}
+
+TEST_F(EngineTest, FileThatWasThereBeforeIsOverwrittenButNotRolledBack)
+{
+    ASSERT_TRUE(plat_create_directory(inst.c_str()));
+    ASSERT_TRUE(plat_create_directory((inst + "\\save").c_str()));
+    write_file(inst + "\\save\\slot1.sav", "my progress");
+    DiscSet set;
+    set.add_dir(0, "\\save");
+    set.add_file(0, "\\save\\slot1.sav");  // in a folder that was there: asked for
+    set.add_data(0, "new");
+    set.add_dir(0, "\\new");
+    set.add_file(0, "\\new\\slot1.sav");   // in a folder of its own: cannot have been there
+    set.add_data(0, "new");
+    set.add_raw(0, std::string(1, '\x06'));
+    write(set);
+    Calls::cancel_at = 7;
+    EXPECT_EQ(run(), 0);
+    EXPECT_TRUE(exists(inst + "\\save\\slot1.sav"));
+    EXPECT_FALSE(exists(inst + "\\new"));
 }
 
 TEST_F(EngineTest, RollbackRemovesEveryFolderLevelItCreated)
