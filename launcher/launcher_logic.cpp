@@ -1,0 +1,119 @@
+#include "launcher_logic.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+char disc_drive[3];
+
+// A compact-disc drive whose root holds cd1 as a plain file. The file is only
+// probed on drives of the right type, so hard disks and network drives are
+// never opened.
+static int drive_holds_disc(const LauncherSystem& sys, char letter)
+{
+    char root[] = "A:\\";
+    root[0] = letter;
+    char probe[8];
+    std::snprintf(probe, sizeof probe, "%c:\\cd1", letter);
+    return sys.drive_type(root) == kDriveCdrom && sys.file_readable(probe);
+}
+
+int find_disc_drive(const LauncherSystem& sys)
+{
+    for (;;) {
+        // A and B are floppy letters and never probed; the first letter that
+        // qualifies wins.
+        for (char letter = 'C'; letter <= 'Z'; ++letter) {
+            if (drive_holds_disc(sys, letter)) {
+                std::snprintf(disc_drive, sizeof disc_drive, "%c:", letter);
+                return 1;
+            }
+        }
+        // One question per full pass. Yes (or any other answer) searches
+        // again. No gives up, and so does a box that could not be shown at
+        // all (0): asking again would only spin without anyone to answer.
+        int answer = sys.message_box(kInsertDiscText, kWarningCaption, kInsertDiscStyle);
+        if (answer == kAnswerNo || answer == 0)
+            return 0;
+    }
+}
+
+// Whether the text's last character is a backslash. Texts are code page 950:
+// a lead byte (0x81 to 0xFE) starts a two-byte character whose second byte
+// may be 0x5C, as in 許 (B3 5C), and such a character is not a separator.
+static int ends_with_separator(const char* text, size_t len)
+{
+    int last_is_separator = 0;
+    size_t i = 0;
+    while (i < len) {
+        unsigned char c = (unsigned char)text[i];
+        if (c >= 0x81 && c <= 0xFE && i + 1 < len) {
+            last_is_separator = 0;
+            i += 2;
+        } else {
+            last_is_separator = c == '\\';
+            i += 1;
+        }
+    }
+    return last_is_separator;
+}
+
+int build_setup_command(const char* folder, const char* drive, char* out, size_t out_size)
+{
+    if (out_size == 0)
+        return 0;
+    out[0] = '\0';
+    size_t len = std::strlen(folder);
+    if (len > INT_MAX)
+        return 0;
+    // A drive root such as C:\ loses its backslash; other folders have none.
+    if (ends_with_separator(folder, len))
+        --len;
+    // Unquoted, a blank in the folder would end the program name: Windows
+    // could start another program (C:\Program.exe for C:\Program Files\...)
+    // and setup would take the rest of the path as its source root. Quoted,
+    // setup still receives just the drive.
+    bool blank = std::memchr(folder, ' ', len) || std::memchr(folder, '\t', len);
+    int n = blank ? std::snprintf(out, out_size, "\"%.*s\\setup.exe\" %s", (int)len, folder, drive)
+                  : std::snprintf(out, out_size, "%.*s\\setup.exe %s", (int)len, folder, drive);
+    if (n < 0 || (size_t)n >= out_size) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+int run_launcher(const LauncherSystem& sys)
+{
+    if (!find_disc_drive(sys))
+        return 0;
+
+    // setup.exe is looked for in the folder that is current now, before the
+    // current directory moves to the disc.
+    char folder[kDirectorySize];
+    folder[0] = '\0';
+    unsigned long n = sys.get_current_directory((unsigned long)sizeof folder, folder);
+    if (n == 0)
+        return 0;  // the folder cannot be read: there is nothing to start
+
+    // A folder that does not fit the buffer (the call then returns the size it
+    // needs and leaves the buffer alone), or one too long for the command line
+    // (more than 242 characters; 240 when it must be quoted), is refused: the
+    // user is told and nothing is started.
+    char command[kCommandSize];
+    int fits = 0;
+    if (n < sizeof folder) {
+        folder[n] = '\0';
+        fits = build_setup_command(folder, disc_drive, command, sizeof command);
+    }
+    if (!fits) {
+        sys.message_box(kFolderTooLongText, kWarningCaption, kFolderTooLongStyle);
+        return 0;
+    }
+
+    // setup inherits the current directory on the disc; neither result is
+    // looked at, as there is nothing left to do if either fails.
+    sys.set_current_directory(disc_drive);
+    sys.exec(command, kShowSetup);
+    return 0;
+}
