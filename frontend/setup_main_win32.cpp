@@ -1,0 +1,13 @@
+// The entry point of setup.
+#include "setup_flow.h"
+#include "setup_windows.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
+{
+    g_windows.instance = instance;
+    // An empty command line, or one longer than a path, ends setup at once.
+    if (!take_source_root(command_line, g_flow.source_root))
+        return 0;
+    run_setup();
+    return 0;
+}
