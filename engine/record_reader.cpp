@@ -1,6 +1,7 @@
 #include "record_reader.h"
 
 #include "disc_format.h"
+#include "inflate_backend.h"
 
 #include <climits>
 #include <zlib.h>
@@ -92,14 +93,8 @@ int inflate_record(const Record& record, unsigned char* out, int32_t capacity, i
 {
     *out_length = 0;
     int z = Z_DATA_ERROR;
-    if (record.payload && record.compressed_length > 0 && capacity >= 0) {
-        uLongf n = (uLongf)capacity;
-        z = uncompress(out, &n, record.payload, (uLong)record.compressed_length);
-        if (z == Z_OK && n <= (uLongf)capacity)
-            *out_length = (int32_t)n;
-        else if (z == Z_OK)
-            z = Z_BUF_ERROR;  // cannot happen with zlib; never report more than fits
-    }
+    if (record.payload && record.compressed_length > 0 && capacity >= 0)
+        z = inflate_stream(record.payload, record.compressed_length, out, capacity, out_length);
     if (zlib_status)
         *zlib_status = z;
     return z == Z_OK ? 1 : 0;

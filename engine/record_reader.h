@@ -85,9 +85,10 @@ struct RecordReader {
 };
 
 // Decompresses a record's payload (one complete zlib stream) into `out` of
-// `capacity` bytes. 1 when zlib reports success: *out_length holds the
-// decompressed length. 0 when the stream is damaged or its data do not fit
-// `capacity`: *out_length is 0. The zlib status goes to *zlib_status when
-// that is not null.
+// `capacity` bytes, with the build's backend (inflate_backend.h), whose
+// verdicts are those of zlib's uncompress. 1 on success: *out_length holds
+// the decompressed length. 0 when the stream is damaged or its data do not
+// fit `capacity`: *out_length is 0. The zlib status goes to *zlib_status
+// when that is not null.
 int inflate_record(const Record& record, unsigned char* out, int32_t capacity, int32_t* out_length,
                    int* zlib_status);
