@@ -11,8 +11,9 @@
 #
 # In one run: a reproducible ~300 MB game-like corpus (bench/make_corpus.py),
 # `discset pack` on 1 thread, on all cores, and with zlib level 6 on 2
-# threads; zlib uncompress of all the set's records in memory (the limit of
-# extraction, bench/inflate_limit.cpp); `discset extract`, `tar xzf` and
+# threads; zlib's uncompress and libdeflate of all the set's records in
+# memory (the limits of extraction with either decompressor,
+# bench/inflate_limit.cpp); `discset extract`, `tar xzf` and
 # `unzip` of the same files; peak memory of extract on a small and on the
 # large set. Times are the best of BENCH_RUNS runs (default 3); "cpu" is user
 # + system time of the process and its children, which a busy machine
@@ -39,6 +40,10 @@ fi
 for tool in tar gzip zip unzip python3 g++ awk; do
   command -v $tool >/dev/null || { echo "bench: $tool is missing" >&2; exit 1; }
 done
+if [ ! -f /usr/include/libdeflate.h ]; then
+  echo "bench: libdeflate.h is missing (Debian package 'libdeflate-dev')" >&2
+  exit 1
+fi
 
 echo "== building in $build"
 if [ ! -f "$build/CMakeCache.txt" ]; then
@@ -48,7 +53,7 @@ cmake --build "$build" --target discset engine -j2 >/dev/null
 discset=$build/tools/discset
 limit=$build/inflate_limit
 g++ -O2 -std=c++17 -I"$root/engine" -I"$root/storage" -I"$root/platform" "$root/bench/inflate_limit.cpp" \
-  "$build/engine/libengine.a" "$build/storage/libstorage.a" "$build/platform/libplatform.a" -lz -o "$limit"
+  "$build/engine/libengine.a" "$build/storage/libstorage.a" "$build/platform/libplatform.a" -ldeflate -lz -o "$limit"
 
 load_start=$(cut -d' ' -f1-3 /proc/loadavg)
 corpus=$work/corpus
@@ -107,8 +112,14 @@ echo "== archives of the same files (made once, not timed)"
 [ -f "$work/corpus.zip" ] || (cd "$corpus" && zip -q -r "$work/corpus.zip" .)
 
 echo "== extraction"
-read -r total records limit_s limit_mbs < <("$limit" "$work/setn/disc1/cd1")
+{
+  read -r _ total records limit_s limit_mbs
+  read -r _ _ _ dlimit_s dlimit_mbs
+  read -r _ backend
+} < <("$limit" "$work/setn/disc1/cd1")
 printf '  %-28s cpu %6.2f s   (%d records, %.1f MB/s)\n' "zlib uncompress in memory" "$limit_s" "$records" "$limit_mbs"
+printf '  %-28s cpu %6.2f s   (%.1f MB/s)\n' "libdeflate in memory" "$dlimit_s" "$dlimit_mbs"
+echo "  (discset extract decompresses with: $backend)"
 measure "discset extract" "$runs" 'rm -rf "$work/x"' "$discset" extract --no-prompt "$work/setn/disc1" -o "$work/x"
 diff -r -q "$corpus" "$work/x" >/dev/null && echo "  (extracted tree identical to the corpus)"
 measure "tar xzf" "$runs" 'rm -rf "$work/t"; mkdir "$work/t"' tar xzf "$work/corpus.tar.gz" -C "$work/t"
@@ -131,6 +142,7 @@ done
 k="extract, 30 MB set"
 printf '| %s | %s | %s | - | %s |\n' "$k" "${wall[$k]}" "${cpu[$k]}" "${rss[$k]}"
 printf '| zlib uncompress in memory (limit) | - | %s | %s | - |\n' "$limit_s" "$(mb "$limit_s")"
+printf '| libdeflate in memory (limit) | - | %s | %s | - |\n' "$dlimit_s" "$(mb "$dlimit_s")"
 echo
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg) (at the start: $load_start)"
 echo "corpus: $bytes bytes, $files files; disc set: $set_bytes bytes (libdeflate), $zset_bytes bytes (zlib -6)"
@@ -138,7 +150,8 @@ echo "pack output identical for 1 and $cores threads: $same"
 echo "pack speed-up, $cores threads over 1 (wall):        $(ratio "${wall[pack, 1 thread]}" "${wall[pack, $cores threads]}")"
 echo "pack, $cores threads, over zlib -6 on 2 threads (wall): $(ratio "${wall[pack, zlib -6, 2 threads]}" "${wall[pack, $cores threads]}")"
 echo "pack, $cores threads, over zlib -6 on 2 threads (cpu):  $(ratio "${cpu[pack, zlib -6, 2 threads]}" "${cpu[pack, $cores threads]}")"
-echo "extract against the in-memory limit (cpu):           $(ratio "$limit_s" "${cpu[discset extract]}")"
+echo "extract ($backend) against the zlib limit (cpu):   $(ratio "$limit_s" "${cpu[discset extract]}")"
+echo "extract ($backend) against the libdeflate limit (cpu): $(ratio "$dlimit_s" "${cpu[discset extract]}")"
 echo "extract against tar xzf (wall / cpu):                 $(ratio "${wall[tar xzf]}" "${wall[discset extract]}") / $(ratio "${cpu[tar xzf]}" "${cpu[discset extract]}")"
 echo "extract against unzip (wall / cpu):                   $(ratio "${wall[unzip]}" "${wall[discset extract]}") / $(ratio "${cpu[unzip]}" "${cpu[discset extract]}")"
 echo "extract peak memory, 30 MB / 300 MB set:              ${rss[extract, 30 MB set]} KB / ${rss[discset extract]} KB"
