@@ -31,9 +31,10 @@ int find_disc_drive(const LauncherSystem& sys)
         }
         // One question per full pass. Yes (or any other answer) searches
         // again. No gives up, and so does a box that could not be shown at
-        // all (0): asking again would only spin without anyone to answer.
+        // all: MessageBoxA then returns 0 (Wine without a display returns
+        // -1), and asking again would spin for ever with nobody to answer.
         int answer = sys.message_box(kInsertDiscText, kWarningCaption, kInsertDiscStyle);
-        if (answer == kAnswerNo || answer == 0)
+        if (answer == kAnswerNo || answer <= 0)
             return 0;
     }
 }
@@ -69,12 +70,21 @@ int build_setup_command(const char* folder, const char* drive, char* out, size_t
     // A drive root such as C:\ loses its backslash; other folders have none.
     if (ends_with_separator(folder, len))
         --len;
-    // Unquoted, a blank in the folder would end the program name: Windows
-    // could start another program (C:\Program.exe for C:\Program Files\...)
-    // and setup would take the rest of the path as its source root. Quoted,
-    // setup still receives just the drive.
-    bool blank = std::memchr(folder, ' ', len) || std::memchr(folder, '\t', len);
-    int n = blank ? std::snprintf(out, out_size, "\"%.*s\\setup.exe\" %s", (int)len, folder, drive)
+    // The program path is put in quotes when it holds a blank or a Big5
+    // character, and only then, so plain folders give the plain form. Unquoted,
+    // a blank ends the program name: Windows could start another program
+    // (C:\Program.exe for C:\Program Files\...) and setup would take the rest
+    // of the path as its command line. Runtimes that skip the program name
+    // while the byte is above a blank, comparing signed chars (the mingw-w64
+    // start-up code does), stop at the first byte from 0x80 up just the same.
+    // Quoted, setup still receives just the drive.
+    bool quote = false;
+    for (size_t i = 0; i < len; ++i) {
+        unsigned char c = (unsigned char)folder[i];
+        if (c == ' ' || c == '\t' || c >= 0x80)
+            quote = true;
+    }
+    int n = quote ? std::snprintf(out, out_size, "\"%.*s\\setup.exe\" %s", (int)len, folder, drive)
                   : std::snprintf(out, out_size, "%.*s\\setup.exe %s", (int)len, folder, drive);
     if (n < 0 || (size_t)n >= out_size) {
         out[0] = '\0';

@@ -14,8 +14,8 @@ struct LauncherSystem {
     unsigned (*drive_type)(const char* root);
     // 1 when the file opens for reading with fopen(path, "rb").
     int (*file_readable)(const char* path);
-    // MessageBoxA(no owner, text, caption, style): the answer, 0 when no box
-    // could be shown.
+    // MessageBoxA(no owner, text, caption, style): the answer; 0 (or below)
+    // when no box could be shown.
     int (*message_box)(const char* text, const char* caption, unsigned style);
     // GetCurrentDirectoryA(size, buffer): the length without the terminator,
     // the size needed (terminator included) when the buffer is too small,
@@ -50,8 +50,8 @@ int find_disc_drive(const LauncherSystem& sys);
 
 // Builds setup's command line into out (out_size bytes): the folder without
 // one trailing backslash, "\setup.exe", a blank and the drive, with the
-// program path in quotes when the folder holds a blank. 1 on success; 0 when
-// it does not fit, and then out holds an empty text.
+// program path in quotes when the folder holds a blank or a Big5 character.
+// 1 on success; 0 when it does not fit, and then out holds an empty text.
 int build_setup_command(const char* folder, const char* drive, char* out, size_t out_size);
 
 // The whole program: find the disc, start setup.exe from the current folder

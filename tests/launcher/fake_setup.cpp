@@ -17,7 +17,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR argument, int)
     char* slash = std::strrchr(path, '\\');
     if (!slash)
         return 1;
-    std::strcpy(slash + 1, "setup_record.txt");
+    // Written under another name and then renamed, so a reader that polls
+    // for the record never sees half of it.
+    char record[MAX_PATH + 32];
+    std::strcpy(slash + 1, "setup_record.tmp");
+    std::strcpy(record, path);
+    std::strcpy(record + (slash + 1 - path), "setup_record.txt");
 
     char current[MAX_PATH];
     if (GetCurrentDirectoryA(sizeof current, current) == 0)
@@ -27,5 +32,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR argument, int)
     if (!out)
         return 1;
     std::fprintf(out, "%s\n%s\n%s\n", GetCommandLineA(), argument, current);
-    return std::fclose(out) == 0 ? 0 : 1;
+    if (std::fclose(out) != 0)
+        return 1;
+    return MoveFileExA(path, record, MOVEFILE_REPLACE_EXISTING) ? 0 : 1;
 }

@@ -207,12 +207,16 @@ TEST_F(Launcher, AnswerNoStartsNothing)
 
 TEST_F(Launcher, ABoxThatCannotBeShownEndsTheSearch)
 {
-    // MessageBoxA returns 0 when it cannot show the box; asking again would
-    // spin for ever without anyone to answer.
-    m.answers = {0};
-    EXPECT_EQ(run_launcher(fake_system), 0);
-    EXPECT_EQ(m.boxes.size(), 1u);
-    EXPECT_TRUE(m.commands.empty());
+    // MessageBoxA returns 0 when it cannot show the box, Wine without a
+    // display -1; asking again would spin for ever with nobody to answer.
+    for (int failed : {0, -1}) {
+        Machine mm;
+        machine = &mm;
+        mm.answers = {failed};
+        EXPECT_EQ(run_launcher(fake_system), 0);
+        EXPECT_EQ(mm.boxes.size(), 1u) << failed;
+        EXPECT_TRUE(mm.commands.empty()) << failed;
+    }
 }
 
 TEST_F(Launcher, DiscTextIsBig5)
@@ -263,17 +267,19 @@ TEST_F(Launcher, FailuresAfterTheSearchAreNotReported)
     EXPECT_TRUE(unreadable.set_dirs.empty());
 }
 
-TEST_F(Launcher, Big5FolderEndingInByte5CKeepsIt)
+TEST_F(Launcher, Big5FolderIsQuotedAndKeepsAFinal5CByte)
 {
-    // 許 is B3 5C: its second byte is not a trailing backslash.
+    // 許 is B3 5C: its second byte is not a trailing backslash. The path is
+    // quoted so that setup's start-up code does not cut the program name at
+    // the first byte from 0x80 up.
     m.drives['E'] = {kDriveCdrom, true};
     m.current = "C:\\" + big5("許");
     EXPECT_EQ(run_launcher(fake_system), 0);
-    EXPECT_EQ(m.commands, (std::vector<std::string>{"C:\\" + big5("許") + "\\setup.exe E:"}));
+    EXPECT_EQ(m.commands, (std::vector<std::string>{"\"C:\\" + big5("許") + "\\setup.exe\" E:"}));
 
     char out[64];
     ASSERT_EQ(build_setup_command(("C:\\" + big5("許功") + "\\").c_str(), "E:", out, sizeof out), 1);
-    EXPECT_EQ(std::string(out), "C:\\" + big5("許功") + "\\setup.exe E:");
+    EXPECT_EQ(std::string(out), "\"C:\\" + big5("許功") + "\\setup.exe\" E:");
     ASSERT_EQ(build_setup_command("C:\\a\\", "E:", out, sizeof out), 1);
     EXPECT_STREQ(out, "C:\\a\\setup.exe E:");  // one backslash removed, not more
 }
@@ -285,6 +291,10 @@ TEST_F(Launcher, FolderWithABlankIsQuoted)
     m.current = "C:\\Program Files\\Korvane";
     EXPECT_EQ(run_launcher(fake_system), 0);
     EXPECT_EQ(m.commands, (std::vector<std::string>{"\"C:\\Program Files\\Korvane\\setup.exe\" E:"}));
+
+    char out[64];
+    ASSERT_EQ(build_setup_command("D:\\My\tGames", "E:", out, sizeof out), 1);
+    EXPECT_STREQ(out, "\"D:\\My\tGames\\setup.exe\" E:");
 }
 
 // --- Folders too long for the buffers ---------------------------------------

@@ -1,0 +1,217 @@
+#!/usr/bin/env bash
+# End-to-end check of launcher.exe under Wine. In a fresh prefix, E: is a
+# CD-ROM drive (a linked folder, typed "cdrom" in the registry) and D: a hard
+# disk whose root holds cd1 as well, which must be passed over. A stand-in
+# setup.exe (fake_setup.exe from the tests) beside the launcher records the
+# command line it receives, WinMain's argument and its current directory.
+#
+#   1. Started in C:\Games\Setup with the disc in E: -> "C:\Games\Setup\setup.exe E:",
+#      argument "E:", current directory on E:.
+#   2. Started in C:\遊戲\許功蓋 (Big5 characters, the last three with the
+#      second byte 0x5C) -> the program path quoted, argument "E:"; unquoted,
+#      setup's start-up code would cut its argument at the first Big5 byte.
+#      Started in C:\Program Files\Korvane -> quoted as well (Wine quotes a
+#      name with blanks by itself, so this one checks the result only).
+#   3. Started in the root D:\ -> "D:\setup.exe E:".
+#   4. No disc and no display: the box cannot be shown, the launcher ends at
+#      once and starts nothing.
+#   5. No disc, on Xvfb: the box "Warning" appears; Yes with the disc still
+#      missing asks again; the disc goes in, Yes -> setup starts.
+#   6. No disc, on Xvfb: No -> the launcher ends with 0, nothing started.
+#
+#   launcher_e2e.sh [BUILD_DIR]     (the win64 build; default: build/win64)
+# Every wait is bounded; the whole run takes well under two minutes.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+build=${1:-$repo/build/win64}
+launcher=$build/launcher/launcher.exe
+fake=$build/tests/launcher/fake_setup.exe
+for f in "$launcher" "$fake"; do
+  if [ ! -f "$f" ]; then
+    echo "no $f: build the win64 preset first" >&2
+    exit 2
+  fi
+done
+for tool in Xvfb xdotool xwininfo iconv; do
+  command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/deps.sh installs it)" >&2; exit 2; }
+done
+
+export WINEPREFIX LANG=zh_TW.UTF-8 LC_ALL=zh_TW.UTF-8 WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/launcher-e2e.XXXXXX")
+work=$WINEPREFIX/host   # the linked drives' folders
+xvfb_pid=
+watchdog_pid=
+cleanup() {
+  [ -n "$watchdog_pid" ] && kill "$watchdog_pid" 2>/dev/null
+  timeout 20 wineserver -k >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+  rm -rf "$WINEPREFIX"
+}
+trap cleanup EXIT
+trap 'exit 1' TERM
+# A last guard: whatever hangs, the script ends. Ending the prefix's Wine
+# server ends every program in it, so the step that waits returns.
+( sleep 110; echo "launcher end-to-end: took too long, stopped" >&2
+  timeout 20 wineserver -k >/dev/null 2>&1; kill -TERM $$ ) &
+watchdog_pid=$!
+
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+wine_run() { "$repo/scripts/wine-run.sh" "$@"; }
+
+# --- The prefix and its drives ------------------------------------------------
+mkdir -p "$WINEPREFIX"
+timeout 60 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
+disc=$work/disc harddisk=$work/harddisk
+mkdir -p "$disc" "$harddisk"
+: >"$harddisk/cd1"
+ln -sfn "$disc" "$WINEPREFIX/dosdevices/e:"
+ln -sfn "$harddisk" "$WINEPREFIX/dosdevices/d:"
+timeout 30 wine reg add 'HKLM\Software\Wine\Drives' /v e: /t REG_SZ /d cdrom /f >/dev/null 2>&1 || fail "reg add e:"
+timeout 30 wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d hd /f >/dev/null 2>&1 || fail "reg add d:"
+# Drive types are read when the server starts.
+timeout 30 wineserver -k >/dev/null 2>&1
+
+# place HOSTDIR: the launcher and the stand-in setup.exe into a folder.
+place() {
+  mkdir -p "$1"
+  cp "$launcher" "$1/launcher.exe"
+  cp "$fake" "$1/setup.exe"
+  rm -f "$1/setup_record.txt"
+}
+
+# run_launcher HOSTDIR: starts the launcher with that folder current (Wine
+# takes the current directory from the host's) and checks its exit code.
+run_launcher() {
+  local rc
+  (cd "$1" && timeout 30 "$repo/scripts/wine-run.sh" launcher.exe)
+  rc=$?
+  [ $rc -eq 0 ] && return 0
+  fail "launcher in $1 exited with $rc"
+  return 1
+}
+
+# wait_record HOSTDIR: the record of the stand-in setup.exe (at most 20 s).
+wait_record() {
+  local i
+  for i in $(seq 100); do
+    [ -f "$1/setup_record.txt" ] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# check_started HOSTDIR COMMAND_LINE: setup ran with that command line (UTF-8),
+# the argument E: and its current directory on E:.
+check_started() {
+  local dir=$1 want=$2 lines
+  if ! wait_record "$dir"; then
+    fail "setup.exe was not started from $dir"
+    return
+  fi
+  mapfile -t lines < <(iconv -f CP950 -t UTF-8 "$dir/setup_record.txt")
+  [ "${lines[0]-}" = "$want" ] || fail "command line is '${lines[0]-}', expected '$want'"
+  [ "${lines[1]-}" = "E:" ] || fail "setup's argument is '${lines[1]-}', expected 'E:'"
+  case "${lines[2]-}" in
+    E:\\*) ;;
+    *) fail "setup's current directory is '${lines[2]-}', expected one on E:" ;;
+  esac
+}
+
+# check_not_started HOSTDIR: nothing recorded, even a little after the end.
+check_not_started() {
+  sleep 2
+  [ ! -e "$1/setup_record.txt" ] || fail "setup.exe was started from $1: $(cat "$1/setup_record.txt")"
+}
+
+# --- 1 to 3: the disc is in E: ---------------------------------------------------
+: >"$disc/cd1"
+games=$WINEPREFIX/drive_c/Games/Setup
+place "$games"
+run_launcher "$games"
+check_started "$games" 'C:\Games\Setup\setup.exe E:'
+
+big5dir="$WINEPREFIX/drive_c/遊戲/許功蓋"
+place "$big5dir"
+run_launcher "$big5dir"
+check_started "$big5dir" '"C:\遊戲\許功蓋\setup.exe" E:'
+
+blankdir="$WINEPREFIX/drive_c/Program Files/Korvane"
+place "$blankdir"
+run_launcher "$blankdir"
+check_started "$blankdir" '"C:\Program Files\Korvane\setup.exe" E:'
+
+place "$harddisk"
+run_launcher "$harddisk"
+check_started "$harddisk" 'D:\setup.exe E:'
+rm -f "$harddisk/launcher.exe" "$harddisk/setup.exe" "$harddisk/setup_record.txt"
+
+# --- 4: no disc, no display ------------------------------------------------------
+rm -f "$disc/cd1"
+place "$games"
+start=$SECONDS
+(unset DISPLAY; run_launcher "$games") || status=1
+[ $((SECONDS - start)) -le 20 ] || fail "without a display the launcher took $((SECONDS - start)) s"
+check_not_started "$games"
+
+# --- 5 and 6: the question on a virtual display -------------------------------
+display=
+for n in $(seq 98 120); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=:$n; break; fi
+done
+[ -n "$display" ] || { fail "no free X display"; exit 1; }
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=$display
+for i in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
+xwininfo -root >/dev/null 2>&1 || { fail "Xvfb did not start on $display"; exit 1; }
+shots=$build/tests/launcher/e2e
+mkdir -p "$shots"
+
+# answer KEY [SHOT [ACTION]]: waits (at most 20 s) for the box "Warning",
+# keeps a screenshot if named, runs ACTION while the box is up, presses KEY (y
+# or n, the buttons' accelerators) and waits until that box is gone.
+answer() {
+  local id
+  id=$(timeout 20 xdotool search --sync --onlyvisible --name '^Warning$' 2>/dev/null | head -n 1)
+  if [ -z "$id" ]; then
+    fail "no message box 'Warning' appeared"
+    return 1
+  fi
+  [ -n "${2:-}" ] && import -display "$display" -window root "$shots/$2" >/dev/null 2>&1
+  [ -n "${3:-}" ] && "$3"
+  xdotool windowfocus --sync "$id" >/dev/null 2>&1
+  xdotool key "$1"
+  local i
+  for i in $(seq 100); do
+    xwininfo -id "$id" 2>/dev/null | grep -q 'IsViewable' || return 0
+    sleep 0.1
+  done
+  fail "the box stayed after pressing $1"
+  return 1
+}
+
+# 5: Yes without the disc asks again; the disc goes in while the second box
+# is up, and Yes starts setup.
+insert_disc() { : >"$disc/cd1"; }
+place "$games"
+run_launcher "$games" &
+pid=$!
+answer y insert-disc-box.png && answer y '' insert_disc
+wait "$pid" || status=1
+check_started "$games" 'C:\Games\Setup\setup.exe E:'
+
+# 6: No ends the launcher; nothing is started.
+rm -f "$disc/cd1"
+place "$games"
+run_launcher "$games" &
+pid=$!
+answer n
+wait "$pid" || status=1
+check_not_started "$games"
+
+if [ $status -eq 0 ]; then echo "launcher end-to-end: ok"; else echo "launcher end-to-end: FAILED"; fi
+exit $status
