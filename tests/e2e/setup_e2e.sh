@@ -1,0 +1,296 @@
+#!/usr/bin/env bash
+# End-to-end run of setup.exe under Wine on a private X server (Xvfb),
+# driven with xdotool like a user would:
+#
+#   1. The sample game is packed into two discs with discset; drive D: is a
+#      CD-ROM drive whose folder is disc 1, and setup.exe runs with "D:" as
+#      its command line and the current directory on D:, as the launcher
+#      leaves it.
+#   2. Install run: Enter accepts the proposed folder; when "Please Insert
+#      Disc #2" appears, D: is switched to disc 2 and Enter goes on; the
+#      success box is answered. Then the installed tree is compared byte for
+#      byte with the sample, and uninstall.dat, the copied data folder, the
+#      registry values, the three shortcuts and the web shortcut file in the
+#      program group are checked.
+#   3. Cancel run: while setup waits for disc 2 the cancel button is clicked
+#      and the question answered Yes; after disc 2 is given the engine stops
+#      at the next record. The install folder must be gone and neither the
+#      success nor the failure box may appear.
+#
+# Screenshots of the path dialog, the extraction (picture, progress bar) and
+# the success box are kept in BUILD_DIR/e2e-artifacts.
+#
+#   setup_e2e.sh [BUILD_DIR]      (default: build/win64)
+#
+# Every wait is bounded; the whole script ends within a few minutes.
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+build=${1:-$repo/build/win64}
+case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+setup_exe=$build/frontend/setup.exe
+discset_exe=$build/tools/discset.exe
+for f in "$setup_exe" "$discset_exe"; do
+  if [ ! -f "$f" ]; then
+    echo "no $f: build the win64 preset first" >&2
+    exit 2
+  fi
+done
+for tool in Xvfb xdotool import convert wine wineserver python3; do
+  command -v "$tool" >/dev/null || { echo "setup e2e: $tool is missing" >&2; exit 2; }
+done
+
+work=$build/e2e-setup
+artifacts=$build/e2e-artifacts
+rm -rf "$work" "$artifacts"
+mkdir -p "$work/home" "$artifacts"
+
+company=範例軟體公司 product=許功蓋大冒險 regkey=XuGongGaiAdventure exe=game.exe uninstall=解除安裝
+
+# Wine: a fresh prefix, code page 950, no desktop entries, its own home (the
+# prefix links the user's Desktop into it).
+export WINEPREFIX=$work/prefix HOME=$work/home
+export LANG=zh_TW.UTF-8 LC_ALL=zh_TW.UTF-8 WINEDEBUG=-all WINEARCH=win64
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+
+xvfb_pid= setup_pid=
+cleanup() {
+  [ -n "$setup_pid" ] && kill "$setup_pid" 2>/dev/null
+  wineserver -k >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+step() { echo "== $*"; }
+
+# A private X server on a free display.
+display=
+for n in $(seq 97 139); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "no free X display" >&2; exit 2; }
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=:$display
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+
+step "Wine prefix"
+timeout 120 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 2; }
+# Xvfb has no window manager: Wine places, maximises and decorates the
+# windows itself.
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1
+
+step "sample disc set"
+python3 "$repo/sample/make_sample.py" "$work/source"
+reserve=$(find "$work/source/disc1_extra" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
+timeout 120 wine "$discset_exe" pack "$work/source/game" -o "$work/discs" \
+  --company "$company" --product "$product" --regkey "$regkey" --exe "$exe" \
+  --disc-size $((reserve + 1000000)) --first-disc-reserve "$reserve" >"$work/pack.log" 2>&1 ||
+  { cat "$work/pack.log"; echo "pack failed" >&2; exit 1; }
+disc1=$work/discs/disc1 disc2=$work/discs/disc2
+[ -f "$disc1/cd1" ] && [ -f "$disc2/cd2" ] || { echo "the set is not two discs" >&2; exit 1; }
+cp -r "$work/source/disc1_extra/." "$disc1/"
+# setup copies the data folder and the web shortcut after the last disc,
+# from the drive as it then is: the last disc carries them too. The
+# pictures stay on disc 1 only, so after the change of discs the slide show
+# keeps showing its last picture.
+cp -r "$disc1/data" "$disc1/官方網頁.url" "$disc2/"
+
+insert() { ln -sfn "$1" "$WINEPREFIX/dosdevices/d:"; }
+
+# wait_window NAME [SECONDS]: the id of a visible window with that title.
+wait_window() {
+  timeout "${2:-60}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1
+}
+shot() { import -window root "$artifacts/$1" 2>/dev/null || fail "no screenshot $1"; }
+# colour_at FILE X Y: the pixel as "r,g,b".
+colour_at() {
+  convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)],%[fx:int(255*p{'"$2,$3"'}.g)],%[fx:int(255*p{'"$2,$3"'}.b)]' info: 2>/dev/null
+}
+# Starts setup.exe D: with the current directory on the disc.
+start_setup() {
+  (cd "$disc1" && exec timeout 150 wine "$setup_exe" D: >"$work/setup-$1.log" 2>&1) &
+  setup_pid=$!
+}
+# Waits for setup to end; its exit status.
+wait_setup() {
+  local rc
+  wait "$setup_pid"
+  rc=$?
+  setup_pid=
+  return $rc
+}
+press_enter_on() {  # window id: raise it, focus it by a click on its title bar, then Enter
+  local X Y WIDTH HEIGHT SCREEN WINDOW
+  xdotool windowraise "$1" 2>/dev/null
+  sleep 0.3
+  eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)"
+  xdotool mousemove $((X + 40)) $((Y + 8)) click 1
+  sleep 0.3
+  xdotool key Return
+}
+# answer ID TITLE: Enter on the window until no visible window of that
+# title is left (a few tries: a key can arrive before the window has the
+# focus). 0 when it went away.
+answer() {
+  local try
+  for try in 1 2 3 4 5; do
+    press_enter_on "$1"
+    for _ in $(seq 15); do
+      xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 || return 0
+      sleep 0.2
+    done
+  done
+  return 1
+}
+
+# ---- install run ---------------------------------------------------------------
+step "install run"
+insert "$disc1"
+start_setup install
+dialog=$(wait_window '請選擇安裝路徑')
+if [ -z "$dialog" ]; then
+  fail "the path dialog did not appear"
+else
+  sleep 1
+  shot 1-path-dialog.png
+  # The full-screen picture (pic\01.tga, read relative to the current
+  # directory on D:) is behind the dialog: its sky is not the black ground.
+  sky=$(colour_at "$artifacts/1-path-dialog.png" 20 20)
+  [ "$sky" != "0,0,0" ] || fail "the background picture is not shown (pixel $sky)"
+  answer "$dialog" '請選擇安裝路徑' || fail "the path dialog did not take Enter"
+  prompt=$(wait_window 'Next Disc')
+  if [ -z "$prompt" ]; then
+    fail "no prompt for disc 2"
+  else
+    sleep 1
+    shot 2-extracting.png
+    # The blue bar runs from 5 pixels into the progress dialog at (256, 668)
+    # (inside its frame); 20 pixels in it is blue from 5 % on.
+    bar=$(colour_at "$artifacts/2-extracting.png" 276 683)
+    [ "$bar" = "0,0,255" ] || fail "no blue progress bar in the extraction screenshot (pixel $bar)"
+    insert "$disc2"
+    answer "$prompt" 'Next Disc' || fail "the disc prompt did not take Enter"
+    done_box=$(wait_window '安裝成功' 120)
+    if [ -z "$done_box" ]; then
+      fail "no success box"
+      shot 3-no-success.png
+    else
+      sleep 1
+      shot 3-success.png
+      answer "$done_box" '安裝成功' || fail "the success box did not take Enter"
+    fi
+  fi
+fi
+wait_setup
+rc=$?
+[ $rc -eq 0 ] || fail "setup ended with status $rc"
+
+# ---- what the install run left --------------------------------------------------
+step "installed files"
+install="$WINEPREFIX/drive_c/Program Files/$company/$product"
+install_win="C:\\Program Files\\$company\\$product"
+expected=$work/expected
+cp -r "$work/source/game" "$expected"
+cp -r "$work/source/disc1_extra/data/." "$expected/"
+if [ ! -d "$install" ]; then
+  fail "no install folder $install"
+else
+  diff -r -x uninstall.dat "$expected" "$install" || fail "the installed tree differs from the sample"
+  if ! diff <(cd "$expected" && find . | LC_ALL=C sort) \
+            <(cd "$install" && find . ! -name uninstall.dat | LC_ALL=C sort); then
+    fail "the installed tree has other entries than the sample"
+  fi
+  # uninstall.dat: the 40-byte regkey field of cd1's header (offset 80).
+  if ! cmp <(dd if="$disc1/cd1" bs=1 skip=80 count=40 2>/dev/null) "$install/uninstall.dat"; then
+    fail "uninstall.dat is not the regkey field"
+  fi
+  [ "$(stat -c %s "$install/uninstall.dat")" = 40 ] || fail "uninstall.dat is not 40 bytes"
+fi
+
+step "registry and shortcuts"
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\'$regkey
+out=$(timeout 60 wine reg query "$key" 2>/dev/null | iconv -f CP950 -t UTF-8 | tr -d '\r')
+value() { printf '%s\n' "$out" | sed -n "s/^    $1    REG_SZ    //p"; }
+[ "$(value DisplayName)" = "$product" ] || fail "DisplayName is '$(value DisplayName)'"
+[ "$(value company)" = "$company" ] || fail "company is '$(value company)'"
+[ "$(value path)" = "$install_win" ] || fail "path is '$(value path)'"
+[ "$(value UninstallString)" = "$install_win\\uninstall.exe" ] || fail "UninstallString is '$(value UninstallString)'"
+
+users=$WINEPREFIX/drive_c/users
+user=$(ls "$users" | grep -v -x Public | head -n 1)
+group="$users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$company/$product"
+"$here/check_links.sh" "$group/$uninstall.lnk" "$install_win\\uninstall.exe" "$install_win" "$uninstall" 2 || status=1
+"$here/check_links.sh" "$group/$product.lnk" "$install_win\\$exe" "$install_win" "$product" 2 || status=1
+"$here/check_links.sh" "$users/$user/Desktop/$product.lnk" "$install_win\\$exe" "$install_win" "$product" 2 || status=1
+cmp "$work/source/disc1_extra/官方網頁.url" "$group/官方網頁.url" || fail "官方網頁.url is not in the program group"
+
+# ---- cancel run ---------------------------------------------------------------------
+step "cancel run"
+rm -rf "$install"
+insert "$disc1"
+start_setup cancel
+dialog=$(wait_window '請選擇安裝路徑')
+[ -n "$dialog" ] || fail "the path dialog did not appear (cancel run)"
+answer "$dialog" '請選擇安裝路徑' || fail "the path dialog did not take Enter (cancel run)"
+prompt=$(wait_window 'Next Disc')
+if [ -z "$prompt" ]; then
+  fail "no prompt for disc 2 (cancel run)"
+else
+  before=$(xdotool search --onlyvisible --name '' 2>/dev/null | sort)
+  # The cancel button sits right of the progress dialog: (728, 668), 40 x 30.
+  xdotool mousemove 748 683 click 1
+  question=
+  for _ in $(seq 100); do
+    question=$(comm -13 <(printf '%s\n' "$before") <(xdotool search --onlyvisible --name '' 2>/dev/null | sort) | head -n 1)
+    [ -n "$question" ] && break
+    sleep 0.2
+  done
+  if [ -z "$question" ]; then
+    fail "the cancel button asked nothing"
+  else
+    sleep 1
+    shot 4-cancel-question.png
+    [ -z "$(xdotool getwindowname "$question")" ] || fail "the cancel question has a caption"
+    # Yes is the default answer. The question has no caption to look for:
+    # wait until that window is no longer visible.
+    for try in 1 2 3 4 5; do
+      press_enter_on "$question"
+      gone=
+      for _ in $(seq 15); do
+        if ! xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$question"; then gone=1; break; fi
+        sleep 0.2
+      done
+      [ -n "$gone" ] && break
+    done
+    [ -n "$gone" ] || fail "the cancel question did not take Enter"
+    insert "$disc2"
+    answer "$prompt" 'Next Disc' || fail "the disc prompt did not take Enter (cancel run)"
+  fi
+fi
+# Wait for setup to end; no success or failure box may appear on the way.
+for _ in $(seq 300); do
+  kill -0 "$setup_pid" 2>/dev/null || break
+  box=$(xdotool search --onlyvisible --name '安裝成功|安裝失敗' 2>/dev/null | head -n 1)
+  if [ -n "$box" ]; then
+    fail "a closing box appeared after the cancel: $(xdotool getwindowname "$box")"
+    shot 5-cancel-box.png
+    press_enter_on "$box"
+    sleep 1
+  fi
+  sleep 0.2
+done
+wait_setup
+rc=$?
+[ $rc -eq 0 ] || fail "setup ended with status $rc after the cancel"
+[ ! -e "$install" ] || fail "the install folder is still there after the cancel"
+
+echo "screenshots in $artifacts"
+if [ $status -eq 0 ]; then echo "setup end-to-end: ok"; else echo "setup end-to-end: FAILED"; fi
+exit $status
