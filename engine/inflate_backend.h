@@ -23,5 +23,10 @@
 int inflate_stream(const unsigned char* in, int32_t in_length, unsigned char* out, int32_t capacity,
                    int32_t* out_length);
 
+// The same with zlib's uncompress in every build: the installer's own
+// verdict, for checks that must judge a disc exactly as setup will.
+int inflate_stream_zlib(const unsigned char* in, int32_t in_length, unsigned char* out, int32_t capacity,
+                        int32_t* out_length);
+
 // "zlib" or "libdeflate": the backend this build carries.
 const char* inflate_backend_name();

@@ -41,18 +41,6 @@ struct Decompressor {
 
 thread_local Decompressor t_decompressor;
 
-int zlib_verdict(const unsigned char* in, int32_t in_length, unsigned char* out, int32_t capacity,
-                 int32_t* out_length)
-{
-    uLongf n = (uLongf)capacity;
-    int z = uncompress(out, &n, in, (uLong)in_length);
-    if (z == Z_OK && n > (uLongf)capacity)
-        z = Z_BUF_ERROR;
-    if (z == Z_OK)
-        *out_length = (int32_t)n;
-    return z;
-}
-
 }  // namespace
 
 int inflate_stream(const unsigned char* in, int32_t in_length, unsigned char* out, int32_t capacity,
@@ -64,7 +52,7 @@ int inflate_stream(const unsigned char* in, int32_t in_length, unsigned char* ou
     if (!t_decompressor.d) {
         t_decompressor.d = libdeflate_alloc_decompressor();
         if (!t_decompressor.d)
-            return zlib_verdict(in, in_length, out, capacity, out_length);
+            return inflate_stream_zlib(in, in_length, out, capacity, out_length);
     }
     size_t used = 0, made = 0;
     libdeflate_result r = libdeflate_zlib_decompress_ex(t_decompressor.d, in, (size_t)in_length, out,
@@ -73,7 +61,7 @@ int inflate_stream(const unsigned char* in, int32_t in_length, unsigned char* ou
         *out_length = (int32_t)made;
         return Z_OK;
     }
-    return zlib_verdict(in, in_length, out, capacity, out_length);
+    return inflate_stream_zlib(in, in_length, out, capacity, out_length);
 }
 
 const char* inflate_backend_name()

@@ -89,12 +89,13 @@ int RecordReader::next(Record* record)
 }
 
 int inflate_record(const Record& record, unsigned char* out, int32_t capacity, int32_t* out_length,
-                   int* zlib_status)
+                   int* zlib_status, int zlib_only)
 {
     *out_length = 0;
     int z = Z_DATA_ERROR;
     if (record.payload && record.compressed_length > 0 && capacity >= 0)
-        z = inflate_stream(record.payload, record.compressed_length, out, capacity, out_length);
+        z = (zlib_only ? inflate_stream_zlib : inflate_stream)(record.payload, record.compressed_length, out,
+                                                               capacity, out_length);
     if (zlib_status)
         *zlib_status = z;
     return z == Z_OK ? 1 : 0;

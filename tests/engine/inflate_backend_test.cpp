@@ -3,6 +3,7 @@
 // or damaged, at the record buffer's capacity and below it.
 #include "disc_format.h"
 #include "inflate_backend.h"
+#include "record_reader.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -303,5 +304,11 @@ TEST(InflateBackend, KnownDifferencesOnHandBuiltStreams)
             EXPECT_EQ(r, Z_DATA_ERROR);
             EXPECT_EQ(len, 0);
         }
+        // A check that must judge as setup does refuses it in every build.
+        Record record{3, 0, (int32_t)c.stream.size(), c.stream.data()};
+        int z = Z_OK;
+        EXPECT_EQ(inflate_record(record, out.data(), kCap, &len, &z, 1), 0);
+        EXPECT_EQ(z, Z_DATA_ERROR);
+        EXPECT_EQ(len, 0);
     }
 }
