@@ -76,6 +76,7 @@ step "fuzz corpus replay" replay
 step "e2e sample disc set (native)" bash "$root/scripts/run_sample.sh" "$root/build/native"
 step "e2e sample disc set (Wine)" bash "$root/scripts/run_sample.sh" "$root/build/win64"
 step "e2e registration under Wine" bash "$root/tests/e2e/check_registration.sh" "$root/build/win64"
+step "e2e launcher under Wine" bash "$root/tests/e2e/launcher_e2e.sh" "$root/build/win64"
 
 count_cases() {  # count_cases FOLDER LABEL: sums the GoogleTest reports
   python3 - "$1" "$2" <<'PY'
