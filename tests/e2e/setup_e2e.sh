@@ -153,6 +153,10 @@ answer() {
 # ---- install run ---------------------------------------------------------------
 step "install run"
 insert "$disc1"
+# Started from the disc1 folder, Wine gives the process D:\ as its current
+# directory, as the launcher leaves it on a real drive.
+cwd=$(cd "$disc1" && timeout 60 wine cmd /c cd 2>/dev/null | tr -d '\r' | tail -n 1)
+[ "$cwd" = 'D:\' ] || fail "the current directory under Wine is '$cwd', not D:\\"
 start_setup install
 dialog=$(wait_window '請選擇安裝路徑')
 if [ -z "$dialog" ]; then
