@@ -1,4 +1,4 @@
-// Compiled with -fexec-charset=CP950 (texts reach the "A" functions as Big5).
+// The sequence of setup. Every Chinese text comes from setup_texts (Big5).
 #include "setup_flow.h"
 
 #include "disc_header.h"

@@ -1,5 +1,4 @@
-// Compiled with -fexec-charset=CP950 (the window class and texts reach the
-// "A" functions as Big5).
+// The windows of setup. Every Chinese text comes from setup_texts (Big5).
 #include "setup_windows.h"
 
 #include "draw.h"
