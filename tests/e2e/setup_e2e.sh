@@ -150,9 +150,28 @@ answer() {
   return 1
 }
 
+# ---- quiet ends ------------------------------------------------------------------
+# No command line, a drive without cd1, and a quoted drive (taken verbatim,
+# quotes included, so cd1 is not found) end setup with status 0 and without
+# a message: a box would wait for an answer until the timeout.
+step "quiet ends"
+insert "$disc1"
+quiet() {  # label, arguments...
+  local label=$1 rc
+  shift
+  (cd "$disc1" && timeout 60 wine "$setup_exe" "$@" >/dev/null 2>&1)
+  rc=$?
+  [ $rc -eq 0 ] || fail "setup $label ended with status $rc"
+}
+quiet "without a command line"
+quiet "E: (no disc)" E:
+quiet '"D:" (quoted)' '"D:"'
+if xdotool search --onlyvisible --name '.' >/dev/null 2>&1; then
+  fail "a window is left after the quiet ends: $(xdotool search --onlyvisible --name '.' getwindowname %@ | tr '\n' ' ')"
+fi
+
 # ---- install run ---------------------------------------------------------------
 step "install run"
-insert "$disc1"
 # Started from the disc1 folder, Wine gives the process D:\ as its current
 # directory, as the launcher leaves it on a real drive.
 cwd=$(cd "$disc1" && timeout 60 wine cmd /c cd 2>/dev/null | tr -d '\r' | tail -n 1)

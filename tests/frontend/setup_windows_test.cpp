@@ -347,3 +347,16 @@ TEST_F(SetupWindowsTest, PathDialogOkChecksTheDrive)
     EXPECT_EQ(FALSE, path_dialog_proc(dialog, WM_COMMAND, MAKEWPARAM(4242, BN_CLICKED), 0));
     DestroyWindow(dialog);
 }
+
+TEST(SetupFlow, MissingFirstDiscEndsWithoutAWord)
+{
+    TempDir disc;
+    BoxRecorder boxes;
+    strcpy(g_flow.source_root, disc.win.c_str());
+    EXPECT_EQ(0, choose_install_path());
+    // Quoted, as a command line may come: taken verbatim, so not found either.
+    strcpy(g_flow.source_root, ("\"" + disc.win + "\"").c_str());
+    write_file(disc.path("cd1"), std::string(168, '\0'));
+    EXPECT_EQ(0, choose_install_path());
+    EXPECT_TRUE(boxes.shown.empty());
+}
