@@ -15,8 +15,8 @@ for preset in native win32; do
 done
 
 echo "== built"
-for f in build/native/tools/apkg build/native/tools/discset \
-         build/win32/tools/discset.exe build/win32/tools/apkg.exe; do
+for f in build/native/tools/apkg build/native/tools/discset build/win32/frontend/setup.exe \
+         build/win32/launcher/launcher.exe build/win32/tools/discset.exe build/win32/tools/apkg.exe; do
   [ -e "$f" ] && printf '  %-40s %10d bytes\n' "$f" "$(stat -c %s "$f")"
 done
 

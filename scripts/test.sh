@@ -39,7 +39,9 @@ step "win64 build" build win64
 # A fresh Wine prefix for this run, made once.
 export WINEPREFIX="$root/build/wineprefix"
 rm -rf "$WINEPREFIX"
-step "wine prefix" env WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" \
+mkdir -p "$WINEPREFIX/home"
+# Wine links the prefix's desktop to $HOME: the tests' shortcuts stay inside.
+step "wine prefix" env HOME="$WINEPREFIX/home" WINEDEBUG=-all WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d" \
   LANG=zh_TW.UTF-8 wineboot -i
 # Under Wine the report folder is named through drive Z:, which is "/".
 step "unit tests under Wine" env GTEST_OUTPUT="xml:Z:${root//\//\\}\\build\\gtest-win64\\" \
@@ -77,6 +79,7 @@ step "e2e sample disc set (native)" bash "$root/scripts/run_sample.sh" "$root/bu
 step "e2e sample disc set (Wine)" bash "$root/scripts/run_sample.sh" "$root/build/win64"
 step "e2e registration under Wine" bash "$root/tests/e2e/check_registration.sh" "$root/build/win64"
 step "e2e launcher under Wine" bash "$root/tests/e2e/launcher_e2e.sh" "$root/build/win64"
+step "e2e setup under Wine + Xvfb" bash "$root/tests/e2e/setup_e2e.sh" "$root/build/win64"
 
 count_cases() {  # count_cases FOLDER LABEL: sums the GoogleTest reports
   python3 - "$1" "$2" <<'PY'

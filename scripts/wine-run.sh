@@ -12,7 +12,9 @@ if [ -z "${WINEPREFIX:-}" ]; then
   export WINEPREFIX="${TMPDIR:-/tmp}/discinstall-wine-$(id -u)"
 fi
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot -i >/dev/null 2>&1 || true
+  mkdir -p "$WINEPREFIX/home"
+  # Wine links the prefix's desktop to $HOME when it makes the prefix: keep
+  # it inside the prefix, so shortcuts never land in the real home folder.
+  HOME="$WINEPREFIX/home" wineboot -i >/dev/null 2>&1 || true
 fi
 exec wine "$@"

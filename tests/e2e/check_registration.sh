@@ -22,6 +22,10 @@ fi
 export WINEPREFIX
 WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/check-registration.XXXXXX")
 trap 'WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
+# Wine links the prefix's desktop to $HOME: keep it inside the prefix, so no
+# link lands in the user's real home folder.
+export HOME=$WINEPREFIX/home
+mkdir -p "$HOME"
 run() { "$repo/scripts/wine-run.sh" "$@"; }
 
 status=0

@@ -64,6 +64,9 @@ wine_run() { "$repo/scripts/wine-run.sh" "$@"; }
 
 # --- The prefix and its drives ------------------------------------------------
 mkdir -p "$WINEPREFIX"
+# Wine links the prefix's desktop to $HOME: keep it inside the prefix.
+export HOME=$WINEPREFIX/home
+mkdir -p "$HOME"
 timeout 60 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
 disc=$work/disc harddisk=$work/harddisk
 mkdir -p "$disc" "$harddisk"
