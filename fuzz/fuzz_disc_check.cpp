@@ -3,7 +3,7 @@
 // cd2, ... of one folder; the whole set is walked with every check on.
 // Whatever the bytes, the walk must end, stay inside its buffers, and report
 // damage (never a sound set) when the header's count or total does not match.
-#include "disc_inspect.h"
+#include "disc_scan.h"
 
 #include <cstdint>
 #include <cstdlib>

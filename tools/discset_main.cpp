@@ -1,6 +1,6 @@
 // discset: author, list, test and extract disc sets.
 #include "disc_extract.h"
-#include "disc_inspect.h"
+#include "disc_scan.h"
 #include "disc_writer.h"
 #include "platform.h"
 

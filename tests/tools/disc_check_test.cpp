@@ -1,7 +1,7 @@
 // `list` and `test` over sound and damaged disc sets: each damage is named
 // with its disc and the byte offset of the record it is in.
 #include "disc_extract.h"
-#include "disc_inspect.h"
+#include "disc_scan.h"
 #include "disc_tree.h"
 #include "test_support.h"
 

@@ -1,7 +1,7 @@
 // Packing game folders into disc sets and extracting them again with the
 // install engine.
 #include "disc_extract.h"
-#include "disc_inspect.h"
+#include "disc_scan.h"
 #include "disc_tree.h"
 #include "test_support.h"
 

@@ -1,4 +1,4 @@
-#include "disc_inspect.h"
+#include "disc_scan.h"
 
 #include "disc_header.h"
 #include "file_object.h"
