@@ -1,15 +1,8 @@
 #include "disc_header.h"
 
+#include "byte_order.h"
+
 #include <cstring>
-
-namespace {
-
-int32_t le32(const unsigned char* p)
-{
-    return (int32_t)((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24);
-}
-
-}  // namespace
 
 void decode_disc_header(const unsigned char* bytes, DiscHeader* header)
 {
@@ -18,8 +11,8 @@ void decode_disc_header(const unsigned char* bytes, DiscHeader* header)
     memcpy(header->product, bytes + disc::kProductAt, disc::kTextSize);
     memcpy(header->regkey, bytes + disc::kRegkeyAt, disc::kTextSize);
     memcpy(header->exe, bytes + disc::kExeAt, disc::kTextSize);
-    header->disc_count = le32(bytes + disc::kDiscCountAt);
-    header->total_size = le32(bytes + disc::kTotalSizeAt);
+    header->disc_count = get_le32(bytes + disc::kDiscCountAt);
+    header->total_size = get_le32(bytes + disc::kTotalSizeAt);
 }
 
 int read_disc_header(FileObject* file, DiscHeader* header)

@@ -1,6 +1,7 @@
 #include "record_reader.h"
 
 #include "disc_format.h"
+#include "byte_order.h"
 #include "inflate_backend.h"
 
 #include <climits>
@@ -72,8 +73,7 @@ int RecordReader::next(Record* record)
         status = kRecordTruncated;
         return status;
     }
-    int32_t L = (int32_t)((uint32_t)len[0] | (uint32_t)len[1] << 8 | (uint32_t)len[2] << 16 |
-                          (uint32_t)len[3] << 24);
+    int32_t L = get_le32(len);
     record->compressed_length = L;
     if (L < 0 || L > capacity) {
         status = kRecordBadLength;

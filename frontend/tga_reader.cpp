@@ -4,6 +4,7 @@
 // success.
 #include "image_buffer.h"
 
+#include "byte_order.h"
 #include "file_object.h"
 #include "picture_stride.h"
 #include "tga_format.h"
@@ -33,11 +34,6 @@ struct TgaLayout {
     bool colour_map;       // 8 bits, types 1, 2, 9, 10
 };
 
-uint16_t read_u16(const uint8_t* at)
-{
-    return (uint16_t)(at[0] | (at[1] << 8));
-}
-
 // Reads and checks the header against the file length. 1 when the picture
 // can be decoded without reading outside `size` bytes or writing outside
 // block_bytes; 0 otherwise.
@@ -47,8 +43,8 @@ int read_layout(const uint8_t* data, int64_t size, TgaLayout* out)
         return 0;
     TgaLayout l{};
     l.type = data[tga::kImageType];
-    l.width = read_u16(data + tga::kWidth);
-    l.height = read_u16(data + tga::kHeight);
+    l.width = get_le16(data + tga::kWidth);
+    l.height = get_le16(data + tga::kHeight);
     l.depth = data[tga::kDepth];
     l.descriptor = data[tga::kDescriptor];
     if (l.depth < 8)

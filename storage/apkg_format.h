@@ -11,6 +11,8 @@
 //   member data: every byte stored as its complement (255 - byte).
 #pragma once
 
+#include "byte_order.h"
+
 #include <cstdint>
 #include <cstring>
 
@@ -31,20 +33,6 @@ const int kDataSizeAt = 36;
 // directory part with ".apkg" appended, must fit with their NUL.
 const int kWorkBufferSize = 256;
 const char kExtension[] = ".apkg";
-
-inline int32_t get_le32(const unsigned char* p)
-{
-    return (int32_t)((uint32_t)p[0] | (uint32_t)p[1] << 8 | (uint32_t)p[2] << 16 | (uint32_t)p[3] << 24);
-}
-
-inline void put_le32(unsigned char* p, int32_t value)
-{
-    uint32_t v = (uint32_t)value;
-    p[0] = (unsigned char)v;
-    p[1] = (unsigned char)(v >> 8);
-    p[2] = (unsigned char)(v >> 16);
-    p[3] = (unsigned char)(v >> 24);
-}
 
 // Stored bytes are complements; the same operation turns them back.
 inline void complement(unsigned char* data, int32_t count)

@@ -16,8 +16,8 @@ int PackageDirectory::read(FileObject* package)
         return 0;
     if (memcmp(header, apkg::kMagic, sizeof apkg::kMagic) != 0)
         return 0;
-    int32_t dir_offset = apkg::get_le32(header + apkg::kDirectoryOffsetAt);
-    int32_t n = apkg::get_le32(header + apkg::kEntryCountAt);
+    int32_t dir_offset = get_le32(header + apkg::kDirectoryOffsetAt);
+    int32_t n = get_le32(header + apkg::kEntryCountAt);
     // The directory must lie inside the file: this also bounds the count, so
     // a huge count cannot ask for a huge block.
     if (n < 0 || dir_offset < apkg::kHeaderSize || dir_offset > file_size ||
@@ -51,12 +51,12 @@ char* PackageDirectory::name(int32_t i)
 
 int32_t PackageDirectory::data_offset(int32_t i) const
 {
-    return apkg::get_le32(entries + (size_t)i * apkg::kEntrySize + apkg::kDataOffsetAt);
+    return get_le32(entries + (size_t)i * apkg::kEntrySize + apkg::kDataOffsetAt);
 }
 
 int32_t PackageDirectory::data_size(int32_t i) const
 {
-    return apkg::get_le32(entries + (size_t)i * apkg::kEntrySize + apkg::kDataSizeAt);
+    return get_le32(entries + (size_t)i * apkg::kEntrySize + apkg::kDataSizeAt);
 }
 
 int PackageDirectory::entry_valid(int32_t i)

@@ -44,7 +44,7 @@ void expect_open_fails(const std::string& path)
 
 void put32(std::string& bytes, size_t at, int32_t value)
 {
-    apkg::put_le32((unsigned char*)&bytes[at], value);
+    put_le32((unsigned char*)&bytes[at], value);
 }
 
 }  // namespace

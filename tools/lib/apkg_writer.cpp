@@ -30,8 +30,8 @@ void put_entry(unsigned char* entry, const std::string& name, int32_t offset, in
 {
     memset(entry, 0, apkg::kEntrySize);
     memcpy(entry, name.data(), name.size());
-    apkg::put_le32(entry + apkg::kDataOffsetAt, offset);
-    apkg::put_le32(entry + apkg::kDataSizeAt, size);
+    put_le32(entry + apkg::kDataOffsetAt, offset);
+    put_le32(entry + apkg::kDataSizeAt, size);
 }
 
 }  // namespace
@@ -103,8 +103,8 @@ bool apkg_build(const std::vector<ApkgInput>& members, std::string* package, std
     }
     unsigned char header[apkg::kHeaderSize];
     memcpy(header, apkg::kMagic, 4);
-    apkg::put_le32(header + apkg::kDirectoryOffsetAt, (int32_t)out.size());
-    apkg::put_le32(header + apkg::kEntryCountAt, (int32_t)members.size());
+    put_le32(header + apkg::kDirectoryOffsetAt, (int32_t)out.size());
+    put_le32(header + apkg::kEntryCountAt, (int32_t)members.size());
     out.replace(0, apkg::kHeaderSize, (const char*)header, apkg::kHeaderSize);
     out.append((const char*)dir.data(), dir.size());
     *package = std::move(out);

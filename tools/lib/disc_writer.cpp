@@ -1,5 +1,6 @@
 #include "disc_writer.h"
 
+#include "byte_order.h"
 #include "record_path.h"
 
 #include <algorithm>
@@ -13,13 +14,6 @@
 #include <thread>
 
 namespace {
-
-void put_le32(std::string* bytes, size_t at, int32_t value)
-{
-    uint32_t v = (uint32_t)value;
-    for (int i = 0; i < 4; ++i)
-        (*bytes)[at + i] = (char)((v >> (8 * i)) & 0xFF);
-}
 
 // ---- What goes on the discs ------------------------------------------------
 
@@ -436,8 +430,8 @@ std::string encode_disc_header(const DiscHeaderFields& fields)
     put_text(disc::kProductAt, fields.product);
     put_text(disc::kRegkeyAt, fields.regkey);
     put_text(disc::kExeAt, fields.exe);
-    put_le32(&header, disc::kDiscCountAt, fields.disc_count);
-    put_le32(&header, disc::kTotalSizeAt, fields.total_size);
+    put_le32((unsigned char*)&header[disc::kDiscCountAt], fields.disc_count);
+    put_le32((unsigned char*)&header[disc::kTotalSizeAt], fields.total_size);
     return header;
 }
 
