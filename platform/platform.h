@@ -54,6 +54,10 @@ int plat_create_directory(const char* path);
 int plat_remove_directory(const char* path);
 // Deletes a file. 1 / 0.
 int plat_remove_file(const char* path);
+// Renames (moves) a file within one volume. Never replaces anything: when
+// `to` exists already, or `from` does not, it fails and both are left as they
+// were. A read-only file can be renamed. 1 / 0.
+int plat_rename_file(const char* from, const char* to);
 
 // The process's current directory, as a Windows path, into `buf`.
 // 1 / 0 (0 also when it does not fit `size` bytes; nothing is written past).

@@ -231,6 +231,21 @@ int plat_remove_file(const char* path)
     return unlink(host.c_str()) == 0;
 }
 
+// rename() replaces an existing target, MoveFileA does not. The target is
+// looked at first; between that look and the rename another process could
+// create it, which a single-user installer accepts. (link() + unlink()
+// would close that gap but fails on file systems without hard links.)
+int plat_rename_file(const char* from, const char* to)
+{
+    std::string host_from, host_to;
+    struct stat st;
+    if (!translate(from, &host_from) || !translate(to, &host_to))
+        return 0;
+    if (lstat(host_to.c_str(), &st) == 0 || errno != ENOENT)
+        return 0;
+    return rename(host_from.c_str(), host_to.c_str()) == 0;
+}
+
 int plat_get_current_directory(char* buf, int size)
 {
     char cwd[kHostPathMax];

@@ -30,6 +30,12 @@ int plat_remove_file(const char* path)
     return path && DeleteFileA(path) ? 1 : 0;
 }
 
+// MoveFileA never replaces an existing target and renames read-only files.
+int plat_rename_file(const char* from, const char* to)
+{
+    return from && to && MoveFileA(from, to) ? 1 : 0;
+}
+
 int plat_get_current_directory(char* buf, int size)
 {
     if (!buf || size <= 0)

@@ -40,6 +40,41 @@ TEST(Directories, CreateListRemove)
     EXPECT_FALSE(exists(sub));
 }
 
+TEST(Files, RenameMovesAFileButNeverReplacesOne)
+{
+    TempDir dir;
+    std::string from = dir.path("許功蓋.cfg");  // trail bytes 0x5C inside the name
+    std::string to = dir.path("許功蓋.cfg.~bak1");
+    std::string other = dir.path("other");
+    write_file(from, "original");
+    write_file(other, "someone else's");
+
+    EXPECT_EQ(plat_rename_file(from.c_str(), other.c_str()), 0);  // target exists
+    EXPECT_EQ(read_file(from), "original");
+    EXPECT_EQ(read_file(other), "someone else's");
+
+    EXPECT_EQ(plat_rename_file(from.c_str(), to.c_str()), 1);
+    EXPECT_FALSE(exists(from));
+    EXPECT_EQ(read_file(to), "original");
+    EXPECT_EQ(plat_rename_file(from.c_str(), dir.path("x").c_str()), 0);  // source gone
+    EXPECT_FALSE(exists(dir.path("x")));
+    EXPECT_EQ(plat_rename_file(to.c_str(), dir.path("no-folder\\x").c_str()), 0);
+    EXPECT_EQ(read_file(to), "original");
+
+    // A read-only file moves, and stays read-only.
+    ASSERT_EQ(plat_set_read_only(to.c_str(), 1), 1);
+    EXPECT_EQ(plat_rename_file(to.c_str(), from.c_str()), 1);
+    EXPECT_EQ(read_file(from), "original");
+    EXPECT_NE(plat_file_attributes(from.c_str()) & PLAT_ATTR_READONLY, 0u);
+    ASSERT_EQ(plat_set_read_only(from.c_str(), 0), 1);
+
+    // An existing folder as the target is refused as well.
+    std::string sub = dir.path("sub");
+    ASSERT_EQ(plat_create_directory(sub.c_str()), 1);
+    EXPECT_EQ(plat_rename_file(from.c_str(), sub.c_str()), 0);
+    EXPECT_EQ(read_file(from), "original");
+}
+
 TEST(Directories, ListingAMissingFolderFails)
 {
     TempDir dir;
