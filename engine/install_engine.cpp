@@ -3,14 +3,17 @@
 //
 // Every way an installation can stop ends in the same place: the output file
 // is closed and the journal is rolled back, so exactly the files and folders
-// this call created are deleted (a folder only when it is empty by then) and
-// what the user had is left alone. The reasons, and what the user sees:
+// this call created are deleted (a folder only when it is empty by then), the
+// files it replaced are moved back from their backups, and what the user had
+// is left as it was. The reasons, and what the user sees:
 //   cd1 missing, header shorter than 168 bytes,
 //   install path or source root too long     nothing (nothing was created)
 //   prompt for a missing disc answered 0      the prompt only
 //   progress callback returned 0              nothing from the engine
 //   a data record could not be written        "無法寫入磁碟" / "磁碟錯誤!"
-//   a file record could not be created        "Create File Fail" / "Error"
+//   a file record could not be created, or
+//   the file it replaces could not be moved
+//   aside (read-only, no backup name free)    "Create File Fail" / "Error"
 //   damaged data (record cut short, length
 //   outside the buffers, zlib stream that
 //   does not decompress, unsafe path)         "安裝資料損毀" / "磁碟錯誤!"
@@ -34,6 +37,8 @@
 namespace {
 
 const int kPathBuffer = 260;
+// Backup names tried for one file before giving up.
+const int kMaxBackupNumber = 9999;
 
 int32_t always_go_on(int32_t)
 {
@@ -90,6 +95,32 @@ bool in_created_folder(const char* path)
     return last && g_state.journal.contains(InstallJournal::kDirectory, path, (int32_t)(last - path));
 }
 
+// Moves the existing file `path` to a free backup name beside it (the name
+// plus ".~bak" and a number) and notes the pair in the journal. 0 when the
+// file is read-only, when no free name fits the path buffer or when the move
+// fails; nothing has changed then.
+//
+// A read-only file is refused, as opening it for writing always refused it:
+// moving it aside would replace a file the user protected.
+int move_aside(const char* path, uint32_t attrib)
+{
+    if (attrib & PLAT_ATTR_READONLY)
+        return 0;
+    char backup[kPathBuffer];
+    for (int number = 1; number <= kMaxBackupNumber; ++number) {
+        int n = snprintf(backup, sizeof backup, "%s.~bak%d", path, number);
+        if (n < 0 || n >= (int)sizeof backup)
+            return 0;
+        if (plat_file_attributes(backup) != PLAT_ATTR_INVALID)
+            continue;
+        if (!plat_rename_file(path, backup))
+            return 0;
+        g_state.journal.add_backup(path, backup);
+        return 1;
+    }
+    return 0;
+}
+
 // Handles a directory or file record whose decompressed path is in `out`.
 // 1 to go on; 0 stops the disc (a message has been shown).
 int handle_path_record(int type, const unsigned char* out, int32_t out_len)
@@ -109,16 +140,20 @@ int handle_path_record(int type, const unsigned char* out, int32_t out_len)
         return 1;
     }
     g_state.output.close();
-    // A file that was there before is overwritten but not noted, so that a
-    // rollback leaves it. Inside a folder this installation created nothing
-    // was there before, and the file system need not be asked.
-    bool existed = !in_created_folder(full) && plat_file_attributes(full) != PLAT_ATTR_INVALID;
-    if (!g_state.output.open_write(full)) {
+    // A file that was there before is moved aside first, so that a rollback
+    // can give it back as it was. A file this installation made itself, and
+    // anything inside a folder it created, was not there before: the file
+    // system need not be asked.
+    uint32_t attrib = PLAT_ATTR_INVALID;
+    if (!g_state.journal.contains(InstallJournal::kFile, full, (int32_t)strlen(full)) && !in_created_folder(full))
+        attrib = plat_file_attributes(full);
+    // A folder of that name is left alone; opening it fails below.
+    int ok = attrib == PLAT_ATTR_INVALID || (attrib & PLAT_ATTR_DIRECTORY) || move_aside(full, attrib);
+    if (!ok || !g_state.output.open_write(full)) {
         plat_message_box(nullptr, engine_text::kCreateFileFail, engine_text::kErrorCaption, PLAT_MB_OK);
         return 0;
     }
-    if (!existed)
-        g_state.journal.add(InstallJournal::kFile, full);
+    g_state.journal.add(InstallJournal::kFile, full);
     return 1;
 }
 
@@ -240,6 +275,8 @@ int install(const char* install_path, const char* source_root, const char* unins
     }
     // The set may end in the middle of a file.
     g_state.output.close();
+    // Every file is in place: the files it replaced are no longer needed.
+    g_state.journal.commit();
     if (g_state.registration_enabled)
         register_installation(g_state.install_path, g_state.header.company, g_state.header.product,
                               g_state.header.exe, g_state.header.regkey, uninstall_link_name, 1);
@@ -259,7 +296,8 @@ int install_disc_set(const char* install_path, const char* source_root, const ch
         return 0;
     g_state.journal.release();
     int result = install(install_path, source_root, uninstall_link_name ? uninstall_link_name : "");
-    // On success the journal is just forgotten; on failure it was rolled back.
+    // On success the journal was committed, on failure rolled back; this
+    // only covers a return before either.
     g_state.journal.release();
     return result;
 }

@@ -52,15 +52,28 @@ int InstallJournal::contains(char k, const char* p, int32_t length) const
 
 void InstallJournal::add(char k, const char* p)
 {
+    append(k, p, nullptr);
+}
+
+void InstallJournal::add_backup(const char* original, const char* backup_path)
+{
+    append(kBackup, original, backup_path);
+}
+
+void InstallJournal::append(char k, const char* p, const char* second)
+{
     int32_t len = (int32_t)strlen(p);
     if (contains(k, p, len))
         return;
-    text = (char*)grow(text, used, &room, used + len + 2, 1);
+    int32_t second_len = second ? (int32_t)strlen(second) + 1 : 0;
+    text = (char*)grow(text, used, &room, used + len + 2 + second_len, 1);
     starts = (int32_t*)grow(starts, count, &slots, count + 1, sizeof(int32_t));
     starts[count++] = used;
     text[used] = k;
     memcpy(text + used + 1, p, (size_t)len + 1);
-    used += len + 2;
+    if (second)
+        memcpy(text + used + len + 2, second, (size_t)second_len);
+    used += len + 2 + second_len;
 
     // Keep the index at most half full; a bigger one is rebuilt from the entries.
     int32_t first = count - 1;
@@ -92,15 +105,50 @@ const char* InstallJournal::path(int32_t i) const
     return text + starts[i] + 1;
 }
 
+const char* InstallJournal::backup(int32_t i) const
+{
+    const char* original = path(i);
+    return original + strlen(original) + 1;
+}
+
 void InstallJournal::roll_back()
 {
     for (int32_t i = 0; i < count; ++i)
         if (kind(i) == kFile)
             plat_remove_file(path(i));
+    // Newest first: when one name was moved aside twice (on Windows the same
+    // file under two spellings), the oldest backup, the user's own file, is
+    // the last one moved back. Whatever is at the original name by now was
+    // put there by this installation, since the name was free once the
+    // backup had been made, so it goes first. A backup that cannot be moved
+    // back stays under its backup name: the user's data are still there.
+    for (int32_t i = count - 1; i >= 0; --i) {
+        if (kind(i) == kBackup) {
+            plat_remove_file(path(i));
+            plat_rename_file(backup(i), path(i));
+        }
+    }
     // A directory created later lies inside one created earlier, or beside it.
     for (int32_t i = count - 1; i >= 0; --i)
         if (kind(i) == kDirectory)
             plat_remove_directory(path(i));
+    release();
+}
+
+void InstallJournal::commit()
+{
+    // A backup name that the installation later used for a file of its own
+    // holds that file now (the backup was moved on to a newer name, which is
+    // noted too): it stays. A backup that cannot be deleted (held open by
+    // another program, say) is left where it is; the installed file is in
+    // place and only the space of the old one is lost.
+    for (int32_t i = 0; i < count; ++i) {
+        if (kind(i) != kBackup)
+            continue;
+        const char* b = backup(i);
+        if (!contains(kFile, b, (int32_t)strlen(b)))
+            plat_remove_file(b);
+    }
     release();
 }
 

@@ -3,6 +3,11 @@
 // deletes exactly these, so a folder or file that was there before the
 // installation started is never touched.
 //
+// A file that was there before and is about to be replaced is not deleted
+// or overwritten: it is moved aside to a backup name, and the journal notes
+// the pair. Rolling back moves every backup to its name again; a finished
+// installation deletes the backups.
+//
 // Each path is noted once per kind: noting it again (a file record that
 // comes twice) changes nothing. A hash index over the entries answers
 // whether a path was noted, so the engine can tell without asking the file
@@ -13,9 +18,10 @@
 #include <cstdint>
 
 struct InstallJournal {
-    enum : char { kFile = 'F', kDirectory = 'D' };
+    enum : char { kFile = 'F', kDirectory = 'D', kBackup = 'B' };
 
     char* text;         // entries packed one after the other: kind byte, path, NUL
+                        // (a backup: kind byte, original path, NUL, backup path, NUL)
     int32_t used;       // bytes of `text` in use
     int32_t room;       // bytes of `text` allocated
     int32_t* starts;    // offset of each entry in `text`
@@ -32,16 +38,31 @@ struct InstallJournal {
     // Notes that `path` (a system path) was created as a file or directory,
     // unless it is noted with that kind already.
     void add(char kind, const char* path);
+    // Notes that the file `original` was moved to `backup`. For contains(),
+    // a backup entry goes by its original path.
+    void add_backup(const char* original, const char* backup);
     // Whether the first `length` bytes of `path` (no more than its strlen)
     // were noted with `kind`.
     int contains(char kind, const char* path, int32_t length) const;
     // Kind and path of entry i (0 <= i < count).
     char kind(int32_t i) const;
     const char* path(int32_t i) const;
-    // Deletes what was noted: every file first, then the directories in the
-    // reverse order of their creation, each only if it is empty by then.
+    // The backup path of entry i, which must be of kind kBackup (its path()
+    // is the original).
+    const char* backup(int32_t i) const;
+    // Deletes what was noted: every file first, then moves the backups to
+    // their original names, newest first, then removes the directories in
+    // the reverse order of their creation, each only if it is empty by then.
     // The journal is empty afterwards.
     void roll_back();
+    // The installation is complete: deletes the backups and forgets every
+    // entry. The journal is empty afterwards.
+    void commit();
     // Forgets every entry and releases the memory.
     void release();
+
+private:
+    // Notes an entry of `kind` for `path`, with `second` stored after it
+    // when not null.
+    void append(char kind, const char* path, const char* second);
 };

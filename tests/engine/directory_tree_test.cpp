@@ -88,6 +88,71 @@ TEST(InstallJournal, RollBackRemovesFilesThenEmptyFoldersOnly)
     EXPECT_EQ(tracked_stats().live, live);
 }
 
+TEST(InstallJournal, RollBackMovesBackupsBackNewestFirst)
+{
+    TempDir tmp;
+    int32_t live = tracked_stats().live;
+    std::string cfg = tmp.path("game.cfg"), first = cfg + ".~bak1", second = cfg + ".~bak2";
+    // The same name moved aside twice: first the user's file, then a file
+    // of the installation itself; then the installation's newest file.
+    write_file(first, "the user's");
+    write_file(second, "installation, first try");
+    write_file(cfg, "installation, second try");
+    InstallJournal j;
+    j.add_backup(cfg.c_str(), first.c_str());
+    j.add(InstallJournal::kFile, cfg.c_str());
+    j.add_backup(cfg.c_str(), second.c_str());  // noted once per original path
+    EXPECT_EQ(j.count, 2);
+    EXPECT_STREQ(j.path(0), cfg.c_str());
+    EXPECT_STREQ(j.backup(0), first.c_str());
+    EXPECT_EQ(j.contains(InstallJournal::kBackup, cfg.c_str(), (int32_t)cfg.size()), 1);
+    EXPECT_EQ(j.contains(InstallJournal::kBackup, first.c_str(), (int32_t)first.size()), 0);
+    j.release();
+
+    // Two spellings of one name (as on Windows) give two entries.
+    std::string other = tmp.path("GAME.CFG");
+    j.add_backup(cfg.c_str(), first.c_str());
+    j.add(InstallJournal::kFile, cfg.c_str());
+    j.add_backup(other.c_str(), second.c_str());
+    j.add(InstallJournal::kFile, other.c_str());
+    j.roll_back();
+    EXPECT_EQ(j.count, 0);
+    EXPECT_FALSE(exists(first));
+    EXPECT_FALSE(exists(second));
+    // Case-blind systems end with the user's file under its first name;
+    // case-keeping ones leave the newer backup under the other spelling.
+    EXPECT_EQ(read_file(cfg), "the user's");
+    EXPECT_EQ(tracked_stats().live, live);
+}
+
+TEST(InstallJournal, CommitDeletesBackupsButNotAFileOfTheInstallationUnderABackupName)
+{
+    TempDir tmp;
+    int32_t live = tracked_stats().live;
+    std::string a = tmp.path("a"), a1 = a + ".~bak1", a11 = a1 + ".~bak1";
+    std::string b = tmp.path("b"), b1 = b + ".~bak1";
+    write_file(a, "new a");
+    write_file(a1, "installed under a backup name");
+    write_file(a11, "old a");
+    write_file(b, "new b");
+    write_file(b1, "old b");
+    InstallJournal j;
+    j.add_backup(a.c_str(), a1.c_str());
+    j.add(InstallJournal::kFile, a.c_str());
+    j.add_backup(a1.c_str(), a11.c_str());
+    j.add(InstallJournal::kFile, a1.c_str());
+    j.add_backup(b.c_str(), b1.c_str());
+    j.add(InstallJournal::kFile, b.c_str());
+    j.commit();
+    EXPECT_EQ(j.count, 0);
+    EXPECT_EQ(read_file(a), "new a");
+    EXPECT_EQ(read_file(a1), "installed under a backup name");
+    EXPECT_FALSE(exists(a11));
+    EXPECT_EQ(read_file(b), "new b");
+    EXPECT_FALSE(exists(b1));
+    EXPECT_EQ(tracked_stats().live, live);
+}
+
 TEST(InstallJournal, NotesEachPathOncePerKindAndFindsItsFolders)
 {
     int32_t live = tracked_stats().live;

@@ -222,12 +222,29 @@ DiscSet small_set()
     return set;
 }
 
+// User files in the install folder, three of which the set replaces: one
+// in a folder of its own (a.bin), one that continues onto the second disc
+// (b.bin) and one that starts there (c.txt).
 void add_user_files(const std::string& inst)
 {
     ASSERT_TRUE(plat_create_directory(inst.c_str()));
     ASSERT_TRUE(plat_create_directory((inst + "\\data").c_str()));
+    ASSERT_TRUE(plat_create_directory((inst + "\\data\\sub").c_str()));
     write_file(inst + "\\data\\mine.txt", "the user's");
     write_file(inst + "\\readme.txt", "also the user's");
+    write_file(inst + "\\data\\a.bin", random_bytes(5000, 99));
+    write_file(inst + "\\data\\sub\\b.bin", "the user's b");
+    write_file(inst + "\\c.txt", "");
+}
+
+// Names in the snapshot that look like backups of replaced files.
+std::vector<std::string> backup_names(const Snapshot& s)
+{
+    std::vector<std::string> out;
+    for (const auto& e : s)
+        if (e.first.find(".~bak") != std::string::npos)
+            out.push_back(e.first);
+    return out;
 }
 
 }  // namespace
@@ -283,17 +300,34 @@ TEST_F(EngineTest, WriteFailureAtEveryWriteRestoresTheFolder)
     }
 }
 
-TEST_F(EngineTest, OverwrittenUserFileIsNotDeletedByTheRollback)
+TEST_F(EngineTest, MissingSecondDiscRestoresReplacedFiles)
 {
-    ASSERT_TRUE(plat_create_directory(inst.c_str()));
-    write_file(inst + "\\game.cfg", "old");
-    DiscSet set;
-    set.add_file(0, "\\game.cfg");
-    set.add_data(0, "new");
-    set.add_raw(0, std::string(1, '\x06'));
-    write(set);
-    Calls::cancel_at = 3;
-    EXPECT_EQ(run(), 0);
-    // The file was the user's before: it stays (with what was written).
-    EXPECT_TRUE(exists(inst + "\\game.cfg"));
+    // b.bin is open, half written over the user's b.bin, when cd2 is missing.
+    write(small_set());
+    ASSERT_TRUE(plat_remove_file((src + "\\cd2").c_str()));
+    add_user_files(inst);
+    Snapshot before = snapshot(tmp.host);
+    for (int32_t ok_answers : {0, 2}) {
+        SCOPED_TRACE(std::to_string(ok_answers) + " prompts answered OK first");
+        Calls::reset();
+        Calls::prompt_answers_ok = ok_answers;
+        EXPECT_EQ(run(), 0);
+        EXPECT_EQ(Calls::prompts.size(), (size_t)ok_answers + 1);
+        EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+    }
+    EXPECT_TRUE(BoxRecorder::shown.empty());
+}
+
+TEST_F(EngineTest, ReplacedFilesHoldTheSetsContentAfterSuccessWithNoBackupLeft)
+{
+    write(small_set());
+    add_user_files(inst);
+    Snapshot expected = snapshot(tmp.host);
+    expected[(fs::path("inst") / "data" / "a.bin").u8string()] = random_bytes(1000, 7) + random_bytes(2000, 8);
+    expected[(fs::path("inst") / "data" / "sub" / "b.bin").u8string()] = "bbb";
+    expected[(fs::path("inst") / "c.txt").u8string()] = "c";
+    EXPECT_EQ(run(), 1);
+    Snapshot after = snapshot(tmp.host);
+    EXPECT_EQ(backup_names(after), std::vector<std::string>{});
+    EXPECT_EQ(after, expected) << describe(after);
 }

@@ -363,7 +363,7 @@ TEST_F(EngineTest, FileRecordTwiceInANewFolderIsRolledBackWithTheRest)
     EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
 }
 
-TEST_F(EngineTest, FileThatWasThereBeforeIsOverwrittenButNotRolledBack)
+TEST_F(EngineTest, FileThatWasThereBeforeIsGivenBackByTheRollback)
 {
     ASSERT_TRUE(plat_create_directory(inst.c_str()));
     ASSERT_TRUE(plat_create_directory((inst + "\\save").c_str()));
@@ -377,10 +377,11 @@ TEST_F(EngineTest, FileThatWasThereBeforeIsOverwrittenButNotRolledBack)
     set.add_data(0, "new");
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
+    Snapshot before = snapshot(tmp.host);
     Calls::cancel_at = 7;
     EXPECT_EQ(run(), 0);
-    EXPECT_TRUE(exists(inst + "\\save\\slot1.sav"));
-    EXPECT_FALSE(exists(inst + "\\new"));
+    EXPECT_EQ(read_file(inst + "\\save\\slot1.sav"), "my progress");
+    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
 }
 
 TEST_F(EngineTest, RollbackRemovesEveryFolderLevelItCreated)
