@@ -77,6 +77,17 @@ void EngineTest::TearDown()
     EXPECT_EQ(read_file(sentinel), "do not touch");
 }
 
+void EngineTest::expect_every_cancel_restores(int32_t records, const Snapshot& before)
+{
+    for (int32_t n = 1; n <= records; ++n) {
+        SCOPED_TRACE("cancel at record " + std::to_string(n));
+        Calls::reset();
+        Calls::cancel_at = n;
+        EXPECT_EQ(run(), 0);
+        EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+    }
+}
+
 int EngineTest::run(const std::string& root, const std::string& install)
 {
     int32_t live = tracked_stats().live;

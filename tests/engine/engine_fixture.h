@@ -46,6 +46,9 @@ protected:
     int run(const std::string& root, const std::string& install);
     int run() { return run(src, inst); }
     void write(const fixture::DiscSet& set) { fixture::write_set(set, src); }
+    // Cancels the installation at each of its first `records` records in
+    // turn; every time the temporary folder must equal `before` again.
+    void expect_every_cancel_restores(int32_t records, const Snapshot& before);
 
     // Texts of the message boxes shown so far, "caption|text" each.
     std::vector<std::string> box_texts() const;

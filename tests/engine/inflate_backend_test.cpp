@@ -38,11 +38,15 @@ Bytes compressible(size_t n, unsigned seed)
     return out;
 }
 
-// One zlib stream of `data` with deflate's level and strategy.
-Bytes deflated(const Bytes& data, int level, int strategy = Z_DEFAULT_STRATEGY)
+// One zlib stream of `data` with deflate's level and strategy; with a
+// dictionary, the header announces it (a preset-dictionary stream).
+Bytes deflated(const Bytes& data, int level, int strategy = Z_DEFAULT_STRATEGY, const char* dictionary = nullptr)
 {
     z_stream s = {};
     EXPECT_EQ(deflateInit2(&s, level, Z_DEFLATED, 15, 8, strategy), Z_OK);
+    if (dictionary) {
+        EXPECT_EQ(deflateSetDictionary(&s, (const Bytef*)dictionary, (uInt)strlen(dictionary)), Z_OK);
+    }
     Bytes out(deflateBound(&s, (uLong)data.size()) + 16);
     s.next_in = const_cast<Bytef*>(data.data());
     s.avail_in = (uInt)data.size();
@@ -54,22 +58,9 @@ Bytes deflated(const Bytes& data, int level, int strategy = Z_DEFAULT_STRATEGY)
     return out;
 }
 
-// A stream whose header announces a preset dictionary.
 Bytes with_dictionary(const Bytes& data)
 {
-    z_stream s = {};
-    EXPECT_EQ(deflateInit(&s, 6), Z_OK);
-    static const char dict[] = "map tile sprite script";
-    EXPECT_EQ(deflateSetDictionary(&s, (const Bytef*)dict, sizeof dict - 1), Z_OK);
-    Bytes out(deflateBound(&s, (uLong)data.size()) + 16);
-    s.next_in = const_cast<Bytef*>(data.data());
-    s.avail_in = (uInt)data.size();
-    s.next_out = out.data();
-    s.avail_out = (uInt)out.size();
-    EXPECT_EQ(deflate(&s, Z_FINISH), Z_STREAM_END);
-    out.resize(s.total_out);
-    deflateEnd(&s);
-    return out;
+    return deflated(data, 6, Z_DEFAULT_STRATEGY, "map tile sprite script");
 }
 
 Bytes cut(Bytes b, size_t n)

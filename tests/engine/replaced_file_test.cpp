@@ -80,13 +80,7 @@ TEST_F(EngineTest, BackupNameTakenByAUserFileIsSkippedAndThatFileKept)
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
     Snapshot before = snapshot(tmp.host);
-    for (int32_t n = 1; n <= 3; ++n) {
-        SCOPED_TRACE("cancel at record " + std::to_string(n));
-        Calls::reset();
-        Calls::cancel_at = n;
-        EXPECT_EQ(run(), 0);
-        EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
-    }
+    expect_every_cancel_restores(3, before);
     Calls::reset();
     EXPECT_EQ(run(), 1);
     Snapshot expected = before;
@@ -107,13 +101,7 @@ TEST_F(EngineTest, SetFileNamedLikeABackupIsKeptAndTheUsersFileGivenBack)
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
     Snapshot before = snapshot(tmp.host);
-    for (int32_t n = 1; n <= 5; ++n) {
-        SCOPED_TRACE("cancel at record " + std::to_string(n));
-        Calls::reset();
-        Calls::cancel_at = n;
-        EXPECT_EQ(run(), 0);
-        EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
-    }
+    expect_every_cancel_restores(5, before);
     Calls::reset();
     EXPECT_EQ(run(), 1);
     Snapshot expected = before;
