@@ -92,6 +92,35 @@ char* last_separator_char(char* text)
     return last;
 }
 
+int check_path_component(const unsigned char* name, int32_t length, const char** problem)
+{
+    if (problem)
+        *problem = "";
+    if (!name || length <= 0)
+        return fail(problem, "empty path component");
+    const unsigned char* end = name + length;
+    for (const unsigned char* p = name; p < end;) {
+        unsigned char c = *p;
+        if (is_dbcs_lead(c)) {
+            if (p + 1 >= end || !is_trail(p[1]))
+                return fail(problem, "invalid Big5 character");
+            p += 2;
+            continue;
+        }
+        if (c == '\\')
+            return fail(problem, "separator inside a single name");
+        if (c == 0x80 || c == 0xFF || is_forbidden(c))
+            return fail(problem, "character not allowed in a path");
+        ++p;
+    }
+    unsigned char last = end[-1];
+    if (last == '.' || last == ' ')
+        return fail(problem, "path component ending in a dot or space (such as \"..\")");
+    if (is_device_name((const char*)name, (const char*)end))
+        return fail(problem, "path component naming a device");
+    return 1;
+}
+
 int check_record_path(const unsigned char* data, int32_t length, int32_t install_path_length,
                       const char** problem)
 {
@@ -108,32 +137,15 @@ int check_record_path(const unsigned char* data, int32_t length, int32_t install
     if (n == 0 || data[0] != '\\')
         return fail(problem, "path does not start with a backslash");
 
-    // Walk the components after the leading separator.
-    const unsigned char* p = data + 1;
-    const unsigned char* component = p;
+    // Each component between separators must be a safe name of its own.
+    const unsigned char* component = data + 1;
     for (;;) {
-        unsigned char c = *p;
-        if (c == '\\' || c == '\0') {
-            if (p == component)
-                return fail(problem, "empty path component");
-            unsigned char last = p[-1];
-            if (last == '.' || last == ' ')
-                return fail(problem, "path component ending in a dot or space (such as \"..\")");
-            if (is_device_name((const char*)component, (const char*)p))
-                return fail(problem, "path component naming a device");
-            if (c == '\0')
-                return 1;
-            component = ++p;
-            continue;
-        }
-        if (is_dbcs_lead(c)) {
-            if (!is_trail(p[1]))
-                return fail(problem, "invalid Big5 character");
-            p += 2;
-            continue;
-        }
-        if (c == 0x80 || c == 0xFF || is_forbidden(c))
-            return fail(problem, "character not allowed in a path");
-        ++p;
+        const unsigned char* next = (const unsigned char*)find_separator((const char*)component);
+        const unsigned char* stop = next ? next : nul;
+        if (!check_path_component(component, (int32_t)(stop - component), problem))
+            return 0;
+        if (!next)
+            return 1;
+        component = next + 1;
     }
 }

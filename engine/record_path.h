@@ -22,19 +22,24 @@ const char* find_separator(const char* p);
 // address, else null.
 char* last_separator_char(char* text);
 
+// Checks one name that must stand alone as a path component: the `length`
+// bytes at `name` (no NUL needed). Accepted (1) when it is not empty, holds
+// no separator, no ":" or "/", no control character and none of * ? " < > |,
+// does not end in "." or " " (this rules out ".", ".." and the forms Windows
+// folds to them), names no device (CON, PRN, AUX, NUL, COM0-9, LPT0-9,
+// CONIN$, CONOUT$, with or without an extension) and is valid Big5: every
+// lead byte has a trail byte in 0x40-0x7E or 0xA1-0xFE. A trail byte 0x5C
+// is part of its character, not a separator. Otherwise 0, and *problem
+// (when not null) gets an English description.
+int check_path_component(const unsigned char* name, int32_t length, const char** problem);
+
 // Checks the path of a type-1 or type-2 record: the decompressed bytes
 // `data` of `length` bytes. The path is accepted (1) when it
 //  - ends with a NUL inside `length` (bytes after the NUL are ignored);
 //  - starts with "\" (it is appended to the install path as it is);
-//  - has no empty component, no component that ends in "." or " " (this
-//    rules out ".", "..", "...", ".. " and the other forms Windows folds
-//    to them), and no device name (CON, PRN, AUX, NUL, COM0-9, LPT0-9,
-//    CONIN$, CONOUT$, with or without an extension);
-//  - has no ":" (drive letters, streams), no "/", no control character and
-//    none of * ? " < > |, so the path names the same thing on Windows and
-//    in the POSIX stand-in;
-//  - is valid Big5: every lead byte has a trail byte in 0x40-0x7E or
-//    0xA1-0xFE;
+//  - every component between separators passes check_path_component, so
+//    the path names the same thing on Windows and in the POSIX stand-in and
+//    cannot leave the install folder or name a device;
 //  - fits: install_path_length + path length + its NUL <= 260 bytes.
 // Otherwise 0, and *problem (when not null) gets an English description.
 int check_record_path(const unsigned char* data, int32_t length, int32_t install_path_length,

@@ -97,3 +97,24 @@ TEST(Separators, LastSeparatorOnlyWhenItIsACharacterOfItsOwn)
     char none[] = "D:";
     EXPECT_EQ(last_separator_char(none), nullptr);
 }
+
+TEST(PathComponent, OneSafeNameOnly)
+{
+    auto check_name = [](const std::string& name) {
+        return check_path_component((const unsigned char*)name.data(), (int32_t)name.size(), nullptr);
+    };
+    const char* good[] = {"Game", "a.b", "readme.txt", ".hidden", "\xB3\x5C", "\xA5\x5C\xBB\x5C", "CONSOLE",
+                          "COM", "LPT10", "a b", "a..b"};
+    for (const char* g : good)
+        EXPECT_EQ(check_name(g), 1) << "refused: " << g;
+    const char* bad[] = {"", ".", "..", "a.", "a ", "..\\Startup", "a\\b", "a/b", "C:", "CON", "nul.txt",
+                         "Com1", "a*", "a?", "a\x01", "\xB3", "\xB3\x20", "\x80", "\xFF", "\\"};
+    for (const char* b : bad) {
+        const char* problem = nullptr;
+        EXPECT_EQ(check_path_component((const unsigned char*)b, (int32_t)strlen(b), &problem), 0)
+            << "accepted: " << b;
+        EXPECT_TRUE(problem && problem[0]) << b;
+    }
+    // The length is what counts, not a NUL: "ab" inside "ab\\c" is fine.
+    EXPECT_EQ(check_path_component((const unsigned char*)"ab\\c", 2, nullptr), 1);
+}
