@@ -7,6 +7,12 @@
 // opened on first use and closed when the thread ends; every conversion
 // starts from the descriptor's initial state, so the result is the same as
 // with a fresh descriptor.
+//
+// Text is still converted after the thread's clean-up has run: the C
+// runtime ends a process by running the thread's destructors first and the
+// exit handlers after them, and the exit checks show their boxes (converted
+// for the terminal) from those handlers. Once the descriptors are closed, a
+// conversion opens a descriptor of its own and closes it again.
 #include "platform.h"
 
 #include <cerrno>
@@ -17,28 +23,26 @@ namespace {
 
 const iconv_t kNoDescriptor = (iconv_t)-1;
 
-struct Descriptors {
-    iconv_t to_utf8 = kNoDescriptor;    // CP950 -> UTF-8
-    iconv_t from_utf8 = kNoDescriptor;  // UTF-8 -> CP950
-    ~Descriptors()
+// Plain values: they stay readable after the thread's destructors have run.
+thread_local iconv_t t_to_utf8 = kNoDescriptor;    // CP950 -> UTF-8
+thread_local iconv_t t_from_utf8 = kNoDescriptor;  // UTF-8 -> CP950
+thread_local int t_closed = 0;                      // 1 once the thread's clean-up has run
+
+// Closes the thread's descriptors when the thread ends, and says so.
+struct DescriptorCloser {
+    int armed = 0;
+    ~DescriptorCloser()
     {
-        if (to_utf8 != kNoDescriptor)
-            iconv_close(to_utf8);
-        if (from_utf8 != kNoDescriptor)
-            iconv_close(from_utf8);
+        if (t_to_utf8 != kNoDescriptor)
+            iconv_close(t_to_utf8);
+        if (t_from_utf8 != kNoDescriptor)
+            iconv_close(t_from_utf8);
+        t_to_utf8 = t_from_utf8 = kNoDescriptor;
+        t_closed = 1;
     }
 };
 
-thread_local Descriptors t_descriptors;
-
-// The thread's descriptor for one direction, opened on first use; a failed
-// open is tried again at the next call.
-iconv_t descriptor(iconv_t* slot, const char* from, const char* to)
-{
-    if (*slot == kNoDescriptor)
-        *slot = iconv_open(to, from);
-    return *slot;
-}
+thread_local DescriptorCloser t_closer;
 
 int convert(iconv_t cd, const char* in, char* out, int size)
 {
@@ -65,18 +69,37 @@ int convert(iconv_t cd, const char* in, char* out, int size)
     return 1;
 }
 
+// Converts with the thread's descriptor for one direction, opened on first
+// use (a failed open is tried again at the next call); after the thread's
+// clean-up, with a descriptor of this call's own.
+int convert_with(iconv_t* slot, const char* from, const char* to, const char* in, char* out, int size)
+{
+    if (t_closed) {
+        iconv_t cd = iconv_open(to, from);
+        int ok = convert(cd, in, out, size);
+        if (cd != kNoDescriptor)
+            iconv_close(cd);
+        return ok;
+    }
+    if (*slot == kNoDescriptor) {
+        t_closer.armed = 1;  // first use of the closer: its destructor is due at thread end
+        *slot = iconv_open(to, from);
+    }
+    return convert(*slot, in, out, size);
+}
+
 }  // namespace
 
 int plat_cp950_to_utf8(const char* in, char* out, int size)
 {
     if (!in || !out || size <= 0)
         return 0;
-    return convert(descriptor(&t_descriptors.to_utf8, "CP950", "UTF-8"), in, out, size);
+    return convert_with(&t_to_utf8, "CP950", "UTF-8", in, out, size);
 }
 
 int plat_utf8_to_cp950(const char* in, char* out, int size)
 {
     if (!in || !out || size <= 0)
         return 0;
-    return convert(descriptor(&t_descriptors.from_utf8, "UTF-8", "CP950"), in, out, size);
+    return convert_with(&t_from_utf8, "UTF-8", "CP950", in, out, size);
 }
