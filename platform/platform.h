@@ -76,6 +76,12 @@ enum : uint32_t {
 uint32_t plat_file_attributes(const char* path);
 // Marks a file read-only or writable. 1 / 0.
 int plat_set_read_only(const char* path, int read_only);
+// 1 when both paths name one and the same existing file or directory (also
+// under two spellings, or through a link), 0 when they do not or either is
+// absent.
+int plat_same_file(const char* a, const char* b);
+// 1 when `path` names the file that the open `stream` reads or writes.
+int plat_stream_is_file(FILE* stream, const char* path);
 
 // One entry of a directory listing.
 struct DirEntry {
@@ -157,6 +163,27 @@ size_t plat_fwrite(const void* data, size_t size, size_t count, FILE* stream);
 // off. Returns nothing; plat_write_count tells how many writes went through.
 void plat_fail_write_after(long successful_writes);
 long plat_write_count();
+
+// ---- Reading, with a fault injector for tests ---------------------------------
+
+// fread through the seam. Every read of file data that the installer makes
+// goes through here, so tests can make the Nth read fail like a disc that
+// cannot be read.
+size_t plat_fread(void* data, size_t size, size_t count, FILE* stream);
+// 1 when a read of `stream` has failed (the runtime's error indicator, or a
+// failure the injector made), 0 when it has not: a short read without a
+// failure is the end of the file.
+int plat_read_failed(FILE* stream);
+// fclose through the seam, for streams read with plat_fread. 1 closed, 0 the
+// runtime reported a failure (the stream is gone either way).
+int plat_fclose(FILE* stream);
+
+// Makes the read that follows `successful_reads` more successful reads fail
+// (0 makes the very next one fail): it delivers nothing, and its stream
+// reports a read error until it is closed. A negative value turns the
+// injector off. plat_read_count tells how many reads went through.
+void plat_fail_read_after(long successful_reads);
+long plat_read_count();
 
 // ---- Command line of the toolkit programs -----------------------------------
 

@@ -141,7 +141,7 @@ int32_t FileObject::read(void* buffer, int32_t n)
     if (!handle || n <= 0)
         return 0;
     if (!is_member)
-        return (int32_t)fread(buffer, 1, (size_t)n, (FILE*)handle);
+        return (int32_t)plat_fread(buffer, 1, (size_t)n, (FILE*)handle);
     PackageMember* m = (PackageMember*)handle;
     int32_t end = m->base + m->size;
     if (m->position >= end || m->position < m->base)
@@ -152,6 +152,16 @@ int32_t FileObject::read(void* buffer, int32_t n)
     apkg::complement((unsigned char*)buffer, got);
     m->position += got;
     return got;
+}
+
+int FileObject::read_failed()
+{
+    if (!handle)
+        return 0;
+    if (!is_member)
+        return plat_read_failed((FILE*)handle);
+    // A member's bytes come from its package: its failure is theirs.
+    return ((PackageMember*)handle)->package.read_failed();
 }
 
 int FileObject::write(const void* buffer, int32_t n)
@@ -200,14 +210,25 @@ int FileObject::close()
     if (!is_member) {
         // The stream is gone after fclose whatever it reports; keeping the
         // handle would only invite a second fclose of a freed stream.
-        int ok = fclose((FILE*)handle) == 0;
+        int ok = plat_fclose((FILE*)handle);
         handle = nullptr;
         return ok;
     }
+    // Likewise for a member: its package is closed (and uncounted) by now
+    // even when the runtime complained, so the record goes too. Keeping it
+    // would leak it and let every retry uncount the member again.
     PackageMember* m = (PackageMember*)handle;
-    if (!m->package.close())
-        return 0;
+    int ok = m->package.close();
     tracked_free(m);
     handle = nullptr;
-    return 1;
+    return ok;
+}
+
+int FileObject::is_file(const char* path)
+{
+    if (!handle || !path)
+        return 0;
+    if (!is_member)
+        return plat_stream_is_file((FILE*)handle, path);
+    return ((PackageMember*)handle)->package.is_file(path);
 }

@@ -20,6 +20,11 @@ struct FileObject {
     int open_write(const char* path);
     // Bytes delivered (0 at the end, on error, or when closed).
     int32_t read(void* buffer, int32_t n);
+    // 1 when a read of this object has failed (the disc or the package
+    // holding the member could not be read), 0 when it has not: a read
+    // that delivered less than asked then met the end of the file. A
+    // failure stays reported until the object is closed.
+    int read_failed();
     // 1 when all n bytes were written, 0 otherwise (n of 0, closed, member,
     // or a failed write).
     int write(const void* buffer, int32_t n);
@@ -27,8 +32,14 @@ struct FileObject {
     int seek(int32_t offset);
     // Length of the file or member; -1 when closed or unknown.
     int32_t size();
-    // 1 closed, 0 already closed or the runtime refused.
+    // 1 closed, 0 already closed or the runtime refused. Either way the
+    // object is closed afterwards: its stream, or its member record and the
+    // package under it, are given back and counted as closed exactly once.
     int close();
+    // 1 when `path` names the plain file this object reads or writes (for a
+    // member, the package file that holds it, at whatever depth), so that a
+    // copy can tell that its destination is its own source. 0 when closed.
+    int is_file(const char* path);
 };
 
 // A member of an open package: the package file and the member's window in it.

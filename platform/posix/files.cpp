@@ -291,6 +291,34 @@ int plat_set_read_only(const char* path, int read_only)
     return chmod(host.c_str(), m) == 0;
 }
 
+namespace {
+
+bool same_identity(const struct stat& x, const struct stat& y)
+{
+    return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+}
+
+}  // namespace
+
+int plat_same_file(const char* a, const char* b)
+{
+    std::string host_a, host_b;
+    struct stat sa, sb;
+    if (!translate(a, &host_a) || !translate(b, &host_b) || stat(host_a.c_str(), &sa) != 0 ||
+        stat(host_b.c_str(), &sb) != 0)
+        return 0;
+    return same_identity(sa, sb) ? 1 : 0;
+}
+
+int plat_stream_is_file(FILE* stream, const char* path)
+{
+    std::string host;
+    struct stat ss, sp;
+    if (!stream || !translate(path, &host) || fstat(fileno(stream), &ss) != 0 || stat(host.c_str(), &sp) != 0)
+        return 0;
+    return same_identity(ss, sp) ? 1 : 0;
+}
+
 // ---- Directory listing -------------------------------------------------------
 
 namespace {

@@ -70,6 +70,57 @@ int plat_set_read_only(const char* path, int read_only)
     return SetFileAttributesA(path, a) ? 1 : 0;
 }
 
+// ---- File identity -----------------------------------------------------------
+
+namespace {
+
+// Volume and file index of an open handle. An index of 0 is taken as
+// unknown (a file system that keeps none), so it never makes two files one.
+bool identity_of(HANDLE h, BY_HANDLE_FILE_INFORMATION* info)
+{
+    if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, info))
+        return false;
+    return info->nFileIndexHigh != 0 || info->nFileIndexLow != 0;
+}
+
+// The same for a path; directories open too (backup semantics), nothing is
+// read or written, and no share mode is refused to others.
+bool identity_of(const char* path, BY_HANDLE_FILE_INFORMATION* info)
+{
+    if (!path)
+        return false;
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    bool ok = identity_of(h, info);
+    CloseHandle(h);
+    return ok;
+}
+
+bool same_identity(const BY_HANDLE_FILE_INFORMATION& x, const BY_HANDLE_FILE_INFORMATION& y)
+{
+    return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+           x.nFileIndexLow == y.nFileIndexLow;
+}
+
+}  // namespace
+
+int plat_same_file(const char* a, const char* b)
+{
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return identity_of(a, &ia) && identity_of(b, &ib) && same_identity(ia, ib) ? 1 : 0;
+}
+
+int plat_stream_is_file(FILE* stream, const char* path)
+{
+    BY_HANDLE_FILE_INFORMATION is, ip;
+    if (!stream)
+        return 0;
+    HANDLE h = (HANDLE)_get_osfhandle(_fileno(stream));
+    return identity_of(h, &is) && identity_of(path, &ip) && same_identity(is, ip) ? 1 : 0;
+}
+
 // ---- Directory listing (the runtime's _findfirst family) --------------------
 
 namespace {
