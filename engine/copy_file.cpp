@@ -28,8 +28,13 @@ int copy_file(const char* source_path, const char* destination_path)
     int complete = 1;
     for (;;) {
         int32_t got = source.read(buffer, kCopyChunkSize);
-        if (got <= 0)
+        if (got <= 0) {
+            // Nothing more arrived: the end of the source, or a read error,
+            // after which the copy is short.
+            if (source.read_failed())
+                complete = 0;
             break;
+        }
         if (!destination.write(buffer, got)) {
             complete = 0;  // disk full or similar: stop here
             break;

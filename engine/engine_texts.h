@@ -9,6 +9,8 @@ namespace engine_text {
 const char kDiskErrorCaption[] = "\xBA\xCF\xBA\xD0\xBF\xF9\xBB\x7E!";
 // "無法寫入磁碟" (cannot write to the disk).
 const char kCannotWrite[] = "\xB5\x4C\xAA\x6B\xBC\x67\xA4\x4A\xBA\xCF\xBA\xD0";
+// "無法讀取磁碟" (cannot read the disc).
+const char kCannotRead[] = "\xB5\x4C\xAA\x6B\xC5\xAA\xA8\xFA\xBA\xCF\xBA\xD0";
 // "安裝資料損毀" (the installation data is damaged).
 const char kDataDamaged[] = "\xA6\x77\xB8\xCB\xB8\xEA\xAE\xC6\xB7\x6C\xB7\xB4";
 

@@ -17,6 +17,7 @@
 //   damaged data (record cut short, length
 //   outside the buffers, zlib stream that
 //   does not decompress, unsafe path)         "安裝資料損毀" / "磁碟錯誤!"
+//   a disc file that cannot be read           "無法讀取磁碟" / "磁碟錯誤!"
 #include "install_engine.h"
 
 #include "directory_tree.h"
@@ -176,6 +177,10 @@ int extract_disc()
             int status = reader.next(&record);
             if (status == kRecordEndOfFile || (status == kRecordRead && record.type == disc::kEnd)) {
                 finished = 1;
+                break;
+            }
+            if (status == kRecordReadError) {
+                plat_message_box(nullptr, engine_text::kCannotRead, engine_text::kDiskErrorCaption, PLAT_MB_OK);
                 break;
             }
             if (status != kRecordRead) {

@@ -32,6 +32,7 @@ const char* record_status_text(int status)
     case kRecordTruncated: return "record cut short by the end of the file";
     case kRecordBadLength: return "record length outside the buffer";
     case kRecordSeekFailed: return "start of the record stream cannot be reached";
+    case kRecordReadError: return "read error: the disc file cannot be read here";
     default: return "unknown record status";
     }
 }
@@ -57,9 +58,12 @@ int RecordReader::next(Record* record)
     if (status != kRecordRead)
         return status;
 
+    // A read that delivers less than asked is the end of the file only when
+    // the file did not fail to read; otherwise the rest of the disc is
+    // unknown, not absent.
     unsigned char type = 0;
     if (file->read(&type, 1) != 1) {
-        status = kRecordEndOfFile;
+        status = file->read_failed() ? kRecordReadError : kRecordEndOfFile;
         return status;
     }
     record->type = type;
@@ -70,7 +74,7 @@ int RecordReader::next(Record* record)
 
     unsigned char len[disc::kLengthSize];
     if (!read_exact(file, len, disc::kLengthSize)) {
-        status = kRecordTruncated;
+        status = file->read_failed() ? kRecordReadError : kRecordTruncated;
         return status;
     }
     int32_t L = get_le32(len);
@@ -80,7 +84,7 @@ int RecordReader::next(Record* record)
         return status;
     }
     if (!read_exact(file, buffer, L)) {
-        status = kRecordTruncated;
+        status = file->read_failed() ? kRecordReadError : kRecordTruncated;
         return status;
     }
     record->payload = buffer;

@@ -20,7 +20,7 @@
 //             if (!inflate_record(r, out, disc::kMaxDecompressed, &n, nullptr)) { ... damaged at r.offset ... }
 //         }
 //     }
-//     if (status != kRecordEndOfFile) { ... damaged at r.offset: record_status_text(status) ... }
+//     if (status != kRecordEndOfFile) { ... damaged (or unreadable) at r.offset: record_status_text(status) ... }
 //
 // The reader never reads past its buffer, never trusts L and never reads
 // beyond the end of the file; a failure is reported with the offset of the
@@ -43,6 +43,7 @@ enum RecordStatus : int {
     kRecordTruncated = -1,   // the file ends inside the record's length or compressed data
     kRecordBadLength = -2,   // L is negative or larger than the reader's buffer
     kRecordSeekFailed = -3,  // the start offset cannot be reached (or no file / buffer)
+    kRecordReadError = -4,   // the file could not be read (a read error, not its end)
 };
 
 // An English description of a status, for reports ("record cut short by the
@@ -77,7 +78,9 @@ struct RecordReader {
     int start(FileObject* file, int32_t offset, unsigned char* buffer, int32_t capacity);
 
     // Reads the next record. On kRecordRead `record` describes it and the
-    // position moves past it. On kRecordEndOfFile the stream ended cleanly.
+    // position moves past it. On kRecordEndOfFile the stream ended cleanly:
+    // the file ended where a type byte would be and did not fail to read
+    // (a read that fails is kRecordReadError, wherever it happens).
     // On a failure, record->type and record->offset name the damaged record
     // (compressed_length holds L when it was read) and every later call
     // returns the same status.

@@ -122,6 +122,12 @@ struct Walk {
             int status = reader.next(&r);
             if (status == kRecordEndOfFile)
                 break;
+            if (status == kRecordReadError) {
+                // Not damage in the data: the disc file itself cannot be
+                // read from here on, and what follows is unknown.
+                damage(d.number, r.offset, record_status_text(status));
+                break;
+            }
             if (status != kRecordRead) {
                 std::string text = record_status_text(status);
                 if (status == kRecordBadLength)
@@ -267,7 +273,13 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
     unsigned char raw[disc::kHeaderSize] = {0};
     file.seek(0);
     bool raw_ok = file.read(raw, disc::kHeaderSize) == disc::kHeaderSize;
+    bool unreadable = file.read_failed() == 1;
     file.close();
+    if (unreadable) {
+        summary->header_read = false;
+        w.damage(1, 0, "read error: the header cannot be read");
+        return 0;
+    }
     if (!summary->header_read || !raw_ok) {
         w.damage(1, 0, "shorter than the 168-byte header");
         return 0;
