@@ -12,6 +12,13 @@ int copy_file(const char* source_path, const char* destination_path)
     FileObject source, destination;
     if (!source.open_read(source_path))
         return 0;
+    // Opening the destination truncates it: when it is the source itself
+    // (two spellings of one name, a link, or the package holding a source
+    // member), that would empty the very file to be copied. Leave it alone.
+    if (source.is_file(destination_path)) {
+        source.close();
+        return 0;
+    }
     // The transfer buffer is plain heap, not tracked memory, and far too big
     // for the stack.
     unsigned char* buffer = (unsigned char*)malloc(kCopyChunkSize);

@@ -15,12 +15,9 @@ bool is_dot_entry(const char* name)
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
 
-}  // namespace
-
-void copy_tree(const char* source_directory, const char* destination_directory)
+// One level of copy_tree; `top` is the destination of the whole copy.
+void copy_level(const char* source_directory, const char* destination_directory, const char* top)
 {
-    if (!source_directory || !destination_directory)
-        return;
     char remembered[kPathSize];
     // Without a way back the walk must not start; and when the source cannot
     // be entered, the directory that happens to be current is not the source.
@@ -28,6 +25,12 @@ void copy_tree(const char* source_directory, const char* destination_directory)
         return;
     if (!plat_set_current_directory(source_directory))
         return;
+    // A tree copied onto itself would only have every file copied onto
+    // itself: there is nothing to do.
+    if (plat_same_file(".", destination_directory)) {
+        plat_set_current_directory(remembered);
+        return;
+    }
 
     plat_create_directory(destination_directory);  // fails harmlessly when it exists
 
@@ -43,10 +46,22 @@ void copy_tree(const char* source_directory, const char* destination_directory)
             // directory being listed, which is current now.
             if (!(entry.attrib & PLAT_ATTR_DIRECTORY))
                 copy_file(entry.name, destination);
-            else if (!is_dot_entry(entry.name))
-                copy_tree(entry.name, destination);
+            else if (!is_dot_entry(entry.name) && !plat_same_file(entry.name, top))
+                // The destination inside the source is not copied: its copy
+                // would land inside itself, again at every level, until the
+                // paths grew too long.
+                copy_level(entry.name, destination, top);
         } while (listing.next(&entry));
         listing.close();
     }
     plat_set_current_directory(remembered);
+}
+
+}  // namespace
+
+void copy_tree(const char* source_directory, const char* destination_directory)
+{
+    if (!source_directory || !destination_directory)
+        return;
+    copy_level(source_directory, destination_directory, destination_directory);
 }

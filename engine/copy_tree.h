@@ -9,6 +9,8 @@
 // counterpart stay, files with one are overwritten. Hidden files and files
 // without an extension are copied too. A file that cannot be copied is
 // skipped, as is an entry whose destination path would not fit 260 bytes.
+// A copy into the source itself leaves it as it is, and a destination inside
+// the source is not copied into itself.
 //
 // The current directory serves as the traversal's position and is the one at
 // the call again when this returns. When the source cannot be entered (or
