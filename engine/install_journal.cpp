@@ -3,18 +3,23 @@
 #include "platform.h"
 #include "tracked_memory.h"
 
+#include <climits>
+#include <cstdint>
 #include <cstring>
 
 namespace {
 
 // Grows a tracked block to hold at least `need` elements of `size` bytes.
-void* grow(void* block, int32_t have, int32_t* room, int32_t need, size_t size)
+// More than the 32-bit counts and offsets can address, or more bytes than
+// size_t holds (a 32-bit build), cannot be had: that ends the process as a
+// failed allocation does.
+void* grow(void* block, int32_t have, int32_t* room, int64_t need, size_t size)
 {
     if (need <= *room)
         return block;
-    int32_t n = *room ? *room : 64;
-    while (n < need)
-        n *= 2;
+    int32_t n = journal_grown_room(*room, need);
+    if (n < 0 || (size_t)n > SIZE_MAX / size)
+        tracked_alloc_failed(SIZE_MAX);
     void* bigger = tracked_alloc((size_t)n * size);
     if (block && have > 0)
         memcpy(bigger, block, (size_t)have * size);
@@ -34,6 +39,17 @@ uint32_t entry_hash(char kind, const char* path, int32_t length)
 }
 
 }  // namespace
+
+int32_t journal_grown_room(int32_t room, int64_t need)
+{
+    if (need > INT32_MAX)
+        return -1;
+    // Doubling in 64 bits cannot wrap; the last step stops at INT32_MAX.
+    int64_t n = room > 0 ? room : 64;
+    while (n < need)
+        n *= 2;
+    return n > INT32_MAX ? INT32_MAX : (int32_t)n;
+}
 
 int InstallJournal::contains(char k, const char* p, int32_t length) const
 {
@@ -66,8 +82,8 @@ void InstallJournal::append(char k, const char* p, const char* second)
     if (contains(k, p, len))
         return;
     int32_t second_len = second ? (int32_t)strlen(second) + 1 : 0;
-    text = (char*)grow(text, used, &room, used + len + 2 + second_len, 1);
-    starts = (int32_t*)grow(starts, count, &slots, count + 1, sizeof(int32_t));
+    text = (char*)grow(text, used, &room, (int64_t)used + len + 2 + second_len, 1);
+    starts = (int32_t*)grow(starts, count, &slots, (int64_t)count + 1, sizeof(int32_t));
     starts[count++] = used;
     text[used] = k;
     memcpy(text + used + 1, p, (size_t)len + 1);
@@ -77,12 +93,16 @@ void InstallJournal::append(char k, const char* p, const char* second)
 
     // Keep the index at most half full; a bigger one is rebuilt from the entries.
     int32_t first = count - 1;
-    if (count * 2 > buckets) {
-        int32_t n = buckets ? buckets * 2 : 128;
+    if ((int64_t)count * 2 > buckets) {
+        // A power of two: a doubling past INT32_MAX, or a table larger than
+        // size_t can count, fails like the blocks above.
+        int64_t n = buckets ? (int64_t)buckets * 2 : 128;
+        if (n > INT32_MAX || (uint64_t)n > SIZE_MAX / sizeof(int32_t))
+            tracked_alloc_failed(SIZE_MAX);
         tracked_free(index);
         index = (int32_t*)tracked_alloc((size_t)n * sizeof(int32_t));
         memset(index, 0, (size_t)n * sizeof(int32_t));
-        buckets = n;
+        buckets = (int32_t)n;
         first = 0;
     }
     uint32_t mask = (uint32_t)buckets - 1;

@@ -66,3 +66,9 @@ private:
     // when not null.
     void append(char kind, const char* path, const char* second);
 };
+
+// The number of elements a journal block of `room` grows to so that it holds
+// `need`: doubled from 64 (or from `room`) until it does, and at most
+// INT32_MAX, the most its 32-bit counts and offsets can address. -1 when
+// `need` is beyond that.
+int32_t journal_grown_room(int32_t room, int64_t need);

@@ -38,17 +38,21 @@ void report_unknown(void* block)
 
 }  // namespace
 
+void tracked_alloc_failed(size_t size)
+{
+    char text[96];
+    snprintf(text, sizeof text, "size=%d an=%d as=%d", (int)size, (int)g_live, (int)g_allocations);
+    plat_message_box(nullptr, text, "alloc failure", PLAT_MB_OK);
+    exit(1);
+}
+
 void* tracked_alloc(size_t size)
 {
     // A zero-byte request still gets a real block: some heaps report a
     // zero-byte block as size 0, which tracked_free would take as unknown.
     void* block = malloc(size ? size : 1);
-    if (!block) {
-        char text[96];
-        snprintf(text, sizeof text, "size=%d an=%d as=%d", (int)size, (int)g_live, (int)g_allocations);
-        plat_message_box(nullptr, text, "alloc failure", PLAT_MB_OK);
-        exit(1);
-    }
+    if (!block)
+        tracked_alloc_failed(size);
     ++g_live;
     ++g_allocations;
     g_bytes_allocated += (int64_t)HEAP_BLOCK_SIZE(block);

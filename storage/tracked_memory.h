@@ -11,6 +11,12 @@
 // "size=%d an=%d as=%d" / "alloc failure" and ends the process with status 1.
 void* tracked_alloc(size_t size);
 
+// What tracked_alloc does when the heap has no block of `size` bytes: shows
+// "size=%d an=%d as=%d" / "alloc failure" and ends the process with status
+// 1 (the exit checks still run). Also for a caller whose block would be
+// larger than it can count or address: the same answer, never a wrapped size.
+[[noreturn]] void tracked_alloc_failed(size_t size);
+
 // Releases a block from tracked_alloc. A block the heap does not know, or a
 // release while nothing is live, shows "ptr:%x" / "free unknown memory".
 // A null pointer is ignored.
