@@ -98,10 +98,15 @@ bool identity_of(const char* path, BY_HANDLE_FILE_INFORMATION* info)
     return ok;
 }
 
+// One file has one volume and index, and so one size and write time too.
+// The last two are compared as well because some layers (Wine) report no
+// volume serial number, and an index is unique only within its volume.
 bool same_identity(const BY_HANDLE_FILE_INFORMATION& x, const BY_HANDLE_FILE_INFORMATION& y)
 {
     return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
-           x.nFileIndexLow == y.nFileIndexLow;
+           x.nFileIndexLow == y.nFileIndexLow && x.nFileSizeHigh == y.nFileSizeHigh &&
+           x.nFileSizeLow == y.nFileSizeLow && x.ftLastWriteTime.dwLowDateTime == y.ftLastWriteTime.dwLowDateTime &&
+           x.ftLastWriteTime.dwHighDateTime == y.ftLastWriteTime.dwHighDateTime;
 }
 
 }  // namespace
