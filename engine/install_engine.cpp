@@ -125,13 +125,20 @@ int move_aside(const char* path, uint32_t attrib)
 // 1 to go on; 0 stops the disc (a message has been shown).
 int handle_path_record(int type, const unsigned char* out, int32_t out_len)
 {
-    const char* record_path = (const char*)out;
+    char record_path[kRecordPathBuffer];
     char full[kPathBuffer];
-    if (!check_record_path(out, out_len, (int32_t)strlen(g_state.install_path), nullptr) ||
+    int32_t install_len = (int32_t)strlen(g_state.install_path);
+    if (!fold_record_path(type, out, out_len, install_len, record_path, nullptr) ||
         !join_install_path(record_path, full)) {
         report_damage();
         return 0;
     }
+    // "\" alone: the install folder, made at the start.
+    if (!record_path[0])
+        return 1;
+    // A name this installation made already is found whatever the case of
+    // its ASCII letters, as Windows finds it.
+    g_state.journal.match_case(full, install_len);
     if (type == disc::kDirectory) {
         // Errors are ignored: a folder that cannot be made shows up as a file
         // that cannot be created.
