@@ -248,7 +248,7 @@ std::vector<std::string> backup_names(const Snapshot& s)
 {
     std::vector<std::string> out;
     for (const auto& e : s)
-        if (e.first.find(".~bak") != std::string::npos)
+        if (e.first.find("~bak") != std::string::npos)
             out.push_back(e.first);
     return out;
 }
