@@ -34,7 +34,7 @@ int32_t watch_progress(int32_t percent)
 
 std::string rel(const std::string& name)
 {
-    return (fs::path("inst") / fs::u8path(name)).u8string();
+    return (fs::path("inst") / fs::u8path(name)).make_preferred().u8string();
 }
 
 }  // namespace

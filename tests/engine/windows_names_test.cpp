@@ -13,7 +13,7 @@ const std::string kCreateFileFail = "Error|Create File Fail";
 
 std::string rel(const std::string& name)
 {
-    return (fs::path("inst") / fs::u8path(name)).u8string();
+    return (fs::path("inst") / fs::u8path(name)).make_preferred().u8string();
 }
 
 }  // namespace
