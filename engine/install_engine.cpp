@@ -13,7 +13,8 @@
 //   a data record could not be written        "無法寫入磁碟" / "磁碟錯誤!"
 //   a file record could not be created, or
 //   the file it replaces could not be moved
-//   aside (read-only, no backup name free)    "Create File Fail" / "Error"
+//   aside (read-only, no backup folder or
+//   name free)                                "Create File Fail" / "Error"
 //   damaged data (record cut short, length
 //   outside the buffers, zlib stream that
 //   does not decompress, unsafe path)         "安裝資料損毀" / "磁碟錯誤!"
@@ -38,8 +39,15 @@
 namespace {
 
 const int kPathBuffer = 260;
-// Backup names tried for one file before giving up.
-const int kMaxBackupNumber = 9999;
+// Backups of the files an installation replaces go into one folder it
+// creates in the install folder, "~bak1" or, when that name is taken (by the
+// backups of an installation that was killed, say, which are never touched),
+// the next free "~bakN"; each backup is named by a number there. The name
+// does not grow with the replaced file's path, so every file whose path fits
+// can be backed up while the install path leaves room for the folder.
+const char kBackupFolderFormat[] = "%s\\~bak%d";
+const int kMaxBackupFolder = 9999;
+const int kMaxBackupNumber = 99999;
 
 int32_t always_go_on(int32_t)
 {
@@ -60,6 +68,8 @@ struct EngineState {
     ProgressCallback progress = always_go_on;
     int32_t registration_enabled = 1;
     InstallJournal journal;        // what this installation created
+    char backup_folder[kPathBuffer] = {0};  // "" until the first file is replaced
+    int32_t backups = 0;           // numbers used in it so far
 };
 
 EngineState g_state;
@@ -96,10 +106,42 @@ bool in_created_folder(const char* path)
     return last && g_state.journal.contains(InstallJournal::kDirectory, path, (int32_t)(last - path));
 }
 
-// Moves the existing file `path` to a free backup name beside it (the name
-// plus ".~bak" and a number) and notes the pair in the journal. 0 when the
-// file is read-only, when no free name fits the path buffer or when the move
-// fails; nothing has changed then.
+// Creates this installation's backup folder, the first "~bakN" in the
+// install folder that does not exist yet. It is not noted in the journal:
+// files in it must always be looked at (the set may name one), and it is
+// removed after the journal has committed or rolled back (only when empty,
+// so a backup that could not be moved back stays with it). 0 when none can
+// be created.
+int make_backup_folder()
+{
+    char folder[kPathBuffer];
+    for (int number = 1; number <= kMaxBackupFolder; ++number) {
+        int n = snprintf(folder, sizeof folder, kBackupFolderFormat, g_state.install_path, number);
+        if (n < 0 || n >= (int)sizeof folder)
+            return 0;
+        if (plat_create_directory(folder)) {
+            memcpy(g_state.backup_folder, folder, (size_t)n + 1);
+            return 1;
+        }
+        if (plat_file_attributes(folder) == PLAT_ATTR_INVALID)
+            return 0;  // not taken, and yet it cannot be made
+    }
+    return 0;
+}
+
+// Removes the backup folder once the journal is done with it.
+void remove_backup_folder()
+{
+    if (g_state.backup_folder[0])
+        plat_remove_directory(g_state.backup_folder);
+    g_state.backup_folder[0] = '\0';
+    g_state.backups = 0;
+}
+
+// Moves the existing file `path` to the next free number in the backup
+// folder and notes the pair in the journal. 0 when the file is read-only,
+// when no backup folder or name can be had or when the move fails; nothing
+// has changed then.
 //
 // A read-only file is refused, as opening it for writing always refused it:
 // moving it aside would replace a file the user protected.
@@ -107,11 +149,15 @@ int move_aside(const char* path, uint32_t attrib)
 {
     if (attrib & PLAT_ATTR_READONLY)
         return 0;
+    if (!g_state.backup_folder[0] && !make_backup_folder())
+        return 0;
     char backup[kPathBuffer];
-    for (int number = 1; number <= kMaxBackupNumber; ++number) {
-        int n = snprintf(backup, sizeof backup, "%s.~bak%d", path, number);
+    while (g_state.backups < kMaxBackupNumber) {
+        int number = ++g_state.backups;
+        int n = snprintf(backup, sizeof backup, "%s\\%d", g_state.backup_folder, number);
         if (n < 0 || n >= (int)sizeof backup)
             return 0;
+        // The set may have put a file of its own there.
         if (plat_file_attributes(backup) != PLAT_ATTR_INVALID)
             continue;
         if (!plat_rename_file(path, backup))
@@ -126,13 +172,20 @@ int move_aside(const char* path, uint32_t attrib)
 // 1 to go on; 0 stops the disc (a message has been shown).
 int handle_path_record(int type, const unsigned char* out, int32_t out_len)
 {
-    const char* record_path = (const char*)out;
+    char record_path[kRecordPathBuffer];
     char full[kPathBuffer];
-    if (!check_record_path(out, out_len, (int32_t)strlen(g_state.install_path), nullptr) ||
+    int32_t install_len = (int32_t)strlen(g_state.install_path);
+    if (!fold_record_path(type, out, out_len, install_len, record_path, nullptr) ||
         !join_install_path(record_path, full)) {
         report_damage();
         return 0;
     }
+    // "\" alone: the install folder, made at the start.
+    if (!record_path[0])
+        return 1;
+    // A name this installation made already is found whatever the case of
+    // its ASCII letters, as Windows finds it.
+    g_state.journal.match_case(full, install_len);
     if (type == disc::kDirectory) {
         // Errors are ignored: a folder that cannot be made shows up as a file
         // that cannot be created.
@@ -226,12 +279,15 @@ void roll_back()
 {
     g_state.output.close();
     g_state.journal.roll_back();
+    remove_backup_folder();
 }
 
 int install(const char* install_path, const char* source_root, const char* uninstall_link_name)
 {
     g_state.bytes_done = 0;
     g_state.current_disc = 0;
+    g_state.backup_folder[0] = '\0';
+    g_state.backups = 0;
 
     size_t path_len = strlen(install_path);
     size_t root_len = strlen(source_root);
@@ -282,6 +338,7 @@ int install(const char* install_path, const char* source_root, const char* unins
     g_state.output.close();
     // Every file is in place: the files it replaced are no longer needed.
     g_state.journal.commit();
+    remove_backup_folder();
     if (g_state.registration_enabled)
         register_installation(g_state.install_path, g_state.header.company, g_state.header.product,
                               g_state.header.exe, g_state.header.regkey, uninstall_link_name, 1);

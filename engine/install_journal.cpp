@@ -1,6 +1,7 @@
 #include "install_journal.h"
 
 #include "platform.h"
+#include "record_path.h"
 #include "tracked_memory.h"
 
 #include <climits>
@@ -28,14 +29,45 @@ void* grow(void* block, int32_t have, int32_t* room, int64_t need, size_t size)
     return bigger;
 }
 
-// FNV-1a over the kind byte and the path bytes.
+char lower_ascii(char c)
+{
+    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
+}
+
+// FNV-1a over the kind byte and the path bytes, with ASCII letters taken in
+// lower case outside double-byte characters: paths that differ only in ASCII
+// case (one name on Windows) share a hash, so both lookups use one index.
 uint32_t entry_hash(char kind, const char* path, int32_t length)
 {
     uint32_t h = 2166136261u;
     h = (h ^ (unsigned char)kind) * 16777619u;
-    for (int32_t i = 0; i < length; ++i)
-        h = (h ^ (unsigned char)path[i]) * 16777619u;
+    for (int32_t i = 0; i < length; ++i) {
+        unsigned char c = (unsigned char)path[i];
+        if (is_dbcs_lead(c) && i + 1 < length) {
+            h = (h ^ c) * 16777619u;
+            c = (unsigned char)path[++i];
+        } else {
+            c = (unsigned char)lower_ascii((char)c);
+        }
+        h = (h ^ c) * 16777619u;
+    }
     return h;
+}
+
+// Whether the first `length` bytes of `a` and `b` are one name for Windows:
+// equal but for the case of ASCII letters; a trail byte must match exactly.
+bool same_but_case(const char* a, const char* b, int32_t length)
+{
+    for (int32_t i = 0; i < length; ++i) {
+        if (is_dbcs_lead((unsigned char)a[i]) && i + 1 < length) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1])
+                return false;
+            ++i;
+        } else if (lower_ascii(a[i]) != lower_ascii(b[i])) {
+            return false;
+        }
+    }
+    return true;
 }
 
 }  // namespace
@@ -63,6 +95,45 @@ int InstallJournal::contains(char k, const char* p, int32_t length) const
         const char* stored = text + starts[e];
         if (stored[0] == k && strncmp(stored + 1, p, (size_t)length) == 0 && stored[1 + length] == '\0')
             return 1;
+    }
+}
+
+const char* InstallJournal::find_ignoring_case(char k, const char* p, int32_t length) const
+{
+    if (!buckets)
+        return nullptr;
+    uint32_t mask = (uint32_t)buckets - 1;
+    for (uint32_t b = entry_hash(k, p, length) & mask;; b = (b + 1) & mask) {
+        int32_t e = index[b] - 1;
+        if (e < 0)
+            return nullptr;
+        const char* stored = text + starts[e];
+        if (stored[0] == k && strnlen(stored + 1, (size_t)length + 1) == (size_t)length &&
+            same_but_case(stored + 1, p, length))
+            return stored + 1;
+    }
+}
+
+void InstallJournal::match_case(char* p, int32_t from) const
+{
+    if (!buckets || from < 0)
+        return;
+    int32_t total = (int32_t)strlen(p);
+    if (from > total)
+        return;
+    const char* sep = find_separator(p + from);
+    for (;;) {
+        int32_t level = sep ? (int32_t)(sep - p) : total;
+        if (level > from) {
+            const char* noted = find_ignoring_case(kDirectory, p, level);
+            if (!noted)
+                noted = find_ignoring_case(kFile, p, level);
+            if (noted)
+                memcpy(p, noted, (size_t)level);
+        }
+        if (!sep)
+            return;
+        sep = find_separator(sep + 1);
     }
 }
 

@@ -44,6 +44,17 @@ struct InstallJournal {
     // Whether the first `length` bytes of `path` (no more than its strlen)
     // were noted with `kind`.
     int contains(char kind, const char* path, int32_t length) const;
+    // The path of an entry of `kind` that equals the first `length` bytes of
+    // `path` but for the case of ASCII letters (the stored spelling, `length`
+    // bytes), or null.
+    const char* find_ignoring_case(char kind, const char* path, int32_t length) const;
+    // Windows finds an existing name without regard to ASCII case, and keeps
+    // its spelling. Rewrites `path` in place so that every level of it longer
+    // than `from` bytes (the part before a separator, and the whole path)
+    // that matches a noted directory or file that way takes the noted
+    // spelling; the POSIX stand-in, whose names differ by case, then opens
+    // what Windows opens.
+    void match_case(char* path, int32_t from) const;
     // Kind and path of entry i (0 <= i < count).
     char kind(int32_t i) const;
     const char* path(int32_t i) const;

@@ -1,5 +1,7 @@
 #include "record_path.h"
 
+#include "disc_format.h"
+
 #include <cstring>
 
 namespace {
@@ -92,6 +94,15 @@ char* last_separator_char(char* text)
     return last;
 }
 
+bool is_mapped_big5(unsigned char lead, unsigned char trail)
+{
+    if (!is_trail(trail))
+        return false;
+    unsigned code = (unsigned)lead << 8 | trail;
+    return (code >= 0xA140 && code <= 0xA3BF) || code == 0xA3E1 || (code >= 0xA440 && code <= 0xC67E) ||
+           (code >= 0xC940 && code <= 0xF9FE);
+}
+
 int check_path_component(const unsigned char* name, int32_t length, const char** problem)
 {
     if (problem)
@@ -104,6 +115,8 @@ int check_path_component(const unsigned char* name, int32_t length, const char**
         if (is_dbcs_lead(c)) {
             if (p + 1 >= end || !is_trail(p[1]))
                 return fail(problem, "invalid Big5 character");
+            if (!is_mapped_big5(c, p[1]))
+                return fail(problem, "Big5 code without a Unicode character (user-defined or unassigned)");
             p += 2;
             continue;
         }
@@ -121,11 +134,15 @@ int check_path_component(const unsigned char* name, int32_t length, const char**
     return 1;
 }
 
-int check_record_path(const unsigned char* data, int32_t length, int32_t install_path_length,
-                      const char** problem)
+int fold_record_path(int32_t type, const unsigned char* data, int32_t length, int32_t install_path_length,
+                     char* out, const char** problem)
 {
     if (problem)
         *problem = "";
+    if (out)
+        out[0] = '\0';
+    if (!out)
+        return fail(problem, "no room for the path");
     if (!data || length <= 0)
         return fail(problem, "empty path");
     const unsigned char* nul = (const unsigned char*)memchr(data, 0, (size_t)length);
@@ -136,15 +153,48 @@ int check_record_path(const unsigned char* data, int32_t length, int32_t install
         return fail(problem, "path too long for the install folder");
     if (n == 0 || data[0] != '\\')
         return fail(problem, "path does not start with a backslash");
+    bool directory = type == disc::kDirectory;
+    if (n == 1) {
+        // "\": the install folder itself, which the engine has made already.
+        if (!directory)
+            return fail(problem, "file path naming the install folder itself");
+        return 1;
+    }
 
-    // Each component between separators must be a safe name of its own.
+    int32_t written = 0;
     const unsigned char* component = data + 1;
     for (;;) {
         const unsigned char* next = (const unsigned char*)find_separator((const char*)component);
         const unsigned char* stop = next ? next : nul;
-        if (!check_path_component(component, (int32_t)(stop - component), problem))
+        bool trailing_separator = next && next + 1 == nul;
+        if (trailing_separator && !directory) {
+            out[0] = '\0';
+            return fail(problem, "file path ending in a backslash");
+        }
+        // Windows drops every trailing dot and space of the last component
+        // of a path, and one trailing dot of any other (a component before
+        // a trailing "\" counts as another). No trail byte is a dot or a
+        // space, so the bytes can be looked at one by one.
+        if (!next) {
+            while (stop > component && (stop[-1] == '.' || stop[-1] == ' '))
+                --stop;
+        } else if (stop > component && stop[-1] == '.') {
+            --stop;
+        }
+        int32_t size = (int32_t)(stop - component);
+        if (size == 0 && (next ? next : nul) > component) {
+            out[0] = '\0';
+            return fail(problem, "path component of dots and spaces only (such as \"..\")");
+        }
+        if (!check_path_component(component, size, problem)) {
+            out[0] = '\0';
             return 0;
-        if (!next)
+        }
+        out[written++] = '\\';
+        memcpy(out + written, component, (size_t)size);
+        written += size;
+        out[written] = '\0';
+        if (!next || trailing_separator)
             return 1;
         component = next + 1;
     }

@@ -28,19 +28,42 @@ char* last_separator_char(char* text);
 // does not end in "." or " " (this rules out ".", ".." and the forms Windows
 // folds to them), names no device (CON, PRN, AUX, NUL, COM0-9, LPT0-9,
 // CONIN$, CONOUT$, with or without an extension) and is valid Big5: every
-// lead byte has a trail byte in 0x40-0x7E or 0xA1-0xFE. A trail byte 0x5C
-// is part of its character, not a separator. Otherwise 0, and *problem
-// (when not null) gets an English description.
+// lead byte has a trail byte in 0x40-0x7E or 0xA1-0xFE, and the character
+// is one that Windows and iconv both map to an ordinary Unicode character
+// (is_mapped_big5). A trail byte 0x5C is part of its character, not a
+// separator. Otherwise 0, and *problem (when not null) gets an English
+// description.
 int check_path_component(const unsigned char* name, int32_t length, const char** problem);
 
-// Checks the path of a type-1 or type-2 record: the decompressed bytes
-// `data` of `length` bytes. The path is accepted (1) when it
-//  - ends with a NUL inside `length` (bytes after the NUL are ignored);
-//  - starts with "\" (it is appended to the install path as it is);
-//  - every component between separators passes check_path_component, so
-//    the path names the same thing on Windows and in the POSIX stand-in and
-//    cannot leave the install folder or name a device;
-//  - fits: install_path_length + path length + its NUL <= 260 bytes.
-// Otherwise 0, and *problem (when not null) gets an English description.
-int check_record_path(const unsigned char* data, int32_t length, int32_t install_path_length,
-                      const char** problem);
+// Whether the double-byte code (lead, trail) is a character of code page 950
+// with an ordinary Unicode form: 0xA140-0xA3BF, 0xA3E1 (the euro sign),
+// 0xA440-0xC67E and 0xC940-0xF9FE. The user-defined areas (0x8140-0xA0FE,
+// 0xC6A1-0xC8FE, 0xFA40-0xFEFE) become private-use characters under Windows
+// and are partly refused by iconv, and 0xA3C0-0xA3E0 and 0xA3E2-0xA3FE are
+// unassigned: a name holding one would not be the same name on both systems,
+// so both refuse it.
+bool is_mapped_big5(unsigned char lead, unsigned char trail);
+
+// Checks the path of a directory record (`type` disc::kDirectory) or a file
+// record (disc::kFile), the decompressed bytes `data` of `length` bytes, and
+// writes to `out` (kRecordPathBuffer bytes) the path that Windows makes of
+// it, which is the one the engine creates on every system:
+//  - the path ends with a NUL inside `length` (bytes after it are ignored),
+//    starts with "\" and fits: install_path_length + its length + its NUL
+//    <= 260 bytes;
+//  - a directory's trailing "\" is dropped ("\save\" gives "\save"), and "\"
+//    alone names the install folder itself: `out` is "" then; a file path
+//    ends in neither;
+//  - as Windows does, the last component loses every trailing dot and space
+//    ("\readme." gives "\readme") and every other component one trailing dot
+//    ("\save.\x" gives "\save\x");
+//  - what is left of every component must pass check_path_component, so the
+//    result cannot leave the install folder or name a device, and is the
+//    same name on Windows and in the POSIX stand-in. Forms whose Windows
+//    reading still ends in a dot or space ("\a..\x", "\a \x") or is empty
+//    ("\...") stay refused.
+// 1 when accepted. Otherwise 0, `out` is "", and *problem (when not null)
+// gets an English description.
+const int32_t kRecordPathBuffer = 260;
+int fold_record_path(int32_t type, const unsigned char* data, int32_t length, int32_t install_path_length,
+                     char* out, const char** problem);

@@ -48,5 +48,10 @@ int main(int argc, char** argv)
     // 許功蓋 in cp950: second bytes 0x5C.
     seed(out, "big5_names", 1, dir("\\\xB3\x5C\xA5\x5C") + file("\\\xB3\x5C\xA5\x5C\\\xBB\x5C") + data("lid"));
     seed(out, "bad_length", 1, file("\\f") + raw_record(3, 409601, "xx"));
+    // Forms Windows reads its own way: the install folder, a trailing
+    // backslash, trailing dots and spaces, and names equal but for case.
+    seed(out, "windows_forms", 1,
+         dir("\\") + dir("\\Save.\\") + file("\\save\\slot. .") + data("s") + file("\\SAVE\\SLOT") + data("t") +
+             close_file() + dir("\\a \\") + end_disc());
     return g_failed;
 }

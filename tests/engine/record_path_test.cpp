@@ -1,5 +1,8 @@
 // Record paths and Big5-aware separators, on their own.
 #include "record_path.h"
+
+#include "disc_format.h"
+#include "platform.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -8,10 +11,26 @@
 
 namespace {
 
-int check(const std::string& path, int32_t install_len = 20)
+// What the engine creates for a record path: 1 and `created`, or 0.
+int fold(int32_t type, const std::string& path, std::string* created, int32_t install_len = 20,
+         const char** problem = nullptr)
 {
     std::string bytes = path + std::string(1, '\0');
-    return check_record_path((const unsigned char*)bytes.data(), (int32_t)bytes.size(), install_len, nullptr);
+    char out[kRecordPathBuffer];
+    memset(out, 'X', sizeof out);
+    int ok = fold_record_path(type, (const unsigned char*)bytes.data(), (int32_t)bytes.size(), install_len, out,
+                              problem);
+    *created = out;
+    return ok;
+}
+
+// Accepted as a file path and created under the name it has.
+int check(const std::string& path, int32_t install_len = 20)
+{
+    std::string created;
+    int ok = fold(disc::kFile, path, &created, install_len);
+    EXPECT_TRUE(!ok || created == path) << path << " created as " << created;
+    return ok;
 }
 
 }  // namespace
@@ -37,36 +56,89 @@ TEST(RecordPath, TrailByteBackslashDoesNotEndAComponent)
     EXPECT_EQ(check("\\\xB3\x5C\\..\\x"), 0);
 }
 
+TEST(RecordPath, HarmlessFormsGiveTheNameWindowsCreates)
+{
+    struct Case {
+        int32_t type;
+        const char* stored;
+        const char* created;
+    };
+    const unsigned char D = disc::kDirectory, F = disc::kFile;
+    const Case cases[] = {
+        {D, "\\save\\", "\\save"},
+        {D, "\\save\\slot\\", "\\save\\slot"},
+        {D, "\\", ""},  // the install folder itself
+        {F, "\\readme.", "\\readme"},
+        {F, "\\readme. . ", "\\readme"},
+        {F, "\\readme.txt  ", "\\readme.txt"},
+        {D, "\\save.", "\\save"},
+        {F, "\\save.\\slot1.sav", "\\save\\slot1.sav"},  // one dot of an inner component
+        {D, "\\save.\\", "\\save"},                  // before a trailing "\" too
+        {F, "\\a.b.\\c..", "\\a.b\\c"},
+        {F, "\\\xB3\x5C\xA5\x5C\xBB\x5C.", "\\\xB3\x5C\xA5\x5C\xBB\x5C"},  // 許功蓋.
+        {D, "\\\xB3\x5C\\", "\\\xB3\x5C"},  // 許 then a trailing separator of its own
+        {F, "\\\xB3\x5C", "\\\xB3\x5C"},      // 許: its 0x5C is no trailing separator
+    };
+    for (const Case& c : cases) {
+        std::string created;
+        EXPECT_EQ(fold(c.type, c.stored, &created), 1) << c.stored;
+        EXPECT_EQ(created, c.created) << c.stored;
+    }
+}
+
+TEST(RecordPath, FilePathsNamingAFolderAreRefused)
+{
+    // Valid as directories, but Windows cannot create such a file.
+    for (const char* p : {"\\", "\\a\\", "\\a.\\"}) {
+        std::string created;
+        const char* problem = nullptr;
+        EXPECT_EQ(fold(disc::kFile, p, &created, 20, &problem), 0) << p;
+        EXPECT_TRUE(problem && problem[0]) << p;
+        EXPECT_EQ(created, "") << p;
+        EXPECT_EQ(fold(disc::kDirectory, p, &created), 1) << p;
+    }
+}
+
 TEST(RecordPath, RefusesWhatLeavesTheFolderOrNamesSomethingElse)
 {
-    const char* bad[] = {"", "a", "..", "\\", "\\\\", "\\a\\", "\\a\\\\b", "\\.", "\\..", "\\...", "\\.. ",
-                         "\\a\\..", "\\..\\a", "\\a.", "\\a ", "\\ ", "\\/x", "\\a/b", "/a", "\\C:\\x", "\\C:x",
+    const char* bad[] = {"", "a", "..", "\\\\", "\\a\\\\", "\\a\\\\b", "\\.", "\\..", "\\...", "\\.. ",
+                         "\\a\\..", "\\..\\a", "\\a..\\x", "\\a \\x", "\\a. \\x", "\\a \\", "\\a..\\", "\\. ",
+                         "\\..\\", "\\...\\x", "\\a.\\\\", "\\CON.", "\\nul .", "\\aux.\\x", "\\x\\com1 . ",
+                         "\\ ", "\\/x", "\\a/b", "/a", "\\C:\\x", "\\C:x",
                          "C:x", "\\\\srv\\share", "\\a:b", "\\CON", "\\con", "\\Nul.txt", "\\aux .x", "\\COM1",
                          "\\lpt9.a.b", "\\conin$", "\\CONOUT$", "\\a\x01", "\\a\x7F" "\x1F", "\\a?", "\\a*", "\\a<",
                          "\\a>", "\\a|", "\\a\"", "\\\x80", "\\\xFF", "\\\xB3", "\\\xB3\x20", "\\\xB3\x2E",
                          "\\\xB3\x2F", "\\\xB3\x3A", "\\\xB3\x7F", "\\\xB3\xA0"};
     for (const char* p : bad) {
-        const char* problem = nullptr;
-        std::string bytes = std::string(p) + std::string(1, '\0');
-        EXPECT_EQ(check_record_path((const unsigned char*)bytes.data(), (int32_t)bytes.size(), 20, &problem), 0)
-            << "accepted: " << p;
-        EXPECT_TRUE(problem && problem[0]) << p;
+        for (int32_t type : {disc::kDirectory, disc::kFile}) {
+            const char* problem = nullptr;
+            std::string created;
+            EXPECT_EQ(fold(type, p, &created, 20, &problem), 0) << "accepted: " << p << " as " << created;
+            EXPECT_TRUE(problem && problem[0]) << p;
+            EXPECT_EQ(created, "") << p;
+        }
     }
 }
 
 TEST(RecordPath, NeedsItsNulAndMustFitBesideTheInstallPath)
 {
+    char out[kRecordPathBuffer];
     const unsigned char unterminated[] = {'\\', 'a', 'b'};
-    EXPECT_EQ(check_record_path(unterminated, 3, 10, nullptr), 0);
-    EXPECT_EQ(check_record_path(unterminated, 0, 10, nullptr), 0);
+    EXPECT_EQ(fold_record_path(disc::kFile, unterminated, 3, 10, out, nullptr), 0);
+    EXPECT_EQ(fold_record_path(disc::kFile, unterminated, 0, 10, out, nullptr), 0);
     // Bytes after the NUL do not matter.
     const unsigned char trailing[] = {'\\', 'a', 0, '/', '.', '.'};
-    EXPECT_EQ(check_record_path(trailing, 6, 10, nullptr), 1);
+    EXPECT_EQ(fold_record_path(disc::kFile, trailing, 6, 10, out, nullptr), 1);
+    EXPECT_STREQ(out, "\\a");
     // install + path + NUL <= 260.
     std::string p = "\\" + std::string(99, 'x');  // 100 bytes
     EXPECT_EQ(check(p, 159), 1);
     EXPECT_EQ(check(p, 160), 0);
     EXPECT_EQ(check(p, -1), 0);
+    // The stored path is what must fit, also when Windows shortens it.
+    std::string created;
+    EXPECT_EQ(fold(disc::kDirectory, p + "\\", &created, 158), 1);
+    EXPECT_EQ(fold(disc::kDirectory, p + "\\", &created, 159), 0);
 }
 
 TEST(Separators, FindSeparatorStepsOverBig5Characters)
@@ -104,11 +176,14 @@ TEST(PathComponent, OneSafeNameOnly)
         return check_path_component((const unsigned char*)name.data(), (int32_t)name.size(), nullptr);
     };
     const char* good[] = {"Game", "a.b", "readme.txt", ".hidden", "\xB3\x5C", "\xA5\x5C\xBB\x5C", "CONSOLE",
-                          "COM", "LPT10", "a b", "a..b"};
+                          "COM", "LPT10", "a b", "a..b", "\xA3\xE1", "\xC6\x7E", "\xC9\x40", "\xF9\xFE"};
     for (const char* g : good)
         EXPECT_EQ(check_name(g), 1) << "refused: " << g;
     const char* bad[] = {"", ".", "..", "a.", "a ", "..\\Startup", "a\\b", "a/b", "C:", "CON", "nul.txt",
-                         "Com1", "a*", "a?", "a\x01", "\xB3", "\xB3\x20", "\x80", "\xFF", "\\"};
+                         "Com1", "a*", "a?", "a\x01", "\xB3", "\xB3\x20", "\x80", "\xFF", "\\",
+                         // Big5 codes without a Unicode character of their own.
+                         "\x81\x40", "a\xA0\xFE", "\xA3\xC0", "\xA3\xE2", "\xC6\xA1", "\xC8\xFE", "\xFA\x40",
+                         "\xFE\xFE"};
     for (const char* b : bad) {
         const char* problem = nullptr;
         EXPECT_EQ(check_path_component((const unsigned char*)b, (int32_t)strlen(b), &problem), 0)
@@ -117,4 +192,31 @@ TEST(PathComponent, OneSafeNameOnly)
     }
     // The length is what counts, not a NUL: "ab" inside "ab\\c" is fine.
     EXPECT_EQ(check_path_component((const unsigned char*)"ab\\c", 2, nullptr), 1);
+}
+
+TEST(PathComponent, Big5CodesAcceptedAreOrdinaryCharactersOnThisSystem)
+{
+    // Every double-byte code is tried through this system's own conversion
+    // (iconv natively, MultiByteToWideChar under Windows): a code the check
+    // accepts must become an ordinary character, one it refuses must not,
+    // so no name means one thing here and another there.
+    int accepted = 0;
+    for (int lead = 0x81; lead <= 0xFE; ++lead) {
+        for (int trail = 0x40; trail <= 0xFE; ++trail) {
+            if (trail > 0x7E && trail < 0xA1)
+                continue;
+            const char name[3] = {(char)lead, (char)trail, 0};
+            char utf8[8];
+            bool converts = plat_cp950_to_utf8(name, utf8, sizeof utf8) == 1;
+            const unsigned char* u = (const unsigned char*)utf8;
+            // U+E000-U+F8FF in UTF-8: EE 80 80 - EF A3 BF.
+            bool private_use = converts && (u[0] == 0xEE || (u[0] == 0xEF && u[1] <= 0xA3));
+            bool ordinary = converts && !private_use;
+            int ok = check_path_component((const unsigned char*)name, 2, nullptr);
+            EXPECT_EQ(ok == 1, ordinary) << std::hex << lead << trail;
+            EXPECT_EQ(is_mapped_big5((unsigned char)lead, (unsigned char)trail), ordinary) << std::hex << lead << trail;
+            accepted += ok;
+        }
+    }
+    EXPECT_EQ(accepted, 13503);
 }

@@ -1,11 +1,17 @@
 // Files that were in the install folder before and that the set replaces:
-// moved aside while the installation runs, given back byte for byte when it
-// stops, and their backups deleted when it succeeds.
+// moved aside into a backup folder of the installation while it runs, given
+// back byte for byte when it stops, and their backups and that folder deleted
+// when it succeeds.
 #include "engine_fixture.h"
 
 #include "file_object.h"
 #include "platform.h"
 #include "tracked_memory.h"
+
+#include <cstring>
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
 
 using fixture::DiscSet;
 
@@ -28,7 +34,7 @@ int32_t watch_progress(int32_t percent)
 
 std::string rel(const std::string& name)
 {
-    return (fs::path("inst") / fs::u8path(name)).u8string();
+    return (fs::path("inst") / fs::u8path(name)).make_preferred().u8string();
 }
 
 }  // namespace
@@ -47,7 +53,8 @@ TEST_F(EngineTest, SecondFileRecordOfTheSamePathDoesNotBackUpTheInstallationsOwn
     write(set);
     Snapshot before = snapshot(tmp.host);
 
-    // After the second file is written and closed: one backup, the user's.
+    // After the second file is written and closed: one backup, the user's,
+    // numbered in the installation's backup folder.
     g_watched = tmp.host;
     g_watch_at = 5;
     Calls::cancel_at = 6;
@@ -58,7 +65,8 @@ TEST_F(EngineTest, SecondFileRecordOfTheSamePathDoesNotBackUpTheInstallationsOwn
     EXPECT_EQ(open_count(), open);
     Snapshot expected_mid = before;
     expected_mid[rel("game.cfg")] = "v2";
-    expected_mid[rel("game.cfg.~bak1")] = "old";
+    expected_mid[rel("~bak1")] = "<dir>";
+    expected_mid[rel("~bak1/1")] = "old";
     EXPECT_EQ(g_seen, expected_mid) << describe(g_seen);
     EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
 
@@ -69,24 +77,93 @@ TEST_F(EngineTest, SecondFileRecordOfTheSamePathDoesNotBackUpTheInstallationsOwn
     EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
 }
 
-TEST_F(EngineTest, BackupNameTakenByAUserFileIsSkippedAndThatFileKept)
+TEST_F(EngineTest, BackupsLeftByAKilledInstallationAreKept)
 {
+    // What an installation that was killed while replacing game.cfg and
+    // save.dat leaves: its new (here partial) files at their names, and the
+    // user's files in its backup folder. A file the user named like a backup
+    // folder is left alone as well.
     ASSERT_TRUE(plat_create_directory(inst.c_str()));
-    write_file(inst + "\\game.cfg", "old");
-    write_file(inst + "\\game.cfg.~bak1", "the user's own");
+    write_file(inst + "\\game.cfg", "partial");
+    write_file(inst + "\\save.dat", "partial");
+    ASSERT_TRUE(plat_create_directory((inst + "\\~bak1").c_str()));
+    write_file(inst + "\\~bak1\\1", "the user's game.cfg");
+    write_file(inst + "\\~bak1\\2", "the user's save.dat");
+    write_file(inst + "\\~bak2", "the user's own file");
     DiscSet set;
     set.add_file(0, "\\game.cfg");
     set.add_data(0, "new");
+    set.add_file(0, "\\save.dat");
+    set.add_data(0, "new save");
+    set.add_raw(0, fixture::close_file());
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
     Snapshot before = snapshot(tmp.host);
-    expect_every_cancel_restores(3, before);
+
+    // Mid-way the new backups are in a folder of their own.
+    g_watched = tmp.host;
+    g_watch_at = 5;
+    EXPECT_EQ(install_disc_set(inst.c_str(), src.c_str(), "u", record_prompt, watch_progress), 1);
+    Snapshot expected_mid = before;
+    expected_mid[rel("game.cfg")] = "new";
+    expected_mid[rel("save.dat")] = "new save";
+    expected_mid[rel("~bak3")] = "<dir>";
+    expected_mid[rel("~bak3/1")] = "partial";
+    expected_mid[rel("~bak3/2")] = "partial";
+    EXPECT_EQ(g_seen, expected_mid) << describe(g_seen);
+    // At the end only those are gone; the old backups are untouched.
+    Snapshot expected = before;
+    expected[rel("game.cfg")] = "new";
+    expected[rel("save.dat")] = "new save";
+    EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
+
+    // A stopped run over that gives back what was there, old backups included.
+    before = snapshot(tmp.host);
+    expect_every_cancel_restores(6, before);
+}
+
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
+namespace {
+
+// Ends the process in the middle of an installation, as a kill would.
+int32_t die_at_third_record(int32_t)
+{
+    if (Calls::progress.size() == 2)
+        _exit(3);
+    Calls::progress.push_back(0);
+    return 1;
+}
+
+}  // namespace
+
+TEST_F(EngineTest, KilledInstallationLosesNoReplacedFile)
+{
+    ASSERT_TRUE(plat_create_directory(inst.c_str()));
+    write_file(inst + "\\game.cfg", "the user's");
+    DiscSet set;
+    set.add_file(0, "\\game.cfg");
+    set.add_data(0, "new");
+    set.add_raw(0, fixture::close_file());  // flushed before the end
+    set.add_raw(0, std::string(1, '\x06'));
+    write(set);
+    // "fast": the child is a fork at this point, in this test's folder.
+    GTEST_FLAG_SET(death_test_style, "fast");
+    EXPECT_EXIT(install_disc_set(inst.c_str(), src.c_str(), "u", record_prompt, die_at_third_record),
+                ::testing::ExitedWithCode(3), "");
+    // The killed run left the user's file in its backup folder.
+    Snapshot left = snapshot(tmp.host);
+    EXPECT_EQ(left[rel("~bak1/1")], "the user's") << describe(left);
+    EXPECT_EQ(left[rel("game.cfg")], "new") << describe(left);
+
+    // The next run replaces game.cfg again and keeps the old backup; so does
+    // one that is stopped.
+    expect_every_cancel_restores(4, left);
     Calls::reset();
     EXPECT_EQ(run(), 1);
-    Snapshot expected = before;
-    expected[rel("game.cfg")] = "new";  // no game.cfg.~bak2 is left either
-    EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
+    Snapshot after = snapshot(tmp.host);
+    EXPECT_EQ(after, left) << describe(after);
 }
+#endif
 
 TEST_F(EngineTest, SetFileNamedLikeABackupIsKeptAndTheUsersFileGivenBack)
 {
@@ -96,17 +173,19 @@ TEST_F(EngineTest, SetFileNamedLikeABackupIsKeptAndTheUsersFileGivenBack)
     DiscSet set;
     set.add_file(0, "\\game.cfg");
     set.add_data(0, "new");
-    set.add_file(0, "\\game.cfg.~bak1");
+    set.add_dir(0, "\\~bak1");
+    set.add_file(0, "\\~bak1\\1");
     set.add_data(0, "the set's");
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
     Snapshot before = snapshot(tmp.host);
-    expect_every_cancel_restores(5, before);
+    expect_every_cancel_restores(6, before);
     Calls::reset();
     EXPECT_EQ(run(), 1);
     Snapshot expected = before;
     expected[rel("game.cfg")] = "new";
-    expected[rel("game.cfg.~bak1")] = "the set's";
+    expected[rel("~bak1")] = "<dir>";
+    expected[rel("~bak1/1")] = "the set's";
     EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
 }
 
@@ -132,38 +211,36 @@ TEST_F(EngineTest, ReadOnlyFileIsNotReplacedAndTheInstallationStops)
     ASSERT_TRUE(plat_set_read_only((inst + "\\game.cfg").c_str(), 0));
 }
 
-TEST_F(EngineTest, FileWhoseBackupNameDoesNotFitThePathBufferIsNotReplaced)
+TEST_F(EngineTest, FilesWithTheLongestPathsAreReplacedAndGivenBack)
 {
-    // Install path + record path is at most 259 bytes; the backup name adds
-    // ".~bak1" (6 bytes) and must fit as well.
+    // Install path + record path is at most 259 bytes, and a file of any
+    // such length can be replaced: its backup name does not grow with it.
     ASSERT_TRUE(plat_create_directory(inst.c_str()));
-    size_t fits = 259 - 6 - inst.size() - 1;  // name length whose backup name just fits
-    ASSERT_GT(fits, 10u);
-    for (size_t length : {fits, fits + 1}) {
-        SCOPED_TRACE("name of " + std::to_string(length) + " bytes");
-        std::string name = std::string(length - 4, 'n') + ".cfg";
-        write_file(inst + "\\" + name, "old");
-        DiscSet set;
-        set.add_file(0, "\\first.txt");
-        set.add_data(0, "x");
-        set.add_file(0, "\\" + name);
-        set.add_data(0, "new");
-        write(set);
-        Snapshot before = snapshot(tmp.host);
-        Calls::reset();
-        BoxRecorder::shown.clear();
-        if (length == fits) {
-            Calls::cancel_at = 4;
-            EXPECT_EQ(run(), 0);
-            EXPECT_TRUE(BoxRecorder::shown.empty());
-        } else {
-            EXPECT_EQ(run(), 0);
-            EXPECT_EQ(box_texts(), std::vector<std::string>{kCreateFileFail});
-        }
-        Snapshot after = snapshot(tmp.host);
-        EXPECT_EQ(after, before) << describe(after);
-        ASSERT_TRUE(plat_remove_file((inst + "\\" + name).c_str()));
+    ASSERT_TRUE(plat_create_directory((inst + "\\long").c_str()));
+    DiscSet set;
+    Snapshot expected;
+    for (size_t full = 254; full <= 259; ++full) {
+        size_t length = full - inst.size() - strlen("\\long\\");
+        ASSERT_GT(length, 10u);
+        std::string name = std::string(length - 4, (char)('a' + full - 254)) + ".cfg";
+        std::string path = inst + "\\long\\" + name;
+        ASSERT_EQ(path.size(), full);
+        write_file(path, "old " + std::to_string(full));
+        set.add_file(0, "\\long\\" + name);
+        set.add_data(0, "new " + std::to_string(full));
+        expected[rel("long/" + name)] = "new " + std::to_string(full);
     }
+    set.add_raw(0, std::string(1, '\x06'));
+    write(set);
+    Snapshot before = snapshot(tmp.host);
+    expect_every_cancel_restores(13, before);
+    Calls::reset();
+    BoxRecorder::shown.clear();
+    EXPECT_EQ(run(), 1);
+    EXPECT_TRUE(BoxRecorder::shown.empty());
+    for (const auto& e : expected)
+        before[e.first] = e.second;
+    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
 }
 
 TEST_F(EngineTest, FolderWhereTheSetPutsAFileIsNotMovedAside)

@@ -2,6 +2,7 @@
 
 #include "disc_header.h"
 #include "file_object.h"
+#include "install_journal.h"
 #include "platform.h"
 #include "record_path.h"
 #include "record_reader.h"
@@ -71,6 +72,10 @@ struct Walk {
     // After a damaged or missing disc the file that ran across it is
     // unknown: its remaining data records are not damage of their own.
     bool lost_file = false;
+    // The names the records have made so far; only looked up, never rolled
+    // back (nothing is created).
+    InstallJournal names;
+    ~Walk() { names.release(); }
     std::unique_ptr<unsigned char[]> in{new unsigned char[disc::kMaxCompressed]};
     std::unique_ptr<unsigned char[]> out{new unsigned char[disc::kMaxDecompressed]};
 
@@ -178,19 +183,28 @@ struct Walk {
                 continue;
             }
             const char* problem = nullptr;
-            if (!check_record_path(out.get(), n, install_path_length, &problem)) {
+            char created[kRecordPathBuffer];
+            if (!fold_record_path(r.type, out.get(), n, install_path_length, created, &problem)) {
                 damage(d.number, r.offset, std::string("path refused by the installer: ") + problem);
                 break;
             }
             lost_file = false;
+            // The tree as the engine makes it: "" is the install folder
+            // itself, and a name made before is found whatever its case.
+            if (created[0])
+                names.match_case(created, 0);
             if (r.type == disc::kDirectory) {
+                if (!created[0])
+                    continue;
                 ++summary->directories;
-                emit(TreeEntry{true, utf8_path(out.get()), 0, d.number, d.number});
+                names.add(InstallJournal::kDirectory, created);
+                emit(TreeEntry{true, utf8_path((const unsigned char*)created), 0, d.number, d.number});
             } else {
                 if (file_open)
                     emit(open_file);  // a new file closes the open one
                 ++summary->files;
-                open_file = TreeEntry{false, utf8_path(out.get()), 0, d.number, d.number};
+                names.add(InstallJournal::kFile, created);
+                open_file = TreeEntry{false, utf8_path((const unsigned char*)created), 0, d.number, d.number};
                 file_open = true;
             }
         }

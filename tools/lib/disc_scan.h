@@ -35,7 +35,9 @@ struct DiscDamage {
 // An entry of the installed tree as the records describe it.
 struct TreeEntry {
     bool is_directory;
-    std::string path;  // UTF-8, "\" separated, as stored (starting with "\")
+    std::string path;  // UTF-8, "\" separated, starting with "\": the name the
+                       // installer creates (see fold_record_path; a name made
+                       // before keeps its first spelling of ASCII case)
     int64_t size;      // bytes of a file; 0 for a directory
     int32_t disc;      // disc of its directory or file record
     int32_t last_disc; // disc of its last record (a file may run on to later discs)

@@ -90,12 +90,19 @@ struct Walker {
                          std::to_string(disc::kMaxPathBytes);
                 return false;
             }
-            // The engine's own check, so nothing packed here is refused at install time.
+            // The engine's own check, so nothing packed here is refused at
+            // install time or created under another name.
             const char* problem = nullptr;
             std::string with_nul = record_path + '\0';
-            if (!check_record_path((const unsigned char*)with_nul.data(), (int32_t)with_nul.size(),
-                                   (int32_t)install_folder_length, &problem)) {
+            char created[kRecordPathBuffer];
+            if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile,
+                                  (const unsigned char*)with_nul.data(), (int32_t)with_nul.size(),
+                                  (int32_t)install_folder_length, created, &problem)) {
                 *error = "the installer would refuse the path " + utf8_of(e.path) + ": " + problem;
+                return false;
+            }
+            if (record_path != created) {
+                *error = "the installer would create " + utf8_of(e.path) + " under another name";
                 return false;
             }
             items->push_back(PackItem{e.is_directory, e.path.native(), record_path, e.size});
