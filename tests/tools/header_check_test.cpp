@@ -142,8 +142,12 @@ TEST_F(HeaderFixture, ListAndTestReportAHeaderTheInstallerRefuses)
 // the disc, and the cancel that follows rolls back.
 TEST_F(HeaderFixture, PromptAnswerNoHostCanOpenIsAskedAgainAndCancelRollsBack)
 {
+    // An incompressible file of 8000 bytes beside the rest: two discs of
+    // 10000 bytes with either compressor.
+    put_host_bytes(game / "more.bin", random_bytes(8000, 3));
     DiscPackOptions o = sample_options();
-    o.disc_size = 3000;
+    o.compressor = kCompressorZlib;
+    o.disc_size = 10000;
     DiscPackResult r = pack_or_fail(game, out, o);
     ASSERT_GE(r.disc_count, 2);
     fs::path answers = tmp.host / "answers.txt";
