@@ -1,6 +1,7 @@
 #include "disc_header.h"
 
 #include "byte_order.h"
+#include "record_path.h"
 
 #include <cstring>
 
@@ -28,5 +29,88 @@ int read_disc_header(FileObject* file, DiscHeader* header)
         got += n;
     }
     decode_disc_header(bytes, header);
+    return 1;
+}
+
+namespace {
+
+int refuse(const char** problem, const char* text)
+{
+    if (problem)
+        *problem = text;
+    return 0;
+}
+
+int check_single_name(const char* text, const char** problem)
+{
+    return check_path_component((const unsigned char*)text, (int32_t)strlen(text), problem);
+}
+
+// A relative path: each component between separators is a name of its own.
+int check_relative_path(const char* text, const char** problem)
+{
+    const char* component = text;
+    for (;;) {
+        const char* next = find_separator(component);
+        const char* stop = next ? next : component + strlen(component);
+        if (!check_path_component((const unsigned char*)component, (int32_t)(stop - component), problem))
+            return 0;
+        if (!next)
+            return 1;
+        component = next + 1;
+    }
+}
+
+}  // namespace
+
+const char* disc_header_field_name(int32_t field_at)
+{
+    switch (field_at) {
+    case disc::kCompanyAt:
+        return "company";
+    case disc::kProductAt:
+        return "product";
+    case disc::kRegkeyAt:
+        return "registry key";
+    case disc::kExeAt:
+        return "game program";
+    case disc::kDiscCountAt:
+        return "disc count";
+    case disc::kTotalSizeAt:
+        return "total size";
+    }
+    return "";
+}
+
+int check_disc_header_field(const DiscHeader* header, int32_t field_at, const char** problem)
+{
+    if (problem)
+        *problem = "";
+    switch (field_at) {
+    case disc::kCompanyAt:
+        return check_single_name(header->company, problem);
+    case disc::kProductAt:
+        return check_single_name(header->product, problem);
+    case disc::kRegkeyAt:
+        return check_single_name(header->regkey, problem);
+    case disc::kExeAt:
+        return check_relative_path(header->exe, problem);
+    case disc::kDiscCountAt:
+        return header->disc_count >= 0 ? 1 : refuse(problem, "negative disc count");
+    case disc::kTotalSizeAt:
+        return header->total_size >= 0 ? 1 : refuse(problem, "negative total size");
+    }
+    return refuse(problem, "no header field at this offset");
+}
+
+int check_disc_header(const DiscHeader* header, int32_t* field_at, const char** problem)
+{
+    for (int32_t at : kDiscHeaderFields) {
+        if (!check_disc_header_field(header, at, problem)) {
+            if (field_at)
+                *field_at = at;
+            return 0;
+        }
+    }
     return 1;
 }

@@ -6,8 +6,11 @@
 // this call created are deleted (a folder only when it is empty by then), the
 // files it replaced are moved back from their backups, and what the user had
 // is left as it was. The reasons, and what the user sees:
-//   cd1 missing, header shorter than 168 bytes,
-//   install path or source root too long     nothing (nothing was created)
+//   cd1 missing, install path or source root
+//   too long                                  nothing (nothing was created)
+//   header shorter than 168 bytes, or one
+//   check_disc_header refuses                 "安裝資料損毀" / "磁碟錯誤!"
+//                                             (nothing was created)
 //   prompt for a missing disc answered 0      the prompt only
 //   progress callback returned 0              nothing from the engine
 //   a data record could not be written        "無法寫入磁碟" / "磁碟錯誤!"
@@ -74,9 +77,10 @@ struct EngineState {
 
 EngineState g_state;
 
-// Percent of the header's total size done. A total of 0 or less cannot be
-// divided by; such a header announces nothing to write, so every record
-// counts as the whole of it: 100.
+// Percent of the header's total size done. A total of 0 cannot be divided
+// by; such a header announces nothing to write, so every record counts as
+// the whole of it: 100. (A negative total never gets here: the header
+// check refuses it.)
 int32_t percent_done()
 {
     if (g_state.header.total_size <= 0)
@@ -308,8 +312,13 @@ int install(const char* install_path, const char* source_root, const char* unins
         return 0;
     int header_ok = read_disc_header(&g_state.disc, &g_state.header);
     g_state.disc.close();
-    if (!header_ok)
+    // A header cut short, or one whose names would make paths and a
+    // registry key outside their places, is damaged data: refused before
+    // anything is created.
+    if (!header_ok || !check_disc_header(&g_state.header, nullptr, nullptr)) {
+        report_damage();
         return 0;
+    }
 
     make_directory_path(g_state.install_path, &g_state.journal);
 

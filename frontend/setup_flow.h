@@ -21,10 +21,11 @@ extern SetupFlow g_flow;
 // the progress display, finishing steps, closing message.
 void run_setup();
 
-// Reads the header of "<source root>\cd1" (a package member too), proposes
-// "C:\Program Files\<company>\<product>" and runs the path dialog. 1 when the
-// user accepted a folder with enough space; 0 when the first disc file is
-// missing or the user cancelled.
+// Reads and checks the header of "<source root>\cd1" (a package member too),
+// proposes "C:\Program Files\<company>\<product>" and runs the path dialog.
+// 1 when the user accepted a folder with enough space; 0 when the first disc
+// file is missing, its header is damaged (after the damage message) or the
+// user cancelled.
 int choose_install_path();
 
 // The path dialog (resource 101): OK accepts the edit field when its drive

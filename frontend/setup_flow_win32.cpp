@@ -1,12 +1,11 @@
 // The sequence of setup. Every Chinese text comes from setup_texts (Big5).
 #include "setup_flow.h"
 
-#include "disc_header.h"
 #include "disk_space.h"
-#include "file_object.h"
 #include "install_engine.h"
 #include "platform.h"
 #include "setup_finish.h"
+#include "setup_header.h"
 #include "setup_resources.h"
 #include "setup_texts.h"
 #include "setup_windows.h"
@@ -52,16 +51,9 @@ void run_setup()
 
 int choose_install_path()
 {
-    char cd1[kSetupPathSize];
-    if (!first_disc_path(g_flow.source_root, cd1))
+    // A missing cd1 ends quietly, a damaged header after the damage message.
+    if (!read_setup_header(g_flow.source_root, &g_flow.header))
         return 0;
-    FileObject disc;
-    if (!disc.open_read(cd1))
-        return 0;
-    // A short file leaves the header zeroed; the engine then finds the set
-    // as damaged as it is.
-    read_disc_header(&disc, &g_flow.header);
-    disc.close();
     if (!propose_install_path(g_flow.header.company, g_flow.header.product, g_flow.install_path))
         g_flow.install_path[0] = '\0';
     return DialogBoxParamA(g_windows.instance, MAKEINTRESOURCEA(IDD_PATH), g_windows.main_window,

@@ -6,29 +6,12 @@
 
 #include <cstdio>
 
-int main(int argc, char** argv)
+namespace {
+
+// The parsed command; errors come back as results and messages.
+int run_command(CLI::App* create, CLI::App* list, const std::string& folder, const std::string& output,
+                const std::string& package)
 {
-    // Arguments as UTF-8 on every system (Windows hands them over in the
-    // ANSI code page), and host paths such as /tmp/x are never options.
-    plat_utf8_command_line(&argc, &argv);
-    CLI::App app{"Create, list and unpack APKG packages (the file packages the installer reads)."};
-    app.allow_windows_style_options(false);
-    app.require_subcommand(1);
-
-    std::string folder, output, package;
-    CLI::App* create = app.add_subcommand("create", "Pack the files of a folder into a package");
-    create->add_option("FOLDER", folder, "Folder whose files become the members")->required();
-    create->add_option("-o,--output", output, "Package file to write (NAME.apkg)")->required();
-
-    CLI::App* list = app.add_subcommand("list", "List the members of a package");
-    list->add_option("PACKAGE", package, "Package file")->required();
-
-    CLI::App* extract = app.add_subcommand("extract", "Unpack every member of a package into a folder");
-    extract->add_option("PACKAGE", package, "Package file")->required();
-    extract->add_option("-o,--output", output, "Folder to unpack into")->required();
-
-    CLI11_PARSE(app, argc, argv);
-
     std::string error;
     if (create->parsed()) {
         if (!apkg_create_from_folder(host_path_from_utf8(folder), host_path_from_utf8(output), &error)) {
@@ -59,4 +42,39 @@ int main(int argc, char** argv)
         return 1;
     }
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // Arguments as UTF-8 on every system (Windows hands them over in the
+    // ANSI code page), and host paths such as /tmp/x are never options.
+    plat_utf8_command_line(&argc, &argv);
+    CLI::App app{"Create, list and unpack APKG packages (the file packages the installer reads)."};
+    app.allow_windows_style_options(false);
+    app.require_subcommand(1);
+
+    std::string folder, output, package;
+    CLI::App* create = app.add_subcommand("create", "Pack the files of a folder into a package");
+    create->add_option("FOLDER", folder, "Folder whose files become the members")->required();
+    create->add_option("-o,--output", output, "Package file to write (NAME.apkg)")->required();
+
+    CLI::App* list = app.add_subcommand("list", "List the members of a package");
+    list->add_option("PACKAGE", package, "Package file")->required();
+
+    CLI::App* extract = app.add_subcommand("extract", "Unpack every member of a package into a folder");
+    extract->add_option("PACKAGE", package, "Package file")->required();
+    extract->add_option("-o,--output", output, "Folder to unpack into")->required();
+
+    CLI11_PARSE(app, argc, argv);
+
+    try {
+        return run_command(create, list, folder, output, package);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "apkg: %s\n", e.what());
+    } catch (...) {
+        fprintf(stderr, "apkg: unexpected error\n");
+    }
+    return 1;
 }

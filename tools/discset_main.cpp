@@ -169,11 +169,11 @@ int main(int argc, char** argv)
     CLI::App* pack = app.add_subcommand("pack", "Pack a game folder into a disc set (disc1/cd1, disc2/cd2, ...)");
     pack->add_option("GAME_FOLDER", game, "Folder whose contents are installed")->required();
     pack->add_option("-o,--output", out, "Folder to write disc1/, disc2/, ... into")->required();
-    pack->add_option("--company", pack_options.company, "Publisher, a folder name (each header text: 1 to 39 bytes in Big5)")
+    pack->add_option("--company", pack_options.company, "Publisher, one folder name (each header text: 1 to 39 bytes in Big5)")
         ->required();
     pack->add_option("--product", pack_options.product, "Product: folder, display and shortcut name")
         ->required();
-    pack->add_option("--regkey", pack_options.regkey, "Name of the uninstall registry key (no backslash)")->required();
+    pack->add_option("--regkey", pack_options.regkey, "Name of the uninstall registry key (one name: no \\ or /)")->required();
     pack->add_option("--exe", pack_options.exe, "Game program, a file relative to the game folder (bin\\game.exe)")->required();
     pack->add_option("--disc-size", disc_size, "650M (681984000), 700M (737280000) or a number of bytes; default 650M");
     pack->add_option("--first-disc-reserve", pack_options.first_disc_reserve,
@@ -202,11 +202,22 @@ int main(int argc, char** argv)
 
     CLI11_PARSE(app, argc, argv);
 
-    if (pack->parsed())
-        return run_pack(game, out, pack_options, disc_size, compressor);
-    if (list->parsed())
-        return run_list(discs);
-    if (test->parsed())
-        return run_test(discs);
-    return run_extract(discs, dest, no_prompt);
+    // The commands report their errors as results; anything thrown all the
+    // same (memory, a host path that cannot be converted) ends here, never
+    // inside the engine.
+    const char* command = pack->parsed() ? "pack" : list->parsed() ? "list" : test->parsed() ? "test" : "extract";
+    try {
+        if (pack->parsed())
+            return run_pack(game, out, pack_options, disc_size, compressor);
+        if (list->parsed())
+            return run_list(discs);
+        if (test->parsed())
+            return run_test(discs);
+        return run_extract(discs, dest, no_prompt);
+    } catch (const std::exception& e) {
+        fprintf(stderr, "discset %s: %s\n", command, e.what());
+    } catch (...) {
+        fprintf(stderr, "discset %s: unexpected error\n", command);
+    }
+    return 1;
 }

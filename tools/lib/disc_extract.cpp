@@ -62,7 +62,7 @@ bool read_line(std::string* line)
 
 // The engine cannot open "<root>\cd<N>": move the root to the given folder
 // that holds it, or ask for one.
-int32_t next_disc(int32_t disc_index)
+int32_t find_next_disc(int32_t disc_index)
 {
     int32_t number = disc_index + 1;
     if (disc_index != g_run->asked_index) {
@@ -97,10 +97,13 @@ int32_t next_disc(int32_t disc_index)
             g_run->prompt_error = "cancelled at disc " + std::to_string(number);
             return 0;
         }
-        fs::path f = fs::absolute(host_path_from_utf8(line));
-        if (fs::is_regular_file(f) && f.filename() == "cd" + std::to_string(number))
+        // Whatever was typed (a name too long for the host, a folder that
+        // cannot be read) is at worst a folder without the disc.
+        std::error_code ec;
+        fs::path f = fs::absolute(host_path_from_utf8(line), ec);
+        if (!ec && fs::is_regular_file(f, ec) && f.filename() == "cd" + std::to_string(number))
             f = f.parent_path();
-        if (folder_holds(f, number) && enter(f)) {
+        if (!ec && folder_holds(f, number) && enter(f)) {
             g_run->folders.push_back(f);
             g_run->tried.push_back(f);
             return 1;
@@ -109,7 +112,7 @@ int32_t next_disc(int32_t disc_index)
     }
 }
 
-int32_t show_progress(int32_t percent)
+int32_t report_progress(int32_t percent)
 {
     if (g_interrupted) {
         g_run->prompt_error = "interrupted";
@@ -125,7 +128,7 @@ int32_t show_progress(int32_t percent)
 
 // The engine's messages go to the terminal; questions are asked there when
 // interactive, else answered with the choice that stops.
-int terminal_box(void*, const char* text, const char* caption, unsigned type)
+int ask_on_terminal(const char* text, const char* caption, unsigned type)
 {
     std::string line = utf8_text(caption) + ": " + utf8_text(text);
     if (!g_run->boxes.empty())
@@ -145,6 +148,57 @@ int terminal_box(void*, const char* text, const char* caption, unsigned type)
     if (yes_no)
         return go ? PLAT_IDYES : PLAT_IDNO;
     return go ? PLAT_IDOK : PLAT_IDCANCEL;
+}
+
+// The callbacks the engine calls. An exception must not unwind through the
+// engine (it would skip the rollback), so each one ends here: the engine is
+// told to stop, and rolls back.
+void note_failure(const char* what)
+{
+    try {
+        g_run->prompt_error = std::string("internal error: ") + what;
+    } catch (...) {
+        // No memory even for the message: the stop answer is what counts.
+    }
+}
+
+int32_t next_disc(int32_t disc_index)
+{
+    try {
+        return find_next_disc(disc_index);
+    } catch (const std::exception& e) {
+        note_failure(e.what());
+    } catch (...) {
+        note_failure("unknown exception");
+    }
+    return 0;
+}
+
+int32_t show_progress(int32_t percent)
+{
+    try {
+        return report_progress(percent);
+    } catch (const std::exception& e) {
+        note_failure(e.what());
+    } catch (...) {
+        note_failure("unknown exception");
+    }
+    return 0;
+}
+
+int terminal_box(void*, const char* text, const char* caption, unsigned type)
+{
+    try {
+        return ask_on_terminal(text, caption, type);
+    } catch (const std::exception& e) {
+        note_failure(e.what());
+    } catch (...) {
+        note_failure("unknown exception");
+    }
+    unsigned buttons = type & 0xF;
+    if (buttons == PLAT_MB_OK)
+        return PLAT_IDOK;
+    return buttons == PLAT_MB_YESNO ? PLAT_IDNO : PLAT_IDCANCEL;
 }
 
 }  // namespace

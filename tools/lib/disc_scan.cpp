@@ -33,7 +33,11 @@ int32_t disc_number_of(const std::string& name)
 bool system_path(const fs::path& host, std::string* out)
 {
     char buf[1024];
-    std::string h = utf8_of(fs::absolute(host));
+    std::error_code ec;
+    fs::path absolute = fs::absolute(host, ec);
+    if (ec)
+        return false;
+    std::string h = utf8_of(absolute);
     if (!plat_from_host_path(h.c_str(), buf, sizeof buf))
         return false;
     *out = buf;
@@ -226,7 +230,13 @@ bool collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFi
                      " and " + utf8_of(file);
             return false;
         }
-        found[number] = DiscFile{number, fs::absolute(file), fs::absolute(file).parent_path()};
+        std::error_code ec;
+        fs::path absolute = fs::absolute(file, ec);
+        if (ec) {
+            *error = "cannot find the folder of " + utf8_of(file) + ": " + ec.message();
+            return false;
+        }
+        found[number] = DiscFile{number, absolute, absolute.parent_path()};
         return true;
     };
     for (const std::string& arg : arguments) {
@@ -299,16 +309,23 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
         return 0;
     }
     const DiscHeader& h = summary->header;
-    static const char* const kNames[] = {"company", "product", "registry key", "game program"};
-    static const int kAt[] = {disc::kCompanyAt, disc::kProductAt, disc::kRegkeyAt, disc::kExeAt};
-    for (int i = 0; i < 4; ++i) {
+    // Each field once: first as the writer leaves it, then by the rules
+    // setup and the engine apply before they use the header.
+    for (int32_t at : kDiscHeaderFields) {
         std::string problem;
-        if (!header_text_sound((const char*)raw + kAt[i], &problem))
-            w.damage(1, kAt[i], std::string("the header's ") + kNames[i] + " " + problem);
+        const char* refused = nullptr;
+        bool text = at != disc::kDiscCountAt && at != disc::kTotalSizeAt;
+        if (text && !header_text_sound((const char*)raw + at, &problem))
+            w.damage(1, at, std::string("the header's ") + disc_header_field_name(at) + " " + problem);
+        else if (!check_disc_header_field(&h, at, &refused))
+            w.damage(1, at, std::string("the header's ") + disc_header_field_name(at) +
+                                " is refused by the installer: " + refused);
     }
     // Paths are checked against the install folder setup proposes.
     w.install_path_length =
         (int32_t)(strlen("C:\\Program Files\\") + strlen(h.company) + 1 + strlen(h.product));
+    if (h.disc_count < 0)
+        return 0;  // reported above
     if (h.disc_count < 1 || h.disc_count > 9999) {
         w.damage(1, disc::kDiscCountAt, "the header's disc count " + std::to_string(h.disc_count) +
                                             " is not a number of discs");

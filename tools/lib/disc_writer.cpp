@@ -1,6 +1,7 @@
 #include "disc_writer.h"
 
 #include "byte_order.h"
+#include "disc_header.h"
 #include "record_path.h"
 
 #include <algorithm>
@@ -425,6 +426,39 @@ bool check_existing(const fs::path& out, bool overwrite, std::string* error)
     }
 }
 
+// Every option whose value the installer's header check refuses, named
+// with its value and the reason, in one message.
+bool check_header_options(const DiscHeaderFields& fields, const DiscPackOptions& options, std::string* error)
+{
+    std::string header = encode_disc_header(fields);
+    DiscHeader decoded;
+    decode_disc_header((const unsigned char*)header.data(), &decoded);
+    const struct {
+        int32_t at;
+        const char* option;
+        const std::string* value;
+        const char* rule;
+    } checks[] = {
+        {disc::kCompanyAt, "--company", &options.company, "one folder name"},
+        {disc::kProductAt, "--product", &options.product, "one folder name"},
+        {disc::kRegkeyAt, "--regkey", &options.regkey, "one registry key name"},
+        {disc::kExeAt, "--exe", &options.exe, "a relative path of folder and file names joined by \\"},
+    };
+    std::string refused;
+    for (const auto& c : checks) {
+        const char* problem = nullptr;
+        if (check_disc_header_field(&decoded, c.at, &problem))
+            continue;
+        if (!refused.empty())
+            refused += "; ";
+        refused += std::string(c.option) + " \"" + *c.value + "\" is not " + c.rule + " (" + problem + ")";
+    }
+    if (refused.empty())
+        return true;
+    *error = "the installer would refuse this header: " + refused;
+    return false;
+}
+
 }  // namespace
 
 std::string encode_disc_header(const DiscHeaderFields& fields)
@@ -494,15 +528,11 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         !header_text_from_utf8(options.regkey, "registry key", &fields.regkey, error) ||
         !header_text_from_utf8(options.exe, "game program", &fields.exe, error))
         return false;
-    // Company and product become folder names; the registry key a key name.
-    if (has_forbidden_char(options.company) || has_forbidden_char(options.product)) {
-        *error = "the company and product become folder names and cannot hold \\ / : * ? \" < > |";
+    // Company and product become folder and link names, the registry key a
+    // key name, the game program a path below the install folder: the header
+    // must pass the installer's own check, or setup would refuse the discs.
+    if (!check_header_options(fields, options, error))
         return false;
-    }
-    if (options.regkey.find('\\') != std::string::npos) {
-        *error = "the registry key is one key name and cannot hold a backslash";
-        return false;
-    }
     std::error_code ec;
     if (!fs::is_directory(game, ec)) {
         *error = utf8_of(game) + " is not a folder";
@@ -511,7 +541,7 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     {
         std::string exe_utf8 = options.exe;
         std::replace(exe_utf8.begin(), exe_utf8.end(), '\\', '/');
-        if (!fs::is_regular_file(game / fs::u8path(exe_utf8), ec)) {
+        if (!fs::is_regular_file(game / host_path_from_utf8(exe_utf8), ec)) {
             *error = "the game program " + options.exe + " is not a file in " + utf8_of(game);
             return false;
         }

@@ -6,14 +6,25 @@
 #include <fstream>
 #include <sstream>
 
+// The conversions have no error_code form; on Windows they throw on text
+// that does not convert. Such text names no host file (an empty path) and
+// is shown as a placeholder, so nothing is thrown from here.
 fs::path host_path_from_utf8(const std::string& utf8)
 {
-    return fs::u8path(utf8);
+    try {
+        return fs::u8path(utf8);
+    } catch (const std::exception&) {
+        return fs::path();
+    }
 }
 
 std::string utf8_of(const fs::path& path)
 {
-    return path.u8string();
+    try {
+        return path.u8string();
+    } catch (const std::exception&) {
+        return "(a name with no UTF-8 form)";
+    }
 }
 
 bool to_cp950(const std::string& utf8, std::string* cp950)

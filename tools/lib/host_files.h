@@ -11,9 +11,11 @@
 
 namespace fs = std::filesystem;
 
-// A host path from UTF-8 text.
+// A host path from UTF-8 text; an empty path for text that does not
+// convert (never throws).
 fs::path host_path_from_utf8(const std::string& utf8);
-// UTF-8 text of a host path (for messages).
+// UTF-8 text of a host path (for messages); a placeholder when it does not
+// convert (never throws).
 std::string utf8_of(const fs::path& path);
 
 // Code page 950 name of a UTF-8 name; false when it has no Big5 form.
