@@ -93,6 +93,11 @@ void report_damage()
     plat_message_box(nullptr, engine_text::kDataDamaged, engine_text::kDiskErrorCaption, PLAT_MB_OK);
 }
 
+void report_read_error()
+{
+    plat_message_box(nullptr, engine_text::kCannotRead, engine_text::kDiskErrorCaption, PLAT_MB_OK);
+}
+
 // Joins the install path and a checked record path; 0 when it does not fit.
 int join_install_path(const char* record_path, char* out)
 {
@@ -237,7 +242,7 @@ int extract_disc()
                 break;
             }
             if (status == kRecordReadError) {
-                plat_message_box(nullptr, engine_text::kCannotRead, engine_text::kDiskErrorCaption, PLAT_MB_OK);
+                report_read_error();
                 break;
             }
             if (status != kRecordRead) {
@@ -311,10 +316,15 @@ int install(const char* install_path, const char* source_root, const char* unins
     if (!g_state.disc.open_read(disc_path))
         return 0;
     int header_ok = read_disc_header(&g_state.disc, &g_state.header);
+    int header_unreadable = !header_ok && g_state.disc.read_failed();
     g_state.disc.close();
-    // A header cut short, or one whose names would make paths and a
-    // registry key outside their places, is damaged data: refused before
-    // anything is created.
+    // A header that cannot be read is a disc error; one cut short, or one
+    // whose names would make paths and a registry key outside their places,
+    // is damaged data. Either way it is refused before anything is created.
+    if (header_unreadable) {
+        report_read_error();
+        return 0;
+    }
     if (!header_ok || !check_disc_header(&g_state.header, nullptr, nullptr)) {
         report_damage();
         return 0;

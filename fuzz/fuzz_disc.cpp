@@ -1,36 +1,63 @@
-// Fuzz target: the input becomes the first disc file of a set, and the whole
-// set is installed into a temporary folder. Every message box answers
-// Cancel, so a prompt for a missing disc gives up.
+// Fuzz target: the install engine on a disc set built from the input.
 //
-// Input: the first byte selects the set, the rest is the disc data.
-//   bits 0-1: 0  the rest is cd1 as it is (header included)
-//             1  a valid header (one disc, total size 1000) + the rest
-//             2  a valid header for two discs + the rest; cd2 is the rest too
-//             3  a valid header with total size 0 + the rest
-//   bits 2-7: progress call that answers "stop" (0: never)
+// The input is a small script of records with raw payloads; the target
+// compresses each payload itself, so mutations change paths, lengths and
+// record order rather than breaking deflate data and checksums.
 //
-// Checked after every run: all heap blocks and files given back; on failure
-// the install folder (absent before) is gone; nothing appeared anywhere
-// else in the temporary folder.
+//   byte 0 (selector)
+//     bits 0-1: header  0  disc count = discs in the script, total size =
+//                          the records' decompressed bytes
+//                       1  the same with total size 0
+//                       2  one disc more than the script holds (the prompt
+//                          for it answers Cancel)
+//                       3  disc count and total size are the next 8 bytes
+//                          (two little-endian 32-bit values)
+//     bits 2-7: progress call that answers "stop" (0: never)
+//   then operations, one byte each, until the input ends:
+//     op & 7 = 1, 2, 3  directory, file or data record: the next byte is the
+//                       payload length N, then N payload bytes. Paths get
+//                       their NUL appended unless op & 0x08. op & 0x20
+//                       repeats the payload to 204800 bytes (op & 0x40: one
+//                       more), the decompressed limit. op & 0x80 stores the
+//                       payload as it is instead of compressing it.
+//     op & 7 = 4, 5     close or end record
+//     op & 7 = 6        the next records go on the next disc (at most 4)
+//     op & 7 = 0 or 7   op & 0x80: the next byte N, then N bytes copied into
+//                       the disc file as they are (any length field, any
+//                       truncation); otherwise the op byte itself, a type
+//                       byte the engine skips
+//
+// Checked after every run: every heap block and file given back; on failure
+// the install folder (absent before) is gone; nothing appeared or vanished
+// anywhere else below the base folder. The install folder lies deeper below
+// the base than any record path that fits the 260-byte path buffer can climb
+// (each "\.." costs 3 bytes), so every escape lands inside the watched tree.
 #include "disc_format.h"
 #include "file_object.h"
 #include "install_engine.h"
 #include "platform.h"
 #include "tracked_memory.h"
 
+#include <zlib.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 namespace {
 
-std::string g_base;     // host folder holding everything
-std::string g_src_win;  // the source root as the system names it
-std::string g_inst_win; // the install folder, three levels below the base
+const int kMaxDiscs = 4;
+const int kDepth = 48;        // folder levels between the base and the install folder
+const int32_t kPathBuffer = 260;
+
+std::string g_base;      // host folder holding everything
+std::string g_src_win;   // the source root as the system names it
+std::string g_inst_win;  // the install folder, kDepth levels below the base
+std::string g_inst_rel;  // the same, relative to the base
 int32_t g_cancel_at = 0;
 int32_t g_calls = 0;
 
@@ -52,6 +79,7 @@ std::string system_path(const std::string& host)
     return win;
 }
 
+// The temporary folder goes when the run ends (libFuzzer ends with exit()).
 void clean_up()
 {
     std::error_code ec;
@@ -65,10 +93,22 @@ void set_up()
         abort();
     g_base = tmpl;
     atexit(clean_up);
-    std::filesystem::create_directories(g_base + "/src");
-    std::filesystem::create_directories(g_base + "/a/b");
+    std::string deep;
+    for (int i = 0; i < kDepth; ++i)
+        deep += i ? "/d" : "d";
+    std::error_code ec;
+    std::filesystem::create_directories(g_base + "/src", ec);
+    std::filesystem::create_directories(g_base + "/" + deep, ec);
+    if (ec)
+        abort();
     g_src_win = system_path(g_base + "/src");
-    g_inst_win = system_path(g_base + "/a/b") + "\\inst";
+    g_inst_win = system_path(g_base + "/" + deep) + "\\i";
+    g_inst_rel = deep + "/i";
+    // A record path has at most 259 - install path length bytes; it cannot
+    // climb more levels than that divided by 3.
+    int32_t room = kPathBuffer - 1 - (int32_t)g_inst_win.size();
+    if (room / 3 >= kDepth)
+        abort();
     plat_set_message_box_handler(answer_cancel);
     set_registration_enabled(0);
 }
@@ -83,6 +123,13 @@ void write_host(const std::string& path, const std::string& bytes)
     fclose(f);
 }
 
+void put32(std::string* out, int32_t v)
+{
+    uint32_t u = (uint32_t)v;
+    for (int i = 0; i < 4; ++i)
+        out->push_back((char)(u >> (8 * i)));
+}
+
 std::string header(int32_t discs, int32_t total)
 {
     std::string h(disc::kHeaderSize, '\0');
@@ -90,9 +137,77 @@ std::string header(int32_t discs, int32_t total)
     memcpy(&h[disc::kProductAt], "Game", 4);
     memcpy(&h[disc::kRegkeyAt], "Key", 3);
     memcpy(&h[disc::kExeAt], "g.exe", 5);
-    memcpy(&h[disc::kDiscCountAt], &discs, 4);  // the fuzz hosts are little-endian
-    memcpy(&h[disc::kTotalSizeAt], &total, 4);
+    std::string n;
+    put32(&n, discs);
+    put32(&n, total);
+    h.replace(disc::kDiscCountAt, 8, n);
     return h;
+}
+
+std::string deflated(const std::string& raw)
+{
+    uLongf n = compressBound((uLong)raw.size());
+    std::vector<Bytef> out(n);
+    if (compress(out.data(), &n, (const Bytef*)raw.data(), (uLong)raw.size()) != Z_OK)
+        abort();
+    return std::string((const char*)out.data(), n);
+}
+
+// Reads the script into disc files; *decompressed counts the payload bytes
+// of records 1 to 3 as the engine will count them.
+struct Script {
+    const uint8_t* p;
+    const uint8_t* end;
+
+    int byte() { return p < end ? *p++ : -1; }
+    std::string take(size_t n)
+    {
+        size_t left = (size_t)(end - p);
+        if (n > left)
+            n = left;
+        std::string s((const char*)p, n);
+        p += n;
+        return s;
+    }
+};
+
+std::vector<std::string> build_discs(Script* s, int64_t* decompressed)
+{
+    std::vector<std::string> discs(1);
+    *decompressed = 0;
+    for (int op; (op = s->byte()) >= 0;) {
+        int type = op & 7;
+        if (type >= disc::kDirectory && type <= disc::kData) {
+            int n = s->byte();
+            std::string payload = s->take(n < 0 ? 0 : (size_t)n);
+            if (type != disc::kData && !(op & 0x08))
+                payload.push_back('\0');
+            if ((op & 0x20) && !payload.empty()) {
+                size_t want = (size_t)disc::kMaxDecompressed + ((op & 0x40) ? 1 : 0);
+                std::string big;
+                while (big.size() < want)
+                    big += payload;
+                payload = big.substr(0, want);
+            }
+            std::string stream = (op & 0x80) ? payload : deflated(payload);
+            if (!(op & 0x80))
+                *decompressed += (int64_t)payload.size();
+            discs.back().push_back((char)type);
+            put32(&discs.back(), (int32_t)stream.size());
+            discs.back() += stream;
+        } else if (type == disc::kClose || type == disc::kEnd) {
+            discs.back().push_back((char)type);
+        } else if (type == 6) {
+            if ((int)discs.size() < kMaxDiscs)
+                discs.emplace_back();
+        } else if (op & 0x80) {
+            int n = s->byte();
+            discs.back() += s->take(n < 0 ? 0 : (size_t)n);
+        } else {
+            discs.back().push_back((char)op);
+        }
+    }
+    return discs;
 }
 
 // Every path below the base, relative to it.
@@ -102,7 +217,7 @@ std::set<std::string> tree()
     std::error_code ec;
     for (auto it = std::filesystem::recursive_directory_iterator(g_base, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        out.insert(std::filesystem::relative(it->path(), g_base).string());
+        out.insert(it->path().string().substr(g_base.size() + 1));
     return out;
 }
 
@@ -117,17 +232,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int mode = data[0] & 3;
     g_cancel_at = data[0] >> 2;
     g_calls = 0;
-    std::string rest((const char*)data + 1, size - 1);
-    std::string cd1 = rest;
+    Script s{data + 1, data + size};
+    int32_t raw_count = 0, raw_total = 0;
+    if (mode == 3) {
+        std::string fields = s.take(8);
+        fields.resize(8, '\0');
+        memcpy(&raw_count, &fields[0], 4);  // the fuzz hosts are little-endian
+        memcpy(&raw_total, &fields[4], 4);
+    }
+    int64_t decompressed = 0;
+    std::vector<std::string> discs = build_discs(&s, &decompressed);
+    int32_t count = (int32_t)discs.size();
+    int32_t total = decompressed > INT32_MAX ? INT32_MAX : (int32_t)decompressed;
     if (mode == 1)
-        cd1 = header(1, 1000) + rest;
+        total = 0;
     else if (mode == 2)
-        cd1 = header(2, 1000) + rest;
+        count += 1;
     else if (mode == 3)
-        cd1 = header(1, 0) + rest;
-    write_host(g_base + "/src/cd1", cd1);
-    if (mode == 2)
-        write_host(g_base + "/src/cd2", rest);
+        count = raw_count, total = raw_total;
+    discs[0] = header(count, total) + discs[0];
+    for (size_t i = 0; i < discs.size(); ++i)
+        write_host(g_base + "/src/cd" + std::to_string(i + 1), discs[i]);
     std::set<std::string> before = tree();
 
     int32_t opened = open_count();
@@ -137,9 +262,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         abort();  // a file or heap block was left behind
 
     std::set<std::string> after = tree();
-    std::string inst = "a/b/inst";
     for (const std::string& p : after) {
-        bool inside = p == inst || p.compare(0, inst.size() + 1, inst + "/") == 0;
+        bool inside = p == g_inst_rel || p.compare(0, g_inst_rel.size() + 1, g_inst_rel + "/") == 0;
         if (!before.count(p) && !inside)
             abort();  // something was made outside the install folder
         if (inside && !result)
@@ -150,7 +274,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             abort();  // something that was there is gone
 
     std::error_code ec;
-    std::filesystem::remove_all(g_base + "/a/b/inst", ec);
-    std::filesystem::remove(g_base + "/src/cd2", ec);
+    std::filesystem::remove_all(g_base + "/" + g_inst_rel, ec);
+    for (size_t i = 0; i < discs.size(); ++i)
+        std::filesystem::remove(g_base + "/src/cd" + std::to_string(i + 1), ec);
     return 0;
 }

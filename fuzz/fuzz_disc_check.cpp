@@ -2,8 +2,11 @@
 // input. The input is split at every "DISCNEXT" into the disc files cd1,
 // cd2, ... of one folder; the whole set is walked with every check on.
 // Whatever the bytes, the walk must end, stay inside its buffers, and report
-// damage (never a sound set) when the header's count or total does not match.
+// damage (never a sound set) when the header's count or total does not match,
+// and give back every file object and heap block it took.
 #include "disc_scan.h"
+#include "file_object.h"
+#include "tracked_memory.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -16,6 +19,13 @@ namespace {
 
 fs::path g_folder;
 
+// The temporary folder goes when the run ends (libFuzzer ends with exit()).
+void clean_up()
+{
+    std::error_code ec;
+    fs::remove_all(g_folder, ec);
+}
+
 void write_disc(int number, const uint8_t* data, size_t size)
 {
     std::ofstream out(g_folder / ("cd" + std::to_string(number)), std::ios::binary | std::ios::trunc);
@@ -27,8 +37,11 @@ void write_disc(int number, const uint8_t* data, size_t size)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (g_folder.empty()) {
-        g_folder = fs::temp_directory_path() / ("fuzz-disc-check-" + std::to_string(getpid()));
-        fs::create_directories(g_folder);
+        char tmpl[] = "/tmp/fuzz-disc-check-XXXXXX";
+        if (!mkdtemp(tmpl))
+            abort();
+        g_folder = tmpl;
+        atexit(clean_up);
     }
     std::error_code ec;
     for (auto& e : fs::directory_iterator(g_folder, ec))
@@ -51,6 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string error;
     if (!collect_discs({utf8_of(g_folder)}, &discs, &error))
         abort();  // the folder always holds cd1
+    int32_t opened = open_count();
+    int32_t live = tracked_stats().live;
     DiscSetSummary summary;
     int64_t files = 0;
     int ok = walk_disc_set(discs, [&](const TreeEntry& e) { files += !e.is_directory; }, &summary);
@@ -59,5 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (ok && (!summary.damage.empty() || summary.counted_total != summary.header.total_size ||
                summary.header.disc_count != (int32_t)discs.size()))
         abort();  // called sound while it is not
+    if (open_count() != opened || tracked_stats().live != live)
+        abort();  // a disc file or a heap block was left behind
     return 0;
 }

@@ -14,21 +14,32 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
 namespace {
 
+std::string g_folder;
 std::string g_host;
 std::string g_path;
 volatile uint32_t g_sink;
+
+// The temporary folder goes when the run ends (libFuzzer ends with exit()).
+void clean_up()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(g_folder, ec);
+}
 
 void set_up()
 {
     char tmpl[] = "/tmp/fuzz-tga-XXXXXX";
     if (!mkdtemp(tmpl))
         abort();
-    g_host = std::string(tmpl) + "/p.tga";
+    g_folder = tmpl;
+    atexit(clean_up);
+    g_host = g_folder + "/p.tga";
     char win[4096];
     if (!plat_from_host_path(g_host.c_str(), win, sizeof win))
         abort();

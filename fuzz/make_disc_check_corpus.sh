@@ -21,4 +21,21 @@ cp "$work/one/disc1/cd1" "$out/one_disc"
 "$discset" pack "$work/game" -o "$work/two" "${opts[@]}" --disc-size 2500 >/dev/null
 { cat "$work/two/disc1/cd1"; printf DISCNEXT; cat "$work/two/disc2/cd2"; } >"$out/two_discs"
 head -c 200 "$work/one/disc1/cd1" >"$out/cut_short"
+# Damaged variants, each changing the bytes that matter for one check.
+python3 - "$work/one/disc1/cd1" "$out/two_discs" "$out" <<'PY'
+import struct, sys
+one, two, out = open(sys.argv[1], "rb").read(), open(sys.argv[2], "rb").read(), sys.argv[3]
+def put(name, b):
+    open(out + "/" + name, "wb").write(b)
+put("header_only", one[:168])
+put("count_three", two[:160] + struct.pack("<i", 3) + two[164:])            # disc count at 160
+put("count_zero", one[:160] + struct.pack("<i", 0) + one[164:])
+put("total_off_by_one", one[:164] + struct.pack("<i", struct.unpack("<i", one[164:168])[0] + 1) + one[168:])
+put("esc_company", b"\x1b[2J" + one[4:])                                     # company text at 0
+put("junk_after_end", one + b"\x01\x02\x03")
+put("no_end_record", one[:-1])
+put("flipped_byte", one[:300] + bytes([one[300] ^ 1]) + one[301:])
+put("extra_disc", one + b"DISCNEXT" + b"\x05")
+put("huge_length", one[:168] + b"\x02" + struct.pack("<i", 0x7FFFFFFF) + one[173:])
+PY
 echo "seeds in $out"

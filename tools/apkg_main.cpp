@@ -1,6 +1,7 @@
 // apkg: create, list and unpack APKG packages.
 #include "apkg_writer.h"
 #include "platform.h"
+#include "terminal_text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -31,14 +32,18 @@ int run_command(CLI::App* create, CLI::App* list, const std::string& folder, con
             std::string name;
             if (!to_utf8(e.name, &name))
                 name = "?";
-            printf("%10d  %10d  %s%s\n", e.size, e.offset, name.c_str(), e.valid ? "" : "  [damaged]");
+            printf("%10d  %10d  %s%s\n", e.size, e.offset, printable(name).c_str(), e.valid ? "" : "  [damaged]");
             damaged += !e.valid;
         }
         printf("%zu member(s)\n", entries.size());
         return damaged ? 1 : 0;
     }
-    if (!apkg_extract(host_path_from_utf8(package), host_path_from_utf8(output), &error)) {
-        fprintf(stderr, "apkg extract: %s\n", error.c_str());
+    std::vector<std::string> shadowed;
+    bool ok = apkg_extract(host_path_from_utf8(package), host_path_from_utf8(output), &error, &shadowed);
+    for (const std::string& s : shadowed)
+        fprintf(stderr, "apkg extract: %s\n", s.c_str());
+    if (!ok) {
+        fprintf(stderr, "apkg extract: %s\n", printable(error).c_str());
         return 1;
     }
     return 0;

@@ -3,6 +3,7 @@
 #include "disc_scan.h"
 #include "disc_writer.h"
 #include "platform.h"
+#include "terminal_text.h"
 
 #include <CLI/CLI.hpp>
 
@@ -36,13 +37,13 @@ bool stdin_is_terminal()
 std::string text_of(const char* cp950)
 {
     std::string u;
-    return to_utf8(cp950, &u) ? u : "(not Big5)";
+    return to_utf8(cp950, &u) ? printable(u) : "(not Big5)";
 }
 
 void print_damage(const char* command, const DiscSetSummary& s, const std::vector<DiscFile>& discs)
 {
     for (const DiscDamage& d : s.damage)
-        fprintf(stderr, "discset %s: %s\n", command, describe_damage(d, discs).c_str());
+        fprintf(stderr, "discset %s: %s\n", command, printable(describe_damage(d, discs)).c_str());
 }
 
 void print_header(const DiscHeader& h)
@@ -103,10 +104,12 @@ int run_list(const std::vector<std::string>& args)
             std::string discs_of = std::to_string(e.disc);
             if (e.last_disc != e.disc)
                 discs_of += "-" + std::to_string(e.last_disc);
+            // Names come from the disc: no control character reaches the terminal.
+            std::string path = printable(e.path);
             if (e.is_directory)
-                printf("%12s  %5s  %s\\\n", "-", discs_of.c_str(), e.path.c_str());
+                printf("%12s  %5s  %s\\\n", "-", discs_of.c_str(), path.c_str());
             else
-                printf("%12lld  %5s  %s\n", (long long)e.size, discs_of.c_str(), e.path.c_str());
+                printf("%12lld  %5s  %s\n", (long long)e.size, discs_of.c_str(), path.c_str());
             file_bytes += e.size;
         },
         &s);

@@ -41,6 +41,14 @@ check "list shows the spanning file" grep -Eq ' [0-9]+-[0-9]+  \\許功蓋\\big.
 discset test "$work"/set/disc* >/dev/null
 check "test exits 0 on a sound set" test $? -eq 0
 
+# An ESC sequence in the header's company text must not reach the terminal.
+mkdir -p "$work/esc"
+cp "$work/set/disc1/cd1" "$work/esc/cd1"
+printf '\033[2J' | dd of="$work/esc/cd1" bs=1 seek=0 conv=notrunc status=none
+discset list "$work/esc" >"$work/esc.out" 2>&1
+check "list prints no ESC byte" test "$(tr -cd '\033' <"$work/esc.out" | wc -c)" -eq 0
+check "list shows it escaped" grep -qF 'company:      \x1B[2J' "$work/esc.out"
+
 discset extract --no-prompt "$work"/set/disc* -o "$work/out" >/dev/null
 check "extract exits 0" test $? -eq 0
 check "extracted tree equals the game" diff -r "$game" "$work/out"

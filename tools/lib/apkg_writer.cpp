@@ -2,8 +2,11 @@
 
 #include "apkg_format.h"
 #include "file_object.h"
+#include "new_file.h"
 #include "package_directory.h"
 #include "platform.h"
+#include "record_path.h"
+#include "terminal_text.h"
 
 #include <climits>
 #include <cstring>
@@ -20,10 +23,11 @@ std::string upper(const std::string& cp950)
     return buf.data();
 }
 
+// A code page 950 name for a message: UTF-8, control characters escaped.
 std::string shown(const std::string& cp950)
 {
     std::string u;
-    return to_utf8(cp950, &u) ? u : cp950;
+    return printable(to_utf8(cp950, &u) ? u : cp950);
 }
 
 void put_entry(unsigned char* entry, const std::string& name, int32_t offset, int32_t size)
@@ -57,17 +61,15 @@ bool apkg_check_member_name(const std::string& cp950, std::string* error)
                  " bytes in code page 950 (it is " + std::to_string(cp950.size()) + ")";
         return false;
     }
-    std::string utf8;
-    if (!to_utf8(cp950, &utf8)) {
-        *error = "member name is not valid Big5 text";
-        return false;
-    }
-    if (!is_safe_member_name(utf8)) {
-        *error = "member name \"" + utf8 + "\" is not a bare file name";
+    // The rule of a single path component: no separator, no device, no
+    // wildcard or control character, no trailing dot or blank, valid Big5.
+    const char* problem = nullptr;
+    if (!check_path_component((const unsigned char*)cp950.data(), (int32_t)cp950.size(), &problem)) {
+        *error = "member name \"" + shown(cp950) + "\" cannot be a file name on Windows: " + problem;
         return false;
     }
     if (cp950.find('\\') != std::string::npos) {
-        *error = "member name \"" + utf8 +
+        *error = "member name \"" + shown(cp950) +
                  "\" holds a Big5 character whose second byte is 0x5C; the package reader "
                  "would take that byte for a backslash and could never open the member";
         return false;
@@ -184,38 +186,118 @@ bool apkg_list(const fs::path& package, std::vector<ApkgEntryInfo>* entries, std
     return true;
 }
 
-bool apkg_extract(const fs::path& package, const fs::path& folder, std::string* error)
+namespace {
+
+// A member to unpack: its entry and the name it gets on the host.
+struct PlannedMember {
+    int32_t entry;
+    fs::path host;
+};
+
+// Checks every entry before anything is written: all intact, every name one
+// Windows can hold. Of entries whose names match without regard to ASCII
+// case, the installer opens the first; the others are only reported.
+bool plan_extraction(PackageDirectory* dir, const fs::path& folder, std::vector<PlannedMember>* plan,
+                     std::vector<std::string>* shadowed, std::string* error)
 {
+    std::vector<std::pair<std::string, int32_t>> first_of;  // upper-cased name, entry
+    for (int32_t i = 0; i < dir->count; ++i) {
+        std::string at = "entry " + std::to_string(i);
+        if (!dir->entry_valid(i)) {
+            *error = at + " is damaged (unterminated name or data outside the file)";
+            return false;
+        }
+        std::string cp950 = dir->name(i);
+        const char* problem = nullptr;
+        if (!check_path_component((const unsigned char*)cp950.data(), (int32_t)cp950.size(), &problem)) {
+            *error = at + " is named \"" + shown(cp950) + "\", which cannot be a file name on Windows: " + problem;
+            return false;
+        }
+        std::string utf8;
+        if (!to_utf8(cp950, &utf8)) {
+            *error = at + " is named \"" + shown(cp950) + "\", which has no UTF-8 form";
+            return false;
+        }
+        std::string key = upper(cp950);
+        int32_t first = -1;
+        for (const auto& f : first_of)
+            if (f.first == key)
+                first = f.second;
+        if (first >= 0) {
+            shadowed->push_back(at + " \"" + shown(cp950) + "\" is not unpacked: entry " + std::to_string(first) +
+                                " \"" + shown(dir->name(first)) +
+                                "\" has the same name without regard to case, and the installer opens that one");
+            continue;
+        }
+        first_of.emplace_back(key, i);
+        plan->push_back(PlannedMember{i, folder / host_path_from_utf8(utf8)});
+    }
+    return true;
+}
+
+// An existing output folder must be a folder and empty: nothing in it can be
+// replaced or written through.
+bool prepare_folder(const fs::path& folder, bool* created, std::string* error)
+{
+    std::error_code ec;
+    *created = false;
+    fs::file_status st = fs::symlink_status(folder, ec);
+    if (!ec && fs::exists(st)) {
+        if (!fs::is_directory(folder, ec) || !fs::is_empty(folder, ec) || ec) {
+            *error = utf8_of(folder) + " exists and is not an empty folder; extract into a new folder";
+            return false;
+        }
+        return true;
+    }
+    if (!fs::create_directories(folder, ec) || ec) {
+        *error = "cannot create " + utf8_of(folder) + (ec ? ": " + ec.message() : "");
+        return false;
+    }
+    *created = true;
+    return true;
+}
+
+}  // namespace
+
+bool apkg_extract(const fs::path& package, const fs::path& folder, std::string* error,
+                  std::vector<std::string>* shadowed)
+{
+    std::vector<std::string> ignored;
+    if (!shadowed)
+        shadowed = &ignored;
+    shadowed->clear();
     FileObject file;
     PackageDirectory dir;
     if (!open_package(package, &file, &dir, error))
         return false;
-    bool ok = true;
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        *error = "cannot create " + utf8_of(folder) + ": " + ec.message();
-        ok = false;
-    }
-    for (int32_t i = 0; ok && i < dir.count; ++i) {
-        std::string utf8;
-        if (!dir.entry_valid(i)) {
-            *error = "entry " + std::to_string(i) + " is damaged (unterminated name or data outside the file)";
+    std::vector<PlannedMember> plan;
+    bool created = false;
+    bool ok = plan_extraction(&dir, folder, &plan, shadowed, error) && prepare_folder(folder, &created, error);
+    // Written one by one; a failure removes what this run wrote, so the
+    // folder is left as it was found.
+    size_t written = 0;
+    for (; ok && written < plan.size(); ++written) {
+        const PlannedMember& m = plan[written];
+        int32_t size = dir.data_size(m.entry);
+        std::string bytes((size_t)size, '\0');
+        if (!file.seek(dir.data_offset(m.entry)) || (size > 0 && file.read(&bytes[0], size) != size)) {
+            *error = "cannot read entry " + std::to_string(m.entry) + " of " + utf8_of(package);
             ok = false;
-        } else if (!to_utf8(dir.name(i), &utf8) || !is_safe_member_name(utf8)) {
-            *error = "entry " + std::to_string(i) + " has a name that is not a bare file name";
-            ok = false;
-        } else {
-            int32_t size = dir.data_size(i);
-            std::string bytes((size_t)size, '\0');
-            if (!file.seek(dir.data_offset(i)) || file.read(&bytes[0], size) != size) {
-                *error = "cannot read member " + utf8;
-                ok = false;
-            } else {
-                apkg::complement((unsigned char*)&bytes[0], size);
-                ok = write_host_file(folder / host_path_from_utf8(utf8), bytes, error);
-            }
+            break;
         }
+        apkg::complement((unsigned char*)&bytes[0], size);
+        if (!create_new_host_file(m.host, bytes, error)) {
+            ok = false;
+            break;
+        }
+    }
+    if (!ok && (written > 0 || created)) {
+        std::error_code ec;
+        for (size_t i = 0; i < written; ++i)
+            fs::remove(plan[i].host, ec);
+        if (created)
+            fs::remove(folder, ec);
+        *error += "; nothing was left in " + utf8_of(folder);
     }
     dir.release();
     file.close();

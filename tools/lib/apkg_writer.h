@@ -14,9 +14,11 @@ struct ApkgInput {
     std::string bytes;  // real (not complemented) content
 };
 
-// Checks a code page 950 member name: 1 to 31 bytes, valid Big5, no
-// separator, and no Big5 character whose second byte is 0x5C (the reader
-// splits paths at every 0x5C byte, so such a member could never be opened).
+// Checks a code page 950 member name: 1 to 31 bytes, a single path
+// component Windows can hold (check_path_component: valid Big5, no
+// separator, device, wildcard, control character or trailing dot or blank),
+// and no Big5 character whose second byte is 0x5C (the reader splits paths
+// at every 0x5C byte, so such a member could never be opened).
 bool apkg_check_member_name(const std::string& cp950, std::string* error);
 
 // Builds a whole package in memory: header, member data in the order given,
@@ -37,10 +39,16 @@ struct ApkgEntryInfo {
 // Reads a package's directory. Fails on a damaged header or directory.
 bool apkg_list(const fs::path& package, std::vector<ApkgEntryInfo>* entries, std::string* error);
 
-// Unpacks every member into a folder (created if needed). Damaged entries and
-// names that are unsafe on the host stop it with an error; nothing is written
-// outside the folder.
-bool apkg_extract(const fs::path& package, const fs::path& folder, std::string* error);
+// Unpacks the members into a folder that does not exist yet or is empty.
+// Every entry is checked first: a damaged entry or a name Windows cannot
+// hold (check_path_component) stops it before anything is written. Files
+// are created new, never through an existing name or link. Of members whose
+// names match without regard to ASCII case only the first, the one the
+// installer opens, is unpacked; each skipped one is described in *shadowed
+// (may be null). On failure *error says why and the folder is left as it
+// was (one this call created is removed again).
+bool apkg_extract(const fs::path& package, const fs::path& folder, std::string* error,
+                  std::vector<std::string>* shadowed = nullptr);
 
 // A host path as the system names it (code page 950, Windows form).
 bool system_path_of(const fs::path& host, std::string* path, std::string* error);

@@ -115,13 +115,3 @@ bool write_host_file(const fs::path& path, const std::string& bytes, std::string
     }
     return true;
 }
-
-bool is_safe_member_name(const std::string& utf8_name)
-{
-    if (utf8_name.empty() || utf8_name == "." || utf8_name == "..")
-        return false;
-    for (unsigned char c : utf8_name)
-        if (c < 0x20 || c == '/' || c == '\\' || c == ':')
-            return false;
-    return true;
-}

@@ -38,8 +38,3 @@ bool list_host_folder(const fs::path& folder, std::vector<HostEntry>* out, std::
 // Whole-file read and write on the host.
 bool read_host_file(const fs::path& path, std::string* bytes, std::string* error);
 bool write_host_file(const fs::path& path, const std::string& bytes, std::string* error);
-
-// Is a name from a package or a disc safe to create below an output folder?
-// Refuses empty names, "." and "..", separators, drive colons and control
-// characters.
-bool is_safe_member_name(const std::string& utf8_name);

@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# The apkg command line on hostile packages: names on the terminal, twin
+# names, a folder that is not empty.
+#     apkg_cli_test.sh APKG                    (native)
+#     apkg_cli_test.sh wine-run.sh APKG.EXE    (a Windows build under Wine)
+set -uo pipefail
+runner=("$@")
+apkg() { "${runner[@]}" "$@"; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+check() {  # check WHAT CONDITION...
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+# package OUT NAME=TEXT...: a package written byte by byte (the writer would
+# refuse these names). Member data are stored complemented.
+package() {
+  python3 - "$@" <<'PY'
+import struct, sys
+out, members = sys.argv[1], [a.split("=", 1) for a in sys.argv[2:]]
+data, entries = b"", b""
+for name, text in members:
+    raw = bytes(255 - b for b in text.encode())
+    entries += name.encode("latin-1").decode("unicode_escape").encode("latin-1").ljust(32, b"\0")
+    entries += struct.pack("<ii", 12 + len(data), len(raw))
+    data += raw
+with open(out, "wb") as f:
+    f.write(b"APKG" + struct.pack("<ii", 12 + len(data), len(members)) + data + entries)
+PY
+}
+
+package "$work/esc.apkg" 'a\x1b[2Jb=x' 'ok.txt=y'
+apkg list "$work/esc.apkg" >"$work/list.out" 2>&1
+check "list exits 0" test $? -eq 0
+check "list prints no ESC byte" test "$(tr -cd '\033' <"$work/list.out" | wc -c)" -eq 0
+check "list shows the escaped name" grep -qF 'a\x1B[2Jb' "$work/list.out"
+
+package "$work/twins.apkg" 'readme=first' 'README=second'
+apkg extract "$work/twins.apkg" -o "$work/twins" >"$work/twins.out" 2>&1
+check "twins: extract exits 0" test $? -eq 0
+check "twins: the first member is written" test "$(cat "$work/twins/readme" 2>/dev/null)" = first
+check "twins: the second is reported" grep -q 'entry 1 "README" is not unpacked' "$work/twins.out"
+
+mkdir -p "$work/full"
+echo mine >"$work/full/ok.txt"
+apkg extract "$work/esc.apkg" -o "$work/full" >"$work/full.out" 2>&1
+check "extract into a folder that is not empty exits 1" test $? -eq 1
+check "the user's file is kept" test "$(cat "$work/full/ok.txt")" = mine
+
+package "$work/dev.apkg" 'ok.txt=y' 'NUL.txt=x'
+apkg extract "$work/dev.apkg" -o "$work/dev" >"$work/dev.out" 2>&1
+check "a device name exits 1" test $? -eq 1
+check "the message names the entry" grep -q 'entry 1 is named "NUL.txt"' "$work/dev.out"
+check "nothing is left" test ! -e "$work/dev"
+
+echo "$failures failure(s)"
+[ "$failures" -eq 0 ]
