@@ -8,6 +8,7 @@
 #include "platform.h"
 
 #include <algorithm>
+#include <set>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -289,6 +290,32 @@ int plat_set_read_only(const char* path, int read_only)
     mode_t m = st.st_mode & 07777;
     m = read_only ? (m & ~(mode_t)0222) : (m | S_IWUSR);
     return chmod(host.c_str(), m) == 0;
+}
+
+namespace {
+
+std::set<std::string>& files_in_use()
+{
+    static std::set<std::string> marked;
+    return marked;
+}
+
+}  // namespace
+
+int plat_mark_file_in_use(const char* path, int in_use)
+{
+    if (!path)
+        return 0;
+    if (in_use)
+        files_in_use().insert(path);
+    else
+        files_in_use().erase(path);
+    return 1;
+}
+
+int plat_file_in_use(const char* path)
+{
+    return path && files_in_use().count(path) && plat_file_attributes(path) != PLAT_ATTR_INVALID ? 1 : 0;
 }
 
 // ---- Directory listing -------------------------------------------------------
