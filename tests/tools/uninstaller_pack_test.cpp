@@ -138,6 +138,8 @@ TEST_F(UninstallerPack, RefusalsLeaveNoDisc)
         EXPECT_FALSE(disc_pack(game, out, o, &r, &error));
         EXPECT_NE(error.find("none.exe"), std::string::npos) << error;
     }
+#ifndef _WIN32
+    // (Windows cannot hold such a file to begin with: it is the device.)
     {
         SCOPED_TRACE("a data name the installer would refuse");
         put_host_bytes(data / "nul.txt", "x");
@@ -145,6 +147,7 @@ TEST_F(UninstallerPack, RefusalsLeaveNoDisc)
         EXPECT_NE(error.find("nul.txt"), std::string::npos) << error;
         fs::remove(data / "nul.txt");
     }
+#endif
     EXPECT_FALSE(fs::exists(out / "disc1" / "cd1"));
     // Without the uninstaller the game's own uninstall.exe is just a file.
     put_host_bytes(game / "uninstall.exe", "MZ other");

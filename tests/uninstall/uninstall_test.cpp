@@ -45,7 +45,7 @@ std::map<std::string, std::string> snapshot(const fs::path& root)
         return out;
     for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
          it.increment(ec)) {
-        std::string rel = fs::relative(it->path(), root, ec).u8string();
+        std::string rel = fs::relative(it->path(), root, ec).generic_u8string();
         if (it->is_directory(ec)) {
             out[rel] = "<dir>";
         } else {
