@@ -97,7 +97,7 @@ measure() {
 # The best run is the fastest by the wall clock: on a shared machine the
 # slower runs are the ones that waited for a core.
 
-args=(--company Bench --product Corpus --regkey BenchCorpus --exe game.exe --force)
+args=(--company Bench --product Corpus --regkey BenchCorpus --exe game.exe --force --no-uninstaller)
 echo "== pack ($bytes bytes in $files files, $cores cores)"
 measure "pack, 1 thread" "$runs" "" "$discset" pack "$corpus" -o "$work/set1" --threads 1 "${args[@]}"
 measure "pack, $cores threads" "$runs" "" "$discset" pack "$corpus" -o "$work/setn" --threads "$cores" "${args[@]}"

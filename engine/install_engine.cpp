@@ -358,9 +358,11 @@ int install(const char* install_path, const char* source_root, const char* unins
     // Every file is in place: the files it replaced are no longer needed.
     g_state.journal.commit();
     remove_backup_folder();
-    if (g_state.registration_enabled)
+    if (g_state.registration_enabled) {
+        set_registration_total_size(g_state.header.total_size);
         register_installation(g_state.install_path, g_state.header.company, g_state.header.product,
                               g_state.header.exe, g_state.header.regkey, uninstall_link_name, 1);
+    }
     return 1;
 }
 

@@ -89,7 +89,14 @@ uint32_t size_with_nul(const char* text)
     return (uint32_t)strlen(text) + 1;
 }
 
+int32_t g_total_size = 0;
+
 }  // namespace
+
+void set_registration_total_size(int32_t total_size)
+{
+    g_total_size = total_size;
+}
 
 void register_installation(const char* install_path, const char* company, const char* product, const char* exe,
                            const char* regkey, const char* uninstall_link_name, int32_t desktop_flag)
@@ -97,6 +104,7 @@ void register_installation(const char* install_path, const char* company, const 
     if (!all_given({install_path, company, product, exe, regkey, uninstall_link_name}))
         return;
     write_uninstall_entry(company, product, regkey, install_path, kUninstallProgram);
+    write_uninstall_details(regkey, company, install_path, exe, g_total_size);
     make_group(install_path, company, product, exe, uninstall_link_name);
     if (desktop_flag)
         make_desktop_shortcut(install_path, product, exe);
@@ -121,6 +129,28 @@ void write_uninstall_entry(const char* company, const char* display_name, const 
     plat_registry_set_string(key, "company", company, size_with_nul(company));
     plat_registry_set_string(key, "path", install_path, size_with_nul(install_path));
     plat_registry_set_string(key, "UninstallString", command, size_with_nul(command));
+    plat_registry_close_key(key);
+}
+
+void write_uninstall_details(const char* key_name, const char* company, const char* install_path, const char* exe,
+                             int32_t total_size)
+{
+    if (!all_given({key_name, company, install_path, exe}))
+        return;
+    char key_path[kEntrySize], icon[kEntrySize];
+    if (!compose(key_path, kEntrySize, "%s\\%s", kUninstallKeyRoot, key_name) ||
+        !compose(icon, kEntrySize, "%s\\%s", install_path, exe))
+        return;
+    void* key = nullptr;
+    if (!plat_registry_create_machine_key(key_path, &key))
+        return;
+    plat_registry_set_string(key, "Publisher", company, size_with_nul(company));
+    plat_registry_set_string(key, "InstallLocation", install_path, size_with_nul(install_path));
+    plat_registry_set_string(key, "DisplayIcon", icon, size_with_nul(icon));
+    if (total_size > 0)
+        plat_registry_set_dword(key, "EstimatedSize", (uint32_t)(((int64_t)total_size + 1023) / 1024));
+    plat_registry_set_dword(key, "NoModify", 1);
+    plat_registry_set_dword(key, "NoRepair", 1);
     plat_registry_close_key(key);
 }
 

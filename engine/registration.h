@@ -15,7 +15,7 @@ inline constexpr char kUninstallKeyRoot[] = "Software\\Microsoft\\Windows\\Curre
 // The uninstaller's file name in the install folder.
 inline constexpr char kUninstallProgram[] = "uninstall.exe";
 
-// Writes the uninstall entry, then makes the group folder company\product in
+// Writes the uninstall entry and its details, then makes the group folder company\product in
 // the Programs folder with a shortcut to uninstall.exe (named and described
 // by uninstall_link_name) and one to the game program (named after the
 // product), and with a nonzero desktop_flag a shortcut to the game program
@@ -31,6 +31,20 @@ void register_installation(const char* install_path, const char* company, const 
 // Writes nothing when the key path or the command does not fit 1024 bytes.
 void write_uninstall_entry(const char* company, const char* display_name, const char* key_name,
                            const char* install_path, const char* uninstall_program);
+
+// The values beside the four above that make the platform's list of
+// programs show the publisher and the size and offer only removal: written
+// after them, into the same key, in this order: "Publisher" = company,
+// "InstallLocation" = install path, "DisplayIcon" = install path + "\" +
+// exe, "EstimatedSize" (REG_DWORD, KiB rounded up; only for a total above
+// 0), "NoModify" = 1 and "NoRepair" = 1 (REG_DWORD). Writes nothing when a
+// path does not fit 1024 bytes or the key cannot be opened.
+void write_uninstall_details(const char* key_name, const char* company, const char* install_path, const char* exe,
+                             int32_t total_size);
+
+// The header's total size (bytes) of the installation that registers next,
+// for "EstimatedSize"; 0 (the start value) writes no size.
+void set_registration_total_size(int32_t total_size);
 
 // Writes a shell link file. Null strings, a hotkey whose low 16 bits are 0
 // and show_command -1 leave those properties at the platform's defaults.

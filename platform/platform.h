@@ -82,6 +82,11 @@ int plat_set_read_only(const char* path, int read_only);
 int plat_same_file(const char* a, const char* b);
 // 1 when `path` names the file that the open `stream` reads or writes.
 int plat_stream_is_file(FILE* stream, const char* path);
+// Whether another program holds the file open so that it cannot be deleted
+// now (on Windows: opening it for deletion meets a sharing violation). 1 in
+// use, 0 not (also when it is absent). The POSIX stand-in reports the files
+// marked with plat_mark_file_in_use.
+int plat_file_in_use(const char* path);
 
 // One entry of a directory listing.
 struct DirEntry {
@@ -136,6 +141,9 @@ void plat_pump_messages();
 int plat_map_drive(char letter, const char* host_folder);
 // Sets the drive type that plat_drive_type reports for a mapped drive.
 int plat_set_drive_type(char letter, int type);
+// Marks a file as held open by another program (in_use 1) or not (0), for
+// plat_file_in_use; Linux has no such locks. Paths compare as given.
+int plat_mark_file_in_use(const char* path, int in_use);
 // Translates a Windows path to a host path (UTF-8) into `out` (on Windows
 // only the text is converted).
 // 1 / 0 (no mapping for its drive, a UNC path, a name with no UTF-8 form,
@@ -191,3 +199,7 @@ long plat_read_count();
 // the wide command line, and the console is switched to UTF-8 output; on
 // POSIX they stay as they are). 1 / 0 (left unchanged).
 int plat_utf8_command_line(int* argc, char*** argv);
+// The running program's own file as a host path in UTF-8 (Windows: from
+// GetModuleFileNameW; Linux: /proc/self/exe). 1 / 0 (unknown, or it does
+// not fit `size` bytes).
+int plat_program_path_utf8(char* out, int size);

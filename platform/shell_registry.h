@@ -18,8 +18,22 @@ int plat_registry_create_machine_key(const char* path, void** key);
 // Writes the string value `name` of an open key: `size` bytes of `data`,
 // which count the terminating NUL. A value that exists is overwritten. 1 / 0.
 int plat_registry_set_string(void* key, const char* name, const char* data, uint32_t size);
-// Closes a key from plat_registry_create_machine_key; null is ignored.
+// Writes the 32-bit value `name` (REG_DWORD) of an open key. 1 / 0.
+int plat_registry_set_dword(void* key, const char* name, uint32_t value);
+// Closes a key from plat_registry_create_machine_key or
+// plat_registry_open_machine_key; null is ignored.
 void plat_registry_close_key(void* key);
+
+// Opens the existing key `path` under HKEY_LOCAL_MACHINE for reading. 1 and
+// the key in *key, or 0 (absent, or no rights) with *key null.
+int plat_registry_open_machine_key(const char* path, void** key);
+// Reads the string value `name` (REG_SZ) of an open key into `out` (`size`
+// bytes, always NUL-terminated afterwards). 1 when the value exists, is a
+// string and fits with its NUL; else 0 with `out` empty.
+int plat_registry_get_string(void* key, const char* name, char* out, uint32_t size);
+// Deletes the key `path` under HKEY_LOCAL_MACHINE with its values (a key
+// that holds sub-keys is not deleted). 1 deleted, 0 not (absent too).
+int plat_registry_delete_machine_key(const char* path);
 
 // ---- Special folders -----------------------------------------------------------
 

@@ -12,8 +12,9 @@ OUT/disc1_extra/   what lies beside cd1 on the first disc: data/ (copied by
 The game holds what a disc set has to carry: Big5 names (with 許, 功 and 蓋,
 whose second byte is 0x5C, the backslash), nested and empty folders, an empty
 file, files larger than one record (204800 bytes), a large incompressible
-file that spans two discs when packed with a small disc size, the game
-program and the uninstaller placeholders.
+file that spans two discs when packed with a small disc size, and a
+placeholder game program. The uninstaller is not part of the game: `discset
+pack` puts the real one and its manifest into the set.
 """
 import os
 import random
@@ -73,7 +74,6 @@ def main():
 
     files = {
         "game.exe": placeholder_exe("game.exe"),
-        "uninstall.exe": placeholder_exe("uninstall.exe"),
         "說明.txt": text_file(rng, 40, 6),
         "空白.txt": b"",
         "許功蓋/功能表.txt": text_file(rng, 30, 4),

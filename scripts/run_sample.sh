@@ -12,7 +12,8 @@
 # (sample/make_sample.py), packs it with a small disc size so that it takes
 # two discs and a file runs from the first onto the second, puts what lies
 # beside cd1 (data/, pictures, web shortcut) into disc1/, lists and tests the
-# set, extracts it and compares. Everything goes to BUILD_DIR/sample-run.
+# set, extracts it and compares. pack puts the uninstaller of the Windows
+# build in (its default: see discset pack --help) with the manifest. Everything goes to BUILD_DIR/sample-run.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build/native}
@@ -47,7 +48,7 @@ size=$((reserve + 1000000))
 echo "== packing it into two discs (disc size $size bytes, $reserve bytes kept on disc 1 for data and pictures)"
 "$discset" pack "$work/source/game" -o "$work/discs" \
   --company "範例軟體公司" --product "許功蓋大冒險" --regkey "XuGongGaiAdventure" --exe game.exe \
-  --disc-size "$size" --first-disc-reserve "$reserve"
+  --disc-size "$size" --first-disc-reserve "$reserve" --data "$work/source/disc1_extra/data"
 cp -r "$work/source/disc1_extra/." "$work/discs/disc1/"
 
 ndiscs=$(ls -d "$work"/discs/disc* | wc -l)
@@ -72,6 +73,14 @@ echo "== extract"
 "$discset" extract --no-prompt "${discs[@]}" -o "$work/installed"
 
 echo "== compare"
+# pack adds the uninstaller (uninstall.exe) and its manifest (uninstall.lst).
+if [ "$(head -c 2 "$work/installed/uninstall.exe" 2>/dev/null)" != MZ ] ||
+   [ "$(head -n 1 "$work/installed/uninstall.lst" 2>/dev/null | tr -d '\r')" != "UNINSTALL-MANIFEST 1" ]; then
+  echo "sample: FAILED - no uninstall.exe and uninstall.lst in the extracted tree"
+  exit 1
+fi
+echo "  uninstall.exe ($(stat -c %s "$work/installed/uninstall.exe") bytes) and uninstall.lst ($(($(wc -l <"$work/installed/uninstall.lst") - 2)) entries) added by pack"
+mv "$work/installed/uninstall.exe" "$work/installed/uninstall.lst" "$work/"
 count=$(find "$work/source/game" -mindepth 1 | wc -l)
 if ! diff -r "$work/source/game" "$work/installed"; then
   echo "sample: FAILED - the extracted tree differs from the source"
@@ -83,5 +92,6 @@ if ! diff <(cd "$work/source/game" && find . | LC_ALL=C sort) <(cd "$work/instal
   echo "sample: FAILED - the extracted tree has other entries than the source"
   exit 1
 fi
+mv "$work/uninstall.exe" "$work/uninstall.lst" "$work/installed/"
 echo "sample: OK - $ndiscs discs, $count files and folders extracted byte for byte identical to the source"
 echo "        (disc set in $work/discs, extracted tree in $work/installed)"

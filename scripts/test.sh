@@ -80,6 +80,7 @@ step "e2e sample disc set (Wine)" bash "$root/scripts/run_sample.sh" "$root/buil
 step "e2e registration under Wine" bash "$root/tests/e2e/check_registration.sh" "$root/build/win64"
 step "e2e launcher under Wine" bash "$root/tests/e2e/launcher_e2e.sh" "$root/build/win64"
 step "e2e setup under Wine + Xvfb" bash "$root/tests/e2e/setup_e2e.sh" "$root/build/win64"
+step "e2e uninstall under Wine + Xvfb" bash "$root/tests/e2e/uninstall_e2e.sh" "$root/build/win64"
 
 count_cases() {  # count_cases FOLDER LABEL: sums the GoogleTest reports
   python3 - "$1" "$2" <<'PY'

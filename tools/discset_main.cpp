@@ -57,10 +57,56 @@ void print_header(const DiscHeader& h)
     printf("%12s  %5s  %s\n", "SIZE", "DISC", "PATH");
 }
 
+// The uninstall.exe that pack puts into the set: the one named, else the
+// first that exists of: beside this program, in the build tree's uninstall
+// folder next to this program's folder, and the path configured at build
+// time (a native build takes the one of the Windows release build).
+bool find_uninstaller(const std::string& named, fs::path* found, std::string* error)
+{
+    if (!named.empty()) {
+        *found = host_path_from_utf8(named);
+        return true;
+    }
+    std::vector<fs::path> candidates;
+    char self[4096];
+    if (plat_program_path_utf8(self, sizeof self)) {
+        fs::path folder = fs::u8path(self).parent_path();
+        candidates.push_back(folder / "uninstall.exe");
+        candidates.push_back(folder.parent_path() / "uninstall" / "uninstall.exe");
+    }
+    if (DI_DEFAULT_UNINSTALLER[0])
+        candidates.push_back(fs::u8path(DI_DEFAULT_UNINSTALLER));
+    std::string looked;
+    for (const fs::path& c : candidates) {
+        std::error_code ec;
+        if (fs::is_regular_file(c, ec)) {
+            *found = c;
+            return true;
+        }
+        looked += (looked.empty() ? "" : ", ") + utf8_of(c);
+    }
+    *error = "no uninstall.exe to put into the set (looked at " + looked +
+             "); pass --uninstaller PATH (the uninstall.exe of a Windows build) or --no-uninstaller";
+    return false;
+}
+
 int run_pack(const std::string& game, const std::string& out, DiscPackOptions options, const std::string& disc_size,
-             const std::string& compressor)
+             const std::string& compressor, bool no_uninstaller, const std::string& uninstaller,
+             const std::string& data)
 {
     std::string error;
+    if (no_uninstaller && (!uninstaller.empty() || !data.empty())) {
+        fprintf(stderr, "discset pack: --no-uninstaller puts no manifest in, so --uninstaller and --data do not apply\n");
+        return 2;
+    }
+    if (!no_uninstaller) {
+        if (!find_uninstaller(uninstaller, &options.uninstaller, &error)) {
+            fprintf(stderr, "discset pack: %s\n", error.c_str());
+            return 2;
+        }
+        if (!data.empty())
+            options.data_folder = host_path_from_utf8(data);
+    }
     if (!parse_disc_size(disc_size, &options.disc_size, &error)) {
         fprintf(stderr, "discset pack: %s\n", error.c_str());
         return 2;
@@ -79,6 +125,9 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
            (long long)result.directories, (long long)result.files, (long long)result.data_bytes, result.total_size);
     for (size_t i = 0; i < result.disc_bytes.size(); ++i)
         printf("  disc%zu/cd%zu  %lld bytes\n", i + 1, i + 1, (long long)result.disc_bytes[i]);
+    if (!no_uninstaller)
+        printf("  uninstaller %s and uninstall.lst (%lld entries)\n", utf8_of(options.uninstaller).c_str(),
+               (long long)result.manifest_entries);
     return 0;
 }
 
@@ -187,6 +236,12 @@ int main(int argc, char** argv)
     pack->add_option("--level", pack_options.level, "Compression level, 1 to 9 (default: 5 with libdeflate, 6 with zlib, about the same size)")
         ->check(CLI::Range(1, 9));
     pack->add_flag("--force", pack_options.overwrite, "Replace the disc files of an earlier run in the output folder");
+    bool no_uninstaller = false;
+    std::string uninstaller, data;
+    pack->add_flag("--no-uninstaller", no_uninstaller, "Put neither uninstall.exe nor its manifest uninstall.lst into the set");
+    pack->add_option("--uninstaller", uninstaller,
+                     "The uninstall.exe to put in (default: beside discset, else the Windows release build's)");
+    pack->add_option("--data", data, "The data folder that will lie beside cd1 (setup copies it); listed in the manifest");
 
     std::vector<std::string> discs;
     CLI::App* list = app.add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
@@ -211,7 +266,7 @@ int main(int argc, char** argv)
     const char* command = pack->parsed() ? "pack" : list->parsed() ? "list" : test->parsed() ? "test" : "extract";
     try {
         if (pack->parsed())
-            return run_pack(game, out, pack_options, disc_size, compressor);
+            return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data);
         if (list->parsed())
             return run_list(discs);
         if (test->parsed())

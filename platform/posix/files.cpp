@@ -8,6 +8,7 @@
 #include "platform.h"
 
 #include <algorithm>
+#include <set>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -298,6 +299,12 @@ bool same_identity(const struct stat& x, const struct stat& y)
     return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
 }
 
+std::set<std::string>& files_in_use()
+{
+    static std::set<std::string> marked;
+    return marked;
+}
+
 }  // namespace
 
 int plat_same_file(const char* a, const char* b)
@@ -317,6 +324,22 @@ int plat_stream_is_file(FILE* stream, const char* path)
     if (!stream || !translate(path, &host) || fstat(fileno(stream), &ss) != 0 || stat(host.c_str(), &sp) != 0)
         return 0;
     return same_identity(ss, sp) ? 1 : 0;
+}
+
+int plat_mark_file_in_use(const char* path, int in_use)
+{
+    if (!path)
+        return 0;
+    if (in_use)
+        files_in_use().insert(path);
+    else
+        files_in_use().erase(path);
+    return 1;
+}
+
+int plat_file_in_use(const char* path)
+{
+    return path && files_in_use().count(path) && plat_file_attributes(path) != PLAT_ATTR_INVALID ? 1 : 0;
 }
 
 // ---- Directory listing -------------------------------------------------------

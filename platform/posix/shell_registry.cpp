@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
 
 namespace {
 
@@ -18,9 +19,31 @@ ShellRecord& record()
     return r;
 }
 
+// Key paths and value names compare without regard to ASCII case, as in
+// the registry.
+std::string fold(const std::string& s)
+{
+    std::string f = s;
+    for (size_t i = 0; i < f.size(); ++i) {
+        unsigned char c = (unsigned char)f[i];
+        if (c >= 0x81 && c <= 0xFE)
+            ++i;  // a Big5 trail byte is not a letter
+        else if (c >= 'A' && c <= 'Z')
+            f[i] = (char)(c - 'A' + 'a');
+    }
+    return f;
+}
+
+struct StoredValue {
+    uint32_t type;      // 1 REG_SZ, 4 REG_DWORD
+    std::string data;
+};
+
 struct StandInState {
     std::optional<std::string> folders[3];  // by folder id 0..2; only 0 and 2 are used
     int fail_registry = 0;
+    // The stand-in's registry: folded key path -> folded value name -> value.
+    std::map<std::string, std::map<std::string, StoredValue>> keys;
 };
 
 StandInState& state()
@@ -54,6 +77,22 @@ const ShellRecord& plat_shell_record()
 void plat_shell_record_clear()
 {
     record() = ShellRecord();
+    state().keys.clear();
+}
+
+void plat_shell_store_string(const char* key_path, const char* name, const char* data, uint32_t size)
+{
+    state().keys[fold(key_path)][fold(name)] = StoredValue{1, std::string(data, size)};
+}
+
+void plat_shell_store_dword(const char* key_path, const char* name, uint32_t value)
+{
+    state().keys[fold(key_path)][fold(name)] = StoredValue{4, std::string((const char*)&value, 4)};
+}
+
+int plat_shell_key_exists(const char* key_path)
+{
+    return state().keys.count(fold(key_path)) ? 1 : 0;
 }
 
 void plat_shell_set_special_folder(int folder_id, const char* path)
@@ -76,6 +115,7 @@ int plat_registry_create_machine_key(const char* path, void** key)
     if (!path || state().fail_registry)
         return 0;
     record().keys_opened.push_back(path);
+    state().keys[fold(path)];
     *key = new StandInKey{path};
     return 1;
 }
@@ -84,8 +124,62 @@ int plat_registry_set_string(void* key, const char* name, const char* data, uint
 {
     if (!key || !data)
         return 0;
-    record().values.push_back({static_cast<StandInKey*>(key)->path, name ? name : "", std::string(data, size), size});
+    const std::string& path = static_cast<StandInKey*>(key)->path;
+    record().values.push_back({path, name ? name : "", std::string(data, size), size});
+    state().keys[fold(path)][fold(name ? name : "")] = StoredValue{1, std::string(data, size)};
     return 1;
+}
+
+int plat_registry_set_dword(void* key, const char* name, uint32_t value)
+{
+    if (!key)
+        return 0;
+    const std::string& path = static_cast<StandInKey*>(key)->path;
+    std::string bytes((const char*)&value, 4);
+    record().values.push_back({path, name ? name : "", bytes, 4, 4});
+    state().keys[fold(path)][fold(name ? name : "")] = StoredValue{4, bytes};
+    return 1;
+}
+
+int plat_registry_open_machine_key(const char* path, void** key)
+{
+    if (!key)
+        return 0;
+    *key = nullptr;
+    if (!path || !state().keys.count(fold(path)))
+        return 0;
+    *key = new StandInKey{path};
+    return 1;
+}
+
+int plat_registry_get_string(void* key, const char* name, char* out, uint32_t size)
+{
+    if (!out || size == 0)
+        return 0;
+    out[0] = '\0';
+    if (!key)
+        return 0;
+    auto k = state().keys.find(fold(static_cast<StandInKey*>(key)->path));
+    if (k == state().keys.end())
+        return 0;
+    auto v = k->second.find(fold(name ? name : ""));
+    if (v == k->second.end() || v->second.type != 1)
+        return 0;
+    // The stored bytes, with a NUL added when they lack one, as Windows reads.
+    std::string text = v->second.data;
+    if (text.empty() || text.back() != '\0')
+        text += '\0';
+    if (text.size() > size)
+        return 0;
+    memcpy(out, text.data(), text.size());
+    return 1;
+}
+
+int plat_registry_delete_machine_key(const char* path)
+{
+    if (!path || state().fail_registry)
+        return 0;
+    return state().keys.erase(fold(path)) ? 1 : 0;
 }
 
 void plat_registry_close_key(void* key)

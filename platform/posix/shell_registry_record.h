@@ -16,6 +16,7 @@ struct RecordedValue {
     std::string name;
     std::string data;      // the `size` bytes that were handed over
     uint32_t size;
+    uint32_t type = 1;     // 1 REG_SZ, 4 REG_DWORD (data: 4 bytes, little-endian)
 };
 
 struct RecordedLink {
@@ -35,9 +36,17 @@ struct ShellRecord {
     std::vector<RecordedLink> links;       // every plat_write_shell_link call, in order
 };
 
-// The record so far, and clearing it.
+// The record so far, and clearing it (the stand-in's registry is cleared
+// with it).
 const ShellRecord& plat_shell_record();
 void plat_shell_record_clear();
+
+// The stand-in's registry holds what was written, for reading back: tests
+// put values there directly (damaged ones too), and ask whether a key is
+// there. Key paths are under HKEY_LOCAL_MACHINE.
+void plat_shell_store_string(const char* key_path, const char* name, const char* data, uint32_t size);
+void plat_shell_store_dword(const char* key_path, const char* name, uint32_t value);
+int plat_shell_key_exists(const char* key_path);
 
 // Where a special folder lies (a system path), or null: the shell does not
 // supply that folder (the start state for both folders).

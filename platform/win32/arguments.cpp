@@ -35,3 +35,14 @@ int plat_utf8_command_line(int* argc, char*** argv)
     *argv = pointers.data();
     return 1;
 }
+
+int plat_program_path_utf8(char* out, int size)
+{
+    if (!out || size <= 0)
+        return 0;
+    wchar_t wide[32768];
+    DWORD n = GetModuleFileNameW(nullptr, wide, sizeof wide / sizeof wide[0]);
+    if (n == 0 || n >= sizeof wide / sizeof wide[0])
+        return 0;
+    return WideCharToMultiByte(CP_UTF8, 0, wide, -1, out, size, nullptr, nullptr) > 0 ? 1 : 0;
+}

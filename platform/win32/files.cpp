@@ -126,6 +126,20 @@ int plat_stream_is_file(FILE* stream, const char* path)
     return identity_of(h, &is) && identity_of(path, &ip) && same_identity(is, ip) ? 1 : 0;
 }
 
+int plat_file_in_use(const char* path)
+{
+    if (!path)
+        return 0;
+    // DeleteFileA opens the file for deletion with every share mode; a
+    // program that opened it without FILE_SHARE_DELETE makes that fail.
+    HANDLE h = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_SHARING_VIOLATION ? 1 : 0;
+    CloseHandle(h);
+    return 0;
+}
+
 // ---- Directory listing (the runtime's _findfirst family) --------------------
 
 namespace {
@@ -191,6 +205,11 @@ int plat_map_drive(char, const char*)
 }
 
 int plat_set_drive_type(char, int)
+{
+    return 0;
+}
+
+int plat_mark_file_in_use(const char*, int)
 {
     return 0;
 }

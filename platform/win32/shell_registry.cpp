@@ -38,6 +38,49 @@ void plat_registry_close_key(void* key)
         RegCloseKey((HKEY)key);
 }
 
+int plat_registry_set_dword(void* key, const char* name, uint32_t value)
+{
+    if (!key)
+        return 0;
+    DWORD data = value;
+    return RegSetValueExA((HKEY)key, name, 0, REG_DWORD, (const BYTE*)&data, sizeof data) == ERROR_SUCCESS ? 1 : 0;
+}
+
+int plat_registry_open_machine_key(const char* path, void** key)
+{
+    if (!key)
+        return 0;
+    *key = nullptr;
+    HKEY k = nullptr;
+    if (!path || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &k) != ERROR_SUCCESS)
+        return 0;
+    *key = k;
+    return 1;
+}
+
+int plat_registry_get_string(void* key, const char* name, char* out, uint32_t size)
+{
+    if (!out || size == 0)
+        return 0;
+    out[0] = '\0';
+    if (!key)
+        return 0;
+    // One byte is kept back for a NUL that the stored data may lack.
+    DWORD type = 0, got = size - 1;
+    if (RegQueryValueExA((HKEY)key, name, nullptr, &type, (BYTE*)out, &got) != ERROR_SUCCESS || type != REG_SZ ||
+        got > size - 1) {
+        out[0] = '\0';
+        return 0;
+    }
+    out[got] = '\0';
+    return 1;
+}
+
+int plat_registry_delete_machine_key(const char* path)
+{
+    return path && RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS ? 1 : 0;
+}
+
 int plat_special_folder_path(void* owner, int folder_id, char* out)
 {
     if (!out)

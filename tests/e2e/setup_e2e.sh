@@ -90,7 +90,7 @@ step "sample disc set"
 python3 "$repo/sample/make_sample.py" "$work/source"
 reserve=$(find "$work/source/disc1_extra" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
 timeout 120 wine "$discset_exe" pack "$work/source/game" -o "$work/discs" \
-  --company "$company" --product "$product" --regkey "$regkey" --exe "$exe" \
+  --company "$company" --product "$product" --regkey "$regkey" --exe "$exe" --no-uninstaller \
   --disc-size $((reserve + 1000000)) --first-disc-reserve "$reserve" >"$work/pack.log" 2>&1 ||
   { cat "$work/pack.log"; echo "pack failed" >&2; exit 1; }
 disc1=$work/discs/disc1 disc2=$work/discs/disc2

@@ -20,6 +20,8 @@ void prepare_folders(const TempDir& root);
 // as many as were stored (the NUL included). False when absent or not a
 // string.
 bool read_value(const std::string& regkey, const char* name, std::string* bytes);
+// The 32-bit value `name` (REG_DWORD) of the uninstall key `regkey`.
+bool read_dword(const std::string& regkey, const char* name, uint32_t* value);
 // Deletes the uninstall key `regkey` (Windows); clears the record natively.
 void remove_key(const std::string& regkey);
 

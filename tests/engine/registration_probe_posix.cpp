@@ -7,6 +7,8 @@
 #include "registration.h"
 #include "shell_registry.h"
 
+#include <cstring>
+
 namespace probe {
 
 void prepare_folders(const TempDir& root)
@@ -26,6 +28,21 @@ bool read_value(const std::string& regkey, const char* name, std::string* bytes)
     for (auto it = values.rbegin(); it != values.rend(); ++it) {
         if (it->key_path == key_path && it->name == name) {
             *bytes = it->data;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool read_dword(const std::string& regkey, const char* name, uint32_t* value)
+{
+    std::string key_path = std::string(kUninstallKeyRoot) + "\\" + regkey;
+    const auto& values = plat_shell_record().values;
+    for (auto it = values.rbegin(); it != values.rend(); ++it) {
+        if (it->key_path == key_path && it->name == name) {
+            if (it->type != 4 || it->data.size() != 4)
+                return false;
+            memcpy(value, it->data.data(), 4);
             return true;
         }
     }

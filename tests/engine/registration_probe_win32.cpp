@@ -33,6 +33,21 @@ bool read_value(const std::string& regkey, const char* name, std::string* bytes)
     return ok;
 }
 
+bool read_dword(const std::string& regkey, const char* name, uint32_t* value)
+{
+    std::string key_path = std::string(kUninstallKeyRoot) + "\\" + regkey;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0, data = 0, size = sizeof data;
+    bool ok = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)&data, &size) == ERROR_SUCCESS &&
+              type == REG_DWORD && size == sizeof data;
+    RegCloseKey(key);
+    if (ok)
+        *value = data;
+    return ok;
+}
+
 void remove_key(const std::string& regkey)
 {
     std::string key_path = std::string(kUninstallKeyRoot) + "\\" + regkey;

@@ -26,9 +26,11 @@ protected:
         plat_shell_set_special_folder(PLAT_FOLDER_PROGRAMS, programs.c_str());
         plat_shell_set_special_folder(PLAT_FOLDER_DESKTOP, desktop.c_str());
         plat_shell_record_clear();
+        set_registration_total_size(2049);  // 3 KiB when rounded up
     }
     void TearDown() override
     {
+        set_registration_total_size(0);
         plat_shell_set_special_folder(PLAT_FOLDER_PROGRAMS, nullptr);
         plat_shell_set_special_folder(PLAT_FOLDER_DESKTOP, nullptr);
         plat_shell_fail_registry(0);
@@ -53,15 +55,29 @@ TEST_F(Recorded, EntryThenGroupThenDesktopInOrder)
 {
     register_now(1);
     const ShellRecord& r = plat_shell_record();
-    ASSERT_EQ(r.keys_opened, std::vector<std::string>{"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GameKey"});
-    EXPECT_EQ(r.keys_closed, 1);
-    ASSERT_EQ(r.values.size(), 4u);
-    const char* names[] = {"DisplayName", "company", "path", "UninstallString"};
-    std::string data[] = {"Game", "Co", install, install + "\\uninstall.exe"};
-    for (int i = 0; i < 4; ++i) {
+    // The entry's four values, then its details, each written with the key opened once.
+    const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\GameKey";
+    ASSERT_EQ(r.keys_opened, (std::vector<std::string>{key, key}));
+    EXPECT_EQ(r.keys_closed, 2);
+    ASSERT_EQ(r.values.size(), 10u);
+    const char* names[] = {"DisplayName", "company", "path", "UninstallString", "Publisher", "InstallLocation",
+                           "DisplayIcon"};
+    std::string data[] = {"Game", "Co", install, install + "\\uninstall.exe", "Co", install, install + "\\game.exe"};
+    for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(r.values[i].name, names[i]);
+        EXPECT_EQ(r.values[i].type, 1u);
         EXPECT_EQ(r.values[i].data, data[i] + '\0');
         EXPECT_EQ(r.values[i].size, data[i].size() + 1);
+    }
+    // The header's total size in KiB, rounded up; no modify, no repair.
+    const char* numbers[] = {"EstimatedSize", "NoModify", "NoRepair"};
+    uint32_t values[] = {3, 1, 1};
+    for (int i = 0; i < 3; ++i) {
+        const RecordedValue& v = r.values[7 + i];
+        EXPECT_EQ(v.name, numbers[i]);
+        EXPECT_EQ(v.type, 4u);
+        EXPECT_EQ(v.size, 4u);
+        EXPECT_EQ(v.data, std::string((const char*)&values[i], 4));
     }
     EXPECT_EQ(r.folder_requests, (std::vector<int>{PLAT_FOLDER_PROGRAMS, PLAT_FOLDER_DESKTOP}));
 
@@ -101,14 +117,39 @@ TEST_F(Recorded, MissingProgramsFolderSkipsTheGroup)
         plat_shell_record_clear();
         plat_shell_set_special_folder(PLAT_FOLDER_PROGRAMS, unavailable);
         register_now(1);
-        EXPECT_EQ(plat_shell_record().values.size(), 4u);
+        EXPECT_EQ(plat_shell_record().values.size(), 10u);
         EXPECT_EQ(link_paths(), std::vector<std::string>{desktop + "\\Game.lnk"});
     }
     plat_shell_record_clear();
     plat_shell_set_special_folder(PLAT_FOLDER_DESKTOP, nullptr);
     register_now(1);
-    EXPECT_EQ(plat_shell_record().values.size(), 4u);
+    EXPECT_EQ(plat_shell_record().values.size(), 10u);
     EXPECT_TRUE(plat_shell_record().links.empty());
+}
+
+// Without a total there is no size to show; a total just below 2 GiB still
+// fits the 32-bit value. A program path that does not fit writes no details.
+TEST_F(Recorded, EstimatedSizeFollowsTheTotal)
+{
+    auto names = [] {
+        std::vector<std::string> out;
+        for (const RecordedValue& v : plat_shell_record().values)
+            out.push_back(v.name);
+        return out;
+    };
+    set_registration_total_size(0);
+    register_now(0);
+    EXPECT_EQ(names(), (std::vector<std::string>{"DisplayName", "company", "path", "UninstallString", "Publisher",
+                                                 "InstallLocation", "DisplayIcon", "NoModify", "NoRepair"}));
+    plat_shell_record_clear();
+    write_uninstall_details("GameKey", "Co", install.c_str(), "game.exe", 2147483647);
+    ASSERT_EQ(plat_shell_record().values.size(), 6u);
+    uint32_t kib = 2097152;
+    EXPECT_EQ(plat_shell_record().values[3].data, std::string((const char*)&kib, 4));
+    plat_shell_record_clear();
+    write_uninstall_details("GameKey", "Co", install.c_str(), std::string(1020, 'e').c_str(), 1);
+    EXPECT_TRUE(plat_shell_record().values.empty());
+    EXPECT_TRUE(plat_shell_record().keys_opened.empty());
 }
 
 // Without the rights to write the key, no value is written and the

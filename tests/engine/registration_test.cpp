@@ -116,6 +116,27 @@ TEST_F(Registered, UninstallEntryHoldsFourStringsWithTheirNul)
     EXPECT_EQ(value("UninstallString"), install + "\\uninstall.exe" + '\0');
 }
 
+// The details for the list of programs: publisher, location, icon, size in
+// KiB from the header's total, and removal as the only offer.
+TEST_F(Registered, DetailsShowPublisherSizeAndOnlyRemoval)
+{
+    set_registration_total_size(1025 * 1024 + 1);
+    register_now();
+    set_registration_total_size(0);
+    EXPECT_EQ(value("Publisher"), company + '\0');
+    EXPECT_EQ(value("InstallLocation"), install + '\0');
+    EXPECT_EQ(value("DisplayIcon"), install + "\\" + exe + '\0');
+    uint32_t n = 0;
+    EXPECT_TRUE(probe::read_dword(regkey, "EstimatedSize", &n));
+    EXPECT_EQ(n, 1026u);
+    n = 0;
+    EXPECT_TRUE(probe::read_dword(regkey, "NoModify", &n));
+    EXPECT_EQ(n, 1u);
+    n = 0;
+    EXPECT_TRUE(probe::read_dword(regkey, "NoRepair", &n));
+    EXPECT_EQ(n, 1u);
+}
+
 TEST_F(Registered, UninstallStringStaysUnquotedWithASpace)
 {
     write_uninstall_entry("Co", "Game", regkey.c_str(), "C:\\Program Files\\Co\\Game", "uninstall.exe");

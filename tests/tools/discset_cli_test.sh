@@ -21,16 +21,18 @@ printf 'MZ' >"$game/game.exe"
 python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(7).randbytes(600000))' >"$game/許功蓋/big.bin"
 seq 1 50000 >"$game/table.txt"
 opts=(--company 公司 --product 遊戲 --regkey Game --exe game.exe)
+# The sets below carry no uninstaller; the ones that do are at the end.
+plain=(--no-uninstaller)
 
 for sub in pack list test extract; do
   discset "$sub" --help >"$work/help.out" 2>&1
   check "$sub --help" grep -q Usage "$work/help.out"
 done
 
-discset pack "$game" -o "$work/set" "${opts[@]}" --disc-size 500000 >"$work/pack.out" 2>&1
+discset pack "$game" -o "$work/set" "${opts[@]}" "${plain[@]}" --disc-size 500000 >"$work/pack.out" 2>&1
 check "pack exits 0" test $? -eq 0
 check "pack made two or more discs" test -f "$work/set/disc2/cd2"
-discset pack "$game" -o "$work/set" "${opts[@]}" >/dev/null 2>&1
+discset pack "$game" -o "$work/set" "${opts[@]}" "${plain[@]}" >/dev/null 2>&1
 check "pack refuses to overwrite without --force" test $? -ne 0
 
 discset list "$work"/set/disc* >"$work/list.out"
@@ -75,9 +77,31 @@ check "test names disc 1 for the truncation" grep -Eq 'disc 1 .*offset [0-9]+' "
 mkdir -p "$work/bad"
 cp "$game/game.exe" "$work/bad/"
 printf x >"$work/bad/한국어.txt"
-discset pack "$work/bad" -o "$work/badset" "${opts[@]}" 2>"$work/bad.err" >/dev/null
+discset pack "$work/bad" -o "$work/badset" "${opts[@]}" "${plain[@]}" 2>"$work/bad.err" >/dev/null
 check "pack refuses a name without a Big5 form" test $? -ne 0
 check "the error names the file" grep -q '한국어.txt.*Big5' "$work/bad.err"
+
+# With an uninstaller: uninstall.exe and uninstall.lst arrive beside the
+# game's files; the data folder's files are listed too.
+printf 'MZ stand-in uninstaller' >"$work/uninstall.exe"
+mkdir -p "$work/data"
+printf '[set]\r\n' >"$work/data/設定.ini"
+discset pack "$game" -o "$work/uset" "${opts[@]}" --uninstaller "$work/uninstall.exe" --data "$work/data" \
+  >"$work/upack.out" 2>&1
+check "pack with --uninstaller exits 0" test $? -eq 0
+discset extract --no-prompt "$work"/uset/disc* -o "$work/uout" >/dev/null
+check "the uninstaller is installed" cmp "$work/uninstall.exe" "$work/uout/uninstall.exe"
+check "the manifest starts with its first line" grep -q '^UNINSTALL-MANIFEST 1' "$work/uout/uninstall.lst"
+iconv -f CP950 -t UTF-8 "$work/uout/uninstall.lst" >"$work/manifest.utf8"
+check "the manifest lists a Big5 file with size and checksum" \
+  grep -q '^F 600000 [0-9a-f]\{8\} 許功蓋\\big.bin' "$work/manifest.utf8"
+check "the manifest lists the data folder's file" grep -q '^F 7 [0-9a-f]\{8\} 設定.ini' "$work/manifest.utf8"
+discset pack "$game" -o "$work/nset" "${opts[@]}" --uninstaller "$work/none.exe" >/dev/null 2>"$work/none.err"
+check "pack with a missing --uninstaller exits non-zero" test $? -ne 0
+check "the error names the missing uninstaller" grep -q 'none.exe' "$work/none.err"
+discset pack "$game" -o "$work/nset" "${opts[@]}" --no-uninstaller --uninstaller "$work/uninstall.exe" >/dev/null \
+  2>"$work/both.err"
+check "--no-uninstaller with --uninstaller is refused" test $? -ne 0
 
 echo "$failures failure(s)"
 [ "$failures" -eq 0 ]

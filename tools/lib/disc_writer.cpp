@@ -3,12 +3,17 @@
 #include "byte_order.h"
 #include "disc_header.h"
 #include "record_path.h"
+#include "registration.h"
+#include "uninstall_manifest.h"
+
+#include <zlib.h>
 
 #include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
 #include <fstream>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -26,6 +31,16 @@ struct PackItem {
     fs::path::string_type host;
     std::string record_path;  // code page 950, starts with "\"
     uint64_t size;
+    bool is_manifest = false; // the uninstall manifest: made in memory when its turn comes
+    uint32_t crc = 0;         // of the content, once it has been read
+};
+
+// A line of the uninstall manifest for a file or folder of the data folder.
+struct DataEntry {
+    bool is_directory;
+    std::string record_path;
+    uint32_t size;
+    uint32_t crc;
 };
 
 // Characters Windows does not allow in a file name.
@@ -230,13 +245,22 @@ struct CompressPool {
 
 // Produces the records one after another from the item list, reading file
 // contents in record-sized pieces.
+std::string build_manifest(const std::vector<PackItem>& items, const std::vector<DataEntry>& data,
+                           int64_t* count);
+
 struct RecordSource {
-    const std::vector<PackItem>* items;
+    std::vector<PackItem>* items;
+    const std::vector<DataEntry>* data = nullptr;
     size_t next_item = 0;
     std::ifstream file;
     bool in_file = false;
-    const PackItem* current = nullptr;
+    PackItem* current = nullptr;
     int64_t data_bytes = 0;
+    std::string memory;        // the manifest's bytes, while it is the current file
+    size_t memory_at = 0;
+    bool from_memory = false;
+    uLong crc = 0;             // of the current file so far
+    int64_t manifest_entries = 0;
 
     // 1 with a record in job, 0 at the end, -1 on a read error.
     int next(RecordJob* job, std::string* error)
@@ -247,19 +271,29 @@ struct RecordSource {
         if (in_file) {
             if (job->input.size() < (size_t)disc::kMaxDecompressed)
                 job->input.resize(disc::kMaxDecompressed);
-            file.read((char*)job->input.data(), disc::kMaxDecompressed);
-            std::streamsize got = file.gcount();
-            if (file.bad()) {
-                *error = "cannot read " + utf8_of(fs::path(current->host));
-                return -1;
+            std::streamsize got = 0;
+            if (from_memory) {
+                got = (std::streamsize)std::min(memory.size() - memory_at, (size_t)disc::kMaxDecompressed);
+                memcpy(job->input.data(), memory.data() + memory_at, (size_t)got);
+                memory_at += (size_t)got;
+            } else {
+                file.read((char*)job->input.data(), disc::kMaxDecompressed);
+                got = file.gcount();
+                if (file.bad()) {
+                    *error = "cannot read " + utf8_of(fs::path(current->host));
+                    return -1;
+                }
             }
             if (got > 0) {
                 job->type = disc::kData;
                 job->input_length = (size_t)got;
+                crc = crc32(crc, job->input.data(), (uInt)got);
                 data_bytes += got;
                 return 1;
             }
-            file.close();
+            if (!from_memory)
+                file.close();
+            current->crc = (uint32_t)crc;
             in_file = false;
             job->type = disc::kClose;
             job->input_length = 0;
@@ -278,17 +312,118 @@ struct RecordSource {
         job->input_length = path.size() + 1;
         job->type = current->is_directory ? disc::kDirectory : disc::kFile;
         if (!current->is_directory) {
-            file.clear();
-            file.open(fs::path(current->host), std::ios::binary);
-            if (!file) {
-                *error = "cannot open " + utf8_of(fs::path(current->host));
-                return -1;
+            crc = crc32(0L, Z_NULL, 0);
+            from_memory = current->is_manifest;
+            if (from_memory) {
+                // The last item: every file before it has been read, so
+                // their checksums are known.
+                memory = build_manifest(*items, *data, &manifest_entries);
+                memory_at = 0;
+            } else {
+                file.clear();
+                file.open(fs::path(current->host), std::ios::binary);
+                if (!file) {
+                    *error = "cannot open " + utf8_of(fs::path(current->host));
+                    return -1;
+                }
             }
             in_file = true;
         }
         return 1;
     }
 };
+
+std::string manifest_line(char kind, uint32_t size, uint32_t crc, const std::string& record_path)
+{
+    char line[manifest::kMaxLineBytes + 1];
+    // Relative to the install folder: without the leading "\". The paths
+    // were checked to fit a record path, so the line fits.
+    int32_t n = manifest_entry_line(kind, size, crc, record_path.c_str() + 1, line, sizeof line);
+    return std::string(line, (size_t)n);
+}
+
+// The manifest: every folder and file of the game in record order, a data
+// file taking the place of the game file it overwrites at install time,
+// then the data folder's other entries. The uninstaller and the manifest
+// are not listed.
+std::string build_manifest(const std::vector<PackItem>& items, const std::vector<DataEntry>& data, int64_t* count)
+{
+    std::map<std::string, const DataEntry*> data_by_name;
+    for (const DataEntry& d : data)
+        data_by_name[fold_case(d.record_path)] = &d;
+    std::set<std::string> listed;
+    char buf[64];
+    std::string out(buf, (size_t)manifest_first_line(buf, sizeof buf));
+    *count = 0;
+    for (const PackItem& it : items) {
+        if (it.is_manifest || it.record_path == std::string("\\") + kUninstallProgram)
+            continue;
+        std::string folded = fold_case(it.record_path);
+        listed.insert(folded);
+        auto d = data_by_name.find(folded);
+        if (!it.is_directory && d != data_by_name.end() && !d->second->is_directory)
+            out += manifest_line(manifest::kFile, d->second->size, d->second->crc, it.record_path);
+        else
+            out += manifest_line(it.is_directory ? manifest::kFolder : manifest::kFile, (uint32_t)it.size, it.crc,
+                                 it.record_path);
+        ++*count;
+    }
+    for (const DataEntry& d : data) {
+        if (listed.count(fold_case(d.record_path)))
+            continue;
+        out += manifest_line(d.is_directory ? manifest::kFolder : manifest::kFile, d.size, d.crc, d.record_path);
+        ++*count;
+    }
+    out += std::string(buf, (size_t)manifest_end_line((int32_t)*count, buf, sizeof buf));
+    return out;
+}
+
+// The data folder's entries, checked like the game's, with the checksum of
+// every file.
+bool walk_data(const fs::path& folder, const std::string& prefix, size_t install_folder_length,
+               std::vector<DataEntry>* out, std::string* error, int depth)
+{
+    std::vector<HostEntry> entries;
+    if (!list_host_folder(folder, &entries, error))
+        return false;
+    for (const HostEntry& e : entries) {
+        std::string name;
+        if (!to_cp950(e.utf8_name, &name)) {
+            *error = "the name " + utf8_of(e.path) + " has no Big5 (code page 950) form";
+            return false;
+        }
+        std::string record_path = prefix + "\\" + name;
+        const char* problem = nullptr;
+        std::string with_nul = record_path + '\0';
+        if (!check_record_path((const unsigned char*)with_nul.data(), (int32_t)with_nul.size(),
+                               (int32_t)install_folder_length, &problem)) {
+            *error = "the data file " + utf8_of(e.path) + " cannot be listed for the uninstaller: " + problem;
+            return false;
+        }
+        DataEntry d{e.is_directory, record_path, 0, 0};
+        if (!e.is_directory) {
+            std::string bytes;
+            if (!read_host_file(e.path, &bytes, error))
+                return false;
+            if (bytes.size() > 0x7FFFFFFFu) {
+                *error = "the data file " + utf8_of(e.path) + " is larger than 2 GiB";
+                return false;
+            }
+            d.size = (uint32_t)bytes.size();
+            d.crc = (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size());
+        }
+        out->push_back(d);
+        if (e.is_directory) {
+            if (depth > 200) {
+                *error = "folders nested too deeply at " + utf8_of(e.path);
+                return false;
+            }
+            if (!walk_data(e.path, record_path, install_folder_length, out, error, depth + 1))
+                return false;
+        }
+    }
+    return true;
+}
 
 // ---- Disc files ------------------------------------------------------------
 
@@ -589,6 +724,36 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         *error = utf8_of(game) + " is empty; a disc set needs at least one file or folder";
         return false;
     }
+    std::vector<DataEntry> data;
+    if (!options.uninstaller.empty()) {
+        // The uninstaller and its manifest go last: the manifest is made
+        // when every other file has been read.
+        if (!fs::is_regular_file(options.uninstaller, ec)) {
+            *error = "the uninstaller " + utf8_of(options.uninstaller) + " is not a file";
+            return false;
+        }
+        const std::string own[] = {std::string("\\") + kUninstallProgram, std::string("\\") + kUninstallManifestName};
+        for (const PackItem& it : items)
+            for (const std::string& name : own)
+                if (fold_case(it.record_path) == name) {
+                    *error = "the game folder holds " + name.substr(1) +
+                             " itself; the set's own uninstaller takes that name (use --no-uninstaller to keep yours)";
+                    return false;
+                }
+        if (!options.data_folder.empty()) {
+            if (!fs::is_directory(options.data_folder, ec)) {
+                *error = "the data folder " + utf8_of(options.data_folder) + " is not a folder";
+                return false;
+            }
+            if (!walk_data(options.data_folder, "", install_folder.size(), &data, error, 0))
+                return false;
+        }
+        uint64_t program_size = fs::file_size(options.uninstaller, ec);
+        items.push_back(PackItem{false, options.uninstaller.native(), own[0], ec ? 0 : program_size});
+        PackItem list{false, {}, own[1], 0};
+        list.is_manifest = true;
+        items.push_back(list);
+    }
     int64_t total = 0;
     for (const PackItem& it : items)
         total += (int64_t)it.record_path.size() + 1 + (int64_t)it.size;
@@ -611,6 +776,7 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     int threads = options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
     RecordSource source;
     source.items = &items;
+    source.data = &data;
 
     // A window of records in flight: deep enough that the workers still find
     // queued records while the writing thread compresses one itself or
@@ -715,6 +881,7 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     result->disc_count = discs.disc_count;
     result->total_size = (int32_t)decompressed_total;
     result->data_bytes = source.data_bytes;
+    result->manifest_entries = source.manifest_entries;
     result->disc_bytes = discs.disc_bytes;
     return true;
 }

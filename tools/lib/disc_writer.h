@@ -57,6 +57,12 @@ struct DiscPackOptions {
     CompressorKind compressor = compressor_default();
     int level = 0;                   // 0: the backend's default level
     bool overwrite = false;          // replace disc files of an earlier run
+    // The uninstaller to put into the set as "\uninstall.exe", with the
+    // manifest "\uninstall.lst" beside it; empty: neither.
+    fs::path uninstaller;
+    // The data folder that setup copies into the install folder; its files
+    // and folders are listed in the manifest too. Empty: none.
+    fs::path data_folder;
 };
 
 struct DiscPackResult {
@@ -66,6 +72,7 @@ struct DiscPackResult {
     int64_t files = 0;
     int64_t data_bytes = 0;            // file contents read
     std::vector<int64_t> disc_bytes;   // size of each disc file
+    int64_t manifest_entries = 0;      // lines of the uninstall manifest (0 without one)
 };
 
 // The record path the engine would get for an entry, and the proposed install
@@ -77,6 +84,8 @@ std::string proposed_install_folder(const std::string& company_cp950, const std:
 // name the system cannot hold, a path too long for the engine, a header text
 // that does not fit, a game whose total reaches 2 GiB, a disc too small for
 // one record, a read or write error, or existing disc files (unless
-// overwrite is set).
+// overwrite is set), an uninstaller that is not a file, or a game folder
+// that holds an uninstall.exe or uninstall.lst of its own when the
+// uninstaller is added.
 bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
                std::string* error);

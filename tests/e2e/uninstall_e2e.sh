@@ -1,0 +1,279 @@
+#!/usr/bin/env bash
+# End-to-end run of uninstall.exe under Wine on a private X server (Xvfb),
+# driven with xdotool like a user would:
+#
+#   1. The sample game is packed with discset (which puts uninstall.exe and
+#      its manifest into the set, the data folder listed too) and installed
+#      with setup.exe from drive D:, as in setup_e2e.sh.
+#   2. The user adds a save file to 存檔 and a note to 資料 (folders the set
+#      created) and changes 設定.ini (from the data folder).
+#   3. The registry's UninstallString, unquoted, is run with the install
+#      folder as the current directory; the question is answered Yes and the
+#      closing box is answered. Then: key gone, group folder with its links
+#      and 官方網頁.url gone, company folder gone, desktop link gone, the
+#      install folder holds only the user's three files (and their folders),
+#      uninstall.exe, uninstall.dat and uninstall.lst gone once the copy in
+#      the temporary folder has ended, and that copy gone too; exit code 0.
+#   4. A second install, answered No: nothing changes; exit code 1.
+#   5. A damaged manifest: a box says so, nothing changes; exit code 2.
+#
+# Screenshots of the boxes are kept in BUILD_DIR/e2e-artifacts/uninstall-*.
+#
+#   uninstall_e2e.sh [BUILD_DIR]      (default: build/win64)
+set -uo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+build=${1:-$repo/build/win64}
+case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+setup_exe=$build/frontend/setup.exe
+discset_exe=$build/tools/discset.exe
+uninstall_exe=$build/uninstall/uninstall.exe
+for f in "$setup_exe" "$discset_exe" "$uninstall_exe"; do
+  if [ ! -f "$f" ]; then
+    echo "no $f: build the win64 preset first" >&2
+    exit 2
+  fi
+done
+for tool in Xvfb xdotool import wine wineserver python3 iconv; do
+  command -v "$tool" >/dev/null || { echo "uninstall e2e: $tool is missing" >&2; exit 2; }
+done
+
+work=$build/e2e-uninstall
+artifacts=$build/e2e-artifacts
+rm -rf "$work"
+mkdir -p "$work/home" "$artifacts"
+rm -f "$artifacts"/uninstall-*.png
+
+company=範例軟體公司 product=許功蓋大冒險 regkey=XuGongGaiAdventure exe=game.exe
+
+export WINEPREFIX=$work/prefix HOME=$work/home
+export LANG=zh_TW.UTF-8 LC_ALL=zh_TW.UTF-8 WINEDEBUG=-all WINEARCH=win64
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+
+xvfb_pid= prog_pid=
+cleanup() {
+  [ -n "$prog_pid" ] && kill "$prog_pid" 2>/dev/null
+  wineserver -k >/dev/null 2>&1
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+}
+trap cleanup EXIT
+
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+step() { echo "== $*"; }
+
+# A private X server on a free display (another range than setup_e2e.sh's).
+display=
+for n in $(seq 140 189); do
+  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+done
+[ -n "$display" ] || { echo "no free X display" >&2; exit 2; }
+Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=:$display
+for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+
+step "Wine prefix"
+timeout 120 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 2; }
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f >/dev/null 2>&1
+wineserver -k >/dev/null 2>&1
+
+step "sample disc set with the uninstaller"
+python3 "$repo/sample/make_sample.py" "$work/source"
+reserve=$(find "$work/source/disc1_extra" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
+timeout 120 wine "$discset_exe" pack "$work/source/game" -o "$work/discs" \
+  --company "$company" --product "$product" --regkey "$regkey" --exe "$exe" \
+  --data "$work/source/disc1_extra/data" \
+  --disc-size $((reserve + 1000000)) --first-disc-reserve "$reserve" >"$work/pack.log" 2>&1 ||
+  { cat "$work/pack.log"; echo "pack failed" >&2; exit 1; }
+disc1=$work/discs/disc1 disc2=$work/discs/disc2
+cp -r "$work/source/disc1_extra/." "$disc1/"
+cp -r "$disc1/data" "$disc1/官方網頁.url" "$disc2/"
+insert() { ln -sfn "$1" "$WINEPREFIX/dosdevices/d:"; }
+
+wait_window() {
+  timeout "${2:-60}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1
+}
+shot() { import -window root "$artifacts/$1" 2>/dev/null || fail "no screenshot $1"; }
+press_on() {  # window id, keys...: raise it, focus it by a click on its title bar, then the keys
+  local id=$1 X Y WIDTH HEIGHT SCREEN WINDOW
+  shift
+  xdotool windowraise "$id" 2>/dev/null
+  sleep 0.3
+  eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
+  xdotool mousemove $((X + 40)) $((Y + 8)) click 1
+  sleep 0.3
+  xdotool key "$@"
+}
+# answer ID KEYS...: the keys on that window until it is gone (a few tries).
+answer() {
+  local id=$1 try
+  shift
+  for try in 1 2 3 4 5; do
+    press_on "$id" "$@"
+    for _ in $(seq 15); do
+      xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$id" || return 0
+      sleep 0.2
+    done
+  done
+  return 1
+}
+
+install_sample() {  # label
+  insert "$disc1"
+  (cd "$disc1" && exec timeout 150 wine "$setup_exe" D: >"$work/setup-$1.log" 2>&1) &
+  prog_pid=$!
+  local w
+  w=$(wait_window '請選擇安裝路徑') && [ -n "$w" ] || { fail "no path dialog ($1)"; return 1; }
+  sleep 1
+  answer "$w" Return || fail "the path dialog did not take Enter ($1)"
+  w=$(wait_window 'Next Disc') && [ -n "$w" ] || { fail "no prompt for disc 2 ($1)"; return 1; }
+  insert "$disc2"
+  answer "$w" Return || fail "the disc prompt did not take Enter ($1)"
+  w=$(wait_window '安裝成功' 120) && [ -n "$w" ] || { fail "no success box ($1)"; return 1; }
+  answer "$w" Return || fail "the success box did not take Enter ($1)"
+  wait "$prog_pid"
+  prog_pid=
+}
+
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\'$regkey
+query_key() { timeout 60 wine reg query "$key" 2>/dev/null | iconv -f CP950 -t UTF-8 | tr -d '\r'; }
+users=$WINEPREFIX/drive_c/users
+install="$WINEPREFIX/drive_c/Program Files/$company/$product"
+temp_copies() { find "$users" -iname 'uninstall-*.exe' 2>/dev/null; }
+
+# Starts the uninstall entry's command line, unquoted, from the install folder.
+start_uninstall() {  # label
+  local command
+  command=$(query_key | sed -n 's/^    UninstallString    REG_SZ    //p')
+  [ -n "$command" ] || { fail "no UninstallString ($1)"; return 1; }
+  (cd "$install" && exec timeout 120 wine "$command" >"$work/uninstall-$1.log" 2>&1) &
+  prog_pid=$!
+}
+finish_uninstall() {  # the program's exit status
+  local rc
+  wait "$prog_pid"
+  rc=$?
+  prog_pid=
+  return $rc
+}
+# Every file and folder the run could touch, with contents, and the key.
+state() {
+  local user
+  user=$(ls "$users" | grep -v -x Public | head -n 1)
+  (cd "$WINEPREFIX/drive_c" && find "Program Files/$company" "users/$user/Desktop" \
+    "users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$company" -print0 2>/dev/null |
+    LC_ALL=C sort -z | xargs -0 -r md5sum 2>&1 | sed 's/^md5sum: //')
+  query_key
+}
+
+# ---- install, user files, uninstall with Yes --------------------------------------------
+step "install"
+install_sample first
+[ -f "$install/uninstall.exe" ] && [ -f "$install/uninstall.lst" ] && [ -f "$install/uninstall.dat" ] ||
+  fail "the installation has no uninstall.exe, uninstall.lst and uninstall.dat"
+values=$(query_key)
+for v in "Publisher    REG_SZ    $company" "NoModify    REG_DWORD    0x1" "NoRepair    REG_DWORD    0x1" \
+         "EstimatedSize    REG_DWORD    0x" "DisplayIcon    REG_SZ    C:\\Program Files\\$company\\$product\\$exe"; do
+  printf '%s\n' "$values" | grep -qF "$v" || fail "the key has no '$v'"
+done
+user=$(ls "$users" | grep -v -x Public | head -n 1)
+group="$users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$company/$product"
+desktop_link="$users/$user/Desktop/$product.lnk"
+[ -f "$group/官方網頁.url" ] && [ -f "$desktop_link" ] || fail "setup left no web shortcut or desktop link"
+
+step "the user's files"
+printf 'level 3, 120 gold\r\n' >"$install/存檔/第一關.sav"
+printf 'my notes\r\n' >"$install/資料/筆記.txt"
+printf '[設定]\r\n音量=20\r\n' | iconv -f UTF-8 -t CP950 >"$install/設定.ini"
+
+step "uninstall, answered Yes"
+start_uninstall yes
+box=$(wait_window '解除安裝')
+if [ -z "$box" ]; then
+  fail "no question from the uninstaller"
+else
+  sleep 1
+  shot uninstall-1-question.png
+  answer "$box" Return || fail "the question did not take Enter (Yes)"
+  box=$(wait_window '解除安裝')
+  if [ -z "$box" ]; then
+    fail "no closing box"
+  else
+    sleep 1
+    shot uninstall-2-done.png
+    answer "$box" Return || fail "the closing box did not take Enter"
+  fi
+fi
+finish_uninstall
+rc=$?
+[ $rc -eq 0 ] || fail "uninstall.exe ended with status $rc after Yes"
+# The copy in the temporary folder deletes uninstall.exe once the started
+# program has ended, then ends itself and its file goes.
+for _ in $(seq 100); do
+  [ ! -e "$install/uninstall.exe" ] && [ -z "$(temp_copies)" ] && break
+  sleep 0.2
+done
+[ ! -e "$install/uninstall.exe" ] || fail "uninstall.exe is still there"
+[ -z "$(temp_copies)" ] || fail "the copy in the temporary folder is left: $(temp_copies)"
+query_key | grep -q DisplayName && fail "the uninstall key is still there"
+[ ! -e "$group" ] || fail "the group folder is still there: $(ls "$group")"
+[ ! -e "$(dirname "$group")" ] || fail "the empty company folder in the Programs menu is still there"
+[ ! -e "$desktop_link" ] || fail "the desktop link is still there"
+left=$(cd "$install" 2>/dev/null && find . | LC_ALL=C sort | tr '\n' ' ')
+want=". ./存檔 ./存檔/第一關.sav ./設定.ini ./資料 ./資料/筆記.txt "
+[ "$left" = "$want" ] || fail "the install folder holds '$left', not '$want'"
+echo "  kept: $left"
+
+# ---- second install, uninstall answered No --------------------------------------------
+step "second install, uninstall answered No"
+rm -rf "$install"
+install_sample second
+before=$(state)
+start_uninstall no
+box=$(wait_window '解除安裝')
+if [ -z "$box" ]; then
+  fail "no question from the uninstaller (No)"
+else
+  sleep 1
+  answer "$box" n || fail "the question did not take N (No)"
+fi
+finish_uninstall
+rc=$?
+[ $rc -eq 1 ] || fail "uninstall.exe ended with status $rc after No, not 1"
+sleep 2
+[ "$(state)" = "$before" ] || { fail "No changed something"; diff <(printf '%s\n' "$before") <(state) | head; }
+[ -z "$(temp_copies)" ] || fail "the copy in the temporary folder is left after No"
+
+# ---- damaged manifest -----------------------------------------------------------------------
+step "damaged manifest"
+# A line that climbs out of the install folder, before the END line.
+python3 - "$install/uninstall.lst" <<'PY'
+import sys
+p = sys.argv[1]
+data = open(p, "rb").read()
+at = data.rindex(b"END ")
+open(p, "wb").write(data[:at] + b"F 3 00000000 ..\\..\\outside.txt\r\n" + data[at:])
+PY
+before=$(state)
+start_uninstall damaged
+box=$(wait_window '解除安裝')
+if [ -z "$box" ]; then
+  fail "no box for the damaged manifest"
+else
+  sleep 1
+  shot uninstall-3-damaged.png
+  answer "$box" Return || fail "the damage box did not take Enter"
+fi
+finish_uninstall
+rc=$?
+[ $rc -eq 2 ] || fail "uninstall.exe ended with status $rc on a damaged manifest, not 2"
+sleep 2
+[ "$(state)" = "$before" ] || { fail "the damaged manifest changed something"; diff <(printf '%s\n' "$before") <(state) | head; }
+
+echo "screenshots in $artifacts (uninstall-*.png)"
+if [ $status -eq 0 ]; then echo "uninstall end-to-end: ok"; else echo "uninstall end-to-end: FAILED"; fi
+exit $status

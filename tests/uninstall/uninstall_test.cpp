@@ -1,0 +1,385 @@
+// The uninstaller's logic on an installation made the way setup makes one:
+// files of the set listed in the manifest, uninstall.dat, the registry entry
+// and the shortcuts from register_installation, the web shortcut in the
+// group folder. What is removed, what is kept, and that bad input or a
+// busy file deletes nothing.
+#include "uninstall_logic.h"
+
+#include "platform.h"
+#include "registration.h"
+#include "setup_finish.h"
+#include "setup_texts.h"
+#include "shell_registry.h"
+#include "test_support.h"
+#include "tracked_memory.h"
+#include "uninstall_manifest.h"
+#include "uninstall_texts.h"
+#ifndef _WIN32
+#include "posix/shell_registry_record.h"
+#endif
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <map>
+
+namespace {
+
+std::string tag()
+{
+    static int serial = 0;
+    return std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 100000) + "-" +
+           std::to_string(++serial);
+}
+
+// Every entry below a folder: relative path -> content ("<dir>" for folders).
+std::map<std::string, std::string> snapshot(const fs::path& root)
+{
+    std::map<std::string, std::string> out;
+    std::error_code ec;
+    if (!fs::exists(root, ec))
+        return out;
+    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        std::string rel = fs::relative(it->path(), root, ec).generic_u8string();
+        if (it->is_directory(ec)) {
+            out[rel] = "<dir>";
+        } else {
+            std::ifstream in(it->path(), std::ios::binary);
+            out[rel] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+    }
+    return out;
+}
+
+struct Installed : ::testing::Test {
+    TempDir dir;
+    std::string folder;                       // the install folder
+    std::string company, product, regkey;
+    std::string programs, desktop;
+    std::string manifest_text;
+    int32_t entries = 0;
+
+    void SetUp() override
+    {
+        std::string t = tag();
+        company = big5("測試公司") + t;
+        product = big5("許功蓋冒險");  // second bytes 0x5C in the group folder and link names
+        regkey = "DiUninstallTest-" + t;
+#ifndef _WIN32
+        plat_shell_record_clear();
+        plat_create_directory(dir.path("Programs").c_str());
+        plat_create_directory(dir.path("Desktop").c_str());
+        plat_shell_set_special_folder(PLAT_FOLDER_PROGRAMS, dir.path("Programs").c_str());
+        plat_shell_set_special_folder(PLAT_FOLDER_DESKTOP, dir.path("Desktop").c_str());
+#endif
+        char buf[PLAT_FOLDER_PATH_SIZE];
+        ASSERT_EQ(programs_folder_path(nullptr, buf), 1);
+        programs = buf;
+        ASSERT_EQ(desktop_folder_path(nullptr, buf), 1);
+        desktop = buf;
+
+        plat_create_directory(dir.path("Program Files").c_str());
+        folder = dir.path("Program Files") + "\\" + product;
+        ASSERT_EQ(plat_create_directory(folder.c_str()), 1);
+        manifest_text = first_line();
+        folder_entry("資料");
+        folder_entry("資料\\地圖");
+        folder_entry("存檔");
+        file_entry("game.exe", "MZ game");
+        file_entry("資料\\地圖\\村莊.map", random_bytes(70000, 7));
+        file_entry("資料\\說明.txt", "read me");
+        file_entry("設定.ini", "[set]\r\n");  // from the data folder
+        write_file(folder + "\\uninstall.exe", "MZ uninstaller");
+        finish_manifest();
+        write_file(folder + "\\uninstall.dat", regkey + std::string(40 - regkey.size(), '\0'));
+
+        set_registration_total_size(70000);
+        register_installation(folder.c_str(), company.c_str(), product.c_str(), "game.exe", regkey.c_str(),
+                              setup_text::kUninstallLinkName, 1);
+        set_registration_total_size(0);
+        write_file(group() + "\\" + big5("官方網頁.url"), "[InternetShortcut]\r\n");
+        ASSERT_TRUE(exists(group() + "\\" + big5("解除安裝.lnk")));
+        ASSERT_TRUE(exists(desktop_link()));
+    }
+
+    void TearDown() override
+    {
+        plat_registry_delete_machine_key(key_path().c_str());
+        std::error_code ec;
+        fs::remove_all(host_of(programs + "\\" + company), ec);
+        fs::remove(host_of(desktop_link()), ec);
+#ifndef _WIN32
+        plat_shell_set_special_folder(PLAT_FOLDER_PROGRAMS, nullptr);
+        plat_shell_set_special_folder(PLAT_FOLDER_DESKTOP, nullptr);
+        plat_shell_record_clear();
+#endif
+    }
+
+    static std::string first_line()
+    {
+        char buf[64];
+        return std::string(buf, (size_t)manifest_first_line(buf, sizeof buf));
+    }
+    void folder_entry(const std::string& utf8_path)
+    {
+        std::string path = big5(utf8_path);
+        ASSERT_EQ(plat_create_directory((folder + "\\" + path).c_str()), 1);
+        char buf[manifest::kMaxLineBytes + 1];
+        manifest_text += std::string(buf, (size_t)manifest_entry_line('D', 0, 0, path.c_str(), buf, sizeof buf));
+        ++entries;
+    }
+    void file_entry(const std::string& utf8_path, const std::string& content)
+    {
+        std::string path = big5(utf8_path);
+        write_file(folder + "\\" + path, content);
+        uint32_t size = 0, crc = 0;
+        ASSERT_EQ(file_checksum((folder + "\\" + path).c_str(), &size, &crc), 1);
+        ASSERT_EQ(size, content.size());
+        char buf[manifest::kMaxLineBytes + 1];
+        manifest_text += std::string(buf, (size_t)manifest_entry_line('F', size, crc, path.c_str(), buf, sizeof buf));
+        ++entries;
+    }
+    void finish_manifest()
+    {
+        char buf[64];
+        manifest_text += std::string(buf, (size_t)manifest_end_line(entries, buf, sizeof buf));
+        write_file(folder + "\\uninstall.lst", manifest_text);
+    }
+
+    std::string key_path() const { return std::string(kUninstallKeyRoot) + "\\" + regkey; }
+    std::string group() const { return programs + "\\" + company + "\\" + product; }
+    std::string desktop_link() const { return desktop + "\\" + product + ".lnk"; }
+    bool key_exists() const
+    {
+        void* key = nullptr;
+        int ok = plat_registry_open_machine_key(key_path().c_str(), &key);
+        plat_registry_close_key(key);
+        return ok == 1;
+    }
+
+    // The install folder, the group's parent and the desktop link, whole.
+    std::map<std::string, std::string> everything() const
+    {
+        auto all = snapshot(host_of(folder));
+        for (auto& [k, v] : snapshot(host_of(programs + "\\" + company)))
+            all["programs/" + k] = v;
+        all["desktop link"] = exists(desktop_link()) ? "there" : "gone";
+        all["key"] = key_exists() ? "there" : "gone";
+        return all;
+    }
+
+    int32_t run(int answer, int32_t* remove_self = nullptr)
+    {
+        BoxRecorder::answers.push_back(answer);
+        int32_t live = tracked_stats().live;
+        int32_t self = -1;
+        int32_t code = run_uninstall(folder.c_str(), &self);
+        EXPECT_EQ(tracked_stats().live, live);  // nothing held after a run
+        if (remove_self)
+            *remove_self = self;
+        return code;
+    }
+};
+
+}  // namespace
+
+TEST_F(Installed, YesRemovesTheSetAndKeepsWhatTheUserMadeOrChanged)
+{
+    write_file(folder + "\\" + big5("存檔\\第一關.sav"), "saved game");  // made by the user in a folder of the set
+    write_file(folder + "\\" + big5("設定.ini"), "[set]\r\nvolume=3\r\n");  // changed by the user
+    BoxRecorder boxes;
+    int32_t remove_self = 0;
+    EXPECT_EQ(run(PLAT_IDYES, &remove_self), kUninstallRemoved);
+    EXPECT_EQ(remove_self, 1);
+
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[0].caption, "解除安裝");
+    EXPECT_EQ(boxes.shown[0].type, (unsigned)PLAT_MB_YESNO | 0x20u);
+    EXPECT_NE(boxes.shown[0].text.find("許功蓋冒險"), std::string::npos) << boxes.shown[0].text;
+    const std::string& done = boxes.shown[1].text;
+    EXPECT_EQ(done.rfind("「許功蓋冒險」已移除。", 0), 0u) << done;
+    EXPECT_NE(done.find("設定.ini"), std::string::npos) << done;
+    EXPECT_NE(done.find("存檔"), std::string::npos) << done;
+
+    // Left: the user's two files, the folder that holds one, and uninstall.exe
+    // until the program has ended.
+    auto left = snapshot(host_of(folder));
+    std::map<std::string, std::string> expected = {
+        {"存檔", "<dir>"},
+        {"存檔/第一關.sav", "saved game"},
+        {"設定.ini", "[set]\r\nvolume=3\r\n"},
+        {"uninstall.exe", "MZ uninstaller"},
+    };
+    EXPECT_EQ(left, expected);
+    EXPECT_FALSE(key_exists());
+    EXPECT_FALSE(exists(desktop_link()));
+    EXPECT_FALSE(exists(group()));
+    EXPECT_FALSE(exists(programs + "\\" + company));  // empty once the group went
+
+    EXPECT_EQ(remove_uninstaller(folder.c_str()), 1);
+    EXPECT_FALSE(exists(folder + "\\uninstall.exe"));
+    EXPECT_TRUE(exists(folder));  // the user's files keep it
+}
+
+TEST_F(Installed, UntouchedInstallationGoesWholeButNotTheCompanysOtherProducts)
+{
+    std::string other = programs + "\\" + company + "\\" + big5("另一個遊戲");
+    ASSERT_EQ(plat_create_directory(other.c_str()), 1);
+    write_file(other + "\\x.lnk", "other product");
+    BoxRecorder boxes;
+    EXPECT_EQ(run(PLAT_IDYES), kUninstallRemoved);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_EQ(boxes.shown[1].text, "「許功蓋冒險」已移除。");
+    EXPECT_EQ(snapshot(host_of(folder)), (std::map<std::string, std::string>{{"uninstall.exe", "MZ uninstaller"}}));
+    EXPECT_FALSE(exists(group()));
+    EXPECT_EQ(read_file(other + "\\x.lnk"), "other product");
+    EXPECT_EQ(remove_uninstaller(folder.c_str()), 1);
+    EXPECT_FALSE(exists(folder));
+}
+
+TEST_F(Installed, NoChangesNothing)
+{
+    auto before = everything();
+    BoxRecorder boxes;
+    int32_t remove_self = 1;
+    EXPECT_EQ(run(PLAT_IDNO, &remove_self), kUninstallCancelled);
+    EXPECT_EQ(remove_self, 0);
+    EXPECT_EQ(boxes.shown.size(), 1u);
+    EXPECT_EQ(everything(), before);
+}
+
+// Each damaged input: one box naming the problem, no question, nothing deleted.
+TEST_F(Installed, BadInputDeletesNothing)
+{
+    const std::string dat = folder + "\\uninstall.dat", list = folder + "\\uninstall.lst";
+    const std::string good_dat = read_file(dat), good_list = manifest_text;
+    struct Case {
+        const char* what;
+        std::function<void()> damage;
+        const char* shown;  // part of the box text
+    } cases[] = {
+        {"uninstall.dat missing", [&] { plat_remove_file(dat.c_str()); }, "uninstall.dat"},
+        {"uninstall.dat of 39 bytes", [&] { write_file(dat, good_dat.substr(0, 39)); }, "uninstall.dat"},
+        {"uninstall.dat of 41 bytes", [&] { write_file(dat, good_dat + "x"); }, "uninstall.dat"},
+        {"a key name that climbs", [&] { write_file(dat, "..\\..\\Run" + std::string(31, '\0')); }, "uninstall.dat"},
+        {"no such key", [&] { write_file(dat, "DiNoSuchKey" + std::string(29, '\0')); }, "找不到此程式的安裝記錄"},
+        {"a company that climbs",
+         [&] {
+             void* key = nullptr;
+             plat_registry_create_machine_key(key_path().c_str(), &key);
+             plat_registry_set_string(key, "company", "..\\..", 6);
+             plat_registry_close_key(key);
+         },
+         "損毀"},
+        {"the key names another folder",
+         [&] {
+             void* key = nullptr;
+             plat_registry_create_machine_key(key_path().c_str(), &key);
+             plat_registry_set_string(key, "path", "C:\\Elsewhere", 13);
+             plat_registry_close_key(key);
+         },
+         "C:\\Elsewhere"},
+        {"manifest missing", [&] { plat_remove_file(list.c_str()); }, "uninstall.lst"},
+        {"manifest cut short", [&] { write_file(list, good_list.substr(0, good_list.size() - 9)); }, "損毀"},
+        {"a line that leaves the folder",
+         [&] {
+             std::string bad = good_list;
+             bad.insert(bad.find("F "), "F 7 00000000 ..\\..\\outside.txt\r\n");
+             write_file(list, bad);
+         },
+         "第 5 行"},
+    };
+    write_file(dir.path("outside.txt"), "not ours");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.damage();
+        auto before = everything();
+        BoxRecorder boxes;
+        int32_t remove_self = 1;
+        EXPECT_EQ(run(PLAT_IDYES, &remove_self), kUninstallFailed);
+        EXPECT_EQ(remove_self, 0);
+        ASSERT_EQ(boxes.shown.size(), 1u);
+        EXPECT_EQ(boxes.shown[0].type, (unsigned)(PLAT_MB_OK | PLAT_MB_ICONERROR));
+        EXPECT_NE(boxes.shown[0].text.find(c.shown), std::string::npos) << boxes.shown[0].text;
+        EXPECT_EQ(everything(), before);
+        EXPECT_EQ(read_file(dir.path("outside.txt")), "not ours");
+        // Back to sound inputs for the next case.
+        write_file(dat, good_dat);
+        write_file(list, good_list);
+        set_registration_total_size(0);
+        register_installation(folder.c_str(), company.c_str(), product.c_str(), "game.exe", regkey.c_str(),
+                              setup_text::kUninstallLinkName, 1);
+    }
+}
+
+// A read-only or busy file stops the run before anything is deleted; once it
+// is free a second run removes everything.
+TEST_F(Installed, ReadOnlyOrBusyFileStopsBeforeDeleting)
+{
+    const std::string map = folder + "\\" + big5("資料\\地圖\\村莊.map");
+    const std::string text = folder + "\\" + big5("資料\\說明.txt");
+    ASSERT_EQ(plat_set_read_only(map.c_str(), 1), 1);
+#ifdef _WIN32
+    FILE* busy = fopen(text.c_str(), "rb");  // the runtime shares read and write, not delete
+    ASSERT_NE(busy, nullptr);
+#else
+    plat_mark_file_in_use(text.c_str(), 1);
+#endif
+    auto before = everything();
+    {
+        BoxRecorder boxes;
+        EXPECT_EQ(run(PLAT_IDYES), kUninstallFailed);
+        ASSERT_EQ(boxes.shown.size(), 2u);
+        EXPECT_NE(boxes.shown[1].text.find("資料\\地圖\\村莊.map"), std::string::npos) << boxes.shown[1].text;
+        EXPECT_NE(boxes.shown[1].text.find("資料\\說明.txt"), std::string::npos) << boxes.shown[1].text;
+        EXPECT_EQ(everything(), before);
+    }
+    plat_set_read_only(map.c_str(), 0);
+#ifdef _WIN32
+    fclose(busy);
+#else
+    plat_mark_file_in_use(text.c_str(), 0);
+#endif
+    BoxRecorder boxes;
+    EXPECT_EQ(run(PLAT_IDYES), kUninstallRemoved);
+    EXPECT_EQ(snapshot(host_of(folder)), (std::map<std::string, std::string>{{"uninstall.exe", "MZ uninstaller"}}));
+    EXPECT_FALSE(key_exists());
+}
+
+// A long list of changed files is cut in the box, with the number left out.
+TEST_F(Installed, ManyKeptFilesAreCountedNotAllNamed)
+{
+    for (int i = 0; i < 15; ++i) {
+        std::string name = "f" + std::to_string(i) + ".txt";
+        write_file(folder + "\\" + name, "v1");
+        char buf[manifest::kMaxLineBytes + 1];
+        manifest_text.insert(manifest_text.find("END"),
+                             std::string(buf, (size_t)manifest_entry_line('F', 2, 0, name.c_str(), buf, sizeof buf)));
+        ++entries;
+    }
+    manifest_text.erase(manifest_text.find("END"));
+    finish_manifest();
+    BoxRecorder boxes;
+    EXPECT_EQ(run(PLAT_IDYES), kUninstallRemoved);
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    EXPECT_NE(boxes.shown[1].text.find("以及其他 3 項"), std::string::npos) << boxes.shown[1].text;
+    EXPECT_TRUE(exists(folder + "\\f14.txt"));  // a checksum that does not match: kept
+}
+
+TEST(UninstallTexts, Big5BytesAndSetupsNames)
+{
+    // 解除安裝: B8 D1 B0 A3 A6 77 B8 CB.
+    EXPECT_EQ(std::string(uninstall_text::kCaption), "\xB8\xD1\xB0\xA3\xA6\x77\xB8\xCB");
+    EXPECT_EQ(utf8(uninstall_text::kDoneFormat), "「%s」已移除。");
+    EXPECT_EQ(utf8(uninstall_text::kConfirmFormat), "確定要移除「%s」嗎?\n\n安裝資料夾:%s");
+    // The names setup gives what it makes.
+    EXPECT_EQ(std::string(uninstall_text::kUninstallLinkName), setup_text::kUninstallLinkName);
+    EXPECT_EQ(std::string(uninstall_text::kWebShortcut), setup_text::kWebShortcut);
+    EXPECT_EQ(std::string(uninstall_text::kUninstallDataName), kUninstallDataName);
+    EXPECT_EQ(std::string(kUninstallProgram), "uninstall.exe");
+}

@@ -1,0 +1,499 @@
+#include "uninstall_logic.h"
+
+#include "platform.h"
+#include "record_path.h"
+#include "registration.h"
+#include "shell_registry.h"
+#include "tracked_memory.h"
+#include "uninstall_manifest.h"
+#include "uninstall_texts.h"
+
+#include <zlib.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+const int kPathSize = 260;
+const int kEntrySize = 1024;        // registry key path, as registration composes it
+const int kTextSize = 40;           // the regkey field in uninstall.dat
+const int kListedNames = 12;        // names shown in one list of a box
+const unsigned kIconInformation = 0x40;
+const unsigned kIconQuestion = 0x20;
+
+// snprintf that refuses: 1 when the text fits `size` bytes, else 0 and empty.
+int compose(char* out, int size, const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int n = vsnprintf(out, (size_t)size, format, args);
+    va_end(args);
+    if (n < 0 || n >= size) {
+        out[0] = '\0';
+        return 0;
+    }
+    return 1;
+}
+
+// The text of a box, built piece by piece; what does not fit is left out.
+struct BoxText {
+    char text[4096];
+    int32_t used;
+    int32_t listed;   // names in the list being built
+    int32_t unlisted; // names of that list left out
+
+    BoxText() : used(0), listed(0), unlisted(0) { text[0] = '\0'; }
+
+    void add(const char* s)
+    {
+        size_t n = strlen(s);
+        if ((size_t)used + n + 1 > sizeof text)
+            return;
+        memcpy(text + used, s, n + 1);
+        used += (int32_t)n;
+    }
+    void addf(const char* format, const char* arg)
+    {
+        char line[1024];
+        if (compose(line, sizeof line, format, arg))
+            add(line);
+    }
+    // Starts a list under `head`; names follow with name().
+    void start_list(const char* head)
+    {
+        end_list();
+        add(head);
+    }
+    void name(const char* n)
+    {
+        if (listed >= kListedNames) {
+            ++unlisted;
+            return;
+        }
+        ++listed;
+        add("\n  ");
+        add(n);
+    }
+    void end_list()
+    {
+        if (unlisted > 0) {
+            char line[128];
+            snprintf(line, sizeof line, uninstall_text::kMoreFormat, (int)unlisted);
+            add(line);
+        }
+        listed = 0;
+        unlisted = 0;
+    }
+};
+
+int show(const BoxText& box, unsigned type)
+{
+    return plat_message_box(nullptr, box.text, uninstall_text::kCaption, type);
+}
+
+int fail_with(const char* text)
+{
+    plat_message_box(nullptr, text, uninstall_text::kCaption, PLAT_MB_OK | PLAT_MB_ICONERROR);
+    return kUninstallFailed;
+}
+
+int fail_with(const char* format, const char* arg)
+{
+    BoxText box;
+    box.addf(format, arg);
+    return fail_with(box.text);
+}
+
+char ascii_upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+
+// Two system paths name the same folder: equal without regard to ASCII
+// case (Big5 characters compared byte for byte), one trailing "\" ignored.
+int same_folder(const char* a, const char* b)
+{
+    size_t la = strlen(a), lb = strlen(b);
+    if (la > 0 && last_separator_char(const_cast<char*>(a)))
+        --la;
+    if (lb > 0 && last_separator_char(const_cast<char*>(b)))
+        --lb;
+    if (la != lb)
+        return 0;
+    for (size_t i = 0; i < la; ++i) {
+        unsigned char c = (unsigned char)a[i];
+        if (is_dbcs_lead(c) && i + 1 < la) {
+            if (a[i] != b[i] || a[i + 1] != b[i + 1])
+                return 0;
+            ++i;
+        } else if (ascii_upper(a[i]) != ascii_upper(b[i])) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+int is_name(const char* text)
+{
+    return check_path_component((const unsigned char*)text, (int32_t)strlen(text), nullptr);
+}
+
+int is_file(const char* path)
+{
+    uint32_t a = plat_file_attributes(path);
+    return a != PLAT_ATTR_INVALID && !(a & PLAT_ATTR_DIRECTORY);
+}
+
+int is_folder(const char* path)
+{
+    uint32_t a = plat_file_attributes(path);
+    return a != PLAT_ATTR_INVALID && (a & PLAT_ATTR_DIRECTORY);
+}
+
+// Reads uninstall.dat: exactly 40 bytes, a key name up to the first NUL.
+int read_regkey(const char* path, char* regkey)
+{
+    FILE* f = plat_fopen(path, "rb");
+    if (!f)
+        return 0;
+    char bytes[kTextSize + 1];
+    size_t n = fread(bytes, 1, sizeof bytes, f);
+    fclose(f);
+    if (n != (size_t)kTextSize)
+        return 0;
+    bytes[kTextSize] = '\0';
+    strcpy(regkey, bytes);
+    // One key name: no separator, nothing Windows could read another way.
+    return regkey[0] && is_name(regkey);
+}
+
+// A list of system paths (each up to 259 bytes) in tracked memory.
+struct PathList {
+    char (*paths)[kPathSize];
+    const char** shown;   // the name to show for each: relative or the path itself
+    int32_t count;
+    int32_t room;
+
+    PathList() : paths(nullptr), shown(nullptr), count(0), room(0) {}
+
+    void add(const char* path, const char* name)
+    {
+        if (count == room) {
+            int32_t more = room ? room * 2 : 64;
+            char(*p)[kPathSize] = (char(*)[kPathSize])tracked_alloc(sizeof(*paths) * (size_t)more);
+            const char** s = (const char**)tracked_alloc(sizeof(*shown) * (size_t)more);
+            if (count) {
+                memcpy(p, paths, sizeof(*paths) * (size_t)count);
+                memcpy(s, shown, sizeof(*shown) * (size_t)count);
+            }
+            tracked_free(paths);
+            tracked_free(shown);
+            paths = p;
+            shown = s;
+            room = more;
+        }
+        strcpy(paths[count], path);
+        shown[count] = name;
+        ++count;
+    }
+    void release()
+    {
+        tracked_free(paths);
+        tracked_free(shown);
+        paths = nullptr;
+        shown = nullptr;
+        count = room = 0;
+    }
+};
+
+// Everything one run knows and decides.
+struct Uninstall {
+    char folder[kPathSize];
+    char dat[kPathSize], list[kPathSize];
+    char regkey[kTextSize + 1];
+    char key_path[kEntrySize];
+    char product[kPathSize], company[kPathSize], path[kPathSize];
+    char company_folder[kPathSize], group[kPathSize];  // empty when the shell gives no Programs folder
+    UninstallManifest manifest;
+    PathList remove;    // files to delete first: unchanged files of the set, the links
+    PathList changed;   // files of the set the user changed: kept
+    PathList problems;  // files that cannot be deleted now
+    PathList left;      // what failed to go although it was checked
+    PathList kept_folders;
+
+    // Composes "<base>\<name>" into `out`; 0 when it does not fit.
+    static int join(char* out, const char* base, const char* name)
+    {
+        return compose(out, kPathSize, "%s\\%s", base, name);
+    }
+
+    int read_inputs();
+    void plan();
+    void check(const char* path, const char* name);
+    int32_t remove_all(int32_t* remove_self);
+    int install_folder_holds_others();
+    void release()
+    {
+        manifest.release();
+        remove.release();
+        changed.release();
+        problems.release();
+        left.release();
+        kept_folders.release();
+    }
+};
+
+// 1 when everything needed is there and sound; else the box was shown.
+int Uninstall::read_inputs()
+{
+    if (!join(dat, folder, uninstall_text::kUninstallDataName) || !join(list, folder, kUninstallManifestName)) {
+        fail_with(uninstall_text::kNoDataFormat, uninstall_text::kUninstallDataName);
+        return 0;
+    }
+    if (!read_regkey(dat, regkey)) {
+        fail_with(uninstall_text::kNoDataFormat, dat);
+        return 0;
+    }
+    if (!compose(key_path, kEntrySize, "%s\\%s", kUninstallKeyRoot, regkey)) {
+        fail_with(uninstall_text::kKeyDamaged);
+        return 0;
+    }
+    void* key = nullptr;
+    if (!plat_registry_open_machine_key(key_path, &key)) {
+        fail_with(uninstall_text::kNoKey);
+        return 0;
+    }
+    int ok = plat_registry_get_string(key, "DisplayName", product, kPathSize) &&
+             plat_registry_get_string(key, "company", company, kPathSize) &&
+             plat_registry_get_string(key, "path", path, kPathSize);
+    plat_registry_close_key(key);
+    // Company and product name the shortcut folders: single names only.
+    if (!ok || !is_name(product) || !is_name(company)) {
+        fail_with(uninstall_text::kKeyDamaged);
+        return 0;
+    }
+    if (!same_folder(path, folder)) {
+        fail_with(uninstall_text::kKeyOtherFormat, path);
+        return 0;
+    }
+    if (!is_file(list)) {
+        fail_with(uninstall_text::kNoDataFormat, list);
+        return 0;
+    }
+    if (!manifest.read(list, (int32_t)strlen(folder))) {
+        BoxText box;
+        char text[1024];
+        if (compose(text, sizeof text, uninstall_text::kManifestFormat, list, (int)manifest.bad_line))
+            box.add(text);
+        fail_with(box.text);
+        return 0;
+    }
+    company_folder[0] = group[0] = '\0';
+    char programs[kPathSize];
+    if (programs_folder_path(nullptr, programs) && programs[0] &&
+        (!join(company_folder, programs, company) || !join(group, company_folder, product)))
+        company_folder[0] = group[0] = '\0';
+    return 1;
+}
+
+// A file to delete: it must not be read-only nor held open.
+void Uninstall::check(const char* path, const char* name)
+{
+    uint32_t a = plat_file_attributes(path);
+    if (a == PLAT_ATTR_INVALID || (a & PLAT_ATTR_DIRECTORY))
+        return;
+    if ((a & PLAT_ATTR_READONLY) || plat_file_in_use(path))
+        problems.add(path, name);
+}
+
+void Uninstall::plan()
+{
+    char full[kPathSize];
+    for (int32_t i = 0; i < manifest.count; ++i) {
+        const ManifestEntry& e = manifest.entries[i];
+        // The reader made sure every path fits beside the install folder.
+        if (e.kind != manifest::kFile || !join(full, folder, e.path) || !is_file(full))
+            continue;
+        uint32_t size = 0, crc = 0;
+        if (file_checksum(full, &size, &crc) && size == e.size && crc == e.crc) {
+            remove.add(full, e.path);
+            check(full, e.path);
+        } else {
+            changed.add(full, e.path);
+        }
+    }
+    char desktop[kPathSize];
+    char link[kPathSize];
+    if (desktop_folder_path(nullptr, desktop) && desktop[0] &&
+        compose(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link)) {
+        remove.add(link, nullptr);
+        check(link, nullptr);
+    }
+    if (group[0]) {
+        const char* names[] = {uninstall_text::kUninstallLinkName, product};
+        for (const char* n : names) {
+            if (compose(link, kPathSize, "%s\\%s.lnk", group, n) && is_file(link)) {
+                remove.add(link, nullptr);
+                check(link, nullptr);
+            }
+        }
+        if (join(link, group, uninstall_text::kWebShortcut) && is_file(link)) {
+            remove.add(link, nullptr);
+            check(link, nullptr);
+        }
+    }
+    check(dat, uninstall_text::kUninstallDataName);
+    check(list, kUninstallManifestName);
+}
+
+int Uninstall::install_folder_holds_others()
+{
+    DirListing listing;
+    DirEntry e;
+    int others = 0;
+    for (int more = listing.open(folder, &e); more && !others; more = listing.next(&e)) {
+        if (strcmp(e.name, ".") == 0 || strcmp(e.name, "..") == 0 || same_folder(e.name, kUninstallProgram))
+            continue;
+        others = 1;
+    }
+    listing.close();
+    return others;
+}
+
+int32_t Uninstall::remove_all(int32_t* remove_self)
+{
+    for (int32_t i = 0; i < remove.count; ++i)
+        if (!plat_remove_file(remove.paths[i]) && is_file(remove.paths[i]))
+            left.add(remove.paths[i], remove.shown[i]);
+
+    // Folders newest first; one that still holds something is the user's.
+    char full[kPathSize];
+    for (int32_t i = manifest.count - 1; i >= 0; --i) {
+        const ManifestEntry& e = manifest.entries[i];
+        if (e.kind != manifest::kFolder || !join(full, folder, e.path) || !is_folder(full))
+            continue;
+        if (!plat_remove_directory(full) && is_folder(full))
+            kept_folders.add(full, e.path);
+    }
+    if (group[0]) {
+        plat_remove_directory(group);           // only when empty
+        plat_remove_directory(company_folder);  // only when empty
+    }
+
+    // The key and the files that a second run needs go last, and only when
+    // everything else went.
+    if (left.count == 0 && !plat_registry_delete_machine_key(key_path))
+        left.add(key_path, nullptr);
+    if (left.count == 0) {
+        if (!plat_remove_file(dat) && is_file(dat))
+            left.add(dat, uninstall_text::kUninstallDataName);
+        if (!plat_remove_file(list) && is_file(list))
+            left.add(list, kUninstallManifestName);
+    }
+
+    BoxText box;
+    if (left.count > 0) {
+        box.add(uninstall_text::kPartialHead);
+        for (int32_t i = 0; i < left.count; ++i)
+            box.name(left.shown[i] ? left.shown[i] : left.paths[i]);
+        box.end_list();
+        show(box, PLAT_MB_OK | PLAT_MB_ICONERROR);
+        return kUninstallFailed;
+    }
+    box.addf(uninstall_text::kDoneFormat, product);
+    if (changed.count > 0) {
+        box.start_list(uninstall_text::kKeptFilesHead);
+        for (int32_t i = 0; i < changed.count; ++i)
+            box.name(changed.shown[i]);
+    }
+    if (kept_folders.count > 0) {
+        box.start_list(uninstall_text::kKeptFoldersHead);
+        for (int32_t i = 0; i < kept_folders.count; ++i)
+            box.name(kept_folders.shown[i]);
+    }
+    box.end_list();
+    if (install_folder_holds_others())
+        box.addf(uninstall_text::kKeptInstallFormat, folder);
+    show(box, PLAT_MB_OK | kIconInformation);
+    if (remove_self)
+        *remove_self = 1;
+    return kUninstallRemoved;
+}
+
+}  // namespace
+
+int file_checksum(const char* path, uint32_t* size, uint32_t* crc)
+{
+    static unsigned char buffer[65536];
+    FILE* f = plat_fopen(path, "rb");
+    if (!f)
+        return 0;
+    uLong c = crc32(0L, Z_NULL, 0);
+    uint64_t total = 0;
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof buffer, f)) > 0) {
+        c = crc32(c, buffer, (uInt)n);
+        total += n;
+    }
+    int ok = !ferror(f) && total <= 0x7FFFFFFFu;
+    fclose(f);
+    if (!ok)
+        return 0;
+    *size = (uint32_t)total;
+    *crc = (uint32_t)c;
+    return 1;
+}
+
+int32_t run_uninstall(const char* install_folder, int32_t* remove_self)
+{
+    if (remove_self)
+        *remove_self = 0;
+    Uninstall* u = (Uninstall*)tracked_alloc(sizeof(Uninstall));
+    new (u) Uninstall();
+    int32_t result = kUninstallFailed;
+    if (!install_folder || !install_folder[0] || !compose(u->folder, kPathSize, "%s", install_folder)) {
+        fail_with(uninstall_text::kNoDataFormat, uninstall_text::kUninstallDataName);
+    } else {
+        if (char* tail = last_separator_char(u->folder))
+            *tail = '\0';
+        if (u->read_inputs()) {
+            BoxText question;
+            char text[1024];
+            if (compose(text, sizeof text, uninstall_text::kConfirmFormat, u->product, u->folder))
+                question.add(text);
+            if (show(question, PLAT_MB_YESNO | kIconQuestion) != PLAT_IDYES) {
+                result = kUninstallCancelled;
+            } else {
+                u->plan();
+                if (u->problems.count > 0) {
+                    BoxText box;
+                    box.add(uninstall_text::kBusyHead);
+                    for (int32_t i = 0; i < u->problems.count; ++i)
+                        box.name(u->problems.shown[i] ? u->problems.shown[i] : u->problems.paths[i]);
+                    box.end_list();
+                    show(box, PLAT_MB_OK | PLAT_MB_ICONERROR);
+                } else {
+                    result = u->remove_all(remove_self);
+                }
+            }
+        }
+    }
+    u->release();
+    u->~Uninstall();
+    tracked_free(u);
+    return result;
+}
+
+int remove_uninstaller(const char* install_folder)
+{
+    char path[kPathSize];
+    if (!install_folder || !compose(path, kPathSize, "%s\\%s", install_folder, kUninstallProgram))
+        return 0;
+    if (!plat_remove_file(path) && is_file(path))
+        return 0;
+    plat_remove_directory(install_folder);  // only when empty
+    return 1;
+}
