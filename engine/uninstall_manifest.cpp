@@ -1,5 +1,6 @@
 #include "uninstall_manifest.h"
 
+#include "disc_format.h"
 #include "platform.h"
 #include "record_path.h"
 #include "tracked_memory.h"
@@ -176,9 +177,16 @@ int UninstallManifest::parse(const char* bytes, int32_t length, int32_t install_
         unsigned char record[kPathBuffer + 1];
         record[0] = '\\';
         memcpy(record + 1, q, (size_t)path_length + 1);
+        // The path must pass the record-path rules and already be in the form
+        // Windows gives it (no trailing dot, space or separator to fold away),
+        // so the name deleted is exactly the name the installation created.
         const char* why = nullptr;
-        if (!check_record_path(record, path_length + 2, install_path_length, &why))
+        char folded[kRecordPathBuffer];
+        int32_t type = e.kind == manifest::kFolder ? disc::kDirectory : disc::kFile;
+        if (!fold_record_path(type, record, path_length + 2, install_path_length, folded, &why))
             return refuse(line, why ? why : "a path is refused");
+        if (strcmp(folded, (const char*)record) != 0)
+            return refuse(line, "a path is not in the form the installation creates");
         e.path = q;
         entries[count++] = e;
         p = next;

@@ -395,9 +395,14 @@ bool walk_data(const fs::path& folder, const std::string& prefix, size_t install
         std::string record_path = prefix + "\\" + name;
         const char* problem = nullptr;
         std::string with_nul = record_path + '\0';
-        if (!check_record_path((const unsigned char*)with_nul.data(), (int32_t)with_nul.size(),
-                               (int32_t)install_folder_length, &problem)) {
+        char created[kRecordPathBuffer];
+        if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile, (const unsigned char*)with_nul.data(),
+                              (int32_t)with_nul.size(), (int32_t)install_folder_length, created, &problem)) {
             *error = "the data file " + utf8_of(e.path) + " cannot be listed for the uninstaller: " + problem;
+            return false;
+        }
+        if (record_path != created) {
+            *error = "the data file " + utf8_of(e.path) + " would be copied under another name on Windows";
             return false;
         }
         DataEntry d{e.is_directory, record_path, 0, 0};
