@@ -19,7 +19,11 @@ int make_bitmap_header(BitmapHeader** out, int32_t width, int32_t height, int32_
     header->biPlanes = 1;
     header->biBitCount = (uint16_t)bpp;
     header->biCompression = 0;
-    int64_t image_bytes = picture_stride(width, bpp) * (int64_t)height;
-    header->biSizeImage = image_bytes >= 0 && image_bytes <= UINT32_MAX ? (uint32_t)image_bytes : 0;
+    // The stride of any 32-bit sizes fits 64 bits; the product is formed
+    // only when it fits 32.
+    int64_t stride = picture_stride(width, bpp);
+    header->biSizeImage = 0;
+    if (stride >= 0 && height >= 0 && (stride == 0 || height <= (int64_t)UINT32_MAX / stride))
+        header->biSizeImage = (uint32_t)(stride * height);
     return 1;
 }

@@ -20,6 +20,13 @@ int32_t space_needed_shown(int32_t total_size);
 // (3 bytes).
 void drive_of(const char* install_path, char* drive);
 
+// The free-space query has_enough_space makes: plat_disk_free_bytes, or a
+// stand-in with the same contract (1 and the drive's free bytes, or 0) that
+// tests install to play a drive of a chosen size. Null restores the
+// platform's query.
+typedef int (*DiskFreeQuery)(const char* drive, uint64_t* free_bytes);
+void set_disk_free_query(DiskFreeQuery query);
+
 // 1 when the drive of `install_path` has at least space_needed(total_size)
 // free bytes (all free bytes of the disk, not only the user's share); 0 when
 // it has fewer or cannot be queried (then it counts as 0 free bytes).

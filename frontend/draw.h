@@ -19,7 +19,8 @@ constexpr int kTextPitchAndFamily = FIXED_PITCH;
 // Draws the whole picture scaled into the rectangle (x, y, width, height)
 // with the device context's current stretch mode. An 8-bit picture is drawn
 // with the record's own colour table. A record without pixels (constructed,
-// released, or of no size) draws nothing.
+// released, or of no size), or of a depth other than 8, 16, 24 or 32 bits,
+// draws nothing.
 void draw_image(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, const ImageBuffer& image);
 
 // Draws `text` (Big5) with DrawTextA and `format` into `rect` in `colour`,

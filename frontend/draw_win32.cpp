@@ -17,9 +17,23 @@ static_assert(offsetof(BITMAPINFO, bmiColors) == kBitmapHeaderBytes, "colour tab
 
 const char kTextFontFace[] = "細明體";
 
+namespace {
+
+// Depths whose rows the platform lays out exactly as the record's stride
+// says, with no colour table beyond the one an 8-bit header carries. For any
+// other depth (below 8 bits the platform wants a table of 2 to 16 entries
+// behind the header and packs pixels into bytes) the drawing call would read
+// past the header or past the block.
+bool drawable_depth(int32_t bpp)
+{
+    return bpp == 8 || bpp == 16 || bpp == 24 || bpp == 32;
+}
+
+}  // namespace
+
 void draw_image(HDC dc, int32_t x, int32_t y, int32_t width, int32_t height, const ImageBuffer& image)
 {
-    if (!image.pixels || image.width <= 0 || image.height <= 0)
+    if (!image.pixels || image.width <= 0 || image.height <= 0 || !drawable_depth(image.bpp))
         return;
     BitmapHeader* header = nullptr;
     if (!make_bitmap_header(&header, image.width, image.height, image.bpp))

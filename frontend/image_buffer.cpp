@@ -20,14 +20,53 @@ ImageBuffer::~ImageBuffer()
     }
 }
 
+namespace {
+
+// Byte that fills every block create() allocates; -1: none (see
+// image_set_block_fill).
+int32_t g_block_fill = -1;
+
+// The stride and block size of a width x height picture of bpp bits, when
+// such a picture can be held: no negative size, at least 8 bits per pixel
+// (below that the platform lays rows out in ways the stride rule does not
+// describe, and its drawing call would read a colour table that follows no
+// header of ours), and a block and a row table that each fit in 2 GiB. The
+// products are formed so that nothing can wrap, whatever the arguments.
+int picture_layout(int32_t width, int32_t height, int32_t bpp, int64_t* stride, int64_t* bytes)
+{
+    if (width < 0 || height < 0 || bpp < 8)
+        return 0;
+    // Both factors are below 2^31: the product fits 64 bits.
+    int64_t row = picture_stride(width, bpp);
+    if (row > INT32_MAX)
+        return 0;
+    if (row > 0 && height > INT32_MAX / row)
+        return 0;
+    // A picture of no width still has `height` row pointers.
+    if ((int64_t)height > (int64_t)INT32_MAX / (int64_t)sizeof(uint8_t*))
+        return 0;
+    *stride = row;
+    *bytes = row * height;
+    return 1;
+}
+
+}  // namespace
+
+void image_set_block_fill(int32_t byte)
+{
+    g_block_fill = byte >= 0 && byte <= 255 ? byte : -1;
+}
+
 void ImageBuffer::create(int32_t new_width, int32_t new_height, int32_t new_bpp, uint8_t* block)
 {
-    int64_t new_stride = picture_stride(new_width, new_bpp);
-    int64_t bytes = new_stride * (int64_t)new_height;
-    if (new_width < 0 || new_height < 0 || new_bpp < 0 || bytes > INT32_MAX) {
-        // No such picture: an empty one rather than a wrapped size.
+    int64_t new_stride = 0;
+    int64_t bytes = 0;
+    const int fits = picture_layout(new_width, new_height, new_bpp, &new_stride, &bytes);
+    if (!fits) {
+        // No such picture: an empty one, holding no block, rather than a
+        // wrapped size. A caller's block stays the caller's.
         new_width = new_height = 0;
-        new_stride = bytes = 0;
+        new_stride = 0;
     }
     width = new_width;
     height = new_height;
@@ -39,12 +78,23 @@ void ImageBuffer::create(int32_t new_width, int32_t new_height, int32_t new_bpp,
         palette[4 * i + 0] = palette[4 * i + 1] = palette[4 * i + 2] = (uint8_t)i;
         palette[4 * i + 3] = 0;
     }
+    if (!fits) {
+        pixels = nullptr;
+        owns = 0;
+        if (rows) {
+            tracked_free(rows);
+            rows = nullptr;
+        }
+        return;
+    }
     if (block) {
         pixels = block;
         owns = 0;
     } else {
         pixels = (uint8_t*)tracked_alloc((size_t)bytes);
         owns = 1;
+        if (g_block_fill >= 0)
+            memset(pixels, g_block_fill, (size_t)bytes);
     }
     build_rows();
 }

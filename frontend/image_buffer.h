@@ -53,8 +53,10 @@ struct ImageBuffer {
     // Sets every field for a width x height picture of bpp bits; adopts
     // `block` (owns 0) or, when it is null, allocates an uncleared block of
     // stride x height bytes (owns 1); builds the row table, freeing the old
-    // table but not an old block. A negative size, or one whose block would
-    // not fit in 2 GiB, makes an empty 0 x 0 picture instead.
+    // table but not an old block. A negative size, fewer than 8 bits per
+    // pixel, or a block or row table that would not fit in 2 GiB makes an
+    // empty 0 x 0 picture instead: no block (a caller's is not adopted), no
+    // row table, nothing to draw.
     void create(int32_t width, int32_t height, int32_t bpp, uint8_t* block);
     // Replaces the row table: entry i points at pixels + i x stride.
     void build_rows();
@@ -83,6 +85,12 @@ struct ImageBuffer {
     // and the file is closed again.
     int load_tga(const char* path, uint8_t* palette_out);
 };
+
+// For tests: every block ImageBuffer::create allocates from now on is filled
+// with `byte` (0 to 255), so a test can tell which bytes a reader wrote; -1,
+// the default, leaves blocks as the heap hands them out (they are never
+// cleared otherwise).
+void image_set_block_fill(int32_t byte);
 
 // The largest pixel block load_tga accepts (a 4096 x 4096, 32-bit picture).
 constexpr int64_t kMaxPicturePixelBytes = int64_t(64) << 20;

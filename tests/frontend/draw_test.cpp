@@ -182,6 +182,33 @@ TEST(DrawImage, RecordsWithoutPixelsDrawNothing)
     canvas.expect(RECT{0, 0, 0, 0}, [](int, int, uint32_t) { return false; });
 }
 
+TEST(DrawImage, DepthsOutsideEightToThirtyTwoBitsDrawNothing)
+{
+    Canvas canvas(16, 8);
+    // Below 8 bits no picture is made at all.
+    ImageBuffer four;
+    four.create(4, 2, 4, nullptr);
+    draw_image(canvas.dc, 0, 0, 16, 8, four);
+
+    // A record whose depth is set by hand: below 8 bits the platform would
+    // take a colour table from behind the 40-byte header and pack the rows
+    // otherwise; 15 and 12 bits are no depth it lays out as the record does.
+    uint8_t block[64] = {};
+    ImageBuffer hand;
+    hand.create(4, 2, 8, block);
+    for (int32_t bpp : {4, 1, 2, 12, 15}) {
+        hand.bpp = bpp;
+        draw_image(canvas.dc, 0, 0, 16, 8, hand);
+    }
+    canvas.expect(RECT{0, 0, 0, 0}, [](int, int, uint32_t) { return false; });
+
+    // The same block at 8 bits is drawn: index 0 of the grey ramp, black.
+    hand.bpp = 8;
+    draw_image(canvas.dc, 0, 0, 16, 8, hand);
+    canvas.expect(RECT{0, 0, 16, 8}, [](int, int, uint32_t c) { return c == 0; });
+    hand.release();
+}
+
 bool reddish(uint32_t c)
 {
     int r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;

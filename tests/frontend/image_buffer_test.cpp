@@ -62,7 +62,8 @@ TEST(ImageBuffer, CreateSetsStrideClipKeyAndRows)
             ASSERT_NE(b.pixels, nullptr);
             for (int32_t i = 0; i < c.height; ++i)
                 EXPECT_EQ(b.rows[i], b.pixels + i * c.stride);
-            // Every byte of the block is writable (the sanitizers see it).
+            // Every byte of the block is writable (the ASan build of the
+            // unit tests reports a write past it).
             memset(b.pixels, 0xAB, (size_t)c.stride * (size_t)c.height);
             // The default colour table is the grey ramp.
             EXPECT_EQ(b.palette[4 * 200 + 0], 200);
@@ -76,16 +77,56 @@ TEST(ImageBuffer, CreateSetsStrideClipKeyAndRows)
 
 TEST(ImageBuffer, ImpossibleSizesGiveAnEmptyPicture)
 {
+    struct Case {
+        int32_t width, height, bpp;
+        const char* why;
+    } cases[] = {
+        {-1, 5, 24, "negative width"},
+        {5, -3, 24, "negative height"},
+        {65535, 65535, 32, "a 16 GiB block"},
+        {INT32_MAX, 2, 32, "a stride beyond 2 GiB"},
+        // stride 0x07FFFFFFE0000000 x 32 rows wraps 64 bits to a negative size.
+        {INT32_MAX, 32, INT32_MAX, "stride x height beyond 64 bits"},
+        // No width, so no block: but 2^31 - 1 row pointers, and 0x40000001
+        // of them, whose table size wraps a 32-bit size_t to 4 bytes.
+        {0, INT32_MAX, 24, "a row table beyond 2 GiB"},
+        {0, 0x40000001, 8, "a row table whose size wraps 32 bits"},
+        // Below 8 bits the platform lays pixels out in a way the stride
+        // does not describe.
+        {4, 1, 4, "4 bits per pixel"},
+        {8, 2, 1, "1 bit per pixel"},
+        {3, 3, 0, "0 bits per pixel"},
+    };
     int32_t before = live_blocks();
-    for (auto dims : {std::vector<int32_t>{-1, 5, 24}, {5, -3, 24}, {65535, 65535, 32}, {INT32_MAX, 2, 32}}) {
-        ImageBuffer b;
-        b.create(dims[0], dims[1], dims[2], nullptr);
-        EXPECT_EQ(b.width, 0);
-        EXPECT_EQ(b.height, 0);
-        EXPECT_EQ(b.stride, 0);
-        b.put_pixel(0, 0, 0xFFFFFFFF);  // nothing to write into
-        b.release();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.why);
+        for (bool given : {false, true}) {
+            uint8_t block[64] = {};
+            ImageBuffer b;
+            b.create(c.width, c.height, c.bpp, given ? block : nullptr);
+            EXPECT_EQ(b.width, 0);
+            EXPECT_EQ(b.height, 0);
+            EXPECT_EQ(b.stride, 0);
+            EXPECT_EQ(b.clip.x1 | b.clip.y1, 0);
+            // Nothing to draw from and nothing to write into; a caller's
+            // block is not taken on for a picture that cannot be held.
+            EXPECT_EQ(b.pixels, nullptr);
+            EXPECT_EQ(b.rows, nullptr);
+            EXPECT_EQ(b.owns, 0);
+            EXPECT_EQ(live_blocks(), before);
+            b.put_pixel(0, 0, 0xFFFFFFFF);
+            EXPECT_EQ(block[0], 0);
+            b.release();
+        }
     }
+    // Created again from an empty picture, a record is whole.
+    ImageBuffer b;
+    b.create(4, 1, 4, nullptr);
+    b.create(4, 1, 8, nullptr);
+    EXPECT_EQ(b.stride, 4);
+    ASSERT_NE(b.rows, nullptr);
+    EXPECT_EQ(b.rows[0], b.pixels);
+    b.release();
     EXPECT_EQ(live_blocks(), before);
 }
 
@@ -216,9 +257,11 @@ TEST(ImageBuffer, PutPixelWritesInsideClipAndPictureOnly)
     EXPECT_EQ(b.rows[0][6], 0x00);
     b.release();
 
-    // Below 8 bits per pixel nothing is written.
+    // A depth set below 8 bits by hand writes nothing (no whole byte per
+    // pixel to write).
     uint8_t block[4] = {0, 0, 0, 0};
-    b.create(4, 1, 4, block);
+    b.create(4, 1, 8, block);
+    b.bpp = 4;
     b.put_pixel(0, 0, 0xFF);
     EXPECT_EQ(block[0], 0);
     b.release();
@@ -239,6 +282,17 @@ TEST(ImageBuffer, SwapExchangesContents)
     EXPECT_EQ(b.owns, 1);
 }
 
+// Bytes the heap accounts for a block of `size` bytes (its usable size,
+// which may round the request up).
+int64_t accounted_bytes(size_t size)
+{
+    int64_t before = tracked_stats().bytes_allocated;
+    void* block = tracked_alloc(size);
+    int64_t bytes = tracked_stats().bytes_allocated - before;
+    tracked_free(block);
+    return bytes;
+}
+
 TEST(BitmapHeader, DescribesThePictureForThePlatform)
 {
     TrackedStats before = tracked_stats();
@@ -254,25 +308,54 @@ TEST(BitmapHeader, DescribesThePictureForThePlatform)
     EXPECT_EQ(h->biSizeImage, 48u);  // stride 16 x 3 rows
     EXPECT_EQ(h->biXPelsPerMeter | h->biYPelsPerMeter, 0);
     EXPECT_EQ(h->biClrUsed | h->biClrImportant, 0u);
-    TrackedStats made = tracked_stats();
-    EXPECT_LT(made.bytes_allocated - before.bytes_allocated, 1064);
+    EXPECT_EQ(tracked_stats().live, before.live + 1);
     tracked_free(h);
+    tracked_free(nullptr);
+    EXPECT_EQ(tracked_stats().live, before.live);
+}
 
-    // 8 bits: room for 256 colour-table entries behind the header.
+TEST(BitmapHeader, BlockIsTheHeaderAndForEightBitsATable)
+{
+    // The header block is accounted exactly as a block of 40 bytes, and of
+    // 1064 bytes at 8 bits: the same usable size from the same heap. (The
+    // ASan build and the Windows heap report the requested size itself.)
+    const int64_t plain = accounted_bytes(40);
+    const int64_t with_table = accounted_bytes(1064);
+    for (int32_t bpp : {16, 24, 32, 15}) {
+        SCOPED_TRACE(bpp);
+        int64_t start = tracked_stats().bytes_allocated;
+        BitmapHeader* h = nullptr;
+        ASSERT_EQ(make_bitmap_header(&h, 3, 2, bpp), 1);
+        EXPECT_EQ(tracked_stats().bytes_allocated - start, plain);
+        tracked_free(h);
+    }
+    int64_t start = tracked_stats().bytes_allocated;
+    BitmapHeader* h = nullptr;
     ASSERT_EQ(make_bitmap_header(&h, 3, 2, 8), 1);
-    EXPECT_GE(tracked_stats().bytes_allocated - made.bytes_allocated, 1064);
+    EXPECT_EQ(tracked_stats().bytes_allocated - start, with_table);
     EXPECT_EQ(h->biSizeImage, 8u);
     uint8_t* table = bitmap_colour_table(h);
     for (int i = 0; i < 1024; ++i)
         ASSERT_EQ(table[i], 0);
     table[1023] = 1;  // the whole table is ours to write
     tracked_free(h);
+}
 
-    // A block too large for 32 bits is described with size 0.
+TEST(BitmapHeader, SizesBeyond32BitsAreGivenAsZero)
+{
+    BitmapHeader* h = nullptr;
     ASSERT_EQ(make_bitmap_header(&h, 65535, 65535, 32), 1);
     EXPECT_EQ(h->biSizeImage, 0u);
     tracked_free(h);
-    EXPECT_EQ(tracked_stats().live, before.live);
+    // stride x height beyond 64 bits (the UBSan build reports a wrapped
+    // product).
+    ASSERT_EQ(make_bitmap_header(&h, INT32_MAX, 32, INT32_MAX), 1);
+    EXPECT_EQ(h->biSizeImage, 0u);
+    tracked_free(h);
+    // Just below 2^32: stride 65536 x 65535 rows.
+    ASSERT_EQ(make_bitmap_header(&h, 65535, 65535, 8), 1);
+    EXPECT_EQ(h->biSizeImage, 65536u * 65535u);
+    tracked_free(h);
 }
 
 }  // namespace

@@ -371,9 +371,74 @@ TEST(DiskSpace, RefusesDrivesThatCannotBeQueried)
     EXPECT_EQ(0, has_enough_space("Q:\\Game", 0));  // no such drive
     // A damaged header's negative total needs nothing beyond what the drive has.
     EXPECT_EQ(1, has_enough_space(dir.path("Game").c_str(), INT32_MIN));
-    uint64_t free_bytes = 0;
-    ASSERT_EQ(1, plat_disk_free_bytes(dir.win.substr(0, 2).c_str(), &free_bytes));
-    if (free_bytes < (uint64_t)INT32_MAX + 0x1400000) {
-        EXPECT_EQ(0, has_enough_space(dir.path("Game").c_str(), INT32_MAX));
+}
+
+namespace {
+
+// A drive of a chosen size in place of the platform's free-space query, for
+// the lifetime of the object.
+struct FakeDrive {
+    static uint64_t free_bytes;
+    static int answers;        // 0: the query fails
+    static std::string asked;  // the drive text of the last query
+
+    static int query(const char* drive, uint64_t* out)
+    {
+        asked = drive;
+        if (!answers)
+            return 0;
+        *out = free_bytes;
+        return 1;
     }
+    FakeDrive(uint64_t bytes, int ok)
+    {
+        free_bytes = bytes;
+        answers = ok;
+        asked = "(not asked)";
+        set_disk_free_query(query);
+    }
+    ~FakeDrive() { set_disk_free_query(nullptr); }
+};
+uint64_t FakeDrive::free_bytes = 0;
+int FakeDrive::answers = 0;
+std::string FakeDrive::asked;
+
+}  // namespace
+
+TEST(DiskSpace, EnoughFromExactlyTheTotalPlusTheMargin)
+{
+    struct Case {
+        int32_t total;
+        uint64_t free_bytes;
+        int enough;
+    } cases[] = {
+        {300000000, 320971520, 1},  // free == needed
+        {300000000, 320971519, 0},  // one byte short
+        {0, 0x1400000, 1},          // the margin alone
+        {0, 0x1400000 - 1, 0},
+        // Past 32 bits: 0x7EC00000 + 20 MiB is 2^31.
+        {0x7EC00000, 0x80000000, 1},
+        {0x7EC00000, 0x7FFFFFFF, 0},
+        {INT32_MAX, (uint64_t)INT32_MAX + 0x1400000, 1},
+        {INT32_MAX, (uint64_t)INT32_MAX + 0x1400000 - 1, 0},
+        {1000, UINT64_MAX, 1},      // a drive larger than any signed size
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.total << " on " << c.free_bytes);
+        FakeDrive drive(c.free_bytes, 1);
+        EXPECT_EQ(c.enough, has_enough_space("E:\\Games\\Game", c.total));
+        EXPECT_EQ("E:", FakeDrive::asked);
+    }
+    // The drive is asked by its first two characters only.
+    FakeDrive network(UINT64_MAX, 1);
+    has_enough_space("\\\\server\\share\\Game", 0);
+    EXPECT_EQ("\\\\", FakeDrive::asked);
+}
+
+TEST(DiskSpace, AFailedQueryCountsAsNoFreeBytes)
+{
+    FakeDrive drive(UINT64_MAX, 0);
+    EXPECT_EQ(0, has_enough_space("C:\\Games\\Game", 0));
+    EXPECT_EQ(0, has_enough_space("C:\\Games\\Game", 1000));
+    EXPECT_EQ("C:", FakeDrive::asked);
 }

@@ -1,6 +1,7 @@
 // Setup's windows under Windows (Wine): the dialog templates as stored in
 // the program, the main window, the progress display and the progress
 // callback's slide show, the cancel confirmation and the path dialog's OK.
+#include "disk_space.h"
 #include "platform.h"
 #include "setup_flow.h"
 #include "setup_layout.h"
@@ -337,15 +338,72 @@ TEST_F(SetupWindowsTest, PathDialogOkChecksTheDrive)
     EXPECT_EQ((unsigned)PLAT_MB_OK, boxes.shown[0].type);
     EXPECT_EQ(boxes.shown[0].text, boxes.shown[1].text);
 
-    // Drive C: has room for a small installation: no message.
-    g_flow.header.total_size = 1000;
-    SetDlgItemTextA(dialog, IDC_PATH_EDIT, "C:\\Games\\Game");
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-    EXPECT_EQ(2u, boxes.shown.size());
-    EXPECT_STREQ("C:\\Games\\Game", g_flow.install_path);
     EXPECT_EQ(TRUE, path_dialog_proc(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0));
     EXPECT_EQ(FALSE, path_dialog_proc(dialog, WM_COMMAND, MAKEWPARAM(4242, BN_CLICKED), 0));
     DestroyWindow(dialog);
+}
+
+namespace {
+
+// A drive of a chosen size in place of the platform's free-space query.
+uint64_t g_fake_free = 0;
+int fake_free_query(const char*, uint64_t* free_bytes)
+{
+    *free_bytes = g_fake_free;
+    return 1;
+}
+
+// Buttons to press in the modal path dialog, one per tick of a thread timer
+// (dispatched by the dialog's own loop). With none left the dialog is ended
+// with 99, so a dialog that does not end fails the test instead of hanging.
+std::vector<int> g_presses;
+void CALLBACK press_next(HWND, UINT, UINT_PTR, DWORD)
+{
+    HWND dialog = g_flow.path_dialog;
+    if (!dialog || !IsWindow(dialog))
+        return;
+    if (g_presses.empty()) {
+        EndDialog(dialog, 99);
+        return;
+    }
+    int id = g_presses.front();
+    g_presses.erase(g_presses.begin());
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+INT_PTR run_path_dialog(std::vector<int> presses)
+{
+    g_presses = std::move(presses);
+    g_flow.path_dialog = nullptr;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, press_next);
+    INT_PTR result = DialogBoxParamA(g_windows.instance, MAKEINTRESOURCEA(IDD_PATH), nullptr, path_dialog_proc, 0);
+    KillTimer(nullptr, timer);
+    return result;
+}
+
+}  // namespace
+
+TEST_F(SetupWindowsTest, PathDialogOkEndsWithOneOnlyWhenTheDriveHasRoom)
+{
+    set_disk_free_query(fake_free_query);
+    strcpy(g_flow.install_path, "E:\\Games\\Game");
+    g_flow.header.total_size = 300000000;
+    BoxRecorder boxes;
+
+    // Exactly the total plus 20 MiB free: OK ends the dialog with 1.
+    g_fake_free = 320971520;
+    EXPECT_EQ(1, run_path_dialog({IDOK}));
+    EXPECT_TRUE(boxes.shown.empty());
+    EXPECT_STREQ("E:\\Games\\Game", g_flow.install_path);
+
+    // One byte less: OK says what is needed and the dialog stays open, so
+    // the Cancel after it ends it, with 0.
+    g_fake_free = 320971519;
+    EXPECT_EQ(0, run_path_dialog({IDOK, IDCANCEL}));
+    ASSERT_EQ(1u, boxes.shown.size());
+    EXPECT_EQ("需要 312Mb 的磁碟空間", boxes.shown[0].text);
+    EXPECT_EQ("硬碟空間不足", boxes.shown[0].caption);
+    set_disk_free_query(nullptr);
 }
 
 TEST(SetupFlow, MissingFirstDiscEndsWithoutAWord)

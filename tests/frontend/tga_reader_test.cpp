@@ -158,20 +158,37 @@ TEST_F(TgaReader, TrueColourNeverTouchesThePaletteNorSkipsAnIdField)
     }
 }
 
+// Fills every block ImageBuffer::create makes while it lives, so that a
+// test can tell the bytes a reader wrote from the ones it left alone.
+struct BlockFill {
+    explicit BlockFill(uint8_t byte) { image_set_block_fill(byte); }
+    ~BlockFill() { image_set_block_fill(-1); }
+};
+
 TEST_F(TgaReader, StridesLeavePadBytesUnwritten)
 {
-    // Width 3 at 8 bits: stride 4. Width 5 at 24 bits: stride 16.
-    ImageBuffer a, b;
+    const BlockFill fill(0xCD);
+    // Width 3 at 8 bits: stride 4, one pad byte per row.
+    ImageBuffer a;
     ASSERT_EQ(a.load_tga(put("a.tga", tga_header(3, 3, 2, 8, 0x20) + bytes({1, 2, 3, 4, 5, 6})).c_str(), nullptr), 1);
     EXPECT_EQ(a.stride, 4);
-    EXPECT_EQ(row_bytes(a, 1, 3), bytes({4, 5, 6}));
+    EXPECT_EQ(row_bytes(a, 0, 4), bytes({1, 2, 3, 0xCD}));
+    EXPECT_EQ(row_bytes(a, 1, 4), bytes({4, 5, 6, 0xCD}));
+    // Width 5 at 24 bits: stride 16, one pad byte per row; stored bottom
+    // row first, so the rows are exchanged whole, pad bytes with them.
     std::string px;
     for (int i = 0; i < 30; ++i)
         px += (char)(i + 1);
-    ASSERT_EQ(b.load_tga(put("b.tga", tga_header(2, 5, 2, 24, 0x20) + px).c_str(), nullptr), 1);
+    ImageBuffer b;
+    ASSERT_EQ(b.load_tga(put("b.tga", tga_header(2, 5, 2, 24, 0x00) + px).c_str(), nullptr), 1);
     EXPECT_EQ(b.stride, 16);
-    EXPECT_EQ(row_bytes(b, 0, 15), px.substr(0, 15));
-    EXPECT_EQ(row_bytes(b, 1, 15), px.substr(15, 15));
+    EXPECT_EQ(row_bytes(b, 0, 16), px.substr(15, 15) + bytes({0xCD}));
+    EXPECT_EQ(row_bytes(b, 1, 16), px.substr(0, 15) + bytes({0xCD}));
+    // Run-length rows skip their pad bytes: 3 x 2 at 8 bits, one run of 6.
+    ImageBuffer c;
+    ASSERT_EQ(c.load_tga(put("c.tga", tga_header(11, 3, 2, 8, 0x20) + bytes({0x85, 9})).c_str(), nullptr), 1);
+    EXPECT_EQ(row_bytes(c, 0, 4), bytes({9, 9, 9, 0xCD}));
+    EXPECT_EQ(row_bytes(c, 1, 4), bytes({9, 9, 9, 0xCD}));
 }
 
 TEST_F(TgaReader, RunLengthPacketsRunOnAcrossRows)

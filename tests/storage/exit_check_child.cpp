@@ -61,11 +61,16 @@ int main(int argc, char** argv)
         return 0;
     }
     if (mode == "free-unknown") {
-        // A block from the plain heap, released while nothing is live.
+        // A block from the plain heap, released while nothing is live; the
+        // counters after it tell whether it was released all the same.
         void* block = malloc(32);
         printf("ptr:%llx\n", (unsigned long long)(uintptr_t)block);
         fflush(stdout);
+        TrackedStats before = tracked_stats();
         tracked_free(block);
+        TrackedStats after = tracked_stats();
+        printf("releases:%d bytes:%s\n", (int)(after.releases - before.releases),
+               after.bytes_released - before.bytes_released >= 32 ? "all" : "short");
         return 0;
     }
     if (mode == "alloc-failure") {
@@ -78,6 +83,17 @@ int main(int argc, char** argv)
     if (mode == "file-left-open") {
         FileObject f;
         f.open_write(plain.c_str());
+        return 0;
+    }
+    if (mode == "files-left-open" || mode == "files-closed") {
+        // Two plain files, written and read back; closed or not.
+        FileObject w, r;
+        if (!w.open_write(plain.c_str()) || !w.write("data", 4))
+            return 4;
+        if (!r.open_read(plain.c_str()))
+            return 4;
+        if (mode == "files-closed" && (!w.close() || !r.close()))
+            return 5;
         return 0;
     }
     if (mode == "member-closed" || mode == "member-left-open") {

@@ -111,7 +111,16 @@ TEST(UppercaseDbcs, AsciiLettersOnlyAndBig5CharactersKeptWhole)
 TEST(OpenFileWarning, ShownOnceForFilesLeftOpenAndNeverForClosedOnes)
 {
     TempDir dir;
-    ChildRun r = run_exit_check_child("file-left-open", dir.win);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.boxes, "error|Some file is not close\n");
+    ChildRun one = run_exit_check_child("file-left-open", dir.win);
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(one.boxes, "error|Some file is not close\n");
+    // Two files left open: still one box.
+    ChildRun two = run_exit_check_child("files-left-open", dir.win);
+    EXPECT_EQ(two.status, 0);
+    EXPECT_EQ(two.boxes, "error|Some file is not close\n");
+    // The same two files closed: the warning was registered by the first
+    // open, and stays silent.
+    ChildRun closed = run_exit_check_child("files-closed", dir.win);
+    EXPECT_EQ(closed.status, 0);
+    EXPECT_EQ(closed.boxes, "");
 }

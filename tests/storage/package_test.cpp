@@ -3,6 +3,7 @@
 #include "apkg_writer.h"
 #include "child_run.h"
 #include "file_object.h"
+#include "platform.h"
 #include "test_support.h"
 #include "tracked_memory.h"
 
@@ -99,8 +100,29 @@ TEST(PackageLookup, Big5NamesMatchOnlyByIdenticalBytes)
 
 TEST(PackageLookup, NoBackslashMeansNoPackageLookup)
 {
+    // Packages where a lookup that went on without a backslash would find
+    // the name: one with an empty directory part (".apkg") in the current
+    // folder, one named after the file's stem, and, for a '/' taken as a
+    // separator, the package of "sub".
     TempDir dir;
-    expect_open_fails("no-such-file-anywhere.txt");
+    const std::string loose = package_of({{"loose.txt", "found"}});
+    write_file(dir.path(".apkg"), loose);
+    write_file(dir.path("loose.apkg"), loose);
+    write_file(dir.path("sub.apkg"), loose);
+    char saved[1024];
+    ASSERT_EQ(plat_get_current_directory(saved, sizeof saved), 1);
+    ASSERT_EQ(plat_set_current_directory(dir.win.c_str()), 1);
+
+    expect_open_fails("loose.txt");
+    expect_open_fails("LOOSE.TXT");
+    expect_open_fails("sub/loose.txt");
+    // The same member is found once a backslash names its package.
+    FileObject f;
+    EXPECT_EQ(f.open_read("sub\\loose.txt"), 1);
+    EXPECT_EQ(read_all(f), "found");
+    f.close();
+
+    plat_set_current_directory(saved);
 }
 
 TEST(PackageLookup, NestedPackagesAreCountedPerLevel)
