@@ -34,10 +34,13 @@ DefaultBoxRun run_with_default_box(const std::string& mode, const std::string& f
     // A shell reports a child killed by a signal as 128 + the signal.
     if (r.status > 128)
         r.status = -(r.status - 128);
+    // Lines a sanitizer runtime writes itself ("==pid==WARNING: ... failed to
+    // allocate ...", where huge allocations are set to fail) are not boxes.
     std::ifstream in(err, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    r.stderr = s.str();
+    std::string line;
+    while (std::getline(in, line))
+        if (line.compare(0, 2, "==") != 0)
+            r.stderr += line + "\n";
     return r;
 }
 
