@@ -9,7 +9,6 @@
 namespace {
 
 const int kPathBuffer = 260;
-const uint32_t kReparsePoint = 0x400;  // FILE_ATTRIBUTE_REPARSE_POINT
 
 void create_level(const char* path, InstallJournal* journal)
 {
@@ -36,7 +35,7 @@ void clear_current_directory()
             continue;
         if (!(entry.attrib & PLAT_ATTR_DIRECTORY))
             plat_remove_file(entry.name);
-        else if (entry.attrib & kReparsePoint)
+        else if (entry.attrib & PLAT_ATTR_REPARSE_POINT)
             plat_remove_directory(entry.name);
         else
             remove_tree(entry.name);

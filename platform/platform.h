@@ -50,7 +50,8 @@ FILE* plat_fopen(const char* path, const char* mode);
 
 // Creates one directory level. 1 created, 0 failed (also when it exists).
 int plat_create_directory(const char* path);
-// Removes an empty directory. 1 / 0.
+// Removes an empty directory, or a link to a directory (the link only).
+// 1 / 0.
 int plat_remove_directory(const char* path);
 // Deletes a file. 1 / 0.
 int plat_remove_file(const char* path);
@@ -70,9 +71,13 @@ enum : uint32_t {
     PLAT_ATTR_READONLY = 0x01,
     PLAT_ATTR_HIDDEN = 0x02,
     PLAT_ATTR_DIRECTORY = 0x10,
+    PLAT_ATTR_NORMAL = 0x80,          // a file with none of the other bits
+    PLAT_ATTR_REPARSE_POINT = 0x400,  // a link (with PLAT_ATTR_DIRECTORY: to a directory)
     PLAT_ATTR_INVALID = 0xFFFFFFFFu,
 };
 // Attributes of a file or directory, or PLAT_ATTR_INVALID when it is absent.
+// A link reports itself (PLAT_ATTR_REPARSE_POINT), not only what it leads to.
+// The directory listing reports the same bits for the same entry.
 uint32_t plat_file_attributes(const char* path);
 // Marks a file read-only or writable. 1 / 0.
 int plat_set_read_only(const char* path, int read_only);

@@ -1,11 +1,7 @@
-// POSIX stand-in for the file system calls: Windows paths in code page 950
-// are translated to host paths before every call.
-//
-// A drive letter names a host folder (Z: is "/" from the start, as under
-// Wine). "\" and "/" both separate names. The path is converted to UTF-8 as a
-// whole before the separators are looked at, so the second byte of a Big5
-// character (0x5C in 許, 功, 蓋, ...) never splits a name.
+// POSIX stand-in for the file system calls. Every Windows path is turned
+// into a host path first (posix/host_paths.h).
 #include "platform.h"
+#include "posix/host_paths.h"
 
 #include <algorithm>
 #include <set>
@@ -21,191 +17,46 @@ namespace {
 
 const int kHostPathMax = 4096;
 
-struct DriveMap {
-    std::string folder[26];  // host folder per letter; empty: not mapped
-    int type[26];            // reported drive type per letter
-    DriveMap()
-    {
-        for (int& t : type)
-            t = PLAT_DRIVE_FIXED;
-        folder['Z' - 'A'] = "/";
-    }
-};
-
-DriveMap& drives()
+bool is_dot_entry(const char* name)
 {
-    static DriveMap map;
-    return map;
+    return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
 
-int drive_index(char letter)
+// The attributes of the host entry `host`, the same for plat_file_attributes
+// and for listings, or PLAT_ATTR_INVALID when there is no such entry. A
+// symbolic link stands for a Windows link (a reparse point): it carries the
+// directory bit when it leads to a directory, as a directory link does, and
+// the read-only bit of what it leads to, which plat_set_read_only changes. A
+// link that leads nowhere is a reparse point and nothing else. Names that
+// start with a dot are hidden, as under Wine.
+uint32_t attributes_of(const std::string& host)
 {
-    if (letter >= 'a' && letter <= 'z')
-        return letter - 'a';
-    if (letter >= 'A' && letter <= 'Z')
-        return letter - 'A';
-    return -1;
-}
-
-bool is_sep(char c)
-{
-    return c == '\\' || c == '/';
-}
-
-// Is `path` equal to `folder` or below it (at a name boundary)?
-bool under_folder(const std::string& path, const std::string& folder, size_t* rest)
-{
-    if (folder.empty())
-        return false;
-    std::string f = folder;
-    while (f.size() > 1 && f.back() == '/')
-        f.pop_back();
-    if (f == "/") {
-        if (path.empty() || path[0] != '/')
-            return false;
-        *rest = 1;
-        return true;
+    struct stat own, target;
+    if (lstat(host.c_str(), &own) != 0)
+        return PLAT_ATTR_INVALID;
+    uint32_t a = 0;
+    const struct stat* st = &own;
+    if (S_ISLNK(own.st_mode)) {
+        a |= PLAT_ATTR_REPARSE_POINT;
+        st = stat(host.c_str(), &target) == 0 ? &target : nullptr;
     }
-    if (path.compare(0, f.size(), f) != 0)
-        return false;
-    if (path.size() == f.size()) {
-        *rest = path.size();
-        return true;
-    }
-    if (path[f.size()] != '/')
-        return false;
-    *rest = f.size() + 1;
-    return true;
-}
-
-// The drive whose folder holds the host's current directory (the longest
-// match), for paths that start at a root without naming a drive.
-int current_drive()
-{
-    char cwd[kHostPathMax];
-    if (!getcwd(cwd, sizeof cwd))
-        return 'Z' - 'A';
-    int best = -1;
-    size_t best_len = 0;
-    for (int i = 0; i < 26; ++i) {
-        size_t rest = 0;
-        const std::string& f = drives().folder[i];
-        if (under_folder(cwd, f, &rest) && (best < 0 || f.size() > best_len)) {
-            best = i;
-            best_len = f.size();
-        }
-    }
-    return best < 0 ? 'Z' - 'A' : best;
-}
-
-bool translate(const char* path, std::string* host)
-{
-    if (!path)
-        return false;
-    char utf8[kHostPathMax];
-    if (!plat_cp950_to_utf8(path, utf8, sizeof utf8))
-        return false;
-    std::string p = utf8;
-    if (p.size() >= 2 && is_sep(p[0]) && is_sep(p[1]))
-        return false;  // UNC names have no host form here
-    std::string out;
-    size_t rest = 0;
-    if (p.size() >= 2 && p[1] == ':' && drive_index(p[0]) >= 0) {
-        const std::string& folder = drives().folder[drive_index(p[0])];
-        if (folder.empty())
-            return false;
-        out = folder;
-        rest = 2;
-    } else if (!p.empty() && is_sep(p[0])) {
-        out = drives().folder[current_drive()];
-        rest = 0;
-    }
-    if (!out.empty()) {
-        // Join the drive's folder and the rest with exactly one '/'.
-        while (rest < p.size() && is_sep(p[rest]))
-            ++rest;
-        if (rest < p.size()) {
-            if (out.back() != '/')
-                out += '/';
-            out.append(p, rest, std::string::npos);
-        }
-    } else {
-        out = p;
-    }
-    std::replace(out.begin(), out.end(), '\\', '/');
-    *host = out;
-    return true;
+    if (st && S_ISDIR(st->st_mode))
+        a |= PLAT_ATTR_DIRECTORY;
+    if (st && !(st->st_mode & S_IWUSR))
+        a |= PLAT_ATTR_READONLY;
+    size_t slash = host.rfind('/');
+    const char* base = host.c_str() + (slash == std::string::npos ? 0 : slash + 1);
+    if (base[0] == '.' && !is_dot_entry(base))
+        a |= PLAT_ATTR_HIDDEN;
+    return a == 0 ? (uint32_t)PLAT_ATTR_NORMAL : a;
 }
 
 }  // namespace
 
-int plat_map_drive(char letter, const char* host_folder)
-{
-    int i = drive_index(letter);
-    if (i < 0)
-        return 0;
-    drives().folder[i] = host_folder ? host_folder : "";
-    return 1;
-}
-
-int plat_set_drive_type(char letter, int type)
-{
-    int i = drive_index(letter);
-    if (i < 0)
-        return 0;
-    drives().type[i] = type;
-    return 1;
-}
-
-int plat_posix_drive_type(char letter)
-{
-    int i = drive_index(letter);
-    if (i < 0 || drives().folder[i].empty())
-        return PLAT_DRIVE_NO_ROOT;
-    return drives().type[i];
-}
-
-int plat_to_host_path(const char* path, char* out, int size)
-{
-    std::string host;
-    if (!out || size <= 0 || !translate(path, &host) || host.size() + 1 > (size_t)size)
-        return 0;
-    memcpy(out, host.c_str(), host.size() + 1);
-    return 1;
-}
-
-int plat_from_host_path(const char* host_path, char* out, int size)
-{
-    if (!host_path || !out || size <= 0)
-        return 0;
-    std::string p = host_path;
-    std::string win;
-    if (!p.empty() && p[0] == '/') {
-        int best = -1;
-        size_t best_len = 0, best_rest = 0;
-        for (int i = 0; i < 26; ++i) {
-            size_t rest = 0;
-            const std::string& f = drives().folder[i];
-            if (under_folder(p, f, &rest) && (best < 0 || f.size() > best_len)) {
-                best = i;
-                best_len = f.size();
-                best_rest = rest;
-            }
-        }
-        if (best < 0)
-            return 0;
-        win = std::string(1, (char)('A' + best)) + ":\\" + p.substr(std::min(best_rest, p.size()));
-    } else {
-        win = p;
-    }
-    std::replace(win.begin(), win.end(), '/', '\\');
-    return plat_utf8_to_cp950(win.c_str(), out, size);
-}
-
 FILE* plat_fopen(const char* path, const char* mode)
 {
     std::string host;
-    if (!translate(path, &host))
+    if (!host_path_of(path, &host))
         return nullptr;
     return fopen(host.c_str(), mode);
 }
@@ -213,13 +64,21 @@ FILE* plat_fopen(const char* path, const char* mode)
 int plat_create_directory(const char* path)
 {
     std::string host;
-    return translate(path, &host) && mkdir(host.c_str(), 0777) == 0;
+    return host_path_of(path, &host) && mkdir(host.c_str(), 0777) == 0;
 }
 
+// A link to a directory goes as RemoveDirectoryA removes a directory link:
+// the link itself, whatever the folder it leads to holds.
 int plat_remove_directory(const char* path)
 {
     std::string host;
-    return translate(path, &host) && rmdir(host.c_str()) == 0;
+    if (!host_path_of(path, &host))
+        return 0;
+    const uint32_t kDirectoryLink = PLAT_ATTR_DIRECTORY | PLAT_ATTR_REPARSE_POINT;
+    uint32_t a = attributes_of(host);
+    if (a != PLAT_ATTR_INVALID && (a & kDirectoryLink) == kDirectoryLink)
+        return unlink(host.c_str()) == 0;
+    return rmdir(host.c_str()) == 0;
 }
 
 int plat_remove_file(const char* path)
@@ -227,7 +86,7 @@ int plat_remove_file(const char* path)
     std::string host;
     struct stat st;
     // remove() would also take an empty directory; only files go here.
-    if (!translate(path, &host) || lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
+    if (!host_path_of(path, &host) || lstat(host.c_str(), &st) != 0 || S_ISDIR(st.st_mode))
         return 0;
     return unlink(host.c_str()) == 0;
 }
@@ -240,7 +99,7 @@ int plat_rename_file(const char* from, const char* to)
 {
     std::string host_from, host_to;
     struct stat st;
-    if (!translate(from, &host_from) || !translate(to, &host_to))
+    if (!host_path_of(from, &host_from) || !host_path_of(to, &host_to))
         return 0;
     if (lstat(host_to.c_str(), &st) == 0 || errno != ENOENT)
         return 0;
@@ -258,34 +117,20 @@ int plat_get_current_directory(char* buf, int size)
 int plat_set_current_directory(const char* path)
 {
     std::string host;
-    return translate(path, &host) && chdir(host.c_str()) == 0;
+    return host_path_of(path, &host) && chdir(host.c_str()) == 0;
 }
 
 uint32_t plat_file_attributes(const char* path)
 {
     std::string host;
-    struct stat st;
-    if (!translate(path, &host) || stat(host.c_str(), &st) != 0)
-        return PLAT_ATTR_INVALID;
-    uint32_t a = 0;
-    if (S_ISDIR(st.st_mode))
-        a |= PLAT_ATTR_DIRECTORY;
-    if (!(st.st_mode & S_IWUSR))
-        a |= PLAT_ATTR_READONLY;
-    const char* base = strrchr(host.c_str(), '/');
-    base = base ? base + 1 : host.c_str();
-    if (base[0] == '.' && strcmp(base, ".") != 0 && strcmp(base, "..") != 0)
-        a |= PLAT_ATTR_HIDDEN;
-    if (a == 0)
-        a = 0x80;  // FILE_ATTRIBUTE_NORMAL
-    return a;
+    return host_path_of(path, &host) ? attributes_of(host) : (uint32_t)PLAT_ATTR_INVALID;
 }
 
 int plat_set_read_only(const char* path, int read_only)
 {
     std::string host;
     struct stat st;
-    if (!translate(path, &host) || stat(host.c_str(), &st) != 0)
+    if (!host_path_of(path, &host) || stat(host.c_str(), &st) != 0)
         return 0;
     mode_t m = st.st_mode & 07777;
     m = read_only ? (m & ~(mode_t)0222) : (m | S_IWUSR);
@@ -311,7 +156,7 @@ int plat_same_file(const char* a, const char* b)
 {
     std::string host_a, host_b;
     struct stat sa, sb;
-    if (!translate(a, &host_a) || !translate(b, &host_b) || stat(host_a.c_str(), &sa) != 0 ||
+    if (!host_path_of(a, &host_a) || !host_path_of(b, &host_b) || stat(host_a.c_str(), &sa) != 0 ||
         stat(host_b.c_str(), &sb) != 0)
         return 0;
     return same_identity(sa, sb) ? 1 : 0;
@@ -321,7 +166,7 @@ int plat_stream_is_file(FILE* stream, const char* path)
 {
     std::string host;
     struct stat ss, sp;
-    if (!stream || !translate(path, &host) || fstat(fileno(stream), &ss) != 0 || stat(host.c_str(), &sp) != 0)
+    if (!stream || !host_path_of(path, &host) || fstat(fileno(stream), &ss) != 0 || stat(host.c_str(), &sp) != 0)
         return 0;
     return same_identity(ss, sp) ? 1 : 0;
 }
@@ -357,7 +202,7 @@ int DirListing::open(const char* dir, DirEntry* first)
 {
     close();
     std::string host;
-    if (!translate(dir, &host))
+    if (!host_path_of(dir, &host))
         return 0;
     DIR* d = opendir(host.empty() ? "." : host.c_str());
     if (!d)
@@ -370,15 +215,9 @@ int DirListing::open(const char* dir, DirEntry* first)
         // left out rather than handed on under a wrong name.
         if (!plat_utf8_to_cp950(e->d_name, entry.name, sizeof entry.name))
             continue;
-        std::string full = host.empty() ? e->d_name : host + "/" + e->d_name;
-        struct stat st;
-        if (lstat(full.c_str(), &st) != 0)
-            continue;
-        entry.attrib = S_ISDIR(st.st_mode) ? (uint32_t)PLAT_ATTR_DIRECTORY : 0u;
-        if (!(st.st_mode & S_IWUSR))
-            entry.attrib |= PLAT_ATTR_READONLY;
-        if (e->d_name[0] == '.' && strcmp(e->d_name, ".") != 0 && strcmp(e->d_name, "..") != 0)
-            entry.attrib |= PLAT_ATTR_HIDDEN;
+        entry.attrib = attributes_of(host.empty() ? e->d_name : host + "/" + e->d_name);
+        if (entry.attrib == PLAT_ATTR_INVALID)
+            continue;  // gone since readdir saw it
         l->entries.push_back(entry);
     }
     closedir(d);

@@ -3,6 +3,7 @@
 // small text files, so the installer's registration runs and can be checked
 // on Linux.
 #include "shell_registry.h"
+#include "shell_registry_backend.h"
 
 #include "platform.h"
 #include "posix/shell_registry_record.h"
@@ -107,12 +108,9 @@ void plat_shell_fail_registry(int fail)
     state().fail_registry = fail;
 }
 
-int plat_registry_create_machine_key(const char* path, void** key)
+int shell_backend_create_machine_key(const char* path, void** key)
 {
-    if (!key)
-        return 0;
-    *key = nullptr;
-    if (!path || state().fail_registry)
+    if (state().fail_registry)
         return 0;
     record().keys_opened.push_back(path);
     state().keys[fold(path)];
@@ -141,24 +139,16 @@ int plat_registry_set_dword(void* key, const char* name, uint32_t value)
     return 1;
 }
 
-int plat_registry_open_machine_key(const char* path, void** key)
+int shell_backend_open_machine_key(const char* path, void** key)
 {
-    if (!key)
-        return 0;
-    *key = nullptr;
-    if (!path || !state().keys.count(fold(path)))
+    if (!state().keys.count(fold(path)))
         return 0;
     *key = new StandInKey{path};
     return 1;
 }
 
-int plat_registry_get_string(void* key, const char* name, char* out, uint32_t size)
+int shell_backend_get_string(void* key, const char* name, char* out, uint32_t size)
 {
-    if (!out || size == 0)
-        return 0;
-    out[0] = '\0';
-    if (!key)
-        return 0;
     auto k = state().keys.find(fold(static_cast<StandInKey*>(key)->path));
     if (k == state().keys.end())
         return 0;
@@ -190,11 +180,8 @@ void plat_registry_close_key(void* key)
     delete static_cast<StandInKey*>(key);
 }
 
-int plat_special_folder_path(void*, int folder_id, char* out)
+int shell_backend_special_folder_path(void*, int folder_id, char* out)
 {
-    if (!out)
-        return 0;
-    out[0] = '\0';
     record().folder_requests.push_back(folder_id);
     if (folder_id < 0 || folder_id > 2 || !state().folders[folder_id])
         return 0;

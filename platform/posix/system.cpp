@@ -1,5 +1,6 @@
 // POSIX stand-in for message boxes, drives and the message pump.
 #include "platform.h"
+#include "posix/host_paths.h"
 
 #include <cstring>
 #include <string>
@@ -22,8 +23,6 @@ int plat_default_message_box(void*, const char* text, const char* caption, unsig
     default: return PLAT_IDOK;
     }
 }
-
-int plat_posix_drive_type(char letter);  // files.cpp
 
 int plat_drive_type(const char* root)
 {

@@ -1,6 +1,7 @@
 // Win32 registry, special folders and shell links through the "A" functions
 // and the shell's link object.
 #include "shell_registry.h"
+#include "shell_registry_backend.h"
 
 #include <windows.h>
 #include <objbase.h>
@@ -8,13 +9,8 @@
 
 #include <cstdio>
 
-int plat_registry_create_machine_key(const char* path, void** key)
+int shell_backend_create_machine_key(const char* path, void** key)
 {
-    if (!key)
-        return 0;
-    *key = nullptr;
-    if (!path)
-        return 0;
     HKEY k = nullptr;
     DWORD disposition = 0;  // created or opened: both are fine
     LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
@@ -46,25 +42,17 @@ int plat_registry_set_dword(void* key, const char* name, uint32_t value)
     return RegSetValueExA((HKEY)key, name, 0, REG_DWORD, (const BYTE*)&data, sizeof data) == ERROR_SUCCESS ? 1 : 0;
 }
 
-int plat_registry_open_machine_key(const char* path, void** key)
+int shell_backend_open_machine_key(const char* path, void** key)
 {
-    if (!key)
-        return 0;
-    *key = nullptr;
     HKEY k = nullptr;
-    if (!path || RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &k) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &k) != ERROR_SUCCESS)
         return 0;
     *key = k;
     return 1;
 }
 
-int plat_registry_get_string(void* key, const char* name, char* out, uint32_t size)
+int shell_backend_get_string(void* key, const char* name, char* out, uint32_t size)
 {
-    if (!out || size == 0)
-        return 0;
-    out[0] = '\0';
-    if (!key)
-        return 0;
     // One byte is kept back for a NUL that the stored data may lack.
     DWORD type = 0, got = size - 1;
     if (RegQueryValueExA((HKEY)key, name, nullptr, &type, (BYTE*)out, &got) != ERROR_SUCCESS || type != REG_SZ ||
@@ -81,11 +69,8 @@ int plat_registry_delete_machine_key(const char* path)
     return path && RegDeleteKeyA(HKEY_LOCAL_MACHINE, path) == ERROR_SUCCESS ? 1 : 0;
 }
 
-int plat_special_folder_path(void* owner, int folder_id, char* out)
+int shell_backend_special_folder_path(void* owner, int folder_id, char* out)
 {
-    if (!out)
-        return 0;
-    out[0] = '\0';
     IMalloc* allocator = nullptr;
     if (FAILED(SHGetMalloc(&allocator)))
         return 0;

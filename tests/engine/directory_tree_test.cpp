@@ -207,6 +207,23 @@ TEST(RemoveTree, DeletesANestedTreeAndRestoresTheCurrentFolder)
     EXPECT_EQ(current_directory(), before);
 }
 
+#if !defined(_WIN32)
+// Links inside the tree (POSIX links stand for Windows ones here) are taken
+// away; what they lead to, outside the tree, stays as it was.
+TEST(RemoveTree, TakesLinksAwayButNotWhatTheyLeadTo)
+{
+    TempDir tmp, outside;
+    std::string root = tmp.path("t");
+    ASSERT_TRUE(plat_create_directory(root.c_str()));
+    write_file(outside.path("keep.txt"), "user data");
+    fs::create_directory_symlink(outside.host, host_of(root) / "to-folder");
+    fs::create_symlink(outside.host / "keep.txt", host_of(root) / "to-file");
+    EXPECT_EQ(remove_tree(root.c_str()), 1);
+    EXPECT_FALSE(exists(root));
+    EXPECT_EQ(read_file(outside.path("keep.txt")), "user data");
+}
+#endif
+
 TEST(RemoveTree, RelativeNameFromTheCurrentFolder)
 {
     TempDir tmp;

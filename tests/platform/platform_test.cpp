@@ -1,5 +1,6 @@
 // The platform layer as every backend must behave: directories, listing,
-// the current directory, message boxes, text conversion and the write fault.
+// attributes, the current directory, message boxes, text conversion and the
+// write fault.
 #include "platform.h"
 #include "test_support.h"
 
@@ -7,6 +8,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <thread>
 
 TEST(Directories, CreateListRemove)
@@ -38,6 +40,35 @@ TEST(Directories, CreateListRemove)
     EXPECT_EQ(plat_remove_file((sub + "\\noext").c_str()), 1);
     EXPECT_EQ(plat_remove_directory(sub.c_str()), 1);
     EXPECT_FALSE(exists(sub));
+}
+
+// The listing and plat_file_attributes report the same bits for one entry:
+// remove_tree and copy_tree decide by the listing, the install and uninstall
+// steps by the attributes, and both must see the same file system.
+TEST(Attributes, TheListingReportsWhatFileAttributesReports)
+{
+    TempDir dir;
+    std::string read_only = dir.path("許功蓋.ro");
+    write_file(dir.path("plain.txt"), "x");
+    write_file(read_only, "x");
+    ASSERT_EQ(plat_set_read_only(read_only.c_str(), 1), 1);
+    write_file(dir.path(".dotted"), "x");
+    ASSERT_EQ(plat_create_directory(dir.path("sub").c_str()), 1);
+
+    std::map<std::string, uint32_t> listed;
+    DirListing l;
+    DirEntry e;
+    for (int ok = l.open(dir.win.c_str(), &e); ok; ok = l.next(&e))
+        if (strcmp(e.name, ".") != 0 && strcmp(e.name, "..") != 0)
+            listed[utf8(e.name)] = e.attrib;
+    l.close();
+    ASSERT_EQ(listed.size(), 4u);
+    for (const auto& entry : listed)
+        EXPECT_EQ(entry.second, plat_file_attributes(dir.path(entry.first).c_str())) << entry.first;
+    EXPECT_EQ(listed["sub"] & PLAT_ATTR_DIRECTORY, (uint32_t)PLAT_ATTR_DIRECTORY);
+    EXPECT_EQ(listed["plain.txt"] & (PLAT_ATTR_DIRECTORY | PLAT_ATTR_READONLY | PLAT_ATTR_REPARSE_POINT), 0u);
+    EXPECT_EQ(listed["許功蓋.ro"] & (PLAT_ATTR_DIRECTORY | PLAT_ATTR_READONLY), (uint32_t)PLAT_ATTR_READONLY);
+    ASSERT_EQ(plat_set_read_only(read_only.c_str(), 0), 1);
 }
 
 TEST(Files, RenameMovesAFileButNeverReplacesOne)

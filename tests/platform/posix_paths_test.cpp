@@ -68,6 +68,24 @@ TEST(PosixPaths, HostPathsComeBackUnderTheLongestMappedFolder)
     EXPECT_EQ(win("rel/name"), "rel\\name");
 }
 
+TEST(PosixPaths, RootedPathsStayOnTheDriveOfTheCurrentFolder)
+{
+    TempDir dir;
+    fs::path top = fs::canonical(dir.host);
+    fs::create_directory(top / "deeper");
+    DriveMapping c('C', top.c_str());
+    DriveMapping e('E', (top / "deeper").c_str());
+    fs::path before = fs::current_path();
+    // The longest mapped folder that holds the current one names the drive.
+    fs::current_path(top / "deeper");
+    EXPECT_EQ(host("\\x"), (top / "deeper" / "x").string());
+    fs::current_path(top);
+    EXPECT_EQ(host("\\x"), (top / "x").string());
+    fs::current_path("/");
+    EXPECT_EQ(host("\\x"), "/x");  // Z:
+    fs::current_path(before);
+}
+
 TEST(PosixPaths, DriveTypesAreConfigurable)
 {
     TempDir dir;
