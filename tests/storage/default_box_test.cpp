@@ -34,10 +34,7 @@ DefaultBoxRun run_with_default_box(const std::string& mode, const std::string& f
     // A shell reports a child killed by a signal as 128 + the signal.
     if (r.status > 128)
         r.status = -(r.status - 128);
-    std::ifstream in(err, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    r.stderr = s.str();
+    r.stderr = host_bytes(err);
     return r;
 }
 

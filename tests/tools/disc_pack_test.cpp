@@ -67,7 +67,7 @@ TEST_F(PackFixture, HeaderTotalCountsPathsWithTheirNulsAndAllData)
     int64_t expected = 0;
     for (const auto& kv : snapshot(game)) {
         expected += (int64_t)big5("\\" + kv.first).size() + 1;  // "/" and "\" are both one byte
-        if (kv.second != "/")
+        if (kv.second != kFolderMark)
             expected += (int64_t)kv.second.size();
     }
     EXPECT_EQ(r.total_size, expected);
