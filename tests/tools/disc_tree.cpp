@@ -57,3 +57,27 @@ void TwoDiscSet::SetUp()
     count = pack_or_fail(game, out, o).disc_count;
     ASSERT_EQ(count, 2);
 }
+
+TerminalPrompts::TerminalPrompts(const fs::path& answers)
+    : in(fopen(answers.string().c_str(), "rb")), said(tmpfile())
+{
+    options.interactive = true;
+    options.prompt_in = in;
+    options.prompt_out = said;
+}
+
+TerminalPrompts::~TerminalPrompts()
+{
+    if (in)
+        fclose(in);
+    if (said)
+        fclose(said);
+}
+
+std::string TerminalPrompts::said_text()
+{
+    rewind(said);
+    char buf[4096] = {0};
+    size_t n = fread(buf, 1, sizeof buf - 1, said);
+    return std::string(buf, n);
+}

@@ -1,6 +1,7 @@
 // Game folders for the toolkit tests, packed into disc sets.
 #pragma once
 
+#include "disc_extract.h"
 #include "disc_writer.h"
 #include "test_support.h"
 
@@ -34,4 +35,22 @@ struct TwoDiscSet : ::testing::Test {
     void SetUp() override;
     // The disc file cd<n> in its folder disc<n>.
     fs::path cd(int n) const { return out / ("disc" + std::to_string(n)) / ("cd" + std::to_string(n)); }
+};
+
+// Extraction that asks on a terminal: the answers read from the file
+// `answers`, what it says written to a temporary file. Both are closed with
+// the object.
+struct TerminalPrompts {
+    FILE* in;
+    FILE* said;
+    ExtractOptions options;
+
+    explicit TerminalPrompts(const fs::path& answers);
+    ~TerminalPrompts();
+    TerminalPrompts(const TerminalPrompts&) = delete;
+    TerminalPrompts& operator=(const TerminalPrompts&) = delete;
+
+    bool opened() const { return in && said; }
+    // Everything said so far.
+    std::string said_text();
 };
