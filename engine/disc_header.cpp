@@ -16,6 +16,22 @@ void decode_disc_header(const unsigned char* bytes, DiscHeader* header)
     header->total_size = get_le32(bytes + disc::kTotalSizeAt);
 }
 
+std::string encode_disc_header(const DiscHeaderFields& fields)
+{
+    std::string header((size_t)disc::kHeaderSize, '\0');
+    auto put_text = [&](int at, const std::string& text) {
+        size_t n = text.size() < (size_t)disc::kTextSize ? text.size() : (size_t)disc::kTextSize;
+        memcpy(&header[(size_t)at], text.data(), n);
+    };
+    put_text(disc::kCompanyAt, fields.company);
+    put_text(disc::kProductAt, fields.product);
+    put_text(disc::kRegkeyAt, fields.regkey);
+    put_text(disc::kExeAt, fields.exe);
+    put_le32((unsigned char*)&header[disc::kDiscCountAt], fields.disc_count);
+    put_le32((unsigned char*)&header[disc::kTotalSizeAt], fields.total_size);
+    return header;
+}
+
 int read_disc_header(FileObject* file, DiscHeader* header)
 {
     unsigned char bytes[disc::kHeaderSize];

@@ -6,6 +6,8 @@
 #include "disc_format.h"
 #include "file_object.h"
 
+#include <string>
+
 // Reads the 168-byte header from the current position of `file` (the start
 // of cd1 after open_read) into `header`: the four 40-byte texts, each kept
 // zero-terminated in its 41-byte field, then disc count and total size
@@ -16,6 +18,19 @@ int read_disc_header(FileObject* file, DiscHeader* header);
 // Decodes a header from 168 bytes in memory (no length check: `bytes` must
 // hold disc::kHeaderSize bytes).
 void decode_disc_header(const unsigned char* bytes, DiscHeader* header);
+
+// The header texts in code page 950 and the two numbers, as a writer has
+// them.
+struct DiscHeaderFields {
+    std::string company, product, regkey, exe;
+    int32_t disc_count;
+    int32_t total_size;
+};
+
+// The 168 header bytes that decode_disc_header reads back: each text copied
+// into its 40-byte field (cut at 40 bytes) and zero-filled, then disc count
+// and total size (signed 32-bit little-endian).
+std::string encode_disc_header(const DiscHeaderFields& fields);
 
 // The header's texts come from the disc and become parts of paths and of a
 // registry key: company and product the group folder

@@ -33,6 +33,7 @@
 // the base than any record path that fits the 260-byte path buffer can climb
 // (each "\.." costs 3 bytes), so every escape lands inside the watched tree.
 #include "disc_format.h"
+#include "disc_header.h"
 #include "file_object.h"
 #include "install_engine.h"
 #include "platform.h"
@@ -132,16 +133,7 @@ void put32(std::string* out, int32_t v)
 
 std::string header(int32_t discs, int32_t total)
 {
-    std::string h(disc::kHeaderSize, '\0');
-    memcpy(&h[disc::kCompanyAt], "Co", 2);
-    memcpy(&h[disc::kProductAt], "Game", 4);
-    memcpy(&h[disc::kRegkeyAt], "Key", 3);
-    memcpy(&h[disc::kExeAt], "g.exe", 5);
-    std::string n;
-    put32(&n, discs);
-    put32(&n, total);
-    h.replace(disc::kDiscCountAt, 8, n);
-    return h;
+    return encode_disc_header({"Co", "Game", "Key", "g.exe", discs, total});
 }
 
 std::string deflated(const std::string& raw)

@@ -101,14 +101,24 @@ TEST(CopyFileOntoItself, LeavesTheFileAlone)
     EXPECT_EQ(read_file(dir.path("m.txt")), "member");
 }
 
-TEST(CopyTreeOntoItself, SourceAsDestinationKeepsEveryFile)
+namespace {
+
+// The folder `src` with the files "a" and "inner\b".
+void make_source(const std::string& src)
 {
-    TempDir dir;
-    std::string src = dir.path("src");
     ASSERT_EQ(plat_create_directory(src.c_str()), 1);
     ASSERT_EQ(plat_create_directory((src + "\\inner").c_str()), 1);
     write_file(src + "\\a", "file a");
     write_file(src + "\\inner\\b", "file b");
+}
+
+}  // namespace
+
+TEST(CopyTreeOntoItself, SourceAsDestinationKeepsEveryFile)
+{
+    TempDir dir;
+    std::string src = dir.path("src");
+    ASSERT_NO_FATAL_FAILURE(make_source(src));
     Balance balance;
     copy_tree(src.c_str(), src.c_str());
     copy_tree(src.c_str(), (dir.win + "\\src\\.").c_str());
@@ -123,10 +133,7 @@ TEST(CopyTreeOntoItself, DestinationInsideTheSourceIsNotCopiedIntoItself)
 {
     TempDir dir;
     std::string src = dir.path("src");
-    ASSERT_EQ(plat_create_directory(src.c_str()), 1);
-    ASSERT_EQ(plat_create_directory((src + "\\inner").c_str()), 1);
-    write_file(src + "\\a", "file a");
-    write_file(src + "\\inner\\b", "file b");
+    ASSERT_NO_FATAL_FAILURE(make_source(src));
     Balance balance;
     copy_tree(src.c_str(), (src + "\\copy").c_str());
     balance.check();

@@ -38,23 +38,6 @@ struct Balance {
     }
 };
 
-// Every file and folder below `root`: relative host path -> contents, or
-// "<dir>" for a folder.
-std::map<std::string, std::string> snapshot(const fs::path& root)
-{
-    std::map<std::string, std::string> out;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        std::string rel = fs::relative(it->path(), root).u8string();
-        if (it->is_directory()) {
-            out[rel] = "<dir>";
-        } else {
-            std::ifstream in(it->path(), std::ios::binary);
-            out[rel] = std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-        }
-    }
-    return out;
-}
-
 struct WriteFaultOff {
     ~WriteFaultOff() { plat_fail_write_after(-1); }
 };

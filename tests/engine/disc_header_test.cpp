@@ -185,8 +185,7 @@ TEST_F(EngineTest, DamagedHeaderIsRefusedBeforeAnythingIsCreated)
         BoxRecorder::shown.clear();
         Calls::reset();
         DiscSet set;
-        set.add_file(0, "\\f");
-        set.add_data(0, "x");
+        set.add_file(0, "\\f", "x");
         if (c.texts)
             c.texts(&set);
         std::string cd1 = set.files()[0];

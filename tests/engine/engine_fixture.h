@@ -14,10 +14,12 @@
 #include <string>
 #include <vector>
 
-// Relative host path -> file content, or "<dir>" for a folder.
-typedef std::map<std::string, std::string> Snapshot;
-Snapshot snapshot(const fs::path& host_folder);
-std::string describe(const Snapshot& s);
+// The snapshot key of `name` (UTF-8, "/" between names) inside the install
+// folder "inst"; of "inst" itself for "".
+std::string rel(const std::string& name);
+// `base` with entries below "inst" set: name -> contents (kFolderMark for a
+// folder).
+Snapshot with_installed(Snapshot base, const std::vector<std::pair<std::string, std::string>>& entries);
 
 // Progress and prompt callbacks that record their calls.
 struct Calls {
@@ -49,6 +51,10 @@ protected:
     // Cancels the installation at each of its first `records` records in
     // turn; every time the temporary folder must equal `before` again.
     void expect_every_cancel_restores(int32_t records, const Snapshot& before);
+
+    // Whether the temporary folder holds `expected` now; a failure lists
+    // what it holds.
+    ::testing::AssertionResult folder_is(const Snapshot& expected) const;
 
     // Texts of the message boxes shown so far, "caption|text" each.
     std::vector<std::string> box_texts() const;

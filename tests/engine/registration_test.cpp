@@ -227,10 +227,8 @@ TEST_F(Registered, FullInstallRegistersTheProduct)
     set.product = product;
     set.regkey = regkey;
     set.exe = exe;
-    set.add_file(0, "\\" + exe);
-    set.add_data(0, "game program");
-    set.add_file(0, "\\uninstall.exe");
-    set.add_data(0, "uninstaller");
+    set.add_file(0, "\\" + exe, "game program");
+    set.add_file(0, "\\uninstall.exe", "uninstaller");
     set.add_raw(0, fixture::close_file());
     std::string root = dir.path("disc");
     ASSERT_EQ(plat_create_directory(root.c_str()), 1);

@@ -32,11 +32,6 @@ int32_t watch_progress(int32_t percent)
     return go_on;
 }
 
-std::string rel(const std::string& name)
-{
-    return (fs::path("inst") / fs::u8path(name)).make_preferred().u8string();
-}
-
 }  // namespace
 
 TEST_F(EngineTest, SecondFileRecordOfTheSamePathDoesNotBackUpTheInstallationsOwnFile)
@@ -44,10 +39,8 @@ TEST_F(EngineTest, SecondFileRecordOfTheSamePathDoesNotBackUpTheInstallationsOwn
     ASSERT_TRUE(plat_create_directory(inst.c_str()));
     write_file(inst + "\\game.cfg", "old");
     DiscSet set;
-    set.add_file(0, "\\game.cfg");
-    set.add_data(0, "v1");
-    set.add_file(0, "\\game.cfg");
-    set.add_data(0, "v2");
+    set.add_file(0, "\\game.cfg", "v1");
+    set.add_file(0, "\\game.cfg", "v2");
     set.add_raw(0, fixture::close_file());
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
@@ -63,18 +56,14 @@ TEST_F(EngineTest, SecondFileRecordOfTheSamePathDoesNotBackUpTheInstallationsOwn
     EXPECT_EQ(install_disc_set(inst.c_str(), src.c_str(), "u", record_prompt, watch_progress), 0);
     EXPECT_EQ(tracked_stats().live, live);
     EXPECT_EQ(open_count(), open);
-    Snapshot expected_mid = before;
-    expected_mid[rel("game.cfg")] = "v2";
-    expected_mid[rel("~bak1")] = "<dir>";
-    expected_mid[rel("~bak1/1")] = "old";
+    Snapshot expected_mid = with_installed(before, {{"game.cfg", "v2"}, {"~bak1", kFolderMark}, {"~bak1/1", "old"}});
     EXPECT_EQ(g_seen, expected_mid) << describe(g_seen);
-    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+    EXPECT_TRUE(folder_is(before));
 
     Calls::reset();
     EXPECT_EQ(run(), 1);
-    Snapshot expected = before;
-    expected[rel("game.cfg")] = "v2";
-    EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
+    Snapshot expected = with_installed(before, {{"game.cfg", "v2"}});
+    EXPECT_TRUE(folder_is(expected));
 }
 
 TEST_F(EngineTest, BackupsLeftByAKilledInstallationAreKept)
@@ -91,10 +80,8 @@ TEST_F(EngineTest, BackupsLeftByAKilledInstallationAreKept)
     write_file(inst + "\\~bak1\\2", "the user's save.dat");
     write_file(inst + "\\~bak2", "the user's own file");
     DiscSet set;
-    set.add_file(0, "\\game.cfg");
-    set.add_data(0, "new");
-    set.add_file(0, "\\save.dat");
-    set.add_data(0, "new save");
+    set.add_file(0, "\\game.cfg", "new");
+    set.add_file(0, "\\save.dat", "new save");
     set.add_raw(0, fixture::close_file());
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
@@ -104,18 +91,13 @@ TEST_F(EngineTest, BackupsLeftByAKilledInstallationAreKept)
     g_watched = tmp.host;
     g_watch_at = 5;
     EXPECT_EQ(install_disc_set(inst.c_str(), src.c_str(), "u", record_prompt, watch_progress), 1);
-    Snapshot expected_mid = before;
-    expected_mid[rel("game.cfg")] = "new";
-    expected_mid[rel("save.dat")] = "new save";
-    expected_mid[rel("~bak3")] = "<dir>";
-    expected_mid[rel("~bak3/1")] = "partial";
-    expected_mid[rel("~bak3/2")] = "partial";
+    Snapshot expected_mid = with_installed(before, {
+        {"game.cfg", "new"}, {"save.dat", "new save"}, {"~bak3", kFolderMark}, {"~bak3/1", "partial"},
+        {"~bak3/2", "partial"}});
     EXPECT_EQ(g_seen, expected_mid) << describe(g_seen);
     // At the end only those are gone; the old backups are untouched.
-    Snapshot expected = before;
-    expected[rel("game.cfg")] = "new";
-    expected[rel("save.dat")] = "new save";
-    EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
+    Snapshot expected = with_installed(before, {{"game.cfg", "new"}, {"save.dat", "new save"}});
+    EXPECT_TRUE(folder_is(expected));
 
     // A stopped run over that gives back what was there, old backups included.
     before = snapshot(tmp.host);
@@ -141,8 +123,7 @@ TEST_F(EngineTest, KilledInstallationLosesNoReplacedFile)
     ASSERT_TRUE(plat_create_directory(inst.c_str()));
     write_file(inst + "\\game.cfg", "the user's");
     DiscSet set;
-    set.add_file(0, "\\game.cfg");
-    set.add_data(0, "new");
+    set.add_file(0, "\\game.cfg", "new");
     set.add_raw(0, fixture::close_file());  // flushed before the end
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
@@ -171,22 +152,17 @@ TEST_F(EngineTest, SetFileNamedLikeABackupIsKeptAndTheUsersFileGivenBack)
     ASSERT_TRUE(plat_create_directory(inst.c_str()));
     write_file(inst + "\\game.cfg", "old");
     DiscSet set;
-    set.add_file(0, "\\game.cfg");
-    set.add_data(0, "new");
+    set.add_file(0, "\\game.cfg", "new");
     set.add_dir(0, "\\~bak1");
-    set.add_file(0, "\\~bak1\\1");
-    set.add_data(0, "the set's");
+    set.add_file(0, "\\~bak1\\1", "the set's");
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
     Snapshot before = snapshot(tmp.host);
     expect_every_cancel_restores(6, before);
     Calls::reset();
     EXPECT_EQ(run(), 1);
-    Snapshot expected = before;
-    expected[rel("game.cfg")] = "new";
-    expected[rel("~bak1")] = "<dir>";
-    expected[rel("~bak1/1")] = "the set's";
-    EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
+    Snapshot expected = with_installed(before, {{"game.cfg", "new"}, {"~bak1", kFolderMark}, {"~bak1/1", "the set's"}});
+    EXPECT_TRUE(folder_is(expected));
 }
 
 TEST_F(EngineTest, ReadOnlyFileIsNotReplacedAndTheInstallationStops)
@@ -198,15 +174,13 @@ TEST_F(EngineTest, ReadOnlyFileIsNotReplacedAndTheInstallationStops)
     write_file(inst + "\\game.cfg", "protected");
     ASSERT_TRUE(plat_set_read_only((inst + "\\game.cfg").c_str(), 1));
     DiscSet set;
-    set.add_file(0, "\\first.txt");
-    set.add_data(0, "x");
-    set.add_file(0, "\\game.cfg");
-    set.add_data(0, "new");
+    set.add_file(0, "\\first.txt", "x");
+    set.add_file(0, "\\game.cfg", "new");
     write(set);
     Snapshot before = snapshot(tmp.host);
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(box_texts(), std::vector<std::string>{kCreateFileFail});
-    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+    EXPECT_TRUE(folder_is(before));
     EXPECT_NE(plat_file_attributes((inst + "\\game.cfg").c_str()) & PLAT_ATTR_READONLY, 0u);
     ASSERT_TRUE(plat_set_read_only((inst + "\\game.cfg").c_str(), 0));
 }
@@ -226,8 +200,7 @@ TEST_F(EngineTest, FilesWithTheLongestPathsAreReplacedAndGivenBack)
         std::string path = inst + "\\long\\" + name;
         ASSERT_EQ(path.size(), full);
         write_file(path, "old " + std::to_string(full));
-        set.add_file(0, "\\long\\" + name);
-        set.add_data(0, "new " + std::to_string(full));
+        set.add_file(0, "\\long\\" + name, "new " + std::to_string(full));
         expected[rel("long/" + name)] = "new " + std::to_string(full);
     }
     set.add_raw(0, std::string(1, '\x06'));
@@ -240,7 +213,7 @@ TEST_F(EngineTest, FilesWithTheLongestPathsAreReplacedAndGivenBack)
     EXPECT_TRUE(BoxRecorder::shown.empty());
     for (const auto& e : expected)
         before[e.first] = e.second;
-    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+    EXPECT_TRUE(folder_is(before));
 }
 
 TEST_F(EngineTest, FolderWhereTheSetPutsAFileIsNotMovedAside)
@@ -249,13 +222,12 @@ TEST_F(EngineTest, FolderWhereTheSetPutsAFileIsNotMovedAside)
     ASSERT_TRUE(plat_create_directory((inst + "\\thing").c_str()));
     write_file(inst + "\\thing\\keep.txt", "mine");
     DiscSet set;
-    set.add_file(0, "\\thing");
-    set.add_data(0, "a file");
+    set.add_file(0, "\\thing", "a file");
     write(set);
     Snapshot before = snapshot(tmp.host);
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(box_texts(), std::vector<std::string>{kCreateFileFail});
-    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+    EXPECT_TRUE(folder_is(before));
 }
 
 TEST_F(EngineTest, ReplacedFileWithABig5NameComesBack)
@@ -265,17 +237,15 @@ TEST_F(EngineTest, ReplacedFileWithABig5NameComesBack)
     std::string name = big5("\\許功蓋.sav");
     write_file(inst + name, random_bytes(3000, 5));
     DiscSet set;
-    set.add_file(0, name);
-    set.add_data(0, "new");
+    set.add_file(0, name, "new");
     set.add_raw(0, std::string(1, '\x06'));
     write(set);
     Snapshot before = snapshot(tmp.host);
     Calls::cancel_at = 3;
     EXPECT_EQ(run(), 0);
-    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+    EXPECT_TRUE(folder_is(before));
     Calls::reset();
     EXPECT_EQ(run(), 1);
-    Snapshot expected = before;
-    expected[rel("許功蓋.sav")] = "new";
-    EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
+    Snapshot expected = with_installed(before, {{"許功蓋.sav", "new"}});
+    EXPECT_TRUE(folder_is(expected));
 }

@@ -107,13 +107,11 @@ TEST_F(EngineTest, FailedReadAnywhereRollsBackWithTheReadError)
     ReadFaultOff off;
     DiscSet set;
     set.add_dir(0, "\\save");
-    set.add_file(0, "\\save\\a.txt");
-    set.add_data(0, "first part ");
+    set.add_file(0, "\\save\\a.txt", "first part ");
     set.add_raw(0, fixture::end_disc());
     set.add_data(1, "second part");
     set.add_raw(1, fixture::close_file());
-    set.add_file(1, "\\b.bin");
-    set.add_data(1, random_bytes(5000, 9));
+    set.add_file(1, "\\b.bin", random_bytes(5000, 9));
     write(set);
     Snapshot before = snapshot(tmp.host);
 
@@ -134,7 +132,7 @@ TEST_F(EngineTest, FailedReadAnywhereRollsBackWithTheReadError)
         plat_fail_read_after(k);
         EXPECT_EQ(run(), 0);
         plat_fail_read_after(-1);
-        EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+        EXPECT_TRUE(folder_is(before));
         // The header of cd1 included: nothing has been created yet, and the
         // read error is named, not taken for a short (damaged) header.
         EXPECT_EQ(box_texts(), std::vector<std::string>{kCannotRead});

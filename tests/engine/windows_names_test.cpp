@@ -11,11 +11,6 @@ namespace {
 
 const std::string kCreateFileFail = "Error|Create File Fail";
 
-std::string rel(const std::string& name)
-{
-    return (fs::path("inst") / fs::u8path(name)).make_preferred().u8string();
-}
-
 }  // namespace
 
 TEST_F(EngineTest, HarmlessPathFormsInstallUnderTheNamesWindowsGives)
@@ -23,13 +18,11 @@ TEST_F(EngineTest, HarmlessPathFormsInstallUnderTheNamesWindowsGives)
     DiscSet set;
     set.add_dir(0, "\\");           // the install folder itself
     set.add_dir(0, "\\save\\");     // trailing backslash
-    set.add_file(0, "\\save\\slot.");
-    set.add_data(0, "slot");
+    set.add_file(0, "\\save\\slot.", "slot");
     set.add_file(0, "\\readme. .");  // trailing dots and spaces
     set.add_data(0, "read me");
     set.add_dir(0, "\\data.\\");
-    set.add_file(0, "\\data.\\" + big5("許功蓋") + ".");
-    set.add_data(0, "lid");
+    set.add_file(0, "\\data.\\" + big5("許功蓋") + ".", "lid");
     set.add_raw(0, fixture::close_file());
     write(set);
     Snapshot before = snapshot(tmp.host);
@@ -38,21 +31,16 @@ TEST_F(EngineTest, HarmlessPathFormsInstallUnderTheNamesWindowsGives)
     Calls::reset();
     EXPECT_EQ(run(), 1);
     EXPECT_TRUE(BoxRecorder::shown.empty());
-    Snapshot expected = before;
-    expected["inst"] = "<dir>";
-    expected[rel("save")] = "<dir>";
-    expected[rel("save/slot")] = "slot";
-    expected[rel("readme")] = "read me";
-    expected[rel("data")] = "<dir>";
-    expected[rel("data/許功蓋")] = "lid";
-    EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
+    Snapshot expected = with_installed(before, {
+        {"", kFolderMark}, {"save", kFolderMark}, {"save/slot", "slot"}, {"readme", "read me"},
+        {"data", kFolderMark}, {"data/許功蓋", "lid"}});
+    EXPECT_TRUE(folder_is(expected));
 }
 
 TEST_F(EngineTest, NamesThatDifferOnlyInAsciiCaseAreOneName)
 {
     DiscSet set;
-    set.add_file(0, "\\Abc");
-    set.add_data(0, "first");
+    set.add_file(0, "\\Abc", "first");
     set.add_file(0, "\\abc");  // the same file: rewritten, spelled as first made
     set.add_data(0, "second");
     set.add_dir(0, "\\d");
@@ -60,16 +48,12 @@ TEST_F(EngineTest, NamesThatDifferOnlyInAsciiCaseAreOneName)
     set.add_data(0, "f");
     set.add_dir(0, "\\D\\Sub");
     set.add_dir(0, "\\d\\SUB");  // exists: nothing new
-    set.add_file(0, "\\d\\sub\\g.TXT");
-    set.add_data(0, "g");
-    set.add_file(0, "\\D\\SUB\\G.txt");
-    set.add_data(0, "g again");
+    set.add_file(0, "\\d\\sub\\g.TXT", "g");
+    set.add_file(0, "\\D\\SUB\\G.txt", "g again");
     // Big5 trail bytes are not letters: A4 41 (兀) and A4 61 (弔) are two
     // characters, so two files.
-    set.add_file(0, "\\\xA4\x41");
-    set.add_data(0, "one");
-    set.add_file(0, "\\\xA4\x61");
-    set.add_data(0, "two");
+    set.add_file(0, "\\\xA4\x41", "one");
+    set.add_file(0, "\\\xA4\x61", "two");
     set.add_raw(0, fixture::close_file());
     write(set);
     Snapshot before = snapshot(tmp.host);
@@ -78,16 +62,10 @@ TEST_F(EngineTest, NamesThatDifferOnlyInAsciiCaseAreOneName)
     Calls::reset();
     EXPECT_EQ(run(), 1);
     EXPECT_TRUE(BoxRecorder::shown.empty());
-    Snapshot expected = before;
-    expected["inst"] = "<dir>";
-    expected[rel("Abc")] = "second";
-    expected[rel("d")] = "<dir>";
-    expected[rel("d/f")] = "f";
-    expected[rel("d/Sub")] = "<dir>";
-    expected[rel("d/Sub/g.TXT")] = "g again";
-    expected[rel(utf8("\xA4\x41"))] = "one";
-    expected[rel(utf8("\xA4\x61"))] = "two";
-    EXPECT_EQ(snapshot(tmp.host), expected) << describe(snapshot(tmp.host));
+    Snapshot expected = with_installed(before, {
+        {"", kFolderMark}, {"Abc", "second"}, {"d", kFolderMark}, {"d/f", "f"}, {"d/Sub", kFolderMark},
+        {"d/Sub/g.TXT", "g again"}, {utf8("\xA4\x41"), "one"}, {utf8("\xA4\x61"), "two"}});
+    EXPECT_TRUE(folder_is(expected));
 }
 
 TEST_F(EngineTest, FileNamedLikeAFolderOfTheSetButForCaseIsNotCreated)
@@ -96,11 +74,10 @@ TEST_F(EngineTest, FileNamedLikeAFolderOfTheSetButForCaseIsNotCreated)
     // stand-in create "D" beside it.
     DiscSet set;
     set.add_dir(0, "\\d");
-    set.add_file(0, "\\D");
-    set.add_data(0, "x");
+    set.add_file(0, "\\D", "x");
     write(set);
     Snapshot before = snapshot(tmp.host);
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(box_texts(), std::vector<std::string>{kCreateFileFail});
-    EXPECT_EQ(snapshot(tmp.host), before) << describe(snapshot(tmp.host));
+    EXPECT_TRUE(folder_is(before));
 }

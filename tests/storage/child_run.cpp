@@ -9,18 +9,6 @@
 #include <sys/wait.h>
 #endif
 
-namespace {
-
-std::string slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-}  // namespace
-
 ChildRun run_exit_check_child(const std::string& mode, const std::string& folder_win)
 {
     TempDir dir;
@@ -36,5 +24,5 @@ ChildRun run_exit_check_child(const std::string& mode, const std::string& folder
     int raw = std::system(cmd.c_str());
     int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
-    return ChildRun{status, slurp(dir.host / "boxes.txt"), slurp(dir.host / "out.txt")};
+    return ChildRun{status, host_bytes(dir.host / "boxes.txt"), host_bytes(dir.host / "out.txt")};
 }

@@ -68,6 +68,46 @@ fs::path host_of(const std::string& win_path)
     return fs::u8path(buf.data());
 }
 
+std::string host_bytes(const fs::path& host_path)
+{
+    std::ifstream in(host_path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void put_host_bytes(const fs::path& host_path, const std::string& bytes)
+{
+    std::error_code ec;
+    if (host_path.has_parent_path())
+        fs::create_directories(host_path.parent_path(), ec);
+    std::ofstream out(host_path, std::ios::binary | std::ios::trunc);
+    ASSERT_TRUE(out) << "cannot create " << host_path.u8string();
+    out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+Snapshot snapshot(const fs::path& host_folder)
+{
+    Snapshot s;
+    std::error_code ec;
+    if (!fs::exists(host_folder, ec))
+        return s;
+    for (auto it = fs::recursive_directory_iterator(host_folder, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec)) {
+        std::string rel = fs::relative(it->path(), host_folder, ec).generic_u8string();
+        s[rel] = it->is_directory(ec) ? std::string(kFolderMark) : host_bytes(it->path());
+    }
+    return s;
+}
+
+std::string describe(const Snapshot& s)
+{
+    std::string out;
+    for (const auto& e : s)
+        out += e.first + (e.second == kFolderMark ? "/" : " (" + std::to_string(e.second.size()) + " bytes)") + "\n";
+    return out;
+}
+
 void write_file(const std::string& win_path, const std::string& bytes)
 {
     std::ofstream out(host_of(win_path), std::ios::binary | std::ios::trunc);
@@ -77,10 +117,7 @@ void write_file(const std::string& win_path, const std::string& bytes)
 
 std::string read_file(const std::string& win_path)
 {
-    std::ifstream in(host_of(win_path), std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
+    return host_bytes(host_of(win_path));
 }
 
 bool exists(const std::string& win_path)

@@ -1,10 +1,11 @@
 // Shared helpers for the unit tests: temporary folders named both ways,
-// Big5 text from UTF-8 literals, and a message-box recorder with scripted
-// answers.
+// Big5 text from UTF-8 literals, whole files and folder snapshots on host
+// paths, and a message-box recorder with scripted answers.
 #pragma once
 
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,20 @@ struct TempDir {
     // win + "\" + name (name given in UTF-8, converted to code page 950).
     std::string path(const std::string& utf8_name) const;
 };
+
+// Whole-file helpers on host paths: the bytes of a file ("" when it cannot
+// be read), and a file written with `bytes`, its folders made first.
+std::string host_bytes(const fs::path& host_path);
+void put_host_bytes(const fs::path& host_path, const std::string& bytes);
+
+// Every entry below a host folder: relative UTF-8 path with "/" between
+// names -> the file's contents, or kFolderMark for a folder. Empty when the
+// folder does not exist.
+typedef std::map<std::string, std::string> Snapshot;
+const char kFolderMark[] = "<dir>";
+Snapshot snapshot(const fs::path& host_folder);
+// One line per entry, for a failure message: "name/" or "name (N bytes)".
+std::string describe(const Snapshot& s);
 
 // Host path of a system path.
 fs::path host_of(const std::string& win_path);

@@ -45,12 +45,6 @@ std::string raw_package(const std::vector<RawMember>& members)
     return out + dir;
 }
 
-std::string host_bytes(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 void put_host(const fs::path& p, const std::string& bytes)
 {
     std::ofstream(p, std::ios::binary) << bytes;

@@ -36,23 +36,7 @@ std::vector<RawRecord> raw_records(const std::string& disc, size_t start)
     return out;
 }
 
-struct CheckFixture : ::testing::Test {
-    TempDir tmp;
-    fs::path game = tmp.host / "game";
-    fs::path out = tmp.host / "discs";
-    int count = 0;
-
-    void SetUp() override
-    {
-        make_game_tree(game);
-        DiscPackOptions o = sample_options();
-        o.disc_size = 450000;
-        count = pack_or_fail(game, out, o).disc_count;
-        ASSERT_EQ(count, 2);
-    }
-
-    fs::path cd(int n) { return out / ("disc" + std::to_string(n)) / ("cd" + std::to_string(n)); }
-
+struct CheckFixture : TwoDiscSet {
     DiscSetSummary walk(std::vector<DiscFile>* discs = nullptr)
     {
         std::vector<DiscFile> local;
@@ -81,7 +65,7 @@ TEST_F(CheckFixture, SoundSetPassesAndListsEveryEntry)
     for (const auto& kv : snapshot(game)) {
         std::string path = "\\" + kv.first;
         std::replace(path.begin(), path.end(), '/', '\\');
-        expected[path] = kv.second == "/" ? -1 : (int64_t)kv.second.size();
+        expected[path] = kv.second == kFolderMark ? -1 : (int64_t)kv.second.size();
     }
     EXPECT_EQ(listed, expected);
 }

@@ -44,7 +44,7 @@ std::map<std::string, std::string> sizes(const std::map<std::string, std::string
 {
     std::map<std::string, std::string> out;
     for (const auto& kv : tree)
-        out[kv.first] = kv.second == "/" ? "/" : std::to_string(kv.second.size());
+        out[kv.first] = kv.second == kFolderMark ? "/" : std::to_string(kv.second.size());
     return out;
 }
 
@@ -53,15 +53,11 @@ TEST_F(NamesFixture, ListAndExtractGiveTheTreeWindowsGives)
     fixture::DiscSet set;
     set.add_dir(0, "\\");
     set.add_dir(0, "\\save\\");
-    set.add_file(0, "\\save\\slot.");
-    set.add_data(0, "slot");
-    set.add_file(0, "\\Abc");
-    set.add_data(0, "first");
-    set.add_file(0, "\\abc ");
-    set.add_data(0, "second!");
+    set.add_file(0, "\\save\\slot.", "slot");
+    set.add_file(0, "\\Abc", "first");
+    set.add_file(0, "\\abc ", "second!");
     set.add_dir(0, "\\SAVE\\Sub");
-    set.add_file(0, "\\save\\sub\\" + big5("許") + ".");
-    set.add_data(0, "xyz");
+    set.add_file(0, "\\save\\sub\\" + big5("許") + ".", "xyz");
     set.add_raw(0, fixture::close_file());
     set.add_raw(0, fixture::end_disc());
     write(set);

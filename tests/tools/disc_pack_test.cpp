@@ -67,7 +67,7 @@ TEST_F(PackFixture, HeaderTotalCountsPathsWithTheirNulsAndAllData)
     int64_t expected = 0;
     for (const auto& kv : snapshot(game)) {
         expected += (int64_t)big5("\\" + kv.first).size() + 1;  // "/" and "\" are both one byte
-        if (kv.second != "/")
+        if (kv.second != kFolderMark)
             expected += (int64_t)kv.second.size();
     }
     EXPECT_EQ(r.total_size, expected);
@@ -297,21 +297,11 @@ TEST_F(PackFixture, ExtractAsksForAMissingDiscOnTheTerminal)
         answers += utf8_of(out / ("disc" + std::to_string(i))) + "\n";
     fs::path answer_file = tmp.host / "answers.txt";
     put_host_bytes(answer_file, "/nowhere\n" + answers);  // a wrong folder first: asked again
-    FILE* in = fopen(answer_file.string().c_str(), "rb");
-    FILE* said = tmpfile();
-    ASSERT_TRUE(in && said);
-    ExtractOptions options;
-    options.interactive = true;
-    options.prompt_in = in;
-    options.prompt_out = said;
+    TerminalPrompts terminal(answer_file);
+    ASSERT_TRUE(terminal.opened());
     std::string error;
-    EXPECT_TRUE(disc_extract(disc_args(out, 1), dest, options, &error)) << error;
-    fclose(in);
-    rewind(said);
-    char buf[4096] = {0};
-    size_t n = fread(buf, 1, sizeof buf - 1, said);
-    fclose(said);
-    std::string prompts(buf, n);
+    EXPECT_TRUE(disc_extract(disc_args(out, 1), dest, terminal.options, &error)) << error;
+    std::string prompts = terminal.said_text();
     EXPECT_NE(prompts.find("Insert disc 2"), std::string::npos) << prompts;
     EXPECT_NE(prompts.find("holds no cd2"), std::string::npos) << prompts;
     EXPECT_EQ(snapshot(game), snapshot(dest));

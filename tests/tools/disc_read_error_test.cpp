@@ -16,21 +16,8 @@ struct ReadFaultOff {
     ~ReadFaultOff() { plat_fail_read_after(-1); }
 };
 
-struct UnreadableSet : ::testing::Test {
-    TempDir tmp;
-    fs::path game = tmp.host / "game";
-    fs::path out = tmp.host / "discs";
-    int count = 0;
+struct UnreadableSet : TwoDiscSet {
     ReadFaultOff off;
-
-    void SetUp() override
-    {
-        make_game_tree(game);
-        DiscPackOptions o = sample_options();
-        o.disc_size = 450000;
-        count = pack_or_fail(game, out, o).disc_count;
-        ASSERT_EQ(count, 2);
-    }
 
     // walk_disc_set with the read that follows `fail_after` successful
     // reads failing (-1: none).

@@ -6,21 +6,6 @@
 #include <gtest/gtest.h>
 #include <sstream>
 
-void put_host_bytes(const fs::path& path, const std::string& bytes)
-{
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), (std::streamsize)bytes.size());
-}
-
-std::string host_bytes(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 void make_game_tree(const fs::path& root, size_t big_random)
 {
     auto p = [&](const char* rel) { return root / fs::u8path(rel); };
@@ -36,16 +21,6 @@ void make_game_tree(const fs::path& root, size_t big_random)
     put_host_bytes(p("影片/z.bin"), random_bytes(1000, 8));
     fs::create_directories(p("存檔"));
     fs::create_directories(p("許功蓋/空/更空"));
-}
-
-std::map<std::string, std::string> snapshot(const fs::path& root)
-{
-    std::map<std::string, std::string> out;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        std::string rel = fs::relative(it->path(), root).generic_u8string();
-        out[rel] = it->is_directory() ? "/" : host_bytes(it->path());
-    }
-    return out;
 }
 
 DiscPackOptions sample_options()
@@ -72,4 +47,37 @@ std::vector<std::string> disc_args(const fs::path& out, int count)
     for (int i = 1; i <= count; ++i)
         args.push_back(utf8_of(out / ("disc" + std::to_string(i))));
     return args;
+}
+
+void TwoDiscSet::SetUp()
+{
+    make_game_tree(game);
+    DiscPackOptions o = sample_options();
+    o.disc_size = 450000;
+    count = pack_or_fail(game, out, o).disc_count;
+    ASSERT_EQ(count, 2);
+}
+
+TerminalPrompts::TerminalPrompts(const fs::path& answers)
+    : in(fopen(answers.string().c_str(), "rb")), said(tmpfile())
+{
+    options.interactive = true;
+    options.prompt_in = in;
+    options.prompt_out = said;
+}
+
+TerminalPrompts::~TerminalPrompts()
+{
+    if (in)
+        fclose(in);
+    if (said)
+        fclose(said);
+}
+
+std::string TerminalPrompts::said_text()
+{
+    rewind(said);
+    char buf[4096] = {0};
+    size_t n = fread(buf, 1, sizeof buf - 1, said);
+    return std::string(buf, n);
 }

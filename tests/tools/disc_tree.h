@@ -1,7 +1,11 @@
-// Game folders for the toolkit tests and ways to compare them.
+// Game folders for the toolkit tests, packed into disc sets.
 #pragma once
 
+#include "disc_extract.h"
 #include "disc_writer.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
 
 #include <map>
 #include <string>
@@ -11,14 +15,6 @@
 // records, and an incompressible file of `big_random` bytes.
 void make_game_tree(const fs::path& root, size_t big_random = 700000);
 
-// Every entry below `root`: relative UTF-8 path -> contents ("/" for a
-// folder).
-std::map<std::string, std::string> snapshot(const fs::path& root);
-
-// Reads a host file whole.
-std::string host_bytes(const fs::path& path);
-void put_host_bytes(const fs::path& path, const std::string& bytes);
-
 // Options that name the sample product.
 DiscPackOptions sample_options();
 
@@ -27,3 +23,34 @@ DiscPackResult pack_or_fail(const fs::path& game, const fs::path& out, const Dis
 
 // The disc folders disc1 .. discN below `out`, as UTF-8 arguments.
 std::vector<std::string> disc_args(const fs::path& out, int count);
+
+// The game tree packed on two discs of 450000 bytes: the game in "game", the
+// disc folders below "discs".
+struct TwoDiscSet : ::testing::Test {
+    TempDir tmp;
+    fs::path game = tmp.host / "game";
+    fs::path out = tmp.host / "discs";
+    int count = 0;
+
+    void SetUp() override;
+    // The disc file cd<n> in its folder disc<n>.
+    fs::path cd(int n) const { return out / ("disc" + std::to_string(n)) / ("cd" + std::to_string(n)); }
+};
+
+// Extraction that asks on a terminal: the answers read from the file
+// `answers`, what it says written to a temporary file. Both are closed with
+// the object.
+struct TerminalPrompts {
+    FILE* in;
+    FILE* said;
+    ExtractOptions options;
+
+    explicit TerminalPrompts(const fs::path& answers);
+    ~TerminalPrompts();
+    TerminalPrompts(const TerminalPrompts&) = delete;
+    TerminalPrompts& operator=(const TerminalPrompts&) = delete;
+
+    bool opened() const { return in && said; }
+    // Everything said so far.
+    std::string said_text();
+};

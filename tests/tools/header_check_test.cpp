@@ -153,19 +153,12 @@ TEST_F(HeaderFixture, PromptAnswerNoHostCanOpenIsAskedAgainAndCancelRollsBack)
     fs::path answers = tmp.host / "answers.txt";
     // A name longer than any file system allows, then an empty line: cancel.
     put_host_bytes(answers, std::string(5000, 'n') + "/" + std::string(300, 'x') + "\n\n");
-    FILE* in = fopen(answers.string().c_str(), "rb");
-    FILE* said = tmpfile();
-    ASSERT_TRUE(in && said);
-    ExtractOptions options;
-    options.interactive = true;
-    options.prompt_in = in;
-    options.prompt_out = said;
+    TerminalPrompts terminal(answers);
+    ASSERT_TRUE(terminal.opened());
     fs::path dest = tmp.host / "dest";
     std::string error;
     bool ok = true;
-    EXPECT_NO_THROW(ok = disc_extract(disc_args(out, 1), dest, options, &error));
-    fclose(in);
-    fclose(said);
+    EXPECT_NO_THROW(ok = disc_extract(disc_args(out, 1), dest, terminal.options, &error));
     EXPECT_FALSE(ok);
     EXPECT_NE(error.find("cancelled at disc 2"), std::string::npos) << error;
     EXPECT_TRUE(!fs::exists(dest) || fs::is_empty(dest));

@@ -68,7 +68,7 @@ TEST_F(UninstallerPack, ManifestListsTheSetAndTheDataFolderWithTheirChecksums)
     auto game_entries = snapshot(game);
     std::map<std::string, std::string> expected = game_entries;
     expected["設定.ini"] = "[settings]\r\n";
-    expected["存檔"] = "/";
+    expected["存檔"] = kFolderMark;
     expected["存檔/說明.txt"] = "saves go here";
     ASSERT_EQ((size_t)m.count, expected.size());
     EXPECT_EQ(r.manifest_entries, m.count);
@@ -81,7 +81,7 @@ TEST_F(UninstallerPack, ManifestListsTheSetAndTheDataFolderWithTheirChecksums)
         SCOPED_TRACE(name);
         ASSERT_EQ(expected.count(name), 1u);
         const std::string& content = expected[name];
-        if (content == "/") {
+        if (content == kFolderMark) {
             EXPECT_EQ(m.entries[i].kind, 'D');
             seen_folders[name] = "/";
         } else {

@@ -36,26 +36,6 @@ std::string tag()
            std::to_string(++serial);
 }
 
-// Every entry below a folder: relative path -> content ("<dir>" for folders).
-std::map<std::string, std::string> snapshot(const fs::path& root)
-{
-    std::map<std::string, std::string> out;
-    std::error_code ec;
-    if (!fs::exists(root, ec))
-        return out;
-    for (auto it = fs::recursive_directory_iterator(root, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
-        std::string rel = fs::relative(it->path(), root, ec).generic_u8string();
-        if (it->is_directory(ec)) {
-            out[rel] = "<dir>";
-        } else {
-            std::ifstream in(it->path(), std::ios::binary);
-            out[rel] = std::string(std::istreambuf_iterator<char>(in), {});
-        }
-    }
-    return out;
-}
-
 struct Installed : ::testing::Test {
     TempDir dir;
     std::string folder;                       // the install folder

@@ -601,21 +601,6 @@ bool check_header_options(const DiscHeaderFields& fields, const DiscPackOptions&
 
 }  // namespace
 
-std::string encode_disc_header(const DiscHeaderFields& fields)
-{
-    std::string header((size_t)disc::kHeaderSize, '\0');
-    auto put_text = [&](int at, const std::string& text) {
-        memcpy(&header[(size_t)at], text.data(), std::min(text.size(), (size_t)disc::kTextSize));
-    };
-    put_text(disc::kCompanyAt, fields.company);
-    put_text(disc::kProductAt, fields.product);
-    put_text(disc::kRegkeyAt, fields.regkey);
-    put_text(disc::kExeAt, fields.exe);
-    put_le32((unsigned char*)&header[disc::kDiscCountAt], fields.disc_count);
-    put_le32((unsigned char*)&header[disc::kTotalSizeAt], fields.total_size);
-    return header;
-}
-
 bool header_text_from_utf8(const std::string& utf8, const char* what, std::string* cp950, std::string* error)
 {
     if (utf8.empty()) {

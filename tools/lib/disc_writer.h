@@ -14,6 +14,7 @@
 #pragma once
 
 #include "disc_format.h"
+#include "disc_header.h"
 #include "host_files.h"
 #include "record_compressor.h"
 
@@ -31,15 +32,6 @@ const int kMaxTextBytes = kTextSize - 1;
 // The engine builds "install path + record path" in a 260-byte buffer.
 const int kMaxPathBytes = 259;
 }  // namespace disc
-
-// The header texts in code page 950 and the two numbers.
-struct DiscHeaderFields {
-    std::string company, product, regkey, exe;
-    int32_t disc_count;
-    int32_t total_size;
-};
-// The 168 header bytes; texts zero-filled in their 40-byte fields.
-std::string encode_disc_header(const DiscHeaderFields& fields);
 
 // Checks a header text given in UTF-8 and converts it: 1 to 39 bytes of code
 // page 950. `what` names the field in the message.

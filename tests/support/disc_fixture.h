@@ -1,6 +1,6 @@
-// A small disc-set writer for tests and the fuzz seed corpus: builds header
-// and record bytes with zlib's compress, byte for byte as the format lays
-// them out. Corrupt sets are made from these pieces by hand.
+// A small disc-set writer for tests and the fuzz seed corpus: the header from
+// the engine's encoder, record bytes with zlib's compress, byte for byte as
+// the format lays them out. Corrupt sets are made from these pieces by hand.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +42,8 @@ struct DiscSet {
     // Appends to disc i (0-based), making room for it.
     void add_dir(int disc, const std::string& path);
     void add_file(int disc, const std::string& path);
+    // A file record and one data record of `bytes`.
+    void add_file(int disc, const std::string& path, const std::string& bytes);
     void add_data(int disc, const std::string& bytes);
     void add_raw(int disc, const std::string& bytes);  // counted nowhere
     // The disc files: cd1 with the header, then the others.

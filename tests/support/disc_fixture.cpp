@@ -1,6 +1,8 @@
 #include "disc_fixture.h"
 
+#include "byte_order.h"
 #include "disc_format.h"
+#include "disc_header.h"
 
 #include <cstdio>
 #include <cstring>
@@ -15,16 +17,9 @@ namespace {
 
 std::string le32(int32_t v)
 {
-    uint32_t u = (uint32_t)v;
-    std::string s(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        s[i] = (char)((u >> (8 * i)) & 0xFF);
-    return s;
-}
-
-void put_text(std::string* h, int at, const std::string& text)
-{
-    memcpy(&(*h)[at], text.data(), text.size() < (size_t)disc::kTextSize ? text.size() : disc::kTextSize);
+    unsigned char b[4];
+    put_le32(b, v);
+    return std::string((const char*)b, 4);
 }
 
 std::string& stream_of(std::vector<std::string>* streams, int disc)
@@ -39,14 +34,7 @@ std::string& stream_of(std::vector<std::string>* streams, int disc)
 std::string header(const std::string& company, const std::string& product, const std::string& regkey,
                    const std::string& exe, int32_t disc_count, int32_t total_size)
 {
-    std::string h(disc::kHeaderSize, '\0');
-    put_text(&h, disc::kCompanyAt, company);
-    put_text(&h, disc::kProductAt, product);
-    put_text(&h, disc::kRegkeyAt, regkey);
-    put_text(&h, disc::kExeAt, exe);
-    h.replace(disc::kDiscCountAt, 4, le32(disc_count));
-    h.replace(disc::kTotalSizeAt, 4, le32(total_size));
-    return h;
+    return encode_disc_header({company, product, regkey, exe, disc_count, total_size});
 }
 
 std::string zlib(const std::string& bytes)
@@ -104,6 +92,12 @@ void DiscSet::add_file(int disc, const std::string& path)
 {
     stream_of(&streams, disc) += file(path);
     total += (int64_t)path.size() + 1;
+}
+
+void DiscSet::add_file(int disc, const std::string& path, const std::string& bytes)
+{
+    add_file(disc, path);
+    add_data(disc, bytes);
 }
 
 void DiscSet::add_data(int disc, const std::string& bytes)
