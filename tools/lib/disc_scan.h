@@ -18,6 +18,9 @@ struct DiscFile {
     fs::path folder;    // the folder that holds it
 };
 
+// The file name of disc N, "cd<N>" (disc_file_name).
+std::string disc_file_name_of(int32_t number);
+
 // Finds the disc files that the arguments name. An argument is a folder
 // (every file cd1, cd2, ... directly in it) or a cdN file itself. Fails on
 // an argument that names neither, and on a disc number given twice. The

@@ -2,6 +2,8 @@
 
 #include "byte_order.h"
 #include "disc_header.h"
+#include "disc_names.h"
+#include "disc_scan.h"
 #include "record_path.h"
 #include "registration.h"
 #include "uninstall_manifest.h"
@@ -52,21 +54,6 @@ bool has_forbidden_char(const std::string& utf8)
     return false;
 }
 
-// ASCII lower case of a Big5 name, stepping over double-byte characters, for
-// telling names that Windows would take as the same file.
-std::string fold_case(const std::string& cp950)
-{
-    std::string folded = cp950;
-    for (size_t i = 0; i < folded.size(); ++i) {
-        unsigned char c = (unsigned char)folded[i];
-        if (c & 0x80)
-            ++i;
-        else if (c >= 'A' && c <= 'Z')
-            folded[i] = (char)(c - 'A' + 'a');
-    }
-    return folded;
-}
-
 struct Walker {
     size_t install_folder_length;
     std::string install_folder_utf8;
@@ -91,7 +78,7 @@ struct Walker {
                          "character, or ends with a dot or a space)";
                 return false;
             }
-            if (!seen.insert(fold_case(name)).second) {
+            if (!seen.insert(uppercase_cp950(name)).second) {
                 *error = "the name " + utf8_of(e.path) +
                          " differs from another name in its folder only in upper and lower case; Windows "
                          "would install both as one file";
@@ -350,7 +337,7 @@ std::string build_manifest(const std::vector<PackItem>& items, const std::vector
 {
     std::map<std::string, const DataEntry*> data_by_name;
     for (const DataEntry& d : data)
-        data_by_name[fold_case(d.record_path)] = &d;
+        data_by_name[uppercase_cp950(d.record_path)] = &d;
     std::set<std::string> listed;
     char buf[64];
     std::string out(buf, (size_t)manifest_first_line(buf, sizeof buf));
@@ -358,7 +345,7 @@ std::string build_manifest(const std::vector<PackItem>& items, const std::vector
     for (const PackItem& it : items) {
         if (it.is_manifest || it.record_path == std::string("\\") + kUninstallProgram)
             continue;
-        std::string folded = fold_case(it.record_path);
+        std::string folded = uppercase_cp950(it.record_path);
         listed.insert(folded);
         auto d = data_by_name.find(folded);
         if (!it.is_directory && d != data_by_name.end() && !d->second->is_directory)
@@ -369,7 +356,7 @@ std::string build_manifest(const std::vector<PackItem>& items, const std::vector
         ++*count;
     }
     for (const DataEntry& d : data) {
-        if (listed.count(fold_case(d.record_path)))
+        if (listed.count(uppercase_cp950(d.record_path)))
             continue;
         out += manifest_line(d.is_directory ? manifest::kFolder : manifest::kFile, d.size, d.crc, d.record_path);
         ++*count;
@@ -445,7 +432,7 @@ struct DiscOutput {
 
     fs::path disc_path(int32_t number) const
     {
-        return out / ("disc" + std::to_string(number)) / ("cd" + std::to_string(number));
+        return out / ("disc" + std::to_string(number)) / disc_file_name_of(number);
     }
 
     int64_t capacity() const
@@ -506,15 +493,13 @@ struct DiscOutput {
                 return false;
             }
         }
-        char head[5];
-        head[0] = (char)type;
+        unsigned char head[1 + disc::kLengthSize];
+        head[0] = type;
         if (type == disc::kClose) {
-            file.write(head, 1);
+            file.write((const char*)head, 1);
         } else {
-            uint32_t l = (uint32_t)length;
-            for (int i = 0; i < 4; ++i)
-                head[1 + i] = (char)((l >> (8 * i)) & 0xFF);
-            file.write(head, 5);
+            put_le32(head + 1, (int32_t)length);
+            file.write((const char*)head, sizeof head);
             file.write((const char*)stream, (std::streamsize)length);
         }
         used += size;
@@ -549,7 +534,7 @@ bool check_existing(const fs::path& out, bool overwrite, std::string* error)
     }
     for (int n = 1;; ++n) {
         fs::path folder = out / ("disc" + std::to_string(n));
-        fs::path cd = folder / ("cd" + std::to_string(n));
+        fs::path cd = folder / disc_file_name_of(n);
         if (!fs::exists(cd, ec))
             return true;
         if (!overwrite) {
@@ -655,7 +640,9 @@ bool parse_disc_size(const std::string& text, int64_t* bytes, std::string* error
 
 std::string proposed_install_folder(const std::string& company_cp950, const std::string& product_cp950)
 {
-    return "C:\\Program Files\\" + company_cp950 + "\\" + product_cp950;
+    std::vector<char> folder(sizeof "C:\\Program Files\\" + company_cp950.size() + 1 + product_cp950.size());
+    proposed_install_folder(company_cp950.c_str(), product_cp950.c_str(), folder.data(), folder.size());
+    return folder.data();
 }
 
 bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
@@ -721,8 +708,7 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     // Everything is checked before the first byte is written.
     std::vector<PackItem> items;
     std::string install_folder = proposed_install_folder(fields.company, fields.product);
-    Walker walker{install_folder.size(), "C:\\Program Files\\" + options.company + "\\" + options.product, &items,
-                  error};
+    Walker walker{install_folder.size(), proposed_install_folder(options.company, options.product), &items, error};
     if (!walker.walk(game, "", 0))
         return false;
     if (items.empty()) {
@@ -740,7 +726,7 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         const std::string own[] = {std::string("\\") + kUninstallProgram, std::string("\\") + kUninstallManifestName};
         for (const PackItem& it : items)
             for (const std::string& name : own)
-                if (fold_case(it.record_path) == name) {
+                if (uppercase_cp950(it.record_path) == uppercase_cp950(name)) {
                     *error = "the game folder holds " + name.substr(1) +
                              " itself; the set's own uninstaller takes that name (use --no-uninstaller to keep yours)";
                     return false;
