@@ -131,14 +131,21 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
     return 0;
 }
 
+// The discs the arguments name; false after saying on stderr why not.
+bool collect_or_report(const char* command, const std::vector<std::string>& args, std::vector<DiscFile>* discs)
+{
+    std::string error;
+    if (collect_discs(args, discs, &error))
+        return true;
+    fprintf(stderr, "discset %s: %s\n", command, error.c_str());
+    return false;
+}
+
 int run_list(const std::vector<std::string>& args)
 {
     std::vector<DiscFile> discs;
-    std::string error;
-    if (!collect_discs(args, &discs, &error)) {
-        fprintf(stderr, "discset list: %s\n", error.c_str());
+    if (!collect_or_report("list", args, &discs))
         return 1;
-    }
     DiscSetSummary s;
     int64_t file_bytes = 0;
     bool header_shown = false;
@@ -174,11 +181,8 @@ int run_list(const std::vector<std::string>& args)
 int run_test(const std::vector<std::string>& args)
 {
     std::vector<DiscFile> discs;
-    std::string error;
-    if (!collect_discs(args, &discs, &error)) {
-        fprintf(stderr, "discset test: %s\n", error.c_str());
+    if (!collect_or_report("test", args, &discs))
         return 1;
-    }
     DiscSetSummary s;
     int ok = walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s);
     if (!ok) {
