@@ -69,10 +69,16 @@ void make_desktop_shortcut(const char* install_path, const char* product, const 
         make_shortcut(target, install_path, product, link);
 }
 
-// A string value whose size counts its NUL.
-void set_string(void* key, const char* name, const char* text)
+struct NamedText {
+    const char* name;
+    const char* text;
+};
+
+// String values, in the order given, each with a size that counts its NUL.
+void set_strings(void* key, std::initializer_list<NamedText> values)
 {
-    plat_registry_set_string(key, name, text, (uint32_t)strlen(text) + 1);
+    for (const NamedText& v : values)
+        plat_registry_set_string(key, v.name, v.text, (uint32_t)strlen(v.text) + 1);
 }
 
 // Opens (or creates) the uninstall key of `key_name` once `joined`,
@@ -125,10 +131,10 @@ void write_uninstall_entry(const char* company, const char* display_name, const 
     void* key = open_uninstall_key(key_name, install_path, uninstall_program, command);
     if (!key)
         return;
-    set_string(key, "DisplayName", display_name);
-    set_string(key, "company", company);
-    set_string(key, "path", install_path);
-    set_string(key, "UninstallString", command);
+    set_strings(key, {{"DisplayName", display_name},
+                      {"company", company},
+                      {"path", install_path},
+                      {"UninstallString", command}});
     plat_registry_close_key(key);
 }
 
@@ -141,9 +147,7 @@ void write_uninstall_details(const char* key_name, const char* company, const ch
     void* key = open_uninstall_key(key_name, install_path, exe, icon);
     if (!key)
         return;
-    set_string(key, "Publisher", company);
-    set_string(key, "InstallLocation", install_path);
-    set_string(key, "DisplayIcon", icon);
+    set_strings(key, {{"Publisher", company}, {"InstallLocation", install_path}, {"DisplayIcon", icon}});
     if (total_size > 0)
         plat_registry_set_dword(key, "EstimatedSize", (uint32_t)(((int64_t)total_size + 1023) / 1024));
     plat_registry_set_dword(key, "NoModify", 1);

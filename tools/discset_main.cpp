@@ -16,21 +16,12 @@
 
 namespace {
 
-bool stdout_is_terminal()
+bool is_terminal(FILE* stream)
 {
 #ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
+    return _isatty(_fileno(stream)) != 0;
 #else
-    return isatty(fileno(stdout)) != 0;
-#endif
-}
-
-bool stdin_is_terminal()
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stdin)) != 0;
-#else
-    return isatty(fileno(stdin)) != 0;
+    return isatty(fileno(stream)) != 0;
 #endif
 }
 
@@ -198,8 +189,8 @@ int run_test(const std::vector<std::string>& args)
 int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt)
 {
     ExtractOptions options;
-    options.interactive = !no_prompt && stdin_is_terminal();
-    options.show_progress = stdout_is_terminal();
+    options.interactive = !no_prompt && is_terminal(stdin);
+    options.show_progress = is_terminal(stdout);
     std::string error;
     if (!disc_extract(args, host_path_from_utf8(dest), options, &error)) {
         fprintf(stderr, "discset extract: %s\n", error.c_str());
