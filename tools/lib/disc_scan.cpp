@@ -213,7 +213,7 @@ std::string disc_file_name_of(int32_t number)
     return disc_file_name(number, name, sizeof name) ? name : "";
 }
 
-bool collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error)
+int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error)
 {
     discs->clear();
     std::map<int32_t, DiscFile> found;
