@@ -32,8 +32,7 @@ const int kLengthSize = 4;
 const int32_t kMaxCompressed = 409600;    // the engine's input buffer
 const int32_t kMaxDecompressed = 204800;  // the engine's output buffer
 
-// Disc files are "<root>\cd<N>", N from 1.
-const char kDiscNameFormat[] = "%s\\cd%d";
+// Disc files are "<root>\cd<N>", N from 1: disc_file_path (disc_names.h).
 
 }  // namespace disc
 

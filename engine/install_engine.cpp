@@ -27,6 +27,7 @@
 #include "directory_tree.h"
 #include "disc_format.h"
 #include "disc_header.h"
+#include "disc_names.h"
 #include "engine_texts.h"
 #include "file_object.h"
 #include "install_journal.h"
@@ -310,8 +311,7 @@ int install(const char* install_path, const char* source_root, const char* unins
         *sep = '\0';
 
     char disc_path[kPathBuffer];
-    int n = snprintf(disc_path, sizeof disc_path, disc::kDiscNameFormat, g_state.source_root, 1);
-    if (n < 0 || n >= (int)sizeof disc_path)
+    if (!disc_file_path(g_state.source_root, 1, disc_path, sizeof disc_path))
         return 0;
     if (!g_state.disc.open_read(disc_path))
         return 0;
@@ -334,8 +334,7 @@ int install(const char* install_path, const char* source_root, const char* unins
 
     for (int32_t i = 0; i < g_state.header.disc_count; ++i) {
         g_state.current_disc = i;
-        n = snprintf(disc_path, sizeof disc_path, disc::kDiscNameFormat, g_state.source_root, i + 1);
-        if (n < 0 || n >= (int)sizeof disc_path) {
+        if (!disc_file_path(g_state.source_root, i + 1, disc_path, sizeof disc_path)) {
             roll_back();
             return 0;
         }

@@ -8,7 +8,7 @@
 // A Big5 lead byte (0x81 to 0xFE): it and the byte after it are one
 // character, so a second byte of 0x5C ("\" in 許, 功, 蓋, ...) is part of a
 // name, not a separator.
-inline bool is_dbcs_lead(unsigned char c)
+inline int is_dbcs_lead(unsigned char c)
 {
     return c >= 0x81 && c <= 0xFE;
 }

@@ -32,6 +32,7 @@
 // the read-ahead away.)
 #pragma once
 
+#include "disc_format.h"
 #include "file_object.h"
 
 #include <cstdint>
@@ -50,10 +51,10 @@ enum RecordStatus : int {
 // end of the file", ...).
 const char* record_status_text(int status);
 
-// Whether records of this type carry a length and a zlib stream.
-inline bool record_has_payload(int type)
+// Whether records of this type carry a length and a zlib stream: 1 / 0.
+inline int record_has_payload(int type)
 {
-    return type == 1 || type == 2 || type == 3;
+    return type == disc::kDirectory || type == disc::kFile || type == disc::kData;
 }
 
 struct Record {

@@ -2,10 +2,10 @@
 // registry, the special folders and the link files are the platform's.
 #include "registration.h"
 
+#include "compose_text.h"
 #include "platform.h"
 #include "shell_registry.h"
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
@@ -13,23 +13,8 @@
 namespace {
 
 const int kPathSize = 260;     // every composed path, with its NUL
-const int kEntrySize = 1024;   // registry key path and uninstall command
 const int32_t kShowMinimized = 2;
 
-// snprintf that refuses: 1 when the whole text and its NUL fit `size`
-// bytes, else 0 with `out` emptied. A null argument string is refused too.
-int compose(char* out, int size, const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(out, (size_t)size, format, args);
-    va_end(args);
-    if (n < 0 || n >= size) {
-        out[0] = '\0';
-        return 0;
-    }
-    return 1;
-}
 
 int all_given(std::initializer_list<const char*> texts)
 {
@@ -56,20 +41,20 @@ void make_group(const char* install_path, const char* company, const char* produ
         return;
 
     char folder[kPathSize];
-    if (compose(folder, kPathSize, "%s\\%s", programs, company))
+    if (compose_text(folder, kPathSize, "%s\\%s", programs, company))
         plat_create_directory(folder);  // fails harmlessly when it exists
     char group[kPathSize];
-    if (!compose(group, kPathSize, "%s\\%s\\%s", programs, company, product))
+    if (!compose_text(group, kPathSize, "%s\\%s\\%s", programs, company, product))
         return;
     plat_create_directory(group);
 
     char target[kPathSize], link[kPathSize];
-    if (compose(target, kPathSize, "%s\\%s", install_path, kUninstallProgram) &&
-        compose(link, kPathSize, "%s\\%s.lnk", group, uninstall_link_name))
+    if (compose_text(target, kPathSize, "%s\\%s", install_path, kUninstallProgram) &&
+        compose_text(link, kPathSize, "%s\\%s.lnk", group, uninstall_link_name))
         make_shortcut(target, install_path, uninstall_link_name, link);
 
-    if (compose(target, kPathSize, "%s\\%s", install_path, exe) &&
-        compose(link, kPathSize, "%s\\%s.lnk", group, product))
+    if (compose_text(target, kPathSize, "%s\\%s", install_path, exe) &&
+        compose_text(link, kPathSize, "%s\\%s.lnk", group, product))
         make_shortcut(target, install_path, product, link);
 }
 
@@ -79,19 +64,46 @@ void make_desktop_shortcut(const char* install_path, const char* product, const 
     if (!desktop_folder_path(nullptr, desktop) || !desktop[0])
         return;
     char target[kPathSize], link[kPathSize];
-    if (compose(target, kPathSize, "%s\\%s", install_path, exe) &&
-        compose(link, kPathSize, "%s\\%s.lnk", desktop, product))
+    if (compose_text(target, kPathSize, "%s\\%s", install_path, exe) &&
+        compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product))
         make_shortcut(target, install_path, product, link);
 }
 
-uint32_t size_with_nul(const char* text)
+struct NamedText {
+    const char* name;
+    const char* text;
+};
+
+// String values, in the order given, each with a size that counts its NUL.
+void set_strings(void* key, std::initializer_list<NamedText> values)
 {
-    return (uint32_t)strlen(text) + 1;
+    for (const NamedText& v : values)
+        plat_registry_set_string(key, v.name, v.text, (uint32_t)strlen(v.text) + 1);
+}
+
+// Opens (or creates) the uninstall key of `key_name` once `joined`,
+// "<folder>\<name>" for one of its values, has been composed too, so the
+// key is touched only when everything fits and an entry is written whole
+// or not at all. Null when something does not fit or the key cannot be
+// opened.
+void* open_uninstall_key(const char* key_name, const char* folder, const char* name, char* joined)
+{
+    char key_path[kUninstallEntrySize];
+    if (!uninstall_key_path(key_name, key_path, kUninstallEntrySize) ||
+        !compose_text(joined, kUninstallEntrySize, "%s\\%s", folder, name))
+        return nullptr;
+    void* key = nullptr;
+    return plat_registry_create_machine_key(key_path, &key) ? key : nullptr;
 }
 
 int32_t g_total_size = 0;
 
 }  // namespace
+
+int uninstall_key_path(const char* key_name, char* out, int32_t size)
+{
+    return key_name && compose_text(out, size, "%s\\%s", kUninstallKeyRoot, key_name);
+}
 
 void set_registration_total_size(int32_t total_size)
 {
@@ -115,20 +127,14 @@ void write_uninstall_entry(const char* company, const char* display_name, const 
 {
     if (!all_given({company, display_name, key_name, install_path, uninstall_program}))
         return;
-    char key_path[kEntrySize], command[kEntrySize];
-    // Both are composed before the key is touched, so an entry is written
-    // whole or not at all.
-    if (!compose(key_path, kEntrySize, "%s\\%s", kUninstallKeyRoot, key_name) ||
-        !compose(command, kEntrySize, "%s\\%s", install_path, uninstall_program))
+    char command[kUninstallEntrySize];
+    void* key = open_uninstall_key(key_name, install_path, uninstall_program, command);
+    if (!key)
         return;
-
-    void* key = nullptr;
-    if (!plat_registry_create_machine_key(key_path, &key))
-        return;
-    plat_registry_set_string(key, "DisplayName", display_name, size_with_nul(display_name));
-    plat_registry_set_string(key, "company", company, size_with_nul(company));
-    plat_registry_set_string(key, "path", install_path, size_with_nul(install_path));
-    plat_registry_set_string(key, "UninstallString", command, size_with_nul(command));
+    set_strings(key, {{"DisplayName", display_name},
+                      {"company", company},
+                      {"path", install_path},
+                      {"UninstallString", command}});
     plat_registry_close_key(key);
 }
 
@@ -137,16 +143,11 @@ void write_uninstall_details(const char* key_name, const char* company, const ch
 {
     if (!all_given({key_name, company, install_path, exe}))
         return;
-    char key_path[kEntrySize], icon[kEntrySize];
-    if (!compose(key_path, kEntrySize, "%s\\%s", kUninstallKeyRoot, key_name) ||
-        !compose(icon, kEntrySize, "%s\\%s", install_path, exe))
+    char icon[kUninstallEntrySize];
+    void* key = open_uninstall_key(key_name, install_path, exe, icon);
+    if (!key)
         return;
-    void* key = nullptr;
-    if (!plat_registry_create_machine_key(key_path, &key))
-        return;
-    plat_registry_set_string(key, "Publisher", company, size_with_nul(company));
-    plat_registry_set_string(key, "InstallLocation", install_path, size_with_nul(install_path));
-    plat_registry_set_string(key, "DisplayIcon", icon, size_with_nul(icon));
+    set_strings(key, {{"Publisher", company}, {"InstallLocation", install_path}, {"DisplayIcon", icon}});
     if (total_size > 0)
         plat_registry_set_dword(key, "EstimatedSize", (uint32_t)(((int64_t)total_size + 1023) / 1024));
     plat_registry_set_dword(key, "NoModify", 1);

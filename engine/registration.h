@@ -12,6 +12,14 @@
 
 // The uninstall key's parent under HKEY_LOCAL_MACHINE.
 inline constexpr char kUninstallKeyRoot[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+// Room for the key path below and the uninstall command, with the NUL.
+inline constexpr int32_t kUninstallEntrySize = 1024;
+
+// "<kUninstallKeyRoot>\<key_name>", the installation's uninstall key, into
+// `out` of `size` bytes (kUninstallEntrySize). 1 / 0 (does not fit; `out`
+// emptied).
+int uninstall_key_path(const char* key_name, char* out, int32_t size);
+
 // The uninstaller's file name in the install folder.
 inline constexpr char kUninstallProgram[] = "uninstall.exe";
 

@@ -1,6 +1,6 @@
 #include "setup_paths.h"
 
-#include "setup_texts.h"
+#include "disc_names.h"
 
 #include <cstdio>
 #include <cstring>
@@ -34,12 +34,12 @@ int take_source_root(const char* command_line, char* source_root)
 
 int first_disc_path(const char* source_root, char* out)
 {
-    return compose(out, "%s\\cd1", source_root);
+    return disc_file_path(source_root, 1, out, (size_t)kSetupPathSize);
 }
 
 int propose_install_path(const char* company, const char* product, char* out)
 {
-    return compose(out, setup_text::kInstallPathFormat, company, product);
+    return proposed_install_folder(company, product, out, (size_t)kSetupPathSize);
 }
 
 int compose_browsed_path(const char* folder, const char* product, char* out)

@@ -17,7 +17,6 @@ const char kSuccessFormat[] = "請點桌面上的 %s 捷徑進入遊戲";
 const char kSuccessCaption[] = "安裝成功 !!";
 const char kPathTooLong[] = "安裝路徑太長";
 const char kPathCaption[] = "請選擇安裝路徑";
-const char kInstallPathFormat[] = "C:\\Program Files\\%s\\%s";
 const char kBrowseTitle[] = "Please choose a folder";
 
 }  // namespace setup_text

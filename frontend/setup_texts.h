@@ -19,7 +19,6 @@ extern const char kSuccessFormat[];      // "請點桌面上的 %s 捷徑進入�
 extern const char kSuccessCaption[];     // "安裝成功 !!"
 extern const char kPathTooLong[];        // "安裝路徑太長"
 extern const char kPathCaption[];        // "請選擇安裝路徑"
-extern const char kInstallPathFormat[];  // "C:\Program Files\%s\%s"
 extern const char kBrowseTitle[];        // "Please choose a folder"
 
 }  // namespace setup_text

@@ -16,21 +16,12 @@
 
 namespace {
 
-bool stdout_is_terminal()
+bool is_terminal(FILE* stream)
 {
 #ifdef _WIN32
-    return _isatty(_fileno(stdout)) != 0;
+    return _isatty(_fileno(stream)) != 0;
 #else
-    return isatty(fileno(stdout)) != 0;
-#endif
-}
-
-bool stdin_is_terminal()
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stdin)) != 0;
-#else
-    return isatty(fileno(stdin)) != 0;
+    return isatty(fileno(stream)) != 0;
 #endif
 }
 
@@ -131,14 +122,21 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
     return 0;
 }
 
+// The discs the arguments name; false after saying on stderr why not.
+bool collect_or_report(const char* command, const std::vector<std::string>& args, std::vector<DiscFile>* discs)
+{
+    std::string error;
+    if (collect_discs(args, discs, &error))
+        return true;
+    fprintf(stderr, "discset %s: %s\n", command, error.c_str());
+    return false;
+}
+
 int run_list(const std::vector<std::string>& args)
 {
     std::vector<DiscFile> discs;
-    std::string error;
-    if (!collect_discs(args, &discs, &error)) {
-        fprintf(stderr, "discset list: %s\n", error.c_str());
+    if (!collect_or_report("list", args, &discs))
         return 1;
-    }
     DiscSetSummary s;
     int64_t file_bytes = 0;
     bool header_shown = false;
@@ -174,11 +172,8 @@ int run_list(const std::vector<std::string>& args)
 int run_test(const std::vector<std::string>& args)
 {
     std::vector<DiscFile> discs;
-    std::string error;
-    if (!collect_discs(args, &discs, &error)) {
-        fprintf(stderr, "discset test: %s\n", error.c_str());
+    if (!collect_or_report("test", args, &discs))
         return 1;
-    }
     DiscSetSummary s;
     int ok = walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s);
     if (!ok) {
@@ -194,8 +189,8 @@ int run_test(const std::vector<std::string>& args)
 int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt)
 {
     ExtractOptions options;
-    options.interactive = !no_prompt && stdin_is_terminal();
-    options.show_progress = stdout_is_terminal();
+    options.interactive = !no_prompt && is_terminal(stdin);
+    options.show_progress = is_terminal(stdout);
     std::string error;
     if (!disc_extract(args, host_path_from_utf8(dest), options, &error)) {
         fprintf(stderr, "discset extract: %s\n", error.c_str());

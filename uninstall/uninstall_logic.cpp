@@ -1,5 +1,6 @@
 #include "uninstall_logic.h"
 
+#include "compose_text.h"
 #include "platform.h"
 #include "record_path.h"
 #include "registration.h"
@@ -10,7 +11,6 @@
 
 #include <zlib.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -18,25 +18,10 @@
 namespace {
 
 const int kPathSize = 260;
-const int kEntrySize = 1024;        // registry key path, as registration composes it
 const int kTextSize = 40;           // the regkey field in uninstall.dat
 const int kListedNames = 12;        // names shown in one list of a box
 const unsigned kIconInformation = 0x40;
 const unsigned kIconQuestion = 0x20;
-
-// snprintf that refuses: 1 when the text fits `size` bytes, else 0 and empty.
-int compose(char* out, int size, const char* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int n = vsnprintf(out, (size_t)size, format, args);
-    va_end(args);
-    if (n < 0 || n >= size) {
-        out[0] = '\0';
-        return 0;
-    }
-    return 1;
-}
 
 // The text of a box, built piece by piece; what does not fit is left out.
 struct BoxText {
@@ -58,7 +43,7 @@ struct BoxText {
     void addf(const char* format, const char* arg)
     {
         char line[1024];
-        if (compose(line, sizeof line, format, arg))
+        if (compose_text(line, sizeof line, format, arg))
             add(line);
     }
     // Starts a list under `head`; names follow with name().
@@ -214,7 +199,7 @@ struct Uninstall {
     char folder[kPathSize];
     char dat[kPathSize], list[kPathSize];
     char regkey[kTextSize + 1];
-    char key_path[kEntrySize];
+    char key_path[kUninstallEntrySize];
     char product[kPathSize], company[kPathSize], path[kPathSize];
     char company_folder[kPathSize], group[kPathSize];  // empty when the shell gives no Programs folder
     UninstallManifest manifest;
@@ -227,7 +212,7 @@ struct Uninstall {
     // Composes "<base>\<name>" into `out`; 0 when it does not fit.
     static int join(char* out, const char* base, const char* name)
     {
-        return compose(out, kPathSize, "%s\\%s", base, name);
+        return compose_text(out, kPathSize, "%s\\%s", base, name);
     }
 
     int read_inputs();
@@ -257,7 +242,7 @@ int Uninstall::read_inputs()
         fail_with(uninstall_text::kNoDataFormat, dat);
         return 0;
     }
-    if (!compose(key_path, kEntrySize, "%s\\%s", kUninstallKeyRoot, regkey)) {
+    if (!uninstall_key_path(regkey, key_path, kUninstallEntrySize)) {
         fail_with(uninstall_text::kKeyDamaged);
         return 0;
     }
@@ -286,7 +271,7 @@ int Uninstall::read_inputs()
     if (!manifest.read(list, (int32_t)strlen(folder))) {
         BoxText box;
         char text[1024];
-        if (compose(text, sizeof text, uninstall_text::kManifestFormat, list, (int)manifest.bad_line))
+        if (compose_text(text, sizeof text, uninstall_text::kManifestFormat, list, (int)manifest.bad_line))
             box.add(text);
         fail_with(box.text);
         return 0;
@@ -328,14 +313,14 @@ void Uninstall::plan()
     char desktop[kPathSize];
     char link[kPathSize];
     if (desktop_folder_path(nullptr, desktop) && desktop[0] &&
-        compose(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link)) {
+        compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link)) {
         remove.add(link, nullptr);
         check(link, nullptr);
     }
     if (group[0]) {
         const char* names[] = {uninstall_text::kUninstallLinkName, product};
         for (const char* n : names) {
-            if (compose(link, kPathSize, "%s\\%s.lnk", group, n) && is_file(link)) {
+            if (compose_text(link, kPathSize, "%s\\%s.lnk", group, n) && is_file(link)) {
                 remove.add(link, nullptr);
                 check(link, nullptr);
             }
@@ -454,7 +439,7 @@ int32_t run_uninstall(const char* install_folder, int32_t* remove_self)
     Uninstall* u = (Uninstall*)tracked_alloc(sizeof(Uninstall));
     new (u) Uninstall();
     int32_t result = kUninstallFailed;
-    if (!install_folder || !install_folder[0] || !compose(u->folder, kPathSize, "%s", install_folder)) {
+    if (!install_folder || !install_folder[0] || !compose_text(u->folder, kPathSize, "%s", install_folder)) {
         fail_with(uninstall_text::kNoDataFormat, uninstall_text::kUninstallDataName);
     } else {
         if (char* tail = last_separator_char(u->folder))
@@ -462,7 +447,7 @@ int32_t run_uninstall(const char* install_folder, int32_t* remove_self)
         if (u->read_inputs()) {
             BoxText question;
             char text[1024];
-            if (compose(text, sizeof text, uninstall_text::kConfirmFormat, u->product, u->folder))
+            if (compose_text(text, sizeof text, uninstall_text::kConfirmFormat, u->product, u->folder))
                 question.add(text);
             if (show(question, PLAT_MB_YESNO | kIconQuestion) != PLAT_IDYES) {
                 result = kUninstallCancelled;
@@ -490,7 +475,7 @@ int32_t run_uninstall(const char* install_folder, int32_t* remove_self)
 int remove_uninstaller(const char* install_folder)
 {
     char path[kPathSize];
-    if (!install_folder || !compose(path, kPathSize, "%s\\%s", install_folder, kUninstallProgram))
+    if (!install_folder || !compose_text(path, kPathSize, "%s\\%s", install_folder, kUninstallProgram))
         return 0;
     if (!plat_remove_file(path) && is_file(path))
         return 0;

@@ -266,7 +266,9 @@ TEST(SetupTexts, AreBig5Bytes)
     EXPECT_EQ(big5("安裝成功 !!"), setup_text::kSuccessCaption);
     EXPECT_EQ(big5("安裝路徑太長"), setup_text::kPathTooLong);
     EXPECT_EQ(big5("請選擇安裝路徑"), setup_text::kPathCaption);
-    EXPECT_STREQ("C:\\Program Files\\%s\\%s", setup_text::kInstallPathFormat);
+    char proposed[kSetupPathSize];
+    ASSERT_EQ(1, propose_install_path("%s", "%s", proposed));
+    EXPECT_STREQ("C:\\Program Files\\%s\\%s", proposed);
     EXPECT_STREQ("Please choose a folder", setup_text::kBrowseTitle);
     // Spelled out, independently of any converter: "取消" is A8 FA AE F8.
     EXPECT_EQ(std::string("\xA8\xFA\xAE\xF8"), setup_text::kCancelButton);

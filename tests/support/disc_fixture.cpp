@@ -3,6 +3,7 @@
 #include "byte_order.h"
 #include "disc_format.h"
 #include "disc_header.h"
+#include "disc_names.h"
 
 #include <cstdio>
 #include <cstring>
@@ -127,7 +128,7 @@ void write_set(const DiscSet& set, const std::string& win_folder)
     std::vector<std::string> discs = set.files();
     for (size_t i = 0; i < discs.size(); ++i) {
         char name[300];
-        snprintf(name, sizeof name, disc::kDiscNameFormat, win_folder.c_str(), (int)i + 1);
+        disc_file_path(win_folder.c_str(), (int32_t)i + 1, name, sizeof name);
         FILE* f = plat_fopen(name, "wb");
         if (!f)
             throw std::runtime_error(std::string("cannot write ") + name);

@@ -15,14 +15,6 @@
 
 namespace {
 
-std::string upper(const std::string& cp950)
-{
-    std::vector<char> buf(cp950.begin(), cp950.end());
-    buf.push_back('\0');
-    uppercase_dbcs(buf.data());
-    return buf.data();
-}
-
 // A code page 950 name for a message: UTF-8, control characters escaped.
 std::string shown(const std::string& cp950)
 {
@@ -39,20 +31,6 @@ void put_entry(unsigned char* entry, const std::string& name, int32_t offset, in
 }
 
 }  // namespace
-
-bool system_path_of(const fs::path& host, std::string* path, std::string* error)
-{
-    std::error_code ec;
-    fs::path abs = fs::absolute(host, ec);
-    std::string utf8 = utf8_of(ec ? host : abs);
-    std::vector<char> buf(utf8.size() * 2 + 16);
-    if (!plat_from_host_path(utf8.c_str(), buf.data(), (int)buf.size())) {
-        *error = "the path " + utf8 + " has no form in code page 950";
-        return false;
-    }
-    *path = buf.data();
-    return true;
-}
 
 bool apkg_check_member_name(const std::string& cp950, std::string* error)
 {
@@ -84,7 +62,7 @@ bool apkg_build(const std::vector<ApkgInput>& members, std::string* package, std
     for (const ApkgInput& m : members) {
         if (!apkg_check_member_name(m.name, error))
             return false;
-        if (!seen.insert(upper(m.name)).second) {
+        if (!seen.insert(uppercase_cp950(m.name)).second) {
             *error = "two members are named \"" + shown(m.name) + "\" (names match without regard to case)";
             return false;
         }
@@ -218,7 +196,7 @@ bool plan_extraction(PackageDirectory* dir, const fs::path& folder, std::vector<
             *error = at + " is named \"" + shown(cp950) + "\", which has no UTF-8 form";
             return false;
         }
-        std::string key = upper(cp950);
+        std::string key = uppercase_cp950(cp950);
         int32_t first = -1;
         for (const auto& f : first_of)
             if (f.first == key)

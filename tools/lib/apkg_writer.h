@@ -49,6 +49,3 @@ bool apkg_list(const fs::path& package, std::vector<ApkgEntryInfo>* entries, std
 // was (one this call created is removed again).
 bool apkg_extract(const fs::path& package, const fs::path& folder, std::string* error,
                   std::vector<std::string>* shadowed = nullptr);
-
-// A host path as the system names it (code page 950, Windows form).
-bool system_path_of(const fs::path& host, std::string* path, std::string* error);

@@ -1,5 +1,6 @@
 #include "disc_extract.h"
 
+#include "disc_scan.h"
 #include "install_engine.h"
 #include "platform.h"
 
@@ -38,7 +39,7 @@ std::string utf8_text(const char* cp950)
 bool folder_holds(const fs::path& folder, int32_t number)
 {
     std::error_code ec;
-    return fs::is_regular_file(folder / ("cd" + std::to_string(number)), ec);
+    return fs::is_regular_file(folder / disc_file_name_of(number), ec);
 }
 
 bool enter(const fs::path& folder)
@@ -82,9 +83,9 @@ int32_t find_next_disc(int32_t disc_index)
     }
     if (!g_run->options.interactive) {
         g_run->prompt_error = g_run->tried.empty()
-                                  ? "disc " + std::to_string(number) + " (cd" + std::to_string(number) +
+                                  ? "disc " + std::to_string(number) + " (" + disc_file_name_of(number) +
                                         ") is in none of the given folders"
-                                  : "cd" + std::to_string(number) + " in " + utf8_of(g_run->tried.back()) +
+                                  : disc_file_name_of(number) + " in " + utf8_of(g_run->tried.back()) +
                                         " cannot be opened";
         return 0;
     }
@@ -101,7 +102,7 @@ int32_t find_next_disc(int32_t disc_index)
         // cannot be read) is at worst a folder without the disc.
         std::error_code ec;
         fs::path f = fs::absolute(host_path_from_utf8(line), ec);
-        if (!ec && fs::is_regular_file(f, ec) && f.filename() == "cd" + std::to_string(number))
+        if (!ec && fs::is_regular_file(f, ec) && f.filename() == disc_file_name_of(number))
             f = f.parent_path();
         if (!ec && folder_holds(f, number) && enter(f)) {
             g_run->folders.push_back(f);
@@ -162,10 +163,12 @@ void note_failure(const char* what)
     }
 }
 
-int32_t next_disc(int32_t disc_index)
+// Runs one of the callbacks above for the engine: an exception stops here,
+// is noted, and the engine gets 0 (stop), so none crosses into it.
+int32_t guarded(int32_t (*callback)(int32_t), int32_t argument)
 {
     try {
-        return find_next_disc(disc_index);
+        return callback(argument);
     } catch (const std::exception& e) {
         note_failure(e.what());
     } catch (...) {
@@ -174,16 +177,14 @@ int32_t next_disc(int32_t disc_index)
     return 0;
 }
 
+int32_t next_disc(int32_t disc_index)
+{
+    return guarded(find_next_disc, disc_index);
+}
+
 int32_t show_progress(int32_t percent)
 {
-    try {
-        return report_progress(percent);
-    } catch (const std::exception& e) {
-        note_failure(e.what());
-    } catch (...) {
-        note_failure("unknown exception");
-    }
-    return 0;
+    return guarded(report_progress, percent);
 }
 
 int terminal_box(void*, const char* text, const char* caption, unsigned type)

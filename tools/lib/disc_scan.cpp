@@ -1,6 +1,7 @@
 #include "disc_scan.h"
 
 #include "disc_header.h"
+#include "disc_names.h"
 #include "file_object.h"
 #include "install_journal.h"
 #include "platform.h"
@@ -29,20 +30,6 @@ int32_t disc_number_of(const std::string& name)
     return n <= 9999 ? (int32_t)n : 0;
 }
 
-// The system path of a host file, as FileObject opens it.
-bool system_path(const fs::path& host, std::string* out)
-{
-    char buf[1024];
-    std::error_code ec;
-    fs::path absolute = fs::absolute(host, ec);
-    if (ec)
-        return false;
-    std::string h = utf8_of(absolute);
-    if (!plat_from_host_path(h.c_str(), buf, sizeof buf))
-        return false;
-    *out = buf;
-    return true;
-}
 
 // A text field as read: the NUL inside the field, valid Big5, and the bytes
 // after it zero as the writer leaves them.
@@ -107,7 +94,7 @@ struct Walk {
     void walk_disc(const DiscFile& d)
     {
         std::string path;
-        if (!system_path(d.host, &path)) {
+        if (!system_path_of(d.host, &path, nullptr)) {
             damage(d.number, -1, "its path has no form the installer can open");
             return;
         }
@@ -220,7 +207,13 @@ struct Walk {
 
 }  // namespace
 
-bool collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error)
+std::string disc_file_name_of(int32_t number)
+{
+    char name[16];
+    return disc_file_name(number, name, sizeof name) ? name : "";
+}
+
+int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error)
 {
     discs->clear();
     std::map<int32_t, DiscFile> found;
@@ -289,7 +282,7 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
     }
     std::string path;
     FileObject file;
-    if (!system_path(first->host, &path) || !file.open_read(path.c_str())) {
+    if (!system_path_of(first->host, &path, nullptr) || !file.open_read(path.c_str())) {
         w.damage(1, -1, "cannot be opened");
         return 0;
     }
@@ -322,8 +315,9 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
                                 " is refused by the installer: " + refused);
     }
     // Paths are checked against the install folder setup proposes.
-    w.install_path_length =
-        (int32_t)(strlen("C:\\Program Files\\") + strlen(h.company) + 1 + strlen(h.product));
+    char install_folder[3 * disc::kTextSize];
+    proposed_install_folder(h.company, h.product, install_folder, sizeof install_folder);
+    w.install_path_length = (int32_t)strlen(install_folder);
     if (h.disc_count < 0)
         return 0;  // reported above
     if (h.disc_count < 1 || h.disc_count > 9999) {

@@ -18,11 +18,14 @@ struct DiscFile {
     fs::path folder;    // the folder that holds it
 };
 
+// The file name of disc N, "cd<N>" (disc_file_name).
+std::string disc_file_name_of(int32_t number);
+
 // Finds the disc files that the arguments name. An argument is a folder
 // (every file cd1, cd2, ... directly in it) or a cdN file itself. Fails on
 // an argument that names neither, and on a disc number given twice. The
-// result is sorted by number.
-bool collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error);
+// result is sorted by number. 1 / 0, with the reason in *error.
+int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error);
 
 // Something wrong in a set: where (disc number, 0 for the set as a whole,
 // and the byte offset in that disc file, -1 when none applies) and what.

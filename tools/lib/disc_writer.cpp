@@ -2,6 +2,8 @@
 
 #include "byte_order.h"
 #include "disc_header.h"
+#include "disc_names.h"
+#include "disc_scan.h"
 #include "record_path.h"
 #include "registration.h"
 #include "uninstall_manifest.h"
@@ -52,21 +54,6 @@ bool has_forbidden_char(const std::string& utf8)
     return false;
 }
 
-// ASCII lower case of a Big5 name, stepping over double-byte characters, for
-// telling names that Windows would take as the same file.
-std::string fold_case(const std::string& cp950)
-{
-    std::string folded = cp950;
-    for (size_t i = 0; i < folded.size(); ++i) {
-        unsigned char c = (unsigned char)folded[i];
-        if (c & 0x80)
-            ++i;
-        else if (c >= 'A' && c <= 'Z')
-            folded[i] = (char)(c - 'A' + 'a');
-    }
-    return folded;
-}
-
 struct Walker {
     size_t install_folder_length;
     std::string install_folder_utf8;
@@ -91,7 +78,7 @@ struct Walker {
                          "character, or ends with a dot or a space)";
                 return false;
             }
-            if (!seen.insert(fold_case(name)).second) {
+            if (!seen.insert(uppercase_cp950(name)).second) {
                 *error = "the name " + utf8_of(e.path) +
                          " differs from another name in its folder only in upper and lower case; Windows "
                          "would install both as one file";
@@ -230,6 +217,18 @@ struct CompressPool {
         }
     }
 
+    // Drops the jobs still queued (after a failure nobody waits for them)
+    // and stops: the ones being compressed are finished first, so no worker
+    // touches a job after this returns.
+    void abandon_and_stop()
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            queue.clear();
+        }
+        stop();
+    }
+
     void stop()
     {
         {
@@ -350,7 +349,7 @@ std::string build_manifest(const std::vector<PackItem>& items, const std::vector
 {
     std::map<std::string, const DataEntry*> data_by_name;
     for (const DataEntry& d : data)
-        data_by_name[fold_case(d.record_path)] = &d;
+        data_by_name[uppercase_cp950(d.record_path)] = &d;
     std::set<std::string> listed;
     char buf[64];
     std::string out(buf, (size_t)manifest_first_line(buf, sizeof buf));
@@ -358,7 +357,7 @@ std::string build_manifest(const std::vector<PackItem>& items, const std::vector
     for (const PackItem& it : items) {
         if (it.is_manifest || it.record_path == std::string("\\") + kUninstallProgram)
             continue;
-        std::string folded = fold_case(it.record_path);
+        std::string folded = uppercase_cp950(it.record_path);
         listed.insert(folded);
         auto d = data_by_name.find(folded);
         if (!it.is_directory && d != data_by_name.end() && !d->second->is_directory)
@@ -369,7 +368,7 @@ std::string build_manifest(const std::vector<PackItem>& items, const std::vector
         ++*count;
     }
     for (const DataEntry& d : data) {
-        if (listed.count(fold_case(d.record_path)))
+        if (listed.count(uppercase_cp950(d.record_path)))
             continue;
         out += manifest_line(d.is_directory ? manifest::kFolder : manifest::kFile, d.size, d.crc, d.record_path);
         ++*count;
@@ -445,7 +444,7 @@ struct DiscOutput {
 
     fs::path disc_path(int32_t number) const
     {
-        return out / ("disc" + std::to_string(number)) / ("cd" + std::to_string(number));
+        return out / ("disc" + std::to_string(number)) / disc_file_name_of(number);
     }
 
     int64_t capacity() const
@@ -506,15 +505,13 @@ struct DiscOutput {
                 return false;
             }
         }
-        char head[5];
-        head[0] = (char)type;
+        unsigned char head[1 + disc::kLengthSize];
+        head[0] = type;
         if (type == disc::kClose) {
-            file.write(head, 1);
+            file.write((const char*)head, 1);
         } else {
-            uint32_t l = (uint32_t)length;
-            for (int i = 0; i < 4; ++i)
-                head[1 + i] = (char)((l >> (8 * i)) & 0xFF);
-            file.write(head, 5);
+            put_le32(head + 1, (int32_t)length);
+            file.write((const char*)head, sizeof head);
             file.write((const char*)stream, (std::streamsize)length);
         }
         used += size;
@@ -549,7 +546,7 @@ bool check_existing(const fs::path& out, bool overwrite, std::string* error)
     }
     for (int n = 1;; ++n) {
         fs::path folder = out / ("disc" + std::to_string(n));
-        fs::path cd = folder / ("cd" + std::to_string(n));
+        fs::path cd = folder / disc_file_name_of(n);
         if (!fs::exists(cd, ec))
             return true;
         if (!overwrite) {
@@ -640,14 +637,27 @@ bool parse_disc_size(const std::string& text, int64_t* bytes, std::string* error
 
 std::string proposed_install_folder(const std::string& company_cp950, const std::string& product_cp950)
 {
-    return "C:\\Program Files\\" + company_cp950 + "\\" + product_cp950;
+    std::vector<char> folder(sizeof "C:\\Program Files\\" + company_cp950.size() + 1 + product_cp950.size());
+    proposed_install_folder(company_cp950.c_str(), product_cp950.c_str(), folder.data(), folder.size());
+    return folder.data();
 }
 
-bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
-               std::string* error)
-{
-    *result = DiscPackResult();
+namespace {
+
+// What a pack will write, settled before the first byte: the header texts,
+// the compression level, the entries in record order (uninstaller and
+// manifest last) and the data folder's entries for the manifest.
+struct PackPlan {
     DiscHeaderFields fields;
+    int level = 0;
+    std::vector<PackItem> items;
+    std::vector<DataEntry> data;
+};
+
+// The options that do not depend on the game's files.
+bool plan_options(const fs::path& game, const DiscPackOptions& options, PackPlan* plan, std::string* error)
+{
+    DiscHeaderFields& fields = plan->fields;
     if (!header_text_from_utf8(options.company, "company", &fields.company, error) ||
         !header_text_from_utf8(options.product, "product", &fields.product, error) ||
         !header_text_from_utf8(options.regkey, "registry key", &fields.regkey, error) ||
@@ -679,95 +689,106 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         *error = std::string("this build has no ") + compressor_name(options.compressor) + " compressor";
         return false;
     }
-    const int level = options.level > 0 ? options.level : compressor_default_level(options.compressor);
+    plan->level = options.level > 0 ? options.level : compressor_default_level(options.compressor);
     RecordCompressor probe;
-    if (!probe.create(options.compressor, level)) {
-        *error = "compression level " + std::to_string(level) + " is not available for " +
+    if (!probe.create(options.compressor, plan->level)) {
+        *error = "compression level " + std::to_string(plan->level) + " is not available for " +
                  compressor_name(options.compressor);
         return false;
     }
     probe.release();
+    return true;
+}
 
-    {
-        // Disc files written into the game folder would be packed into the
-        // discs themselves.
-        fs::path g = fs::weakly_canonical(game, ec);
-        fs::path o = fs::weakly_canonical(out, ec);
-        auto gi = g.begin(), oi = o.begin();
-        while (gi != g.end() && oi != o.end() && *gi == *oi) {
-            ++gi;
-            ++oi;
-        }
-        if (gi == g.end() || (gi->empty() && std::next(gi) == g.end())) {
-            *error = "the output folder " + utf8_of(out) + " is inside the game folder " + utf8_of(game);
+// Disc files written into the game folder would be packed into the discs
+// themselves.
+bool check_output_outside(const fs::path& game, const fs::path& out, std::string* error)
+{
+    std::error_code ec;
+    fs::path g = fs::weakly_canonical(game, ec);
+    fs::path o = fs::weakly_canonical(out, ec);
+    auto gi = g.begin(), oi = o.begin();
+    while (gi != g.end() && oi != o.end() && *gi == *oi) {
+        ++gi;
+        ++oi;
+    }
+    if (gi == g.end() || (gi->empty() && std::next(gi) == g.end())) {
+        *error = "the output folder " + utf8_of(out) + " is inside the game folder " + utf8_of(game);
+        return false;
+    }
+    return true;
+}
+
+// The uninstaller and its manifest go last: the manifest is made when every
+// other file has been read.
+bool plan_uninstaller(const DiscPackOptions& options, size_t install_folder_length, PackPlan* plan,
+                      std::string* error)
+{
+    std::error_code ec;
+    if (!fs::is_regular_file(options.uninstaller, ec)) {
+        *error = "the uninstaller " + utf8_of(options.uninstaller) + " is not a file";
+        return false;
+    }
+    const std::string own[] = {std::string("\\") + kUninstallProgram, std::string("\\") + kUninstallManifestName};
+    for (const PackItem& it : plan->items)
+        for (const std::string& name : own)
+            if (uppercase_cp950(it.record_path) == uppercase_cp950(name)) {
+                *error = "the game folder holds " + name.substr(1) +
+                         " itself; the set's own uninstaller takes that name (use --no-uninstaller to keep yours)";
+                return false;
+            }
+    if (!options.data_folder.empty()) {
+        if (!fs::is_directory(options.data_folder, ec)) {
+            *error = "the data folder " + utf8_of(options.data_folder) + " is not a folder";
             return false;
         }
+        if (!walk_data(options.data_folder, "", install_folder_length, &plan->data, error, 0))
+            return false;
     }
-    // Everything is checked before the first byte is written.
-    std::vector<PackItem> items;
-    std::string install_folder = proposed_install_folder(fields.company, fields.product);
-    Walker walker{install_folder.size(), "C:\\Program Files\\" + options.company + "\\" + options.product, &items,
+    uint64_t program_size = fs::file_size(options.uninstaller, ec);
+    plan->items.push_back(PackItem{false, options.uninstaller.native(), own[0], ec ? 0 : program_size});
+    PackItem list{false, {}, own[1], 0};
+    list.is_manifest = true;
+    plan->items.push_back(list);
+    return true;
+}
+
+// Every check before the first byte is written: the options, the game's
+// names and paths as the installer will see them, the uninstaller, the
+// total against the header's counter, and the output folder.
+bool plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, PackPlan* plan,
+               std::string* error)
+{
+    if (!plan_options(game, options, plan, error) || !check_output_outside(game, out, error))
+        return false;
+    std::string install_folder = proposed_install_folder(plan->fields.company, plan->fields.product);
+    Walker walker{install_folder.size(), proposed_install_folder(options.company, options.product), &plan->items,
                   error};
     if (!walker.walk(game, "", 0))
         return false;
-    if (items.empty()) {
+    if (plan->items.empty()) {
         *error = utf8_of(game) + " is empty; a disc set needs at least one file or folder";
         return false;
     }
-    std::vector<DataEntry> data;
-    if (!options.uninstaller.empty()) {
-        // The uninstaller and its manifest go last: the manifest is made
-        // when every other file has been read.
-        if (!fs::is_regular_file(options.uninstaller, ec)) {
-            *error = "the uninstaller " + utf8_of(options.uninstaller) + " is not a file";
-            return false;
-        }
-        const std::string own[] = {std::string("\\") + kUninstallProgram, std::string("\\") + kUninstallManifestName};
-        for (const PackItem& it : items)
-            for (const std::string& name : own)
-                if (fold_case(it.record_path) == name) {
-                    *error = "the game folder holds " + name.substr(1) +
-                             " itself; the set's own uninstaller takes that name (use --no-uninstaller to keep yours)";
-                    return false;
-                }
-        if (!options.data_folder.empty()) {
-            if (!fs::is_directory(options.data_folder, ec)) {
-                *error = "the data folder " + utf8_of(options.data_folder) + " is not a folder";
-                return false;
-            }
-            if (!walk_data(options.data_folder, "", install_folder.size(), &data, error, 0))
-                return false;
-        }
-        uint64_t program_size = fs::file_size(options.uninstaller, ec);
-        items.push_back(PackItem{false, options.uninstaller.native(), own[0], ec ? 0 : program_size});
-        PackItem list{false, {}, own[1], 0};
-        list.is_manifest = true;
-        items.push_back(list);
-    }
+    if (!options.uninstaller.empty() && !plan_uninstaller(options, install_folder.size(), plan, error))
+        return false;
     int64_t total = 0;
-    for (const PackItem& it : items)
+    for (const PackItem& it : plan->items)
         total += (int64_t)it.record_path.size() + 1 + (int64_t)it.size;
     if (total > INT32_MAX) {
         *error = "the game takes " + std::to_string(total) +
                  " bytes with its paths; the disc header counts at most 2147483647";
         return false;
     }
-    if (!check_existing(out, options.overwrite, error))
-        return false;
+    return check_existing(out, options.overwrite, error);
+}
 
-    DiscOutput discs;
-    discs.out = out;
-    discs.disc_size = options.disc_size;
-    discs.first_reserve = options.first_disc_reserve;
-    fields.disc_count = 0;
-    fields.total_size = 0;
-    discs.header = encode_disc_header(fields);
-
-    int threads = options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
-    RecordSource source;
-    source.items = &items;
-    source.data = &data;
-
+// The records in order from the source, compressed on `threads` threads
+// (the writing one among them), onto the discs. Counts what it wrote into
+// `result` and the decompressed bytes into *decompressed_total.
+bool write_records(RecordSource* source, int threads, CompressorKind kind, int level, DiscOutput* discs,
+                   DiscPackResult* result, int64_t* decompressed_total, std::string* error)
+{
     // A window of records in flight: deep enough that the workers still find
     // queued records while the writing thread compresses one itself or
     // writes, and small enough that memory stays bounded (about 400 KiB per
@@ -784,17 +805,16 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     CompressPool pool;
     // The writing thread compresses too: threads - 1 workers beside it.
     RecordCompressor inline_compressor;
-    inline_compressor.create(options.compressor, level);
+    inline_compressor.create(kind, level);
     if (threads > 1)
-        pool.start(threads - 1, options.compressor, level);
+        pool.start(threads - 1, kind, level);
 
-    int64_t decompressed_total = 0;
     bool ok = true;
     bool source_done = false;
     while (ok) {
         while (!source_done && !free_jobs.empty()) {
             RecordJob* job = free_jobs.back();
-            int r = source.next(job, error);
+            int r = source->next(job, error);
             if (r < 0) {
                 ok = false;
                 break;
@@ -825,25 +845,63 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
             ok = false;
         } else {
             if (job->type != disc::kClose)
-                decompressed_total += (int64_t)job->input_length;
+                *decompressed_total += (int64_t)job->input_length;
             if (job->type == disc::kDirectory)
                 ++result->directories;
             if (job->type == disc::kFile)
                 ++result->files;
-            ok = discs.put(job->type, job->output.data(), job->output_length, error);
+            ok = discs->put(job->type, job->output.data(), job->output_length, error);
         }
         free_jobs.push_back(job);
     }
-    if (threads > 1) {
-        // Jobs still queued are abandoned after a failure; wait for the ones
-        // being compressed so no worker touches freed memory.
-        {
-            std::lock_guard<std::mutex> lock(pool.mutex);
-            pool.queue.clear();
-        }
-        pool.stop();
-    }
+    if (threads > 1)
+        pool.abandon_and_stop();
     inline_compressor.release();
+    return ok;
+}
+
+// The disc count and the total are known only at the end: cd1's header is
+// written again with them.
+bool patch_header(const fs::path& cd1_path, const DiscHeaderFields& fields, std::string* error)
+{
+    std::string header = encode_disc_header(fields);
+    std::fstream cd1(cd1_path, std::ios::binary | std::ios::in | std::ios::out);
+    cd1.seekp(0);
+    cd1.write(header.data(), (std::streamsize)header.size());
+    cd1.close();
+    if (!cd1) {
+        *error = "cannot write the header of " + utf8_of(cd1_path);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
+               std::string* error)
+{
+    *result = DiscPackResult();
+    PackPlan plan;
+    if (!plan_pack(game, out, options, &plan, error))
+        return false;
+
+    DiscOutput discs;
+    discs.out = out;
+    discs.disc_size = options.disc_size;
+    discs.first_reserve = options.first_disc_reserve;
+    plan.fields.disc_count = 0;
+    plan.fields.total_size = 0;
+    discs.header = encode_disc_header(plan.fields);
+
+    RecordSource source;
+    source.items = &plan.items;
+    source.data = &plan.data;
+    const int threads =
+        options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
+    int64_t decompressed_total = 0;
+    bool ok = write_records(&source, threads, options.compressor, plan.level, &discs, result, &decompressed_total,
+                            error);
     if (ok && decompressed_total > INT32_MAX) {
         *error = "the game grew while it was packed and now takes more than 2147483647 bytes";
         ok = false;
@@ -851,18 +909,9 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     if (ok && discs.disc_count > 0)
         ok = discs.finish_disc(error);
     if (ok) {
-        // The disc count and the total are known only now.
-        fields.disc_count = discs.disc_count;
-        fields.total_size = (int32_t)decompressed_total;
-        std::string header = encode_disc_header(fields);
-        std::fstream cd1(discs.disc_path(1), std::ios::binary | std::ios::in | std::ios::out);
-        cd1.seekp(0);
-        cd1.write(header.data(), (std::streamsize)header.size());
-        cd1.close();
-        if (!cd1) {
-            *error = "cannot write the header of " + utf8_of(discs.disc_path(1));
-            ok = false;
-        }
+        plan.fields.disc_count = discs.disc_count;
+        plan.fields.total_size = (int32_t)decompressed_total;
+        ok = patch_header(discs.disc_path(1), plan.fields, error);
     }
     if (!ok) {
         discs.discard();

@@ -1,5 +1,6 @@
 #include "host_files.h"
 
+#include "file_object.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -113,5 +114,28 @@ bool write_host_file(const fs::path& path, const std::string& bytes, std::string
         *error = "cannot write " + utf8_of(path);
         return false;
     }
+    return true;
+}
+
+std::string uppercase_cp950(const std::string& cp950)
+{
+    std::vector<char> buf(cp950.begin(), cp950.end());
+    buf.push_back('\0');
+    uppercase_dbcs(buf.data());
+    return buf.data();
+}
+
+bool system_path_of(const fs::path& host, std::string* path, std::string* error)
+{
+    std::error_code ec;
+    fs::path abs = fs::absolute(host, ec);
+    std::string utf8 = utf8_of(ec ? host : abs);
+    std::vector<char> buf(utf8.size() * 2 + 16);
+    if (!plat_from_host_path(utf8.c_str(), buf.data(), (int)buf.size())) {
+        if (error)
+            *error = "the path " + utf8 + " has no form in code page 950";
+        return false;
+    }
+    *path = buf.data();
     return true;
 }

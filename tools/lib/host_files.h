@@ -22,6 +22,13 @@ std::string utf8_of(const fs::path& path);
 bool to_cp950(const std::string& utf8, std::string* cp950);
 // UTF-8 of a code page 950 name; false when the bytes are not Big5.
 bool to_utf8(const std::string& cp950, std::string* utf8);
+// A code page 950 name in ASCII upper case, double-byte characters kept
+// (uppercase_dbcs): the form in which Windows takes two names as one.
+std::string uppercase_cp950(const std::string& cp950);
+
+// A host path as the system names it (code page 950, Windows form), the name
+// FileObject opens. False when it has none; then *error (may be null) says so.
+bool system_path_of(const fs::path& host, std::string* path, std::string* error);
 
 // One entry of a host folder, with its name in both encodings.
 struct HostEntry {
