@@ -11,17 +11,10 @@
 #   check_registration.sh [BUILD_DIR]     (default: build/win64)
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${1:-$repo/build/win64}
-case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+. "$(dirname "$0")/lib.sh" "$@"
 child=$build/tests/engine/registration_child.exe
-if [ ! -f "$child" ]; then
-  echo "no $child: build the win64 preset first" >&2
-  exit 2
-fi
+e2e_need_files "$child"
 
-. "$here/lib.sh"
 e2e_wine_prefix "$build/e2e-registration/prefix" || exit 2
 trap 'e2e_stop_wine; rm -rf "$build/e2e-registration"' EXIT
 run() { "$repo/scripts/wine-run.sh" "$@"; }

@@ -24,23 +24,12 @@
 # Every wait is bounded; the whole run takes well under two minutes.
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${1:-$repo/build/win64}
-case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+. "$(dirname "$0")/lib.sh" "$@"
 launcher=$build/launcher/launcher.exe
 fake=$build/tests/launcher/fake_setup.exe
-for f in "$launcher" "$fake"; do
-  if [ ! -f "$f" ]; then
-    echo "no $f: build the win64 preset first" >&2
-    exit 2
-  fi
-done
-for tool in Xvfb xdotool xwininfo iconv; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/deps.sh installs it)" >&2; exit 2; }
-done
+e2e_need_files "$launcher" "$fake"
+e2e_need_tools "launcher e2e" Xvfb xdotool xwininfo iconv
 
-. "$here/lib.sh"
 # The prefix is made before the watchdog starts: copying it is not part of
 # the launcher's time.
 e2e_wine_prefix "$build/e2e-launcher/prefix" || exit 2

@@ -1,5 +1,12 @@
-# Shared set-up of the end-to-end scripts, sourced by each of them:
+# Shared set-up of the end-to-end scripts, sourced by each of them with the
+# script's arguments (. lib.sh "$@"):
 #
+#   here, repo, build        this folder, the repository, and the build folder
+#                            given as the first argument (default build/win64),
+#                            made absolute.
+#   e2e_need_files FILE...  ends the script with status 2 when a built
+#                            program it drives is missing;
+#   e2e_need_tools LABEL TOOL...   the same for a tool on PATH.
 #   status, fail MESSAGE     a failed check prints FAIL: MESSAGE and makes the
 #                            script's status 1; the script goes on checking.
 #   e2e_wine_prefix DIR      a Wine prefix of the script's own in DIR: a copy of
@@ -19,6 +26,26 @@
 #   step TEXT                a heading in the script's output.
 #   wait_window, shot, press_on     finding, photographing and answering
 #                            windows on that display with xdotool.
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+build=${1:-$repo/build/win64}
+case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+
+e2e_need_files() {
+  local f
+  for f in "$@"; do
+    [ -f "$f" ] || { echo "no $f: build the win64 preset first" >&2; exit 2; }
+  done
+}
+
+e2e_need_tools() {
+  local label=$1 tool
+  shift
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "$label: $tool is missing (scripts/deps.sh installs it)" >&2; exit 2; }
+  done
+}
 
 status=0
 fail() { echo "FAIL: $*"; status=1; }

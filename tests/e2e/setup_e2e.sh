@@ -34,22 +34,12 @@
 # Every wait is bounded; the whole script ends within a few minutes.
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${1:-$repo/build/win64}
-case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+. "$(dirname "$0")/lib.sh" "$@"
 setup_exe=$build/frontend/setup.exe
 discset_exe=$build/tools/discset.exe
 window_list_exe=$build/tests/frontend/window_list.exe
-for f in "$setup_exe" "$discset_exe" "$window_list_exe"; do
-  if [ ! -f "$f" ]; then
-    echo "no $f: build the win64 preset first" >&2
-    exit 2
-  fi
-done
-for tool in Xvfb xdotool import convert wine wineserver python3; do
-  command -v "$tool" >/dev/null || { echo "setup e2e: $tool is missing" >&2; exit 2; }
-done
+e2e_need_files "$setup_exe" "$discset_exe" "$window_list_exe"
+e2e_need_tools "setup e2e" Xvfb xdotool import convert wine wineserver python3
 
 work=$build/e2e-setup
 artifacts=$build/e2e-artifacts
@@ -58,7 +48,6 @@ mkdir -p "$artifacts"
 
 company=範例軟體公司 product=許功蓋大冒險 regkey=XuGongGaiAdventure exe=game.exe uninstall=解除安裝
 
-. "$here/lib.sh"
 setup_pid=
 trap 'e2e_cleanup "$setup_pid"' EXIT
 
@@ -119,6 +108,27 @@ wait_setup() {
   return $rc
 }
 press_enter_on() { press_on "$1" Return; }  # window id
+# ends_without TITLES ON_BOX WHEN: waits (at most a minute) for setup to
+# end; a visible window whose title matches TITLES on the way is a fault:
+# ON_BOX gets its id, then it is answered. Then setup's status must be 0 and
+# the install folder gone ("... WHEN" in the messages).
+ends_without() {
+  local box rc
+  for _ in $(seq 300); do
+    kill -0 "$setup_pid" 2>/dev/null || break
+    box=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    if [ -n "$box" ]; then
+      "$2" "$box"
+      press_enter_on "$box"
+      sleep 1
+    fi
+    sleep 0.2
+  done
+  wait_setup
+  rc=$?
+  [ $rc -eq 0 ] || fail "setup ended with status $rc $3"
+  [ ! -e "$install" ] || fail "the install folder is still there $3"
+}
 # answer ID TITLE: Enter on the window until no visible window of that
 # title is left (a few tries: a key can arrive before the window has the
 # focus). 0 when it went away.
@@ -292,21 +302,11 @@ else
   fi
 fi
 # Wait for setup to end; no success or failure box may appear on the way.
-for _ in $(seq 300); do
-  kill -0 "$setup_pid" 2>/dev/null || break
-  box=$(xdotool search --onlyvisible --name '安裝成功|安裝失敗' 2>/dev/null | head -n 1)
-  if [ -n "$box" ]; then
-    fail "a closing box appeared after the cancel: $(xdotool getwindowname "$box")"
-    shot 5-cancel-box.png
-    press_enter_on "$box"
-    sleep 1
-  fi
-  sleep 0.2
-done
-wait_setup
-rc=$?
-[ $rc -eq 0 ] || fail "setup ended with status $rc after the cancel"
-[ ! -e "$install" ] || fail "the install folder is still there after the cancel"
+closing_box_after_cancel() {  # window id
+  fail "a closing box appeared after the cancel: $(xdotool getwindowname "$1")"
+  shot 5-cancel-box.png
+}
+ends_without '安裝成功|安裝失敗' closing_box_after_cancel "after the cancel"
 
 # ---- failure run ---------------------------------------------------------------------
 # Disc 2 is damaged: the engine says so and rolls back, and setup shows the
@@ -354,20 +354,8 @@ else
     answer "$failed_box" '安裝失敗' || fail "the failure box did not take Enter"
   fi
 fi
-for _ in $(seq 300); do
-  kill -0 "$setup_pid" 2>/dev/null || break
-  box=$(xdotool search --onlyvisible --name '安裝成功' 2>/dev/null | head -n 1)
-  if [ -n "$box" ]; then
-    fail "the success box appeared after a damaged disc"
-    press_enter_on "$box"
-    sleep 1
-  fi
-  sleep 0.2
-done
-wait_setup
-rc=$?
-[ $rc -eq 0 ] || fail "setup ended with status $rc after the damaged disc"
-[ ! -e "$install" ] || fail "the install folder is still there after the damaged disc"
+success_box_after_damage() { fail "the success box appeared after a damaged disc"; }
+ends_without '安裝成功' success_box_after_damage "after the damaged disc"
 
 echo "screenshots in $artifacts"
 if [ $status -eq 0 ]; then echo "setup end-to-end: ok"; else echo "setup end-to-end: FAILED"; fi

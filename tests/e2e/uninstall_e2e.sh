@@ -22,22 +22,12 @@
 #   uninstall_e2e.sh [BUILD_DIR]      (default: build/win64)
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${1:-$repo/build/win64}
-case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+. "$(dirname "$0")/lib.sh" "$@"
 setup_exe=$build/frontend/setup.exe
 discset_exe=$build/tools/discset.exe
 uninstall_exe=$build/uninstall/uninstall.exe
-for f in "$setup_exe" "$discset_exe" "$uninstall_exe"; do
-  if [ ! -f "$f" ]; then
-    echo "no $f: build the win64 preset first" >&2
-    exit 2
-  fi
-done
-for tool in Xvfb xdotool import wine wineserver python3 iconv; do
-  command -v "$tool" >/dev/null || { echo "uninstall e2e: $tool is missing" >&2; exit 2; }
-done
+e2e_need_files "$setup_exe" "$discset_exe" "$uninstall_exe"
+e2e_need_tools "uninstall e2e" Xvfb xdotool import wine wineserver python3 iconv
 
 work=$build/e2e-uninstall
 artifacts=$build/e2e-artifacts
@@ -47,7 +37,6 @@ rm -f "$artifacts"/uninstall-*.png
 
 company=範例軟體公司 product=許功蓋大冒險 regkey=XuGongGaiAdventure exe=game.exe
 
-. "$here/lib.sh"
 prog_pid=
 trap 'e2e_cleanup "$prog_pid"' EXIT
 
