@@ -55,6 +55,7 @@ e2e_wine_prefix() {
   export LANG=zh_TW.UTF-8 LC_ALL=zh_TW.UTF-8 WINEDEBUG=-all WINEARCH=win64
   export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
   rm -rf "$dir"
+  mkdir -p "$(dirname "$dir")"
   if [ -n "$template" ] && [ -f "$template/system.reg" ]; then
     # The fixture's Wine server may still be writing the registry out.
     timeout 60 wineserver -w >/dev/null 2>&1
