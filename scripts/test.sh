@@ -14,7 +14,7 @@ mkdir -p build
 
 # junit_count FILE ATTRIBUTE: one number from the report's <testsuite> element.
 junit_count() {
-  sed -n 's/.*<testsuite [^>]* '"$2"'="\([0-9]*\)".*/\1/p' "$1" | head -n 1
+  sed -n '/<testsuite/,/>/p' "$1" | sed -n 's/^[[:space:]]*'"$2"'="\([0-9]*\)".*/\1/p' | head -n 1
 }
 
 passed=0
