@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, then one CMake workflow preset
-# per build (CMakePresets.json): the native unit tests and the sample's
-# end-to-end run, the same unit tests under ASan+UBSan, the Windows build
-# under Wine with its end-to-end tests, the i686 release build, and the fuzz
-# corpus replay under ASan+UBSan. ctest runs the tests of each and writes a
+# per build (CMakePresets.json): the i686 release build, the native unit
+# tests and the sample's end-to-end run, the same unit tests under
+# ASan+UBSan, the Windows build under Wine with its end-to-end tests, and the
+# fuzz corpus replay under ASan+UBSan. ctest runs the tests of each and writes a
 # JUnit report; the counts below are read from those reports.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -20,7 +20,9 @@ junit_count() {
 passed=0
 failed=0
 summary=()
-for preset in native asan win64 win32 fuzz; do
+# The i686 release build comes first: its uninstall.exe is the one that
+# discset pack puts into the native sample's disc set.
+for preset in win32 native asan win64 fuzz; do
   echo "== $preset"
   log=build/workflow-$preset.log
   report=build/$preset/junit.xml
