@@ -49,11 +49,9 @@ echo "== building in $build"
 if [ ! -f "$build/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 fi
-cmake --build "$build" --target discset engine -j2 >/dev/null
+cmake --build "$build" --target discset inflate_limit -j2 >/dev/null
 discset=$build/tools/discset
-limit=$build/inflate_limit
-g++ -O2 -std=c++17 -I"$root/engine" -I"$root/storage" -I"$root/platform" "$root/bench/inflate_limit.cpp" \
-  "$build/engine/libengine.a" "$build/storage/libstorage.a" "$build/platform/libplatform.a" -ldeflate -lz -o "$limit"
+limit=$build/bench/inflate_limit
 
 load_start=$(cut -d' ' -f1-3 /proc/loadavg)
 corpus=$work/corpus

@@ -16,6 +16,7 @@
 // the bytes the installer's own lookup reads for that name.
 #include "apkg_writer.h"
 #include "file_object.h"
+#include "fuzz_support.h"
 #include "platform.h"
 #include "tracked_memory.h"
 
@@ -33,33 +34,10 @@ namespace {
 std::string g_folder;  // host folder holding everything
 std::string g_win;     // the same as the system names it
 
-void clean_up()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(g_folder, ec);
-}
-
 void set_up()
 {
-    char tmpl[] = "/tmp/fuzz-apkg-XXXXXX";
-    if (!mkdtemp(tmpl))
-        abort();
-    g_folder = tmpl;
-    atexit(clean_up);
-    char win[4096];
-    if (!plat_from_host_path(g_folder.c_str(), win, sizeof win))
-        abort();
-    g_win = win;
-}
-
-void write_host(const std::string& path, const std::string& bytes)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        abort();
-    if (!bytes.empty() && fwrite(bytes.data(), bytes.size(), 1, f) != 1)
-        abort();
-    fclose(f);
+    g_folder = fuzz_folder("apkg");
+    g_win = fuzz_system_path(g_folder);
 }
 
 std::string read_host(const std::filesystem::path& p)
@@ -113,7 +91,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const char* name = names[data[0] & 7];
     int out_state = (data[0] >> 3) & 3;
     std::string host = g_folder + "/p.apkg";
-    write_host(host, std::string((const char*)data + 1, size - 1));
+    fuzz_write_host(host, std::string((const char*)data + 1, size - 1));
 
     int32_t opened = open_count();
     int32_t live = tracked_stats().live;
@@ -142,10 +120,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (out_state >= 1)
         std::filesystem::create_directory(out, ec);
     if (out_state == 2) {
-        write_host(g_folder + "/victim", "outside");
+        fuzz_write_host(g_folder + "/victim", "outside");
         std::filesystem::create_symlink(g_folder + "/victim", out + "/m.txt", ec);
     } else if (out_state == 3) {
-        write_host(out + "/mine", "the user's");
+        fuzz_write_host(out + "/mine", "the user's");
     }
     std::map<std::string, std::string> before = snapshot();
     std::vector<std::string> shadowed;

@@ -35,6 +35,7 @@
 #include "disc_format.h"
 #include "disc_header.h"
 #include "file_object.h"
+#include "fuzz_support.h"
 #include "install_engine.h"
 #include "platform.h"
 #include "tracked_memory.h"
@@ -72,28 +73,9 @@ int32_t progress(int32_t)
     return ++g_calls == g_cancel_at ? 0 : 1;
 }
 
-std::string system_path(const std::string& host)
-{
-    char win[4096];
-    if (!plat_from_host_path(host.c_str(), win, sizeof win))
-        abort();
-    return win;
-}
-
-// The temporary folder goes when the run ends (libFuzzer ends with exit()).
-void clean_up()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(g_base, ec);
-}
-
 void set_up()
 {
-    char tmpl[] = "/tmp/fuzz-disc-XXXXXX";
-    if (!mkdtemp(tmpl))
-        abort();
-    g_base = tmpl;
-    atexit(clean_up);
+    g_base = fuzz_folder("disc");
     std::string deep;
     for (int i = 0; i < kDepth; ++i)
         deep += i ? "/d" : "d";
@@ -102,8 +84,8 @@ void set_up()
     std::filesystem::create_directories(g_base + "/" + deep, ec);
     if (ec)
         abort();
-    g_src_win = system_path(g_base + "/src");
-    g_inst_win = system_path(g_base + "/" + deep) + "\\i";
+    g_src_win = fuzz_system_path(g_base + "/src");
+    g_inst_win = fuzz_system_path(g_base + "/" + deep) + "\\i";
     g_inst_rel = deep + "/i";
     // A record path has at most 259 - install path length bytes; it cannot
     // climb more levels than that divided by 3.
@@ -112,16 +94,6 @@ void set_up()
         abort();
     plat_set_message_box_handler(answer_cancel);
     set_registration_enabled(0);
-}
-
-void write_host(const std::string& path, const std::string& bytes)
-{
-    FILE* f = fopen(path.c_str(), "wb");
-    if (!f)
-        abort();
-    if (!bytes.empty() && fwrite(bytes.data(), bytes.size(), 1, f) != 1)
-        abort();
-    fclose(f);
 }
 
 void put32(std::string* out, int32_t v)
@@ -202,17 +174,6 @@ std::vector<std::string> build_discs(Script* s, int64_t* decompressed)
     return discs;
 }
 
-// Every path below the base, relative to it.
-std::set<std::string> tree()
-{
-    std::set<std::string> out;
-    std::error_code ec;
-    for (auto it = std::filesystem::recursive_directory_iterator(g_base, ec);
-         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec))
-        out.insert(it->path().string().substr(g_base.size() + 1));
-    return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -244,8 +205,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         count = raw_count, total = raw_total;
     discs[0] = header(count, total) + discs[0];
     for (size_t i = 0; i < discs.size(); ++i)
-        write_host(g_base + "/src/cd" + std::to_string(i + 1), discs[i]);
-    std::set<std::string> before = tree();
+        fuzz_write_host(g_base + "/src/cd" + std::to_string(i + 1), discs[i]);
+    std::set<std::string> before = fuzz_tree(g_base);
 
     int32_t opened = open_count();
     int32_t live = tracked_stats().live;
@@ -253,7 +214,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (open_count() != opened || tracked_stats().live != live)
         abort();  // a file or heap block was left behind
 
-    std::set<std::string> after = tree();
+    std::set<std::string> after = fuzz_tree(g_base);
     for (const std::string& p : after) {
         bool inside = p == g_inst_rel || p.compare(0, g_inst_rel.size() + 1, g_inst_rel + "/") == 0;
         if (!before.count(p) && !inside)

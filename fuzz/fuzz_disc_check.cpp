@@ -6,6 +6,7 @@
 // and give back every file object and heap block it took.
 #include "disc_scan.h"
 #include "file_object.h"
+#include "fuzz_support.h"
 #include "tracked_memory.h"
 
 #include <cstdint>
@@ -19,13 +20,6 @@ namespace {
 
 fs::path g_folder;
 
-// The temporary folder goes when the run ends (libFuzzer ends with exit()).
-void clean_up()
-{
-    std::error_code ec;
-    fs::remove_all(g_folder, ec);
-}
-
 void write_disc(int number, const uint8_t* data, size_t size)
 {
     std::ofstream out(g_folder / ("cd" + std::to_string(number)), std::ios::binary | std::ios::trunc);
@@ -36,13 +30,8 @@ void write_disc(int number, const uint8_t* data, size_t size)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (g_folder.empty()) {
-        char tmpl[] = "/tmp/fuzz-disc-check-XXXXXX";
-        if (!mkdtemp(tmpl))
-            abort();
-        g_folder = tmpl;
-        atexit(clean_up);
-    }
+    if (g_folder.empty())
+        g_folder = fuzz_folder("disc-check");
     std::error_code ec;
     for (auto& e : fs::directory_iterator(g_folder, ec))
         fs::remove(e.path(), ec);

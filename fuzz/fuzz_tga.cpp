@@ -8,6 +8,7 @@
 // reads) and a row table that matches it.
 #include "image_buffer.h"
 #include "file_object.h"
+#include "fuzz_support.h"
 #include "platform.h"
 #include "tracked_memory.h"
 
@@ -20,36 +21,14 @@
 
 namespace {
 
-std::string g_folder;
 std::string g_host;
 std::string g_path;
 volatile uint32_t g_sink;
 
-// The temporary folder goes when the run ends (libFuzzer ends with exit()).
-void clean_up()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(g_folder, ec);
-}
-
 void set_up()
 {
-    char tmpl[] = "/tmp/fuzz-tga-XXXXXX";
-    if (!mkdtemp(tmpl))
-        abort();
-    g_folder = tmpl;
-    atexit(clean_up);
-    g_host = g_folder + "/p.tga";
-    char win[4096];
-    if (!plat_from_host_path(g_host.c_str(), win, sizeof win))
-        abort();
-    g_path = win;
-}
-
-void check(bool condition)
-{
-    if (!condition)
-        abort();
+    g_host = fuzz_folder("tga") + "/p.tga";
+    g_path = fuzz_system_path(g_host);
 }
 
 }  // namespace
@@ -58,12 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (g_host.empty())
         set_up();
-    FILE* f = fopen(g_host.c_str(), "wb");
-    if (!f)
-        abort();
-    if (size)
-        fwrite(data, 1, size, f);
-    fclose(f);
+    fuzz_write_host(g_host, std::string((const char*)data, size));
 
     int32_t opened = open_count();
     int32_t live = tracked_stats().live;
@@ -78,10 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         memset(palette, 0xEE, sizeof palette);
 
         if (b.load_tga(g_path.c_str(), palette)) {
-            check(b.width >= 0 && b.height >= 0 && b.owns == 1 && b.pixels && b.rows);
+            fuzz_check(b.width >= 0 && b.height >= 0 && b.owns == 1 && b.pixels && b.rows);
             uint32_t sum = 0;
             for (int32_t y = 0; y < b.height; ++y) {
-                check(b.rows[y] == b.pixels + (int64_t)y * b.stride);
+                fuzz_check(b.rows[y] == b.pixels + (int64_t)y * b.stride);
                 // Bytes the reader wrote (pad bytes may be unwritten).
                 int32_t used = b.bpp / 8 * b.width < b.stride ? b.bpp / 8 * b.width : b.stride;
                 for (int32_t i = 0; i < used; ++i)
@@ -90,21 +64,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             g_sink = sum;
             if (b.bpp != 8)
                 for (uint8_t v : palette)
-                    check(v == 0xEE);
+                    fuzz_check(v == 0xEE);
             b.release();
         } else {
-            check(b.width == 3 && b.height == 2 && b.bpp == 24 && b.stride == 12);
-            check(b.pixels == old_pixels && b.rows == old_rows && b.owns == 1);
+            fuzz_check(b.width == 3 && b.height == 2 && b.bpp == 24 && b.stride == 12);
+            fuzz_check(b.pixels == old_pixels && b.rows == old_rows && b.owns == 1);
             for (int i = 0; i < 24; ++i)
-                check(b.pixels[i] == 0x5A);
+                fuzz_check(b.pixels[i] == 0x5A);
             for (uint8_t v : palette)
-                check(v == 0xEE);
-            check(tracked_stats().live == live + 2);
+                fuzz_check(v == 0xEE);
+            fuzz_check(tracked_stats().live == live + 2);
             b.release();
         }
     }
     // Nothing stays open or allocated, whatever the bytes were.
-    check(open_count() == opened);
-    check(tracked_stats().live == live);
+    fuzz_check(open_count() == opened);
+    fuzz_check(tracked_stats().live == live);
     return 0;
 }

@@ -3,10 +3,9 @@
 package written byte by byte, names in code page 950.
     python3 fuzz/make_apkg_corpus.py fuzz/corpus/fuzz_apkg
 """
-import os
-import shutil
 import struct
-import sys
+
+from corpus_seeds import write_seeds
 
 
 def package(members, count=None, dir_offset=None):
@@ -56,15 +55,5 @@ SEEDS = {
 }
 
 
-def main():
-    out = sys.argv[1]
-    shutil.rmtree(out, ignore_errors=True)
-    os.makedirs(out)
-    for name, seed in SEEDS.items():
-        with open(os.path.join(out, name), "wb") as fh:
-            fh.write(seed)
-    print(f"{len(SEEDS)} seeds in {out}")
-
-
 if __name__ == "__main__":
-    main()
+    write_seeds(SEEDS)

@@ -3,10 +3,9 @@
 fuzz/fuzz_disc.cpp), one file per case. Paths are code page 950 bytes.
     python3 fuzz/make_disc_corpus.py fuzz/corpus/fuzz_disc
 """
-import os
-import shutil
 import struct
-import sys
+
+from corpus_seeds import write_seeds
 
 DIR, FILE, DATA, CLOSE, END, NEXT = 1, 2, 3, 4, 5, 6
 
@@ -80,15 +79,5 @@ SEEDS = {
 }
 
 
-def main():
-    out = sys.argv[1]
-    shutil.rmtree(out, ignore_errors=True)
-    os.makedirs(out)
-    for name, script in SEEDS.items():
-        with open(os.path.join(out, name), "wb") as fh:
-            fh.write(script)
-    print(f"{len(SEEDS)} seeds in {out}")
-
-
 if __name__ == "__main__":
-    main()
+    write_seeds(SEEDS)

@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
-# The main job: builds the programs and the toolkit, then authors the bundled
-# sample game into a two-disc set and extracts it again, printing the result.
+# The main job: builds the programs and the toolkit (the workflow presets
+# native-build and win32), then authors the bundled sample game into a
+# two-disc set and extracts it again, printing the result.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-jobs=$(nproc 2>/dev/null || echo 2)
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc 2>/dev/null || echo 2)}
 
 bash scripts/deps.sh
 mkdir -p build
-for preset in native win32; do
+for preset in native-build win32; do
   echo "== building $preset"
-  cmake --preset "$preset" >"build/build-$preset.log" 2>&1 || { cat "build/build-$preset.log"; exit 1; }
-  cmake --build --preset "$preset" -j"$jobs" >>"build/build-$preset.log" 2>&1 ||
-    { tail -60 "build/build-$preset.log"; exit 1; }
+  cmake --workflow --preset "$preset" >"build/workflow-$preset.log" 2>&1 ||
+    { tail -60 "build/workflow-$preset.log"; exit 1; }
 done
 
 echo "== built"

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # End-to-end check of registration under Wine, read back with tools that do
 # not share Wine's link code: registration_child.exe (from the win64 build)
-# registers an installation with Big5 names in a fresh Wine prefix; then the
+# registers an installation with Big5 names in a Wine prefix of its own
+# (tests/e2e/lib.sh: a copy of the run's prepared prefix); then the
 # uninstall values are read with `wine reg query` and every link file with
 # check_links.sh (lnkinfo and the link header). A second registration over
 # the same key must overwrite the values and replace the links; one with the
@@ -10,26 +11,13 @@
 #   check_registration.sh [BUILD_DIR]     (default: build/win64)
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${1:-$repo/build/win64}
+. "$(dirname "$0")/lib.sh" "$@"
 child=$build/tests/engine/registration_child.exe
-if [ ! -f "$child" ]; then
-  echo "no $child: build the win64 preset first" >&2
-  exit 2
-fi
+e2e_need_files "$child"
 
-export WINEPREFIX
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/check-registration.XXXXXX")
-trap 'WINEPREFIX=$WINEPREFIX wineserver -k >/dev/null 2>&1; rm -rf "$WINEPREFIX"' EXIT
-# Wine links the prefix's desktop to $HOME: keep it inside the prefix, so no
-# link lands in the user's real home folder.
-export HOME=$WINEPREFIX/home
-mkdir -p "$HOME"
+e2e_wine_prefix "$build/e2e-registration/prefix" || exit 2
+trap 'e2e_stop_wine; rm -rf "$build/e2e-registration"' EXIT
 run() { "$repo/scripts/wine-run.sh" "$@"; }
-
-status=0
-fail() { echo "FAIL: $*"; status=1; }
 
 company=星河軟體 product=許功蓋傳奇 exe=game.exe regkey=XuGameE2E uninstall=解除安裝
 register() {  # install path, desktop flag

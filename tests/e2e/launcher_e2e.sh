@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# End-to-end check of launcher.exe under Wine. In a fresh prefix, E: is a
+# End-to-end check of launcher.exe under Wine. In a prefix of its own
+# (tests/e2e/lib.sh: a copy of the run's prepared prefix), E: is a
 # CD-ROM drive (a linked folder, typed "cdrom" in the registry) and D: a hard
 # disk whose root holds cd1 as well, which must be passed over. A stand-in
 # setup.exe (fake_setup.exe from the tests) beside the launcher records the
@@ -23,32 +24,22 @@
 # Every wait is bounded; the whole run takes well under two minutes.
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${1:-$repo/build/win64}
+. "$(dirname "$0")/lib.sh" "$@"
 launcher=$build/launcher/launcher.exe
 fake=$build/tests/launcher/fake_setup.exe
-for f in "$launcher" "$fake"; do
-  if [ ! -f "$f" ]; then
-    echo "no $f: build the win64 preset first" >&2
-    exit 2
-  fi
-done
-for tool in Xvfb xdotool xwininfo iconv; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/deps.sh installs it)" >&2; exit 2; }
-done
+e2e_need_files "$launcher" "$fake"
+e2e_need_tools "launcher e2e" Xvfb xdotool xwininfo iconv
 
-export WINEPREFIX LANG=zh_TW.UTF-8 LC_ALL=zh_TW.UTF-8 WINEDEBUG=-all
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-WINEPREFIX=$(mktemp -d "${TMPDIR:-/tmp}/launcher-e2e.XXXXXX")
+# The prefix is made before the watchdog starts: copying it is not part of
+# the launcher's time.
+e2e_wine_prefix "$build/e2e-launcher/prefix" || exit 2
 work=$WINEPREFIX/host   # the linked drives' folders
-xvfb_pid=
 watchdog_pid=
 cleanup() {
   [ -n "$watchdog_pid" ] && kill "$watchdog_pid" 2>/dev/null
-  timeout 20 wineserver -k >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
-  rm -rf "$WINEPREFIX"
+  e2e_stop_wine
+  e2e_stop_xvfb
+  rm -rf "$build/e2e-launcher"
 }
 trap cleanup EXIT
 trap 'exit 1' TERM
@@ -58,16 +49,9 @@ trap 'exit 1' TERM
   timeout 20 wineserver -k >/dev/null 2>&1; kill -TERM $$ ) &
 watchdog_pid=$!
 
-status=0
-fail() { echo "FAIL: $*"; status=1; }
 wine_run() { "$repo/scripts/wine-run.sh" "$@"; }
 
 # --- The prefix and its drives ------------------------------------------------
-mkdir -p "$WINEPREFIX"
-# Wine links the prefix's desktop to $HOME: keep it inside the prefix.
-export HOME=$WINEPREFIX/home
-mkdir -p "$HOME"
-timeout 60 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 1; }
 disc=$work/disc harddisk=$work/harddisk
 mkdir -p "$disc" "$harddisk"
 : >"$harddisk/cd1"
@@ -161,14 +145,8 @@ start=$SECONDS
 check_not_started "$games"
 
 # --- 5 and 6: the question on a virtual display -------------------------------
-display=
-for n in $(seq 98 120); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=:$n; break; fi
-done
-[ -n "$display" ] || { fail "no free X display"; exit 1; }
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
+e2e_start_xvfb || { fail "no X server"; exit 1; }
+display=$DISPLAY
 for i in $(seq 50); do xwininfo -root >/dev/null 2>&1 && break; sleep 0.1; done
 xwininfo -root >/dev/null 2>&1 || { fail "Xvfb did not start on $display"; exit 1; }
 shots=$build/tests/launcher/e2e

@@ -34,83 +34,34 @@
 # Every wait is bounded; the whole script ends within a few minutes.
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${1:-$repo/build/win64}
-case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+. "$(dirname "$0")/lib.sh" "$@"
 setup_exe=$build/frontend/setup.exe
 discset_exe=$build/tools/discset.exe
 window_list_exe=$build/tests/frontend/window_list.exe
-for f in "$setup_exe" "$discset_exe" "$window_list_exe"; do
-  if [ ! -f "$f" ]; then
-    echo "no $f: build the win64 preset first" >&2
-    exit 2
-  fi
-done
-for tool in Xvfb xdotool import convert wine wineserver python3; do
-  command -v "$tool" >/dev/null || { echo "setup e2e: $tool is missing" >&2; exit 2; }
-done
+e2e_need_files "$setup_exe" "$discset_exe" "$window_list_exe"
+e2e_need_tools "setup e2e" Xvfb xdotool import convert wine wineserver python3
 
 work=$build/e2e-setup
 artifacts=$build/e2e-artifacts
 rm -rf "$work" "$artifacts"
-mkdir -p "$work/home" "$artifacts"
+mkdir -p "$artifacts"
 
 company=範例軟體公司 product=許功蓋大冒險 regkey=XuGongGaiAdventure exe=game.exe uninstall=解除安裝
 
-# Wine: a fresh prefix, code page 950, no desktop entries, its own home (the
-# prefix links the user's Desktop into it).
-export WINEPREFIX=$work/prefix HOME=$work/home
-export LANG=zh_TW.UTF-8 LC_ALL=zh_TW.UTF-8 WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+setup_pid=
+trap 'e2e_cleanup "$setup_pid"' EXIT
 
-xvfb_pid= setup_pid=
-cleanup() {
-  [ -n "$setup_pid" ] && kill "$setup_pid" 2>/dev/null
-  wineserver -k >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
-
-status=0
-fail() { echo "FAIL: $*"; status=1; }
-step() { echo "== $*"; }
-
-# A private X server on a free display.
-display=
-for n in $(seq 97 139); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 2; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$display
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+e2e_start_xvfb || exit 2
 
 step "Wine prefix"
-timeout 120 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 2; }
-# Xvfb has no window manager: Wine places, maximises and decorates the
-# windows itself.
-timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f >/dev/null 2>&1
-wineserver -k >/dev/null 2>&1
+# A prefix of this script's own; its home holds the user's Desktop.
+e2e_wine_prefix "$work/prefix" || exit 2
+e2e_cdrom_desktop
 
 step "sample disc set"
-python3 "$repo/sample/make_sample.py" "$work/source"
-reserve=$(find "$work/source/disc1_extra" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
-timeout 120 wine "$discset_exe" pack "$work/source/game" -o "$work/discs" \
-  --company "$company" --product "$product" --regkey "$regkey" --exe "$exe" --no-uninstaller \
-  --disc-size $((reserve + 1000000)) --first-disc-reserve "$reserve" >"$work/pack.log" 2>&1 ||
-  { cat "$work/pack.log"; echo "pack failed" >&2; exit 1; }
+e2e_sample_set "$work" "$discset_exe" \
+  --company "$company" --product "$product" --regkey "$regkey" --exe "$exe" --no-uninstaller || exit 1
 disc1=$work/discs/disc1 disc2=$work/discs/disc2
-[ -f "$disc1/cd1" ] && [ -f "$disc2/cd2" ] || { echo "the set is not two discs" >&2; exit 1; }
-cp -r "$work/source/disc1_extra/." "$disc1/"
-# setup copies the data folder and the web shortcut after the last disc,
-# from the drive as it then is: the last disc carries them too. The
-# pictures stay on disc 1 only, so after the change of discs the slide show
-# keeps showing its last picture.
-cp -r "$disc1/data" "$disc1/官方網頁.url" "$disc2/"
 
 # Disc 2 with one record damaged: the Adler-32 trailer of the first record
 # that holds a zlib stream (type 1, 2 or 3: type byte, 4-byte length L, L
@@ -137,11 +88,6 @@ PY
 
 insert() { ln -sfn "$1" "$WINEPREFIX/dosdevices/d:"; }
 
-# wait_window NAME [SECONDS]: the id of a visible window with that title.
-wait_window() {
-  timeout "${2:-60}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1
-}
-shot() { import -window root "$artifacts/$1" 2>/dev/null || fail "no screenshot $1"; }
 # The visible windows, topmost first: CLASS<TAB>CAPTION<TAB>RECT<TAB>TEXTS.
 windows() { timeout 60 wine "$window_list_exe" 2>/dev/null | tr -d '\r'; }
 # colour_at FILE X Y: the pixel as "r,g,b".
@@ -161,14 +107,27 @@ wait_setup() {
   setup_pid=
   return $rc
 }
-press_enter_on() {  # window id: raise it, focus it by a click on its title bar, then Enter
-  local X Y WIDTH HEIGHT SCREEN WINDOW
-  xdotool windowraise "$1" 2>/dev/null
-  sleep 0.3
-  eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)"
-  xdotool mousemove $((X + 40)) $((Y + 8)) click 1
-  sleep 0.3
-  xdotool key Return
+press_enter_on() { press_on "$1" Return; }  # window id
+# ends_without TITLES ON_BOX WHEN: waits (at most a minute) for setup to
+# end; a visible window whose title matches TITLES on the way is a fault:
+# ON_BOX gets its id, then it is answered. Then setup's status must be 0 and
+# the install folder gone ("... WHEN" in the messages).
+ends_without() {
+  local box rc
+  for _ in $(seq 300); do
+    kill -0 "$setup_pid" 2>/dev/null || break
+    box=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    if [ -n "$box" ]; then
+      "$2" "$box"
+      press_enter_on "$box"
+      sleep 1
+    fi
+    sleep 0.2
+  done
+  wait_setup
+  rc=$?
+  [ $rc -eq 0 ] || fail "setup ended with status $rc $3"
+  [ ! -e "$install" ] || fail "the install folder is still there $3"
 }
 # answer ID TITLE: Enter on the window until no visible window of that
 # title is left (a few tries: a key can arrive before the window has the
@@ -343,21 +302,11 @@ else
   fi
 fi
 # Wait for setup to end; no success or failure box may appear on the way.
-for _ in $(seq 300); do
-  kill -0 "$setup_pid" 2>/dev/null || break
-  box=$(xdotool search --onlyvisible --name '安裝成功|安裝失敗' 2>/dev/null | head -n 1)
-  if [ -n "$box" ]; then
-    fail "a closing box appeared after the cancel: $(xdotool getwindowname "$box")"
-    shot 5-cancel-box.png
-    press_enter_on "$box"
-    sleep 1
-  fi
-  sleep 0.2
-done
-wait_setup
-rc=$?
-[ $rc -eq 0 ] || fail "setup ended with status $rc after the cancel"
-[ ! -e "$install" ] || fail "the install folder is still there after the cancel"
+closing_box_after_cancel() {  # window id
+  fail "a closing box appeared after the cancel: $(xdotool getwindowname "$1")"
+  shot 5-cancel-box.png
+}
+ends_without '安裝成功|安裝失敗' closing_box_after_cancel "after the cancel"
 
 # ---- failure run ---------------------------------------------------------------------
 # Disc 2 is damaged: the engine says so and rolls back, and setup shows the
@@ -405,20 +354,8 @@ else
     answer "$failed_box" '安裝失敗' || fail "the failure box did not take Enter"
   fi
 fi
-for _ in $(seq 300); do
-  kill -0 "$setup_pid" 2>/dev/null || break
-  box=$(xdotool search --onlyvisible --name '安裝成功' 2>/dev/null | head -n 1)
-  if [ -n "$box" ]; then
-    fail "the success box appeared after a damaged disc"
-    press_enter_on "$box"
-    sleep 1
-  fi
-  sleep 0.2
-done
-wait_setup
-rc=$?
-[ $rc -eq 0 ] || fail "setup ended with status $rc after the damaged disc"
-[ ! -e "$install" ] || fail "the install folder is still there after the damaged disc"
+success_box_after_damage() { fail "the success box appeared after a damaged disc"; }
+ends_without '安裝成功' success_box_after_damage "after the damaged disc"
 
 echo "screenshots in $artifacts"
 if [ $status -eq 0 ]; then echo "setup end-to-end: ok"; else echo "setup end-to-end: FAILED"; fi

@@ -22,92 +22,37 @@
 #   uninstall_e2e.sh [BUILD_DIR]      (default: build/win64)
 set -uo pipefail
 
-here=$(cd "$(dirname "$0")" && pwd)
-repo=$(cd "$here/../.." && pwd)
-build=${1:-$repo/build/win64}
-case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+. "$(dirname "$0")/lib.sh" "$@"
 setup_exe=$build/frontend/setup.exe
 discset_exe=$build/tools/discset.exe
 uninstall_exe=$build/uninstall/uninstall.exe
-for f in "$setup_exe" "$discset_exe" "$uninstall_exe"; do
-  if [ ! -f "$f" ]; then
-    echo "no $f: build the win64 preset first" >&2
-    exit 2
-  fi
-done
-for tool in Xvfb xdotool import wine wineserver python3 iconv; do
-  command -v "$tool" >/dev/null || { echo "uninstall e2e: $tool is missing" >&2; exit 2; }
-done
+e2e_need_files "$setup_exe" "$discset_exe" "$uninstall_exe"
+e2e_need_tools "uninstall e2e" Xvfb xdotool import wine wineserver python3 iconv
 
 work=$build/e2e-uninstall
 artifacts=$build/e2e-artifacts
 rm -rf "$work"
-mkdir -p "$work/home" "$artifacts"
+mkdir -p "$artifacts"
 rm -f "$artifacts"/uninstall-*.png
 
 company=範例軟體公司 product=許功蓋大冒險 regkey=XuGongGaiAdventure exe=game.exe
 
-export WINEPREFIX=$work/prefix HOME=$work/home
-export LANG=zh_TW.UTF-8 LC_ALL=zh_TW.UTF-8 WINEDEBUG=-all WINEARCH=win64
-export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+prog_pid=
+trap 'e2e_cleanup "$prog_pid"' EXIT
 
-xvfb_pid= prog_pid=
-cleanup() {
-  [ -n "$prog_pid" ] && kill "$prog_pid" 2>/dev/null
-  wineserver -k >/dev/null 2>&1
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-}
-trap cleanup EXIT
-
-status=0
-fail() { echo "FAIL: $*"; status=1; }
-step() { echo "== $*"; }
-
-# A private X server on a free display (another range than setup_e2e.sh's).
-display=
-for n in $(seq 140 189); do
-  if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
-done
-[ -n "$display" ] || { echo "no free X display" >&2; exit 2; }
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$display
-for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$display" ] && break; sleep 0.1; done
+e2e_start_xvfb || exit 2
 
 step "Wine prefix"
-timeout 120 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; exit 2; }
-timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
-timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f >/dev/null 2>&1
-wineserver -k >/dev/null 2>&1
+e2e_wine_prefix "$work/prefix" || exit 2
+e2e_cdrom_desktop
 
 step "sample disc set with the uninstaller"
-python3 "$repo/sample/make_sample.py" "$work/source"
-reserve=$(find "$work/source/disc1_extra" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
-timeout 120 wine "$discset_exe" pack "$work/source/game" -o "$work/discs" \
+e2e_sample_set "$work" "$discset_exe" \
   --company "$company" --product "$product" --regkey "$regkey" --exe "$exe" \
-  --data "$work/source/disc1_extra/data" \
-  --disc-size $((reserve + 1000000)) --first-disc-reserve "$reserve" >"$work/pack.log" 2>&1 ||
-  { cat "$work/pack.log"; echo "pack failed" >&2; exit 1; }
+  --data "$work/source/disc1_extra/data" || exit 1
 disc1=$work/discs/disc1 disc2=$work/discs/disc2
-cp -r "$work/source/disc1_extra/." "$disc1/"
-cp -r "$disc1/data" "$disc1/官方網頁.url" "$disc2/"
 insert() { ln -sfn "$1" "$WINEPREFIX/dosdevices/d:"; }
 
-wait_window() {
-  timeout "${2:-60}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1
-}
-shot() { import -window root "$artifacts/$1" 2>/dev/null || fail "no screenshot $1"; }
-press_on() {  # window id, keys...: raise it, focus it by a click on its title bar, then the keys
-  local id=$1 X Y WIDTH HEIGHT SCREEN WINDOW
-  shift
-  xdotool windowraise "$id" 2>/dev/null
-  sleep 0.3
-  eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
-  xdotool mousemove $((X + 40)) $((Y + 8)) click 1
-  sleep 0.3
-  xdotool key "$@"
-}
 # answer ID KEYS...: the keys on that window until it is gone (a few tries).
 answer() {
   local id=$1 try

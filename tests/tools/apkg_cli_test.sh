@@ -6,13 +6,7 @@
 set -uo pipefail
 runner=("$@")
 apkg() { "${runner[@]}" "$@"; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # check WHAT CONDITION...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/cli_check.sh"
 
 # package OUT NAME=TEXT...: a package written byte by byte (the writer would
 # refuse these names). Member data are stored complemented.
@@ -55,5 +49,4 @@ check "a device name exits 1" test $? -eq 1
 check "the message names the entry" grep -q 'entry 1 is named "NUL.txt"' "$work/dev.out"
 check "nothing is left" test ! -e "$work/dev"
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+cli_check_end

@@ -6,13 +6,7 @@
 set -uo pipefail
 runner=("$@")
 discset() { "${runner[@]}" "$@"; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # check WHAT CONDITION...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/cli_check.sh"
 
 game=$work/game
 mkdir -p "$game/許功蓋/空" "$game/存檔"
@@ -103,5 +97,4 @@ discset pack "$game" -o "$work/nset" "${opts[@]}" --no-uninstaller --uninstaller
   2>"$work/both.err"
 check "--no-uninstaller with --uninstaller is refused" test $? -ne 0
 
-echo "$failures failure(s)"
-[ "$failures" -eq 0 ]
+cli_check_end

@@ -1,0 +1,166 @@
+# Shared set-up of the end-to-end scripts, sourced by each of them with the
+# script's arguments (. lib.sh "$@"):
+#
+#   here, repo, build        this folder, the repository, and the build folder
+#                            given as the first argument (default build/win64),
+#                            made absolute.
+#   e2e_need_files FILE...  ends the script with status 2 when a built
+#                            program it drives is missing;
+#   e2e_need_tools LABEL TOOL...   the same for a tool on PATH.
+#   status, fail MESSAGE     a failed check prints FAIL: MESSAGE and makes the
+#                            script's status 1; the script goes on checking.
+#   e2e_wine_prefix DIR      a Wine prefix of the script's own in DIR: a copy of
+#                            the run's prepared prefix (the test fixture, named
+#                            by WINEPREFIX) when there is one, else made with
+#                            wineboot; exports WINEPREFIX, HOME inside it, code
+#                            page 950, no debug output, no desktop entries.
+#   e2e_start_xvfb           a private X server on a display no one uses;
+#                            exports DISPLAY, sets xvfb_pid.
+#   e2e_stop_xvfb, e2e_stop_wine   their ends, for the scripts' exit traps;
+#   e2e_cleanup [PID]        both, after the program still running.
+#   e2e_cdrom_desktop        Wine's windows on Xvfb without a window manager,
+#                            drive D: a CD-ROM drive.
+#   e2e_sample_set WORK WINE_DISCSET PACK_OPTIONS...   the sample game packed
+#                            into two discs under WORK/discs, with what lies
+#                            beside cd1 on disc 1 and the last disc.
+#   step TEXT                a heading in the script's output.
+#   wait_window, shot, press_on     finding, photographing and answering
+#                            windows on that display with xdotool.
+
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+repo=$(cd "$here/../.." && pwd)
+build=${1:-$repo/build/win64}
+case $build in /*) ;; *) build="$(pwd)/$build" ;; esac
+
+e2e_need_files() {
+  local f
+  for f in "$@"; do
+    [ -f "$f" ] || { echo "no $f: build the win64 preset first" >&2; exit 2; }
+  done
+}
+
+e2e_need_tools() {
+  local label=$1 tool
+  shift
+  for tool in "$@"; do
+    command -v "$tool" >/dev/null || { echo "$label: $tool is missing (scripts/deps.sh installs it)" >&2; exit 2; }
+  done
+}
+
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+e2e_wine_prefix() {
+  local dir=$1 template=${WINEPREFIX:-}
+  export LANG=zh_TW.UTF-8 LC_ALL=zh_TW.UTF-8 WINEDEBUG=-all WINEARCH=win64
+  export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+  rm -rf "$dir"
+  mkdir -p "$(dirname "$dir")"
+  if [ -n "$template" ] && [ -f "$template/system.reg" ]; then
+    # The fixture's Wine server may still be writing the registry out.
+    timeout 60 wineserver -w >/dev/null 2>&1
+    cp -a "$template" "$dir" || return 1
+    # The user's folders (Desktop, Documents...) link to the prefix's home:
+    # point the copy's links at its own.
+    local link target
+    while IFS= read -r -d '' link; do
+      target=$(readlink "$link")
+      case $target in
+        "$template"/*) ln -sfn "$dir${target#"$template"}" "$link" ;;
+      esac
+    done < <(find "$dir" -type l -print0)
+    export WINEPREFIX=$dir HOME=$dir/home
+  else
+    mkdir -p "$dir/home"
+    export WINEPREFIX=$dir HOME=$dir/home
+    timeout 240 wineboot -i >/dev/null 2>&1 || { echo "wineboot failed" >&2; return 1; }
+  fi
+}
+
+xvfb_pid=
+e2e_start_xvfb() {
+  # Xvfb picks a free display itself and writes its number once it listens.
+  local number
+  number=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  local _
+  for _ in $(seq 100); do
+    [ -s "$number" ] && break
+    sleep 0.1
+  done
+  local display
+  display=$(tr -dc 0-9 <"$number")
+  rm -f "$number"
+  if [ -z "$display" ]; then
+    echo "Xvfb did not start" >&2
+    return 1
+  fi
+  export DISPLAY=:$display
+}
+
+e2e_stop_xvfb() {
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null
+    wait "$xvfb_pid" 2>/dev/null
+  fi
+}
+
+e2e_stop_wine() { timeout 20 wineserver -k >/dev/null 2>&1; }
+
+e2e_cleanup() {
+  [ -n "${1:-}" ] && kill "$1" 2>/dev/null
+  e2e_stop_wine
+  e2e_stop_xvfb
+  wait 2>/dev/null
+}
+
+step() { echo "== $*"; }
+
+e2e_cdrom_desktop() {
+  # Xvfb has no window manager: Wine places, maximises and decorates the
+  # windows itself.
+  timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+  timeout 60 wine reg add 'HKLM\Software\Wine\Drives' /v d: /t REG_SZ /d cdrom /f >/dev/null 2>&1
+  # Drive types are read when the server starts.
+  wineserver -k >/dev/null 2>&1
+}
+
+e2e_sample_set() {
+  local work=$1 discset_exe=$2
+  shift 2
+  python3 "$repo/sample/make_sample.py" "$work/source" || return 1
+  local reserve
+  reserve=$(find "$work/source/disc1_extra" -type f -printf '%s\n' | awk '{ n += $1 } END { print n + 0 }')
+  timeout 120 wine "$discset_exe" pack "$work/source/game" -o "$work/discs" "$@" \
+    --disc-size $((reserve + 1000000)) --first-disc-reserve "$reserve" >"$work/pack.log" 2>&1 ||
+    { cat "$work/pack.log"; echo "pack failed" >&2; return 1; }
+  [ -f "$work/discs/disc1/cd1" ] && [ -f "$work/discs/disc2/cd2" ] || { echo "the set is not two discs" >&2; return 1; }
+  cp -r "$work/source/disc1_extra/." "$work/discs/disc1/"
+  # setup copies the data folder and the web shortcut after the last disc,
+  # from the drive as it then is: the last disc carries them too. The
+  # pictures stay on disc 1 only, so after the change of discs the slide
+  # show keeps showing its last picture.
+  cp -r "$work/discs/disc1/data" "$work/discs/disc1/官方網頁.url" "$work/discs/disc2/"
+}
+
+# wait_window NAME [SECONDS]: the id of a visible window with that title.
+wait_window() {
+  timeout "${2:-60}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1
+}
+
+# shot FILE: the whole screen into the script's $artifacts folder.
+shot() { import -window root "$artifacts/$1" 2>/dev/null || fail "no screenshot $1"; }
+
+# press_on ID KEYS...: raises the window, focuses it by a click on its title
+# bar, then presses the keys.
+press_on() {
+  local id=$1 X Y WIDTH HEIGHT SCREEN WINDOW
+  shift
+  xdotool windowraise "$id" 2>/dev/null
+  sleep 0.3
+  eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
+  xdotool mousemove $((X + 40)) $((Y + 8)) click 1
+  sleep 0.3
+  xdotool key "$@"
+}
