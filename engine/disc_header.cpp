@@ -81,20 +81,18 @@ int check_relative_path(const char* text, const char** problem)
 
 const char* disc_header_field_name(int32_t field_at)
 {
-    switch (field_at) {
-    case disc::kCompanyAt:
-        return "company";
-    case disc::kProductAt:
-        return "product";
-    case disc::kRegkeyAt:
-        return "registry key";
-    case disc::kExeAt:
-        return "game program";
-    case disc::kDiscCountAt:
-        return "disc count";
-    case disc::kTotalSizeAt:
-        return "total size";
-    }
+    struct FieldName {
+        int32_t at;
+        const char* name;
+    };
+    static const FieldName kNames[] = {
+        {disc::kCompanyAt, "company"},       {disc::kProductAt, "product"},
+        {disc::kRegkeyAt, "registry key"},   {disc::kExeAt, "game program"},
+        {disc::kDiscCountAt, "disc count"},  {disc::kTotalSizeAt, "total size"},
+    };
+    for (const FieldName& field : kNames)
+        if (field.at == field_at)
+            return field.name;
     return "";
 }
 

@@ -20,8 +20,18 @@ inline constexpr int32_t kUninstallEntrySize = 1024;
 // emptied).
 int uninstall_key_path(const char* key_name, char* out, int32_t size);
 
+// Names of what an installation makes, which setup writes and the
+// uninstaller looks for. The Chinese ones are code page 950 bytes; the UTF-8
+// form is in the comment (a unit test converts them back and compares).
 // The uninstaller's file name in the install folder.
 inline constexpr char kUninstallProgram[] = "uninstall.exe";
+// The file in the install folder that names the uninstall key.
+inline constexpr char kUninstallDataName[] = "uninstall.dat";
+// "解除安裝" (uninstall): the uninstall shortcut in the program group.
+inline constexpr char kUninstallLinkName[] = "\xB8\xD1\xB0\xA3\xA6\x77\xB8\xCB";
+// "官方網頁.url" (official web page): the web shortcut copied from the disc
+// into the program group.
+inline constexpr char kWebShortcut[] = "\xA9\x78\xA4\xE8\xBA\xF4\xAD\xB6.url";
 
 // Writes the uninstall entry and its details, then makes the group folder company\product in
 // the Programs folder with a shortcut to uninstall.exe (named and described

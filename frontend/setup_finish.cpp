@@ -36,6 +36,6 @@ void finish_installation(const char* install_path, const char* source_root, cons
     char programs[kSetupPathSize] = "";
     if (programs_folder_path(nullptr, programs) && programs[0] &&
         fits(snprintf(path, sizeof path, "%s\\%s\\%s\\%s", programs, header.company, header.product,
-                      setup_text::kWebShortcut)))
-        copy_file(setup_text::kWebShortcut, path);
+                      kWebShortcut)))
+        copy_file(kWebShortcut, path);
 }

@@ -4,9 +4,7 @@
 #pragma once
 
 #include "disc_format.h"
-
-// The name of the file that carries the uninstall key for the uninstaller.
-inline constexpr char kUninstallDataName[] = "uninstall.dat";
+#include "registration.h"
 
 // 1. Copies the folder "<source root>\data" whole into the install folder.
 // 2. Writes "<install path>\uninstall.dat": exactly the 40 bytes of the

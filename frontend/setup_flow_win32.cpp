@@ -4,6 +4,7 @@
 #include "disk_space.h"
 #include "install_engine.h"
 #include "platform.h"
+#include "registration.h"
 #include "setup_finish.h"
 #include "setup_header.h"
 #include "setup_resources.h"
@@ -23,7 +24,7 @@ void run_setup()
     if (choose_install_path()) {
         open_progress_display();
         int success = 0;
-        if (install_disc_set(g_flow.install_path, g_flow.source_root, setup_text::kUninstallLinkName, nullptr,
+        if (install_disc_set(g_flow.install_path, g_flow.source_root, kUninstallLinkName, nullptr,
                              on_progress)) {
             finish_installation(g_flow.install_path, g_flow.source_root, g_flow.header);
             success = 1;

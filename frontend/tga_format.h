@@ -22,13 +22,16 @@ constexpr int32_t kColourMapEntries = 256;
 constexpr int32_t kColourMapBytes = kColourMapEntries * 3;
 constexpr int32_t kMappedDataOffset = kHeaderBytes + kColourMapBytes;  // 786
 
+// Image types: colour-mapped, true-colour and grey pixels stored raw, and
+// the same three run-length encoded (the type with kRleType added).
+constexpr uint8_t kRleType = 8;
 enum ImageType : uint8_t {
     kMappedRaw = 1,
     kTrueColourRaw = 2,
     kGreyRaw = 3,
-    kMappedRle = 9,
-    kTrueColourRle = 10,
-    kGreyRle = 11,
+    kMappedRle = kMappedRaw + kRleType,
+    kTrueColourRle = kTrueColourRaw + kRleType,
+    kGreyRle = kGreyRaw + kRleType,
 };
 
 // Run-length packets: a count byte k, then one pixel repeated (k & 0x7F) + 1

@@ -234,8 +234,8 @@ struct Uninstall {
 // 1 when everything needed is there and sound; else the box was shown.
 int Uninstall::read_inputs()
 {
-    if (!join(dat, folder, uninstall_text::kUninstallDataName) || !join(list, folder, kUninstallManifestName)) {
-        fail_with(uninstall_text::kNoDataFormat, uninstall_text::kUninstallDataName);
+    if (!join(dat, folder, kUninstallDataName) || !join(list, folder, kUninstallManifestName)) {
+        fail_with(uninstall_text::kNoDataFormat, kUninstallDataName);
         return 0;
     }
     if (!read_regkey(dat, regkey)) {
@@ -318,19 +318,19 @@ void Uninstall::plan()
         check(link, nullptr);
     }
     if (group[0]) {
-        const char* names[] = {uninstall_text::kUninstallLinkName, product};
+        const char* names[] = {kUninstallLinkName, product};
         for (const char* n : names) {
             if (compose_text(link, kPathSize, "%s\\%s.lnk", group, n) && is_file(link)) {
                 remove.add(link, nullptr);
                 check(link, nullptr);
             }
         }
-        if (join(link, group, uninstall_text::kWebShortcut) && is_file(link)) {
+        if (join(link, group, kWebShortcut) && is_file(link)) {
             remove.add(link, nullptr);
             check(link, nullptr);
         }
     }
-    check(dat, uninstall_text::kUninstallDataName);
+    check(dat, kUninstallDataName);
     check(list, kUninstallManifestName);
 }
 
@@ -374,7 +374,7 @@ int32_t Uninstall::remove_all(int32_t* remove_self)
         left.add(key_path, nullptr);
     if (left.count == 0) {
         if (!plat_remove_file(dat) && is_file(dat))
-            left.add(dat, uninstall_text::kUninstallDataName);
+            left.add(dat, kUninstallDataName);
         if (!plat_remove_file(list) && is_file(list))
             left.add(list, kUninstallManifestName);
     }
@@ -440,7 +440,7 @@ int32_t run_uninstall(const char* install_folder, int32_t* remove_self)
     new (u) Uninstall();
     int32_t result = kUninstallFailed;
     if (!install_folder || !install_folder[0] || !compose_text(u->folder, kPathSize, "%s", install_folder)) {
-        fail_with(uninstall_text::kNoDataFormat, uninstall_text::kUninstallDataName);
+        fail_with(uninstall_text::kNoDataFormat, kUninstallDataName);
     } else {
         if (char* tail = last_separator_char(u->folder))
             *tail = '\0';

@@ -6,6 +6,8 @@
 #include "disc_format.h"
 #include "platform.h"
 
+#include <functional>
+
 using fixture::DiscSet;
 
 namespace {
@@ -244,6 +246,25 @@ void add_user_files(const std::string& inst)
     write_file(inst + "\\c.txt", "");
 }
 
+// Removes what a first, complete run installed, then interrupts a run at
+// each step from 1 to `last`: first with no install folder, then over the
+// user's files. `interrupt` gets the step and the folder as it was before.
+void interrupt_at_each_step(const std::string& inst, const TempDir& tmp, long last,
+                            const std::function<void(long, const Snapshot&)>& interrupt)
+{
+    std::error_code ec;
+    fs::remove_all(host_of(inst), ec);
+    for (int existing = 0; existing < 2; ++existing) {
+        if (existing)
+            add_user_files(inst);
+        Snapshot before = snapshot(tmp.host);
+        for (long step = 1; step <= last; ++step) {
+            SCOPED_TRACE("step " + std::to_string(step) + (existing ? ", folder existed" : ""));
+            interrupt(step, before);
+        }
+    }
+}
+
 // Names in the snapshot that look like backups of replaced files.
 std::vector<std::string> backup_names(const Snapshot& s)
 {
@@ -262,22 +283,13 @@ TEST_F(EngineTest, CancelAtEveryRecordRestoresTheFolder)
     ASSERT_EQ(run(), 1);
     size_t records = Calls::progress.size();
     ASSERT_EQ(records, 13u);
-    std::error_code ec;
-    fs::remove_all(host_of(inst), ec);
-
-    for (int existing = 0; existing < 2; ++existing) {
-        if (existing)
-            add_user_files(inst);
-        Snapshot before = snapshot(tmp.host);
-        for (size_t n = 1; n <= records; ++n) {
-            SCOPED_TRACE("cancel at record " + std::to_string(n) + (existing ? ", folder existed" : ""));
-            Calls::reset();
-            Calls::cancel_at = (int32_t)n;
-            EXPECT_EQ(run(), 0);
-            EXPECT_EQ(Calls::progress.size(), n);
-            EXPECT_TRUE(folder_is(before));
-        }
-    }
+    interrupt_at_each_step(inst, tmp, (long)records, [&](long record, const Snapshot& before) {
+        Calls::reset();
+        Calls::cancel_at = (int32_t)record;
+        EXPECT_EQ(run(), 0);
+        EXPECT_EQ(Calls::progress.size(), (size_t)record);
+        EXPECT_TRUE(folder_is(before));
+    });
     EXPECT_TRUE(BoxRecorder::shown.empty());
 }
 
@@ -288,23 +300,14 @@ TEST_F(EngineTest, WriteFailureAtEveryWriteRestoresTheFolder)
     ASSERT_EQ(run(), 1);
     long writes = plat_write_count() - writes_before;
     ASSERT_EQ(writes, 5);  // one per non-empty data record
-    std::error_code ec;
-    fs::remove_all(host_of(inst), ec);
-
-    for (int existing = 0; existing < 2; ++existing) {
-        if (existing)
-            add_user_files(inst);
-        Snapshot before = snapshot(tmp.host);
-        for (long k = 0; k < writes; ++k) {
-            SCOPED_TRACE("write " + std::to_string(k) + " fails" + (existing ? ", folder existed" : ""));
-            BoxRecorder::shown.clear();
-            plat_fail_write_after(k);
-            EXPECT_EQ(run(), 0);
-            plat_fail_write_after(-1);
-            EXPECT_EQ(box_texts(), std::vector<std::string>{kCannotWrite});
-            EXPECT_TRUE(folder_is(before));
-        }
-    }
+    interrupt_at_each_step(inst, tmp, writes, [&](long write, const Snapshot& before) {
+        BoxRecorder::shown.clear();
+        plat_fail_write_after(write - 1);  // the write-th write fails
+        EXPECT_EQ(run(), 0);
+        plat_fail_write_after(-1);
+        EXPECT_EQ(box_texts(), std::vector<std::string>{kCannotWrite});
+        EXPECT_TRUE(folder_is(before));
+    });
 }
 
 TEST_F(EngineTest, MissingSecondDiscRestoresReplacedFiles)

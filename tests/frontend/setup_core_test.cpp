@@ -197,29 +197,25 @@ TEST(SlideShow, FileExistsCountsFoldersAndNotPackages)
     EXPECT_EQ(0, file_exists((dir.win + "\\pack\\member.tga").c_str()));
 }
 
+// x, y, width and height of a rectangle, for one comparison with a message.
+static std::string rect_text(const PixelRect& r)
+{
+    return std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width) + "x" +
+           std::to_string(r.height);
+}
+
 TEST(ProgressLayout, RowOfDialogAndButtonAlongTheBottom)
 {
     ProgressLayout l = progress_layout(1024, 768);
-    EXPECT_EQ(256, l.dialog.x);
-    EXPECT_EQ(668, l.dialog.y);
-    EXPECT_EQ(472, l.dialog.width);
-    EXPECT_EQ(30, l.dialog.height);
-    EXPECT_EQ(728, l.button.x);
-    EXPECT_EQ(668, l.button.y);
-    EXPECT_EQ(40, l.button.width);
-    EXPECT_EQ(30, l.button.height);
-
+    EXPECT_EQ("256,668 472x30", rect_text(l.dialog));
+    EXPECT_EQ("728,668 40x30", rect_text(l.button));
     l = progress_layout(640, 480);
-    EXPECT_EQ(160, l.dialog.x);
-    EXPECT_EQ(380, l.dialog.y);
-    EXPECT_EQ(280, l.dialog.width);
-    EXPECT_EQ(440, l.button.x);
-    EXPECT_EQ(380, l.button.y);
+    EXPECT_EQ("160,380 280x30", rect_text(l.dialog));
+    EXPECT_EQ("440,380 40x30", rect_text(l.button));
     // Odd sizes divide truncating; the row is still W/2 wide.
     l = progress_layout(1023, 767);
-    EXPECT_EQ(255, l.dialog.x);
-    EXPECT_EQ(471, l.dialog.width);
-    EXPECT_EQ(726, l.button.x);
+    EXPECT_EQ("255,667 471x30", rect_text(l.dialog));
+    EXPECT_EQ("726,667 40x30", rect_text(l.button));
 }
 
 TEST(ProgressLayout, BarGrowsWithThePercentage)
@@ -252,26 +248,24 @@ TEST(ProgressLayout, TextPreparesBelowTwoPercent)
 
 TEST(SetupTexts, AreBig5Bytes)
 {
-    EXPECT_EQ(big5("準備安裝中,請稍後....."), setup_text::kPreparing);
-    EXPECT_EQ(big5("安裝進度 %d %%"), setup_text::kProgressFormat);
-    EXPECT_EQ(big5("取消"), setup_text::kCancelButton);
-    EXPECT_EQ(big5("確定取消嗎 ?"), setup_text::kConfirmCancel);
-    EXPECT_EQ(big5("解除安裝"), setup_text::kUninstallLinkName);
-    EXPECT_EQ(big5("官方網頁.url"), setup_text::kWebShortcut);
-    EXPECT_EQ(big5("需要 %dMb 的磁碟空間"), setup_text::kNeedSpaceFormat);
-    EXPECT_EQ(big5("硬碟空間不足"), setup_text::kNoSpaceCaption);
-    EXPECT_EQ(big5("請重新安裝"), setup_text::kFailedText);
-    EXPECT_EQ(big5("安裝失敗 !!"), setup_text::kFailedCaption);
-    EXPECT_EQ(big5("請點桌面上的 %s 捷徑進入遊戲"), setup_text::kSuccessFormat);
-    EXPECT_EQ(big5("安裝成功 !!"), setup_text::kSuccessCaption);
-    EXPECT_EQ(big5("安裝路徑太長"), setup_text::kPathTooLong);
-    EXPECT_EQ(big5("請選擇安裝路徑"), setup_text::kPathCaption);
+    // The same list compiled here as UTF-8: each text converted to code page
+    // 950 must be the bytes setup shows.
+    const ListedText texts[] = {
+#define SETUP_TEXT(name, text) {#name, text, setup_text::name},
+#include "setup_texts.def"
+#undef SETUP_TEXT
+    };
+    expect_texts_are_big5(texts, std::size(texts));
+    // Spelled out, independently of any converter: "取消" is A8 FA AE F8.
+    EXPECT_EQ(std::string("\xA8\xFA\xAE\xF8"), setup_text::kCancelButton);
+    EXPECT_STREQ("Please choose a folder", setup_text::kBrowseTitle);
+    // The names of what setup makes, shared with the uninstaller.
+    EXPECT_EQ(big5("解除安裝"), kUninstallLinkName);
+    EXPECT_EQ(big5("官方網頁.url"), kWebShortcut);
+    EXPECT_STREQ("uninstall.dat", kUninstallDataName);
     char proposed[kSetupPathSize];
     ASSERT_EQ(1, propose_install_path("%s", "%s", proposed));
     EXPECT_STREQ("C:\\Program Files\\%s\\%s", proposed);
-    EXPECT_STREQ("Please choose a folder", setup_text::kBrowseTitle);
-    // Spelled out, independently of any converter: "取消" is A8 FA AE F8.
-    EXPECT_EQ(std::string("\xA8\xFA\xAE\xF8"), setup_text::kCancelButton);
 }
 
 TEST(SetupPaths, SourceRootIsTheCommandLineVerbatim)

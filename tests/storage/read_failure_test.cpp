@@ -41,6 +41,21 @@ void break_stream(FILE* f)
 #endif
 }
 
+// Opens `path` with `f`, reads it to its end and closes it: the bytes read,
+// or -1 when it does not open or its reads failed.
+long clean_read_size(FileObject& f, const std::string& path)
+{
+    if (!f.open_read(path.c_str()))
+        return -1;
+    char buf[64];
+    long total = 0;
+    for (int32_t n; (n = f.read(buf, sizeof buf)) > 0;)
+        total += n;
+    long result = f.read_failed() ? -1 : total;
+    f.close();
+    return result;
+}
+
 }  // namespace
 
 TEST(ReadFailure, PlainFileTellsAFailedReadFromItsEnd)
@@ -66,10 +81,7 @@ TEST(ReadFailure, PlainFileTellsAFailedReadFromItsEnd)
     EXPECT_EQ(f.read_failed(), 0) << "a closed object has no failure";
 
     // A new stream, even at the same address, starts without one.
-    ASSERT_EQ(f.open_read(dir.path("a.bin").c_str()), 1);
-    EXPECT_EQ(f.read(buf, sizeof buf), 10);
-    EXPECT_EQ(f.read_failed(), 0);
-    f.close();
+    EXPECT_EQ(clean_read_size(f, dir.path("a.bin")), 10);
 }
 
 TEST(ReadFailure, MemberReportsTheFailureOfItsPackage)
@@ -89,15 +101,8 @@ TEST(ReadFailure, MemberReportsTheFailureOfItsPackage)
     EXPECT_EQ(m.close(), 1);
 
     // A member read to its end, and an empty member, have not failed.
-    ASSERT_EQ(m.open_read(dir.path("pk\\a").c_str()), 1);
-    EXPECT_EQ(m.read(buf, sizeof buf), 12);
-    EXPECT_EQ(m.read(buf, sizeof buf), 0);
-    EXPECT_EQ(m.read_failed(), 0);
-    m.close();
-    ASSERT_EQ(m.open_read(dir.path("pk\\b").c_str()), 1);
-    EXPECT_EQ(m.read(buf, sizeof buf), 0);
-    EXPECT_EQ(m.read_failed(), 0);
-    m.close();
+    EXPECT_EQ(clean_read_size(m, dir.path("pk\\a")), 12);
+    EXPECT_EQ(clean_read_size(m, dir.path("pk\\b")), 0);
 }
 
 // A real read error, without the injector: on POSIX a folder opens as a

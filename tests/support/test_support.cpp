@@ -26,6 +26,12 @@ std::string utf8(const std::string& cp950)
     return buf.data();
 }
 
+void expect_texts_are_big5(const ListedText* texts, size_t count)
+{
+    for (size_t i = 0; i < count; ++i)
+        EXPECT_EQ(big5(texts[i].utf8), texts[i].shown) << texts[i].name;
+}
+
 TempDir::TempDir()
 {
     static std::atomic<int> counter{0};

@@ -16,6 +16,16 @@ std::string big5(const std::string& utf8);
 // UTF-8 of code page 950 bytes.
 std::string utf8(const std::string& cp950);
 
+// One entry of a program's text list compiled in the test as UTF-8, beside
+// what the program shows (compiled as code page 950).
+struct ListedText {
+    const char* name;
+    const char* utf8;
+    const char* shown;
+};
+// Each shown text must be exactly its UTF-8 text converted to code page 950.
+void expect_texts_are_big5(const ListedText* texts, size_t count);
+
 // A fresh temporary folder, removed with everything in it at the end.
 struct TempDir {
     fs::path host;    // host path

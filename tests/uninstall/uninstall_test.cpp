@@ -80,7 +80,7 @@ struct Installed : ::testing::Test {
 
         set_registration_total_size(70000);
         register_installation(folder.c_str(), company.c_str(), product.c_str(), "game.exe", regkey.c_str(),
-                              setup_text::kUninstallLinkName, 1);
+                              kUninstallLinkName, 1);
         set_registration_total_size(0);
         write_file(group() + "\\" + big5("官方網頁.url"), "[InternetShortcut]\r\n");
         ASSERT_TRUE(exists(group() + "\\" + big5("解除安裝.lnk")));
@@ -293,7 +293,7 @@ TEST_F(Installed, BadInputDeletesNothing)
         write_file(list, good_list);
         set_registration_total_size(0);
         register_installation(folder.c_str(), company.c_str(), product.c_str(), "game.exe", regkey.c_str(),
-                              setup_text::kUninstallLinkName, 1);
+                              kUninstallLinkName, 1);
     }
 }
 
@@ -351,15 +351,17 @@ TEST_F(Installed, ManyKeptFilesAreCountedNotAllNamed)
     EXPECT_TRUE(exists(folder + "\\f14.txt"));  // a checksum that does not match: kept
 }
 
-TEST(UninstallTexts, Big5BytesAndSetupsNames)
+TEST(UninstallTexts, AreBig5Bytes)
 {
-    // 解除安裝: B8 D1 B0 A3 A6 77 B8 CB.
+    // The same list compiled here as UTF-8: each text converted to code
+    // page 950 must be the bytes the uninstaller shows.
+    const ListedText texts[] = {
+#define UNINSTALL_TEXT(name, text) {#name, text, uninstall_text::name},
+#include "uninstall_texts.def"
+#undef UNINSTALL_TEXT
+    };
+    expect_texts_are_big5(texts, std::size(texts));
+    // 解除安裝: B8 D1 B0 A3 A6 77 B8 CB, independently of any converter.
     EXPECT_EQ(std::string(uninstall_text::kCaption), "\xB8\xD1\xB0\xA3\xA6\x77\xB8\xCB");
-    EXPECT_EQ(utf8(uninstall_text::kDoneFormat), "「%s」已移除。");
-    EXPECT_EQ(utf8(uninstall_text::kConfirmFormat), "確定要移除「%s」嗎?\n\n安裝資料夾:%s");
-    // The names setup gives what it makes.
-    EXPECT_EQ(std::string(uninstall_text::kUninstallLinkName), setup_text::kUninstallLinkName);
-    EXPECT_EQ(std::string(uninstall_text::kWebShortcut), setup_text::kWebShortcut);
-    EXPECT_EQ(std::string(uninstall_text::kUninstallDataName), kUninstallDataName);
     EXPECT_EQ(std::string(kUninstallProgram), "uninstall.exe");
 }
