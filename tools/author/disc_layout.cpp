@@ -245,12 +245,13 @@ bool DiscLayout::write_into(const fs::path& disc_folder, unsigned role, std::vec
 
 bool convert_picture(const fs::path& from, const fs::path& to, std::string* error)
 {
-    // [0]: the first frame of an animation or a layered file. The reader
-    // takes rows in either order; TGA's own default (bottom row first) is
-    // what ImageMagick writes.
-    std::vector<std::string> args = {"convert", utf8_of(from) + "[0]", "-background", "black", "-alpha", "remove",
-                                     "-alpha", "off", "-type", "TrueColor", "-depth", "8", "-compress", "None",
-                                     "TGA:" + utf8_of(to)};
+    // [0]: the first frame of an animation or a layered file. The origin is
+    // set to the top left: ImageMagick 6 writes the rows top first whatever
+    // the origin, and marks it right only for this one (the installer's
+    // reader honours the mark either way).
+    std::vector<std::string> args = {"convert", utf8_of(from) + "[0]", "-orient", "TopLeft", "-background", "black",
+                                     "-alpha", "remove", "-alpha", "off", "-type", "TrueColor", "-depth", "8",
+                                     "-compress", "None", "TGA:" + utf8_of(to)};
     ProgramRun run;
     if (!run_program(args, {}, &run, error))
         return false;
