@@ -20,7 +20,10 @@
 
 namespace iso {
 const int64_t kSectorBytes = 2048;
-const int kMaxVolumeId = 32;    // d-characters in the primary volume descriptor
+// The primary descriptor holds 32 d-characters, the Joliet one 16 UCS-2
+// characters, and xorriso writes one id into both: at most 16, so that the
+// label Windows shows (the Joliet one) keeps the disc number.
+const int kMaxVolumeId = 16;
 const int kMaxJolietName = 64;  // UCS-2 characters in a Joliet name
 }  // namespace iso
 
@@ -31,7 +34,7 @@ int64_t iso_image_bytes(int64_t structure_sectors, int64_t disc_file_bytes);
 int64_t iso_disc_file_room(int64_t limit, int64_t structure_sectors);
 
 // The volume id of disc `number`: "<NAME>_<number>" in ISO d-characters
-// (A-Z, 0-9, _), at most 32. NAME comes from the product: ASCII letters in
+// (A-Z, 0-9, _), at most kMaxVolumeId. NAME comes from the product: ASCII letters in
 // upper case, digits as they are, every other run of characters one "_"
 // (none at either end). A product without ASCII letters or digits takes the
 // registry key the same way, and if that has none either, "DISC". NAME is
