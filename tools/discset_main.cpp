@@ -157,6 +157,9 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
     for (size_t i = 0; i < result.image_bytes.size(); ++i)
         printf("  disc%zu.iso  %lld bytes, volume id %s\n", i + 1, (long long)result.image_bytes[i],
                result.volume_ids[i].c_str());
+    for (const std::string& stray : result.stray_files)
+        fprintf(stderr, "discset pack: warning: %s is not part of this set (left by an earlier run?); it is not in "
+                        "the images, remove it before burning the folder\n", printable(stray).c_str());
     if (!no_uninstaller)
         printf("  uninstaller %s and uninstall.lst (%lld entries)\n", utf8_of(options.uninstaller).c_str(),
                (long long)result.manifest_entries);

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
 
@@ -410,4 +411,23 @@ TEST_F(LayoutPack, FilesOfAnEarlierRunAreReplacedOnlyWithForce)
     EXPECT_FALSE(disc_pack(game, out, o, &r, &error));
     EXPECT_NE(error.find("disc1.iso"), std::string::npos) << error;
     EXPECT_EQ(host_bytes(tmp.host / "keep.txt"), "mine");
+}
+
+TEST_F(LayoutPack, FilesThatAreNotPartOfTheSetAreNamedKeptAndLeftOutOfTheImages)
+{
+    pack_or_fail(game, out, options(2000000, true));
+    // An earlier run's third picture would lengthen this set's slide show.
+    fs::copy_file(disc(out, 1) / "pic" / "01.tga", disc(out, 1) / "pic" / "03.tga");
+    put_host_bytes(disc(out, 1) / "notes" / "todo.txt", "mine");
+    DiscPackOptions o = options(2000000, true);
+    o.overwrite = true;
+    DiscPackResult r = pack_or_fail(game, out, o);
+    std::sort(r.stray_files.begin(), r.stray_files.end());
+    ASSERT_EQ(r.stray_files.size(), 2u);
+    EXPECT_NE(r.stray_files[0].find("notes"), std::string::npos);
+    EXPECT_NE(r.stray_files[1].find("03.tga"), std::string::npos);
+    EXPECT_EQ(host_bytes(disc(out, 1) / "notes" / "todo.txt"), "mine");
+    Snapshot read_back = image_contents(image(out, 1), tmp.host / "unpacked");
+    EXPECT_EQ(read_back.count("pic/03.tga") + read_back.count("notes"), 0u) << describe(read_back);
+    EXPECT_EQ(read_back.count("pic/02.tga"), 1u);
 }

@@ -1034,6 +1034,19 @@ bool check_layout_targets(const fs::path& out, const DiscLayout& layout, const D
     return true;
 }
 
+// The entries of disc `number`'s image: its disc file from `cd_source` and
+// the layout files of its role (folders from an empty folder, so that only
+// what the set holds is in the image).
+std::vector<IsoEntry> image_entries(const DiscLayout& layout, int32_t number, unsigned role, const fs::path& cd_source,
+                                    const fs::path& empty_folder)
+{
+    std::vector<IsoEntry> entries{{"/" + disc_file_name_of(number), cd_source}};
+    for (const LayoutFile& f : layout.files)
+        if (f.discs & role)
+            entries.push_back({"/" + f.disc_path, f.is_directory ? empty_folder : f.source});
+    return entries;
+}
+
 // Measures with xorriso the image sectors of a disc's layout and an empty
 // disc file of that disc's name, once per role and name length.
 struct StructureSizes {
@@ -1042,25 +1055,23 @@ struct StructureSizes {
     std::string volume_id;
     std::map<std::pair<unsigned, size_t>, int64_t> known;
 
+    fs::path empty_folder() const { return work / "empty-folder"; }
+
     bool sectors(int32_t number, unsigned role, int64_t* out, std::string* error)
     {
-        std::string cd = utf8_of(fs::path(disc_file_name_of(number)));
-        auto key = std::make_pair(role, cd.size());
+        auto key = std::make_pair(role, disc_file_name_of(number).size());
         auto k = known.find(key);
         if (k != known.end()) {
             *out = k->second;
             return true;
         }
         std::error_code ec;
-        fs::path empty_file = work / "empty", empty_folder = work / "empty-folder";
-        fs::create_directories(empty_folder, ec);
+        fs::path empty_file = work / "empty";
+        fs::create_directories(empty_folder(), ec);
         if (!fs::exists(empty_file, ec) && !write_host_file(empty_file, "", error))
             return false;
-        std::vector<IsoEntry> entries{{"/" + cd, empty_file}};
-        for (const LayoutFile& f : layout->files)
-            if (f.discs & role)
-                entries.push_back({"/" + f.disc_path, f.is_directory ? empty_folder : f.source});
-        if (!iso_measure_sectors(entries, volume_id, out, error))
+        if (!iso_measure_sectors(image_entries(*layout, number, role, empty_file, empty_folder()), volume_id, out,
+                                 error))
             return false;
         known[key] = *out;
         return true;
@@ -1080,29 +1091,48 @@ bool write_layout_and_images(const fs::path& out, const DiscLayout& layout, cons
     const int32_t count = result->disc_count;
     for (int32_t n = 1; n <= count; ++n) {
         unsigned role = role_of(n, count);
-        if (!layout.write_into(out / ("disc" + std::to_string(n)), role, created, error))
+        fs::path folder = out / ("disc" + std::to_string(n));
+        if (!layout.write_into(folder, role, created, error))
             return false;
         result->layout_bytes.push_back(layout.bytes_on(role));
+        // Anything else in the folder (left by an earlier run, say) is not
+        // part of the set: it is named, kept, and not put into the image.
+        std::set<std::string> expected{disc_file_name_of(n)};
+        for (const LayoutFile& f : layout.files)
+            if (f.discs & role)
+                expected.insert(f.disc_path);
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            std::string relative = utf8_of(it->path().lexically_relative(folder));
+            std::replace(relative.begin(), relative.end(), '\\', '/');
+            if (!expected.count(relative)) {
+                result->stray_files.push_back(utf8_of(it->path()));
+                it.disable_recursion_pending();
+            }
+        }
     }
     if (!options.iso)
         return true;
     for (int32_t n = 1; n <= count; ++n) {
         std::string volume_id = iso_volume_id(options.product, options.regkey, n);
         fs::path image = out / ("disc" + std::to_string(n) + ".iso");
-        if (!iso_write_image(out / ("disc" + std::to_string(n)), image, volume_id, error))
+        int64_t structure = 0;
+        if (!sizes->sectors(n, role_of(n, count), &structure, error))
+            return false;
+        fs::path folder = out / ("disc" + std::to_string(n));
+        if (!iso_write_image(image_entries(layout, n, role_of(n, count), folder / disc_file_name_of(n),
+                                           sizes->empty_folder()),
+                             image, volume_id, error))
             return false;
         created->push_back(image);
         std::error_code ec;
         int64_t bytes = (int64_t)fs::file_size(image, ec);
-        int64_t structure = 0;
-        if (!sizes->sectors(n, role_of(n, count), &structure, error))
-            return false;
         int64_t expected = iso_image_bytes(structure, result->disc_bytes[(size_t)n - 1]);
         int64_t limit = options.disc_size - (n == 1 ? options.first_disc_reserve : 0);
         if (ec || bytes != expected || bytes > limit) {
             *error = "the image " + utf8_of(image) + " takes " + std::to_string(bytes) + " bytes where " +
                      std::to_string(expected) + " were counted (limit " + std::to_string(limit) +
-                     "); is the disc folder changed by another program?";
+                     ")";
             return false;
         }
         result->image_bytes.push_back(bytes);

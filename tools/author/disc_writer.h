@@ -77,6 +77,9 @@ struct DiscPackResult {
     std::vector<int64_t> layout_bytes; // bytes of the files beside each disc file
     std::vector<int64_t> image_bytes;  // size of each image (with iso)
     std::vector<std::string> volume_ids;
+    // Files and folders in the disc folders that are not part of the set
+    // (an earlier run's, say): kept, and not in the images.
+    std::vector<std::string> stray_files;
 };
 
 // The record path the engine would get for an entry, and the proposed install

@@ -88,14 +88,23 @@ std::string iso_volume_id(const std::string& product_utf8, const std::string& re
     return name + suffix;
 }
 
+namespace {
+
+void add_graft_points(const std::vector<IsoEntry>& entries, std::vector<std::string>* args)
+{
+    args->push_back("-graft-points");
+    for (const IsoEntry& e : entries)
+        args->push_back(graft_escaped(e.image_path) + "=" + graft_escaped(utf8_of(e.source)));
+}
+
+}  // namespace
+
 bool iso_measure_sectors(const std::vector<IsoEntry>& entries, const std::string& volume_id, int64_t* sectors,
                          std::string* error)
 {
     std::vector<std::string> args = xorriso_arguments(volume_id);
     args.push_back("-print-size");
-    args.push_back("-graft-points");
-    for (const IsoEntry& e : entries)
-        args.push_back(graft_escaped(e.image_path) + "=" + graft_escaped(utf8_of(e.source)));
+    add_graft_points(entries, &args);
     ProgramRun run;
     if (!run_xorriso(args, &run, error))
         return false;
@@ -113,7 +122,7 @@ bool iso_measure_sectors(const std::vector<IsoEntry>& entries, const std::string
     return true;
 }
 
-bool iso_write_image(const fs::path& folder, const fs::path& image, const std::string& volume_id,
+bool iso_write_image(const std::vector<IsoEntry>& entries, const fs::path& image, const std::string& volume_id,
                      std::string* error)
 {
     std::error_code ec;
@@ -124,7 +133,7 @@ bool iso_write_image(const fs::path& folder, const fs::path& image, const std::s
     std::vector<std::string> args = xorriso_arguments(volume_id);
     args.push_back("-o");
     args.push_back(utf8_of(image));
-    args.push_back(utf8_of(folder));
+    add_graft_points(entries, &args);
     ProgramRun run;
     if (!run_xorriso(args, &run, error)) {
         fs::remove(image, ec);
