@@ -10,6 +10,7 @@ packages=(
   wine wine64
   locales fonts-arphic-uming fonts-arphic-bsmi00lp
   xvfb xdotool imagemagick liblnk-utils
+  xorriso libarchive-tools
   unzip zip xxd python3 time
 )
 

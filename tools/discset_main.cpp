@@ -48,11 +48,12 @@ void print_header(const DiscHeader& h)
     printf("%12s  %5s  %s\n", "SIZE", "DISC", "PATH");
 }
 
-// The uninstall.exe that pack puts into the set: the one named, else the
-// first that exists of: beside this program, in the build tree's uninstall
-// folder next to this program's folder, and the path configured at build
-// time (a native build takes the one of the Windows release build).
-bool find_uninstaller(const std::string& named, fs::path* found, std::string* error)
+// A Windows program that pack puts in: the one named, else the first that
+// exists of: beside this program, in the build tree's `build_folder` next to
+// this program's folder, and the path configured at build time (a native
+// build takes the one of the Windows release build).
+bool find_program(const std::string& named, const char* file_name, const char* build_folder, const char* configured,
+                  const char* option, const char* without, fs::path* found, std::string* error)
 {
     if (!named.empty()) {
         *found = host_path_from_utf8(named);
@@ -62,11 +63,11 @@ bool find_uninstaller(const std::string& named, fs::path* found, std::string* er
     char self[4096];
     if (plat_program_path_utf8(self, sizeof self)) {
         fs::path folder = fs::u8path(self).parent_path();
-        candidates.push_back(folder / "uninstall.exe");
-        candidates.push_back(folder.parent_path() / "uninstall" / "uninstall.exe");
+        candidates.push_back(folder / file_name);
+        candidates.push_back(folder.parent_path() / build_folder / file_name);
     }
-    if (DI_DEFAULT_UNINSTALLER[0])
-        candidates.push_back(fs::u8path(DI_DEFAULT_UNINSTALLER));
+    if (configured[0])
+        candidates.push_back(fs::u8path(configured));
     std::string looked;
     for (const fs::path& c : candidates) {
         std::error_code ec;
@@ -76,22 +77,54 @@ bool find_uninstaller(const std::string& named, fs::path* found, std::string* er
         }
         looked += (looked.empty() ? "" : ", ") + utf8_of(c);
     }
-    *error = "no uninstall.exe to put into the set (looked at " + looked +
-             "); pass --uninstaller PATH (the uninstall.exe of a Windows build) or --no-uninstaller";
+    *error = std::string("no ") + file_name + " to put in (looked at " + looked + "); pass " + option +
+             " PATH (the " + file_name + " of a Windows build)" + without;
     return false;
 }
 
+// The layout options as typed.
+struct LayoutArgs {
+    bool layout = false;
+    std::string setup, launcher, pictures, web_shortcut;
+};
+
 int run_pack(const std::string& game, const std::string& out, DiscPackOptions options, const std::string& disc_size,
              const std::string& compressor, bool no_uninstaller, const std::string& uninstaller,
-             const std::string& data)
+             const std::string& data, const LayoutArgs& layout)
 {
     std::string error;
-    if (no_uninstaller && (!uninstaller.empty() || !data.empty())) {
-        fprintf(stderr, "discset pack: --no-uninstaller puts no manifest in, so --uninstaller and --data do not apply\n");
+    if (no_uninstaller && !uninstaller.empty()) {
+        fprintf(stderr, "discset pack: --no-uninstaller and --uninstaller do not go together\n");
         return 2;
     }
+    if (no_uninstaller && !data.empty() && !layout.layout) {
+        fprintf(stderr, "discset pack: --no-uninstaller puts no manifest in, so --data applies only with --layout\n");
+        return 2;
+    }
+    if (!layout.layout && (!layout.setup.empty() || !layout.launcher.empty() || !layout.pictures.empty() ||
+                           !layout.web_shortcut.empty())) {
+        fprintf(stderr, "discset pack: --setup-exe, --launcher-exe, --pictures and --web-shortcut go with --layout\n");
+        return 2;
+    }
+    if (layout.layout) {
+        options.layout.enabled = true;
+        if (!find_program(layout.setup, "setup.exe", "frontend", DI_DEFAULT_SETUP, "--setup-exe", "",
+                          &options.layout.setup_program, &error) ||
+            !find_program(layout.launcher, "launcher.exe", "launcher", DI_DEFAULT_LAUNCHER, "--launcher-exe", "",
+                          &options.layout.launcher_program, &error)) {
+            fprintf(stderr, "discset pack: %s\n", error.c_str());
+            return 2;
+        }
+        if (!layout.pictures.empty())
+            options.layout.pictures = host_path_from_utf8(layout.pictures);
+        if (!layout.web_shortcut.empty())
+            options.layout.web_shortcut = host_path_from_utf8(layout.web_shortcut);
+        if (!data.empty())
+            options.layout.data_folder = host_path_from_utf8(data);
+    }
     if (!no_uninstaller) {
-        if (!find_uninstaller(uninstaller, &options.uninstaller, &error)) {
+        if (!find_program(uninstaller, "uninstall.exe", "uninstall", DI_DEFAULT_UNINSTALLER, "--uninstaller",
+                          " or --no-uninstaller", &options.uninstaller, &error)) {
             fprintf(stderr, "discset pack: %s\n", error.c_str());
             return 2;
         }
@@ -115,7 +148,18 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
     printf("%d disc(s): %lld folder(s), %lld file(s), %lld bytes of file data, total size %d\n", result.disc_count,
            (long long)result.directories, (long long)result.files, (long long)result.data_bytes, result.total_size);
     for (size_t i = 0; i < result.disc_bytes.size(); ++i)
-        printf("  disc%zu/cd%zu  %lld bytes\n", i + 1, i + 1, (long long)result.disc_bytes[i]);
+        printf("  disc%zu/cd%zu  %lld bytes%s\n", i + 1, i + 1, (long long)result.disc_bytes[i],
+               i < result.layout_bytes.size()
+                   ? (", " + std::to_string(result.layout_bytes[i]) + " bytes beside it").c_str()
+                   : "");
+    if (result.pictures > 0)
+        printf("  %d slide-show picture(s) in pic\\ on every disc\n", result.pictures);
+    for (size_t i = 0; i < result.image_bytes.size(); ++i)
+        printf("  disc%zu.iso  %lld bytes, volume id %s\n", i + 1, (long long)result.image_bytes[i],
+               result.volume_ids[i].c_str());
+    for (const std::string& stray : result.stray_files)
+        fprintf(stderr, "discset pack: warning: %s is not part of this set (left by an earlier run?); it is not in "
+                        "the images, remove it before burning the folder\n", printable(stray).c_str());
     if (!no_uninstaller)
         printf("  uninstaller %s and uninstall.lst (%lld entries)\n", utf8_of(options.uninstaller).c_str(),
                (long long)result.manifest_entries);
@@ -224,7 +268,7 @@ int main(int argc, char** argv)
     pack->add_option("--exe", pack_options.exe, "Game program, a file relative to the game folder (bin\\game.exe)")->required();
     pack->add_option("--disc-size", disc_size, "650M (681984000), 700M (737280000) or a number of bytes; default 650M");
     pack->add_option("--first-disc-reserve", pack_options.first_disc_reserve,
-                     "Bytes kept free on disc 1 for setup, pictures and data (default 0)");
+                     "Bytes kept free on disc 1 for anything else (what --layout puts there is counted already; default 0)");
     pack->add_option("--threads", pack_options.threads, "Compression threads (default: one per core)")
         ->check(CLI::Range(0, 256));
     pack->add_option("--compressor", compressor, "libdeflate (default where built in) or zlib");
@@ -236,7 +280,28 @@ int main(int argc, char** argv)
     pack->add_flag("--no-uninstaller", no_uninstaller, "Put neither uninstall.exe nor its manifest uninstall.lst into the set");
     pack->add_option("--uninstaller", uninstaller,
                      "The uninstall.exe to put in (default: beside discset, else the Windows release build's)");
-    pack->add_option("--data", data, "The data folder that will lie beside cd1 (setup copies it); listed in the manifest");
+    pack->add_option("--data", data,
+                     "The data folder setup copies at the end; listed in the manifest. With --layout it goes into "
+                     "data\\ on disc 1 and on the last disc (the finishing steps read it from the disc in the drive)");
+    LayoutArgs layout;
+    pack->add_flag("--layout", layout.layout,
+                   "Write complete disc folders: disc1/ gets setup.exe, launcher.exe, autorun.inf (open=launcher.exe) "
+                   "and what --pictures, --data and --web-shortcut name; their room is counted on each disc");
+    pack->add_option("--setup-exe", layout.setup,
+                     "setup.exe for disc 1 (default: beside discset, else the Windows release build's)");
+    pack->add_option("--launcher-exe", layout.launcher,
+                     "launcher.exe for disc 1 (default: beside discset, else the Windows release build's)");
+    pack->add_option("--pictures", layout.pictures,
+                     "Slide-show pictures: a folder of NN.tga (00 to 100, copied as they are) or of pictures in any "
+                     "format ImageMagick's convert reads (converted in name order to 01.tga, 02.tga, ...). They go "
+                     "into pic\\ on every disc: setup reads them from the disc in the drive");
+    pack->add_option("--web-shortcut", layout.web_shortcut,
+                     "The web shortcut file, put on disc 1 and on the last disc as 官方網頁.url (the finishing steps "
+                     "read it when the last disc is in the drive)");
+    pack->add_flag("--iso", pack_options.iso,
+                   "Also write OUT/disc1.iso, disc2.iso, ...: ISO 9660 with Joliet names, fixed dates (the same "
+                   "input gives the same bytes), volume id from the product and the disc number (xorriso). "
+                   "--disc-size then limits each whole image");
 
     std::vector<std::string> discs;
     CLI::App* list = app.add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
@@ -261,7 +326,7 @@ int main(int argc, char** argv)
     const char* command = pack->parsed() ? "pack" : list->parsed() ? "list" : test->parsed() ? "test" : "extract";
     try {
         if (pack->parsed())
-            return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data);
+            return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data, layout);
         if (list->parsed())
             return run_list(discs);
         if (test->parsed())

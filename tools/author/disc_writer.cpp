@@ -4,6 +4,7 @@
 #include "disc_header.h"
 #include "disc_names.h"
 #include "disc_scan.h"
+#include "iso_image.h"
 #include "record_path.h"
 #include "registration.h"
 #include "uninstall_manifest.h"
@@ -14,6 +15,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <deque>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -431,30 +433,35 @@ bool walk_data(const fs::path& folder, const std::string& prefix, size_t install
 
 // ---- Disc files ------------------------------------------------------------
 
+// The room for the disc file on disc `number` in the role it plays there
+// (a DiscRoleBits value): the disc size less what lies beside the disc file.
+using DiscRoom = std::function<bool(int32_t number, unsigned role, int64_t* room, std::string* error)>;
+
 struct DiscOutput {
     fs::path out;
-    int64_t disc_size = 0;
-    int64_t first_reserve = 0;
+    DiscRoom room_of;
     int32_t disc_count = 0;      // discs opened so far
     int64_t used = 0;            // bytes on the open disc
+    int64_t room = 0;            // the open disc's room while it is not the last
     std::ofstream file;
     std::vector<fs::path> written;
     std::vector<int64_t> disc_bytes;
     std::string header;          // placeholder written to cd1
+    // Where each record of the open disc starts and its type, so that the
+    // last records can move onto a disc of their own.
+    std::vector<int64_t> starts;
+    std::vector<unsigned char> types;
 
     fs::path disc_path(int32_t number) const
     {
         return out / ("disc" + std::to_string(number)) / disc_file_name_of(number);
     }
 
-    int64_t capacity() const
-    {
-        return disc_count == 1 ? disc_size - first_reserve : disc_size;
-    }
-
     bool open_next(std::string* error)
     {
         ++disc_count;
+        if (!room_of(disc_count, disc_count == 1 ? kOnFirst : kOnMiddle, &room, error))
+            return false;
         fs::path path = disc_path(disc_count);
         std::error_code ec;
         fs::create_directories(path.parent_path(), ec);
@@ -465,6 +472,8 @@ struct DiscOutput {
         }
         written.push_back(path);
         used = 0;
+        starts.clear();
+        types.clear();
         if (disc_count == 1) {
             file.write(header.data(), (std::streamsize)header.size());
             used = (int64_t)header.size();
@@ -491,20 +500,23 @@ struct DiscOutput {
     bool put(unsigned char type, const unsigned char* stream, size_t length, std::string* error)
     {
         int64_t size = type == disc::kClose ? 1 : 1 + disc::kLengthSize + (int64_t)length;
-        if (disc_count == 0 || used + size + 1 > capacity()) {
+        if (disc_count == 0 || used + size + 1 > room) {
             if (disc_count > 0 && !finish_disc(error))
                 return false;
             if (!open_next(error))
                 return false;
-            if (used + size + 1 > capacity()) {
-                int64_t room = std::max<int64_t>(0, capacity() - used - 1);
+            if (used + size + 1 > room) {
+                int64_t left = std::max<int64_t>(0, room - used - 1);
                 *error = "a record of " + std::to_string(size) + " bytes does not fit on disc " +
-                         std::to_string(disc_count) + " (room for " + std::to_string(room) +
-                         " bytes of records on it); choose a larger --disc-size" +
+                         std::to_string(disc_count) + " (room for " + std::to_string(left) +
+                         " bytes of records on it beside the files that go with the disc file); choose a larger "
+                         "--disc-size" +
                          (disc_count == 1 ? " or a smaller --first-disc-reserve" : "");
                 return false;
             }
         }
+        starts.push_back(used);
+        types.push_back(type);
         unsigned char head[1 + disc::kLengthSize];
         head[0] = type;
         if (type == disc::kClose) {
@@ -519,6 +531,99 @@ struct DiscOutput {
             *error = "cannot write " + utf8_of(disc_path(disc_count));
             return false;
         }
+        return true;
+    }
+
+    // Ends the set. The last disc carries more beside its disc file than a
+    // middle one (the data folder and the web shortcut): when its records
+    // leave too little room for that, its last records move onto one more
+    // disc, from the start of the last file or folder when those fit there,
+    // else as many as fit.
+    bool finish_set(std::string* error)
+    {
+        if (disc_count == 1)
+            return finish_disc(error);  // disc 1 holds all of that already
+        int64_t last_room = 0;
+        if (!room_of(disc_count, kOnLast, &last_room, error))
+            return false;
+        if (used + 1 <= last_room)
+            return finish_disc(error);
+        int64_t next_room = 0;
+        if (!room_of(disc_count + 1, kOnLast, &next_room, error))
+            return false;
+        size_t any = starts.size(), entry = starts.size();
+        for (size_t i = starts.size(); i-- > 1;) {
+            if (used - starts[i] + 1 > next_room)
+                break;
+            any = i;
+            if (types[i] == disc::kDirectory || types[i] == disc::kFile) {
+                entry = i;
+                break;
+            }
+        }
+        size_t from = entry != starts.size() ? entry : any;
+        if (from == starts.size()) {
+            *error = "the last disc has no room for its data folder, web shortcut and pictures beside a record "
+                     "of its disc file; choose a larger --disc-size";
+            return false;
+        }
+        return move_tail(starts[from], error) && finish_disc(error);
+    }
+
+    // Moves the bytes of the open disc from `at` on into the next disc, which
+    // is left open.
+    bool move_tail(int64_t at, std::string* error)
+    {
+        file.close();
+        fs::path path = disc_path(disc_count);
+        std::ifstream in(path, std::ios::binary);
+        in.seekg(at);
+        int64_t length = used - at;
+        used = at;
+        std::error_code ec;
+        // The end record follows at `at`: the file is cut there once the
+        // tail is copied.
+        if (!open_tail_disc(error))
+            return false;
+        std::vector<char> buf(1 << 20);
+        int64_t left = length;
+        while (left > 0 && in) {
+            std::streamsize n = (std::streamsize)std::min<int64_t>(left, (int64_t)buf.size());
+            in.read(buf.data(), n);
+            file.write(buf.data(), in.gcount());
+            left -= in.gcount();
+        }
+        if (left != 0 || !file) {
+            *error = "cannot move the last records of " + utf8_of(path) + " onto the next disc";
+            return false;
+        }
+        in.close();
+        fs::resize_file(path, (uintmax_t)at, ec);
+        std::ofstream end(path, std::ios::binary | std::ios::app);
+        char end_byte = (char)disc::kEnd;
+        end.write(&end_byte, 1);
+        end.close();
+        if (ec || !end) {
+            *error = "cannot shorten " + utf8_of(path) + (ec ? ": " + ec.message() : "");
+            return false;
+        }
+        disc_bytes.push_back(at + 1);
+        used = length;
+        return true;
+    }
+
+    bool open_tail_disc(std::string* error)
+    {
+        ++disc_count;
+        fs::path next = disc_path(disc_count);
+        std::error_code ec;
+        fs::create_directories(next.parent_path(), ec);
+        file.open(next, std::ios::binary | std::ios::trunc);
+        if (!file) {
+            *error = "cannot create " + utf8_of(next);
+            return false;
+        }
+        written.push_back(next);
         return true;
     }
 
@@ -878,6 +983,166 @@ bool patch_header(const fs::path& cd1_path, const DiscHeaderFields& fields, std:
 
 }  // namespace
 
+namespace {
+
+// UTF-16 units of a UTF-8 name, as the Joliet tree stores it.
+size_t utf16_units(const std::string& utf8)
+{
+    size_t units = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) != 0x80)
+            ++units;
+        if ((c & 0xF8) == 0xF0)
+            ++units;  // a character beyond the BMP takes two units
+    }
+    return units;
+}
+
+// Files of an earlier run that the layout or the images would replace.
+bool check_layout_targets(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
+                          std::string* error)
+{
+    std::error_code ec;
+    std::vector<fs::path> found = layout.existing_in(out / "disc1", kOnFirst);
+    if (!options.overwrite && !found.empty()) {
+        *error = utf8_of(out) + " already holds " + utf8_of(found[0]) + "; use --force to replace it";
+        return false;
+    }
+    for (int n = 1;; ++n) {
+        fs::path image = out / ("disc" + std::to_string(n) + ".iso");
+        if (!fs::exists(fs::symlink_status(image, ec)))
+            break;
+        if (!options.overwrite) {
+            *error = utf8_of(out) + " already holds an image (" + utf8_of(image) + "); use --force to replace it";
+            return false;
+        }
+        fs::remove(image, ec);
+        if (ec) {
+            *error = "cannot remove " + utf8_of(image) + ": " + ec.message();
+            return false;
+        }
+    }
+    if (options.iso)
+        for (const LayoutFile& f : layout.files)
+            for (const fs::path& part : host_path_from_utf8(f.disc_path))
+                if (utf16_units(utf8_of(part)) > (size_t)iso::kMaxJolietName) {
+                    *error = "the name " + utf8_of(part) + " (" + f.disc_path + ") is longer than the " +
+                             std::to_string(iso::kMaxJolietName) +
+                             " characters a Joliet name holds; Windows would see it cut short";
+                    return false;
+                }
+    return true;
+}
+
+// The entries of disc `number`'s image: its disc file from `cd_source` and
+// the layout files of its role (folders from an empty folder, so that only
+// what the set holds is in the image).
+std::vector<IsoEntry> image_entries(const DiscLayout& layout, int32_t number, unsigned role, const fs::path& cd_source,
+                                    const fs::path& empty_folder)
+{
+    std::vector<IsoEntry> entries{{"/" + disc_file_name_of(number), cd_source}};
+    for (const LayoutFile& f : layout.files)
+        if (f.discs & role)
+            entries.push_back({"/" + f.disc_path, f.is_directory ? empty_folder : f.source});
+    return entries;
+}
+
+// Measures with xorriso the image sectors of a disc's layout and an empty
+// disc file of that disc's name, once per role and name length.
+struct StructureSizes {
+    const DiscLayout* layout;
+    fs::path work;
+    std::string volume_id;
+    std::map<std::pair<unsigned, size_t>, int64_t> known;
+
+    fs::path empty_folder() const { return work / "empty-folder"; }
+
+    bool sectors(int32_t number, unsigned role, int64_t* out, std::string* error)
+    {
+        auto key = std::make_pair(role, disc_file_name_of(number).size());
+        auto k = known.find(key);
+        if (k != known.end()) {
+            *out = k->second;
+            return true;
+        }
+        std::error_code ec;
+        fs::path empty_file = work / "empty";
+        fs::create_directories(empty_folder(), ec);
+        if (!fs::exists(empty_file, ec) && !write_host_file(empty_file, "", error))
+            return false;
+        if (!iso_measure_sectors(image_entries(*layout, number, role, empty_file, empty_folder()), volume_id, out,
+                                 error))
+            return false;
+        known[key] = *out;
+        return true;
+    }
+};
+
+unsigned role_of(int32_t number, int32_t count)
+{
+    return number == 1 ? kOnFirst : number == count ? kOnLast : kOnMiddle;
+}
+
+// Puts the layout beside each disc file and writes the images.
+bool write_layout_and_images(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
+                             StructureSizes* sizes, DiscPackResult* result, std::vector<fs::path>* created,
+                             std::string* error)
+{
+    const int32_t count = result->disc_count;
+    for (int32_t n = 1; n <= count; ++n) {
+        unsigned role = role_of(n, count);
+        fs::path folder = out / ("disc" + std::to_string(n));
+        if (!layout.write_into(folder, role, created, error))
+            return false;
+        result->layout_bytes.push_back(layout.bytes_on(role));
+        // Anything else in the folder (left by an earlier run, say) is not
+        // part of the set: it is named, kept, and not put into the image.
+        std::set<std::string> expected{disc_file_name_of(n)};
+        for (const LayoutFile& f : layout.files)
+            if (f.discs & role)
+                expected.insert(f.disc_path);
+        std::error_code ec;
+        for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+            std::string relative = utf8_of(it->path().lexically_relative(folder));
+            std::replace(relative.begin(), relative.end(), '\\', '/');
+            if (!expected.count(relative)) {
+                result->stray_files.push_back(utf8_of(it->path()));
+                it.disable_recursion_pending();
+            }
+        }
+    }
+    if (!options.iso)
+        return true;
+    for (int32_t n = 1; n <= count; ++n) {
+        std::string volume_id = iso_volume_id(options.product, options.regkey, n);
+        fs::path image = out / ("disc" + std::to_string(n) + ".iso");
+        int64_t structure = 0;
+        if (!sizes->sectors(n, role_of(n, count), &structure, error))
+            return false;
+        fs::path folder = out / ("disc" + std::to_string(n));
+        if (!iso_write_image(image_entries(layout, n, role_of(n, count), folder / disc_file_name_of(n),
+                                           sizes->empty_folder()),
+                             image, volume_id, error))
+            return false;
+        created->push_back(image);
+        std::error_code ec;
+        int64_t bytes = (int64_t)fs::file_size(image, ec);
+        int64_t expected = iso_image_bytes(structure, result->disc_bytes[(size_t)n - 1]);
+        int64_t limit = options.disc_size - (n == 1 ? options.first_disc_reserve : 0);
+        if (ec || bytes != expected || bytes > limit) {
+            *error = "the image " + utf8_of(image) + " takes " + std::to_string(bytes) + " bytes where " +
+                     std::to_string(expected) + " were counted (limit " + std::to_string(limit) +
+                     ")";
+            return false;
+        }
+        result->image_bytes.push_back(bytes);
+        result->volume_ids.push_back(volume_id);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
                std::string* error)
 {
@@ -886,10 +1151,48 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     if (!plan_pack(game, out, options, &plan, error))
         return false;
 
+    // Converted pictures and the files xorriso measures with live in a work
+    // folder inside the output folder while the pack runs.
+    std::error_code ec;
+    const bool out_existed = fs::exists(out, ec);
+    const fs::path work = out / ".discset-work";
+    fs::create_directories(work, ec);
+    if (ec) {
+        *error = "cannot create " + utf8_of(work) + ": " + ec.message();
+        return false;
+    }
+    DiscLayout layout;
+    std::vector<fs::path> created;
+    auto give_up = [&](DiscOutput* discs) {
+        for (auto p = created.rbegin(); p != created.rend(); ++p)
+            fs::remove(*p, ec);
+        if (discs)
+            discs->discard();
+        layout.release();
+        fs::remove_all(work, ec);
+        if (!out_existed)
+            fs::remove(out, ec);  // only when it is empty
+        return false;
+    };
+    if (!plan_disc_layout(options.layout, work, &layout, error) ||
+        !check_layout_targets(out, layout, options, error))
+        return give_up(nullptr);
+    StructureSizes sizes{&layout, work, iso_volume_id(options.product, options.regkey, 1), {}};
+
     DiscOutput discs;
     discs.out = out;
-    discs.disc_size = options.disc_size;
-    discs.first_reserve = options.first_disc_reserve;
+    discs.room_of = [&](int32_t number, unsigned role, int64_t* room, std::string* err) {
+        int64_t limit = options.disc_size - (number == 1 ? options.first_disc_reserve : 0);
+        if (!options.iso) {
+            *room = limit - layout.bytes_on(role);
+            return true;
+        }
+        int64_t structure = 0;
+        if (!sizes.sectors(number, role, &structure, err))
+            return false;
+        *room = iso_disc_file_room(limit, structure);
+        return true;
+    };
     plan.fields.disc_count = 0;
     plan.fields.total_size = 0;
     discs.header = encode_disc_header(plan.fields);
@@ -907,20 +1210,27 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         ok = false;
     }
     if (ok && discs.disc_count > 0)
-        ok = discs.finish_disc(error);
+        ok = discs.finish_set(error);
     if (ok) {
         plan.fields.disc_count = discs.disc_count;
         plan.fields.total_size = (int32_t)decompressed_total;
         ok = patch_header(discs.disc_path(1), plan.fields, error);
     }
-    if (!ok) {
-        discs.discard();
-        return false;
+    if (ok) {
+        result->disc_count = discs.disc_count;
+        result->disc_bytes = discs.disc_bytes;
+        ok = write_layout_and_images(out, layout, options, &sizes, result, &created, error);
     }
-    result->disc_count = discs.disc_count;
+    if (!ok) {
+        std::vector<int64_t> none;
+        result->disc_bytes.swap(none);
+        return give_up(&discs);
+    }
+    layout.release();
+    fs::remove_all(work, ec);
     result->total_size = (int32_t)decompressed_total;
     result->data_bytes = source.data_bytes;
     result->manifest_entries = source.manifest_entries;
-    result->disc_bytes = discs.disc_bytes;
+    result->pictures = layout.pictures;
     return true;
 }

@@ -15,6 +15,7 @@
 
 #include "disc_format.h"
 #include "disc_header.h"
+#include "disc_layout.h"
 #include "host_files.h"
 #include "record_compressor.h"
 
@@ -55,6 +56,13 @@ struct DiscPackOptions {
     // The data folder that setup copies into the install folder; its files
     // and folders are listed in the manifest too. Empty: none.
     fs::path data_folder;
+    // What goes beside the disc files (setup.exe, launcher.exe, autorun.inf,
+    // pictures, data folder, web shortcut). Its room on each disc is taken
+    // from the disc size before the disc files are split.
+    DiscLayoutOptions layout;
+    // Also write OUT/disc1.iso, disc2.iso, ...; the disc size then limits
+    // each whole image.
+    bool iso = false;
 };
 
 struct DiscPackResult {
@@ -65,6 +73,13 @@ struct DiscPackResult {
     int64_t data_bytes = 0;            // file contents read
     std::vector<int64_t> disc_bytes;   // size of each disc file
     int64_t manifest_entries = 0;      // lines of the uninstall manifest (0 without one)
+    int32_t pictures = 0;              // slide-show pictures on the discs
+    std::vector<int64_t> layout_bytes; // bytes of the files beside each disc file
+    std::vector<int64_t> image_bytes;  // size of each image (with iso)
+    std::vector<std::string> volume_ids;
+    // Files and folders in the disc folders that are not part of the set
+    // (an earlier run's, say): kept, and not in the images.
+    std::vector<std::string> stray_files;
 };
 
 // The record path the engine would get for an entry, and the proposed install
@@ -78,6 +93,8 @@ std::string proposed_install_folder(const std::string& company_cp950, const std:
 // one record, a read or write error, or existing disc files (unless
 // overwrite is set), an uninstaller that is not a file, or a game folder
 // that holds an uninstall.exe or uninstall.lst of its own when the
-// uninstaller is added.
+// uninstaller is added; a layout path that is missing, a picture that does
+// not convert or load, or xorriso failing. Layout files of this run and its
+// images are removed again on failure too.
 bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
                std::string* error);
