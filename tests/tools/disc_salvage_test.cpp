@@ -2,6 +2,7 @@
 // middle, at the start of the disc a file runs on to, in a path record, and
 // with a middle disc missing. Each checks the exact loss report (lines and
 // JSON read back) and the tree that was saved.
+#include "disc_extract.h"
 #include "disc_fixture.h"
 #include "disc_salvage.h"
 #include "test_support.h"
@@ -319,6 +320,77 @@ TEST_F(SalvageFixture, RefusesAFolderInUseAndASetWithoutItsHeader)
     EXPECT_EQ(salvage_disc_set(discs, tmp.host / "new", options, &result, &error), 0);
     EXPECT_NE(error.find("header"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists(tmp.host / "new"));
+}
+
+}  // namespace
+
+namespace {
+
+// --include on the default extraction: the engine's record filter.
+struct EngineSelection : SalvageFixture {
+    bool extract(const std::vector<std::string>& patterns, std::string* error)
+    {
+        fs::create_directories(discs_folder);
+        fixture::write_set(set, tmp.path("discs"));
+        PathSelection selection;
+        for (const std::string& p : patterns)
+            EXPECT_EQ(selection.add(p, error), 1) << *error;
+        ExtractOptions o;
+        o.selection = &selection;
+        return disc_extract({utf8_of(discs_folder)}, dest, o, error);
+    }
+
+    void SetUp() override
+    {
+        set.add_dir(0, "\\Save");
+        set.add_dir(0, "\\Save\\empty");
+        set.add_file(0, big5("\\Save\\許功蓋.dat"), "slot");
+        close(0);
+        set.add_file(0, "\\readme.txt", "read me");
+        close(0);
+        set.add_dir(0, big5("\\影片"));
+        set.add_file(0, big5("\\影片\\片頭.avi"), "movie");
+        end(0);
+        set.add_data(1, "+tail");  // runs on to disc 2
+        close(1);
+        set.add_file(1, "\\SAVE\\late.dat", "late");  // the first spelling wins
+        close(1);
+        end(1);
+    }
+};
+
+TEST_F(EngineSelection, OnlyMatchesAndTheFoldersOnTheirWayAreCreated)
+{
+    std::string error;
+    ASSERT_TRUE(extract({"save/*.DAT"}, &error)) << error;
+    EXPECT_EQ(saved(), (Snapshot{{"Save", kFolderMark}, {"Save/許功蓋.dat", "slot"}, {"Save/late.dat", "late"}}));
+}
+
+TEST_F(EngineSelection, AFileByItsPathAndAFolderWithAllBelowIt)
+{
+    std::string error;
+    ASSERT_TRUE(extract({"\\影片\\片頭.avi"}, &error)) << error;
+    EXPECT_EQ(saved(), (Snapshot{{"影片", kFolderMark}, {"影片/片頭.avi", "movie+tail"}}));
+    fs::remove_all(dest);
+    ASSERT_TRUE(extract({"SAVE"}, &error)) << error;
+    EXPECT_EQ(saved(), (Snapshot{{"Save", kFolderMark},
+                                 {"Save/empty", kFolderMark},
+                                 {"Save/許功蓋.dat", "slot"},
+                                 {"Save/late.dat", "late"}}));
+}
+
+TEST_F(EngineSelection, DamageInAFileNotSelectedStillRollsEverythingBack)
+{
+    set.streams[1].pop_back();  // before the end record
+    set.add_file(1, "\\broken.bin");
+    set.add_raw(1, fixture::raw_record(disc::kData, bad_stream("damaged")));
+    close(1);
+    end(1);
+    std::string error;
+    EXPECT_FALSE(extract({"readme.txt"}, &error));
+    EXPECT_NE(error.find("nothing was left"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(dest / "readme.txt"));
+    EXPECT_TRUE(saved().empty()) << describe(saved());
 }
 
 }  // namespace
