@@ -286,6 +286,8 @@ TEST_F(SalvageFixture, SelectionAppliesAndUnselectedDamageIsNoLoss)
     EXPECT_TRUE(result.losses.empty()) << testing::PrintToString(lines());
     // Only the file and the folder on its way: not the empty folder beside it.
     EXPECT_EQ(saved(), (Snapshot{{"存檔", kFolderMark}, {"存檔/Slot1.DAT", "one"}}));
+    EXPECT_EQ(result.folders, 1);
+    EXPECT_EQ(result.files, 1);
 }
 
 TEST_F(SalvageFixture, StopFlagEndsTheWalkAndSaysSo)

@@ -45,10 +45,11 @@ struct Salvage {
     std::string* error = nullptr;
     char install_path[kPathBuffer] = {0};
     int32_t install_len = 0;
-    // Every name the records made so far, created or passed over: a later
-    // name that differs only in ASCII case takes the first spelling, as on
+    // The names made so far, and those --include passed over: a later name
+    // that differs only in ASCII case takes the first spelling, as on
     // Windows. Never rolled back.
     InstallJournal names;
+    InstallJournal passed;
     std::unique_ptr<unsigned char[]> in{new unsigned char[disc::kMaxCompressed]};
     std::unique_ptr<unsigned char[]> out{new unsigned char[disc::kMaxDecompressed]};
 
@@ -68,6 +69,7 @@ struct Salvage {
     {
         output.close();
         names.release();
+        passed.release();
     }
 
     void lose(const std::string& path, int32_t disc, int64_t offset, const std::string& reason, int64_t kept,
@@ -114,7 +116,10 @@ struct Salvage {
         char parent[kPathBuffer];
         memcpy(parent, full, n);
         parent[n] = '\0';
+        // Each level it creates is noted, and counted.
+        int32_t before = names.count;
         make_directory_path(parent, &names);
+        result->folders += names.count - before;
     }
 
     bool selected(const std::string& path)
@@ -146,10 +151,11 @@ struct Salvage {
             return;
         }
         names.match_case(full, install_len);
+        passed.match_case(full, install_len);
         std::string path = utf8_name(full + install_len);
         char kind = r.type == disc::kDirectory ? InstallJournal::kDirectory : InstallJournal::kFile;
         if (!selected(path)) {
-            names.add(kind, full);
+            passed.add(kind, full);
             if (r.type == disc::kFile)
                 file_open = true;  // its data records are passed over
             return;
