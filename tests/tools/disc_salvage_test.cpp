@@ -10,6 +10,10 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <map>
+#include <set>
+
 namespace {
 
 // A zlib stream of `bytes` whose Adler-32 trailer is wrong: zlib refuses it
@@ -393,6 +397,79 @@ TEST_F(EngineSelection, DamageInAFileNotSelectedStillRollsEverythingBack)
     EXPECT_NE(error.find("nothing was left"), std::string::npos) << error;
     EXPECT_FALSE(fs::exists(dest / "readme.txt"));
     EXPECT_TRUE(saved().empty()) << describe(saved());
+}
+
+}  // namespace
+
+namespace {
+
+// Bytes flipped at random places of a two-disc set: the walk always ends,
+// never writes outside the output folder, and every file it keeps whole is
+// byte for byte the one in the set.
+TEST_F(SalvageFixture, RandomDamageStaysInsideTheOutputFolder)
+{
+    std::map<std::string, std::string> contents;
+    for (int i = 0; i < 12; ++i) {
+        std::string name = "\\d" + std::to_string(i % 3) + "\\f" + std::to_string(i) + ".bin";
+        std::string bytes;
+        for (int k = 0; k < 3000 + 500 * i; ++k)
+            bytes += (char)((k * 31 + i * 7) % 251);
+        if (i % 3 == 0 && i < 9)
+            set.add_dir(i < 6 ? 0 : 1, name.substr(0, 3));
+        set.add_file(i < 6 ? 0 : 1, name, bytes.substr(0, bytes.size() / 2));
+        set.add_data(i < 6 ? 0 : 1, bytes.substr(bytes.size() / 2));
+        close(i < 6 ? 0 : 1);
+        std::string rel = name.substr(1);
+        rel[2] = '/';
+        contents[rel] = bytes;
+    }
+    end(0);
+    end(1);
+    fs::create_directories(discs_folder);
+    fixture::write_set(set, tmp.path("discs"));
+    const std::string cd1 = host_bytes(discs_folder / "cd1"), cd2 = host_bytes(discs_folder / "cd2");
+    std::vector<DiscFile> discs;
+    std::string error;
+    ASSERT_EQ(collect_discs({utf8_of(discs_folder)}, &discs, &error), 1) << error;
+
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int round = 0; round < 40; ++round) {
+        std::string a = cd1, b = cd2;
+        for (int k = 0; k < 1 + round % 4; ++k) {
+            std::string& disc = next() % 2 ? a : b;
+            size_t at = (disc.data() == a.data() ? disc::kHeaderSize : 0) +
+                        next() % (disc.size() - (disc.data() == a.data() ? disc::kHeaderSize : 0));
+            disc[at] = (char)(disc[at] ^ (1 + next() % 255));
+        }
+        put_host_bytes(discs_folder / "cd1", a);
+        put_host_bytes(discs_folder / "cd2", b);
+        fs::path out = tmp.host / ("out" + std::to_string(round));
+        SalvageResult r;
+        ASSERT_EQ(salvage_disc_set(discs, out, options, &r, &error), 1) << "round " << round << ": " << error;
+        std::set<std::string> cut;
+        for (const SalvageLoss& l : r.losses)
+            if (!l.path.empty()) {
+                std::string rel = l.path.substr(1);
+                std::replace(rel.begin(), rel.end(), '\\', '/');
+                cut.insert(rel);
+            }
+        for (const auto& kv : snapshot(out)) {
+            if (kv.second == kFolderMark)
+                continue;
+            ASSERT_TRUE(contents.count(kv.first)) << "round " << round << " made " << kv.first;
+            const std::string& want = contents[kv.first];
+            if (cut.count(kv.first))
+                EXPECT_EQ(want.compare(0, kv.second.size(), kv.second), 0) << "round " << round << ": " << kv.first;
+            else
+                EXPECT_EQ(kv.second, want) << "round " << round << ": " << kv.first << " is not whole";
+        }
+    }
+    // Nothing beside the disc folder and the output folders.
+    for (const auto& e : fs::directory_iterator(tmp.host)) {
+        std::string name = e.path().filename().string();
+        EXPECT_TRUE(name == "discs" || name.rfind("out", 0) == 0) << name;
+    }
 }
 
 }  // namespace
