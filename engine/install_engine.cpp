@@ -74,6 +74,9 @@ struct EngineState {
     InstallJournal journal;        // what this installation created
     char backup_folder[kPathBuffer] = {0};  // "" until the first file is replaced
     int32_t backups = 0;           // numbers used in it so far
+    RecordFilter filter = nullptr; // null: every record is extracted
+    int32_t passing_over = 0;      // 1 while the current file is one the filter passed over
+    InstallJournal passed_names;   // names the filter passed over, for their spelling only
 };
 
 EngineState g_state;
@@ -178,6 +181,22 @@ int move_aside(const char* path, uint32_t attrib)
     return 0;
 }
 
+// Creates the folders on the way to `full` (a file or folder path in the
+// install folder) that are not there yet, noted for the rollback.
+void make_parent_folders(const char* full)
+{
+    char parent[kPathBuffer];
+    const char* last = nullptr;
+    for (const char* sep = find_separator(full); sep; sep = find_separator(sep + 1))
+        last = sep;
+    size_t n = last ? (size_t)(last - full) : 0;
+    if (n <= strlen(g_state.install_path) || n >= sizeof parent)
+        return;
+    memcpy(parent, full, n);
+    parent[n] = '\0';
+    make_directory_path(parent, &g_state.journal);
+}
+
 // Handles a directory or file record whose decompressed path is in `out`.
 // 1 to go on; 0 stops the disc (a message has been shown).
 int handle_path_record(int type, const unsigned char* out, int32_t out_len)
@@ -196,6 +215,20 @@ int handle_path_record(int type, const unsigned char* out, int32_t out_len)
     // A name this installation made already is found whatever the case of
     // its ASCII letters, as Windows finds it.
     g_state.journal.match_case(full, install_len);
+    if (g_state.filter) {
+        g_state.passed_names.match_case(full, install_len);
+        if (!g_state.filter(type, full + install_len)) {
+            g_state.passed_names.add(type == disc::kDirectory ? InstallJournal::kDirectory : InstallJournal::kFile,
+                                     full);
+            if (type == disc::kFile) {
+                g_state.output.close();
+                g_state.passing_over = 1;
+            }
+            return 1;
+        }
+        g_state.passing_over = 0;
+        make_parent_folders(full);
+    }
     if (type == disc::kDirectory) {
         // Errors are ignored: a folder that cannot be made shows up as a file
         // that cannot be created.
@@ -258,7 +291,9 @@ int extract_disc()
                 }
                 g_state.bytes_done += out_len;
                 if (record.type == disc::kData) {
-                    if (out_len > 0 && !g_state.output.write(out, out_len)) {
+                    if (g_state.passing_over) {
+                        // Checked above like every record; not written.
+                    } else if (out_len > 0 && !g_state.output.write(out, out_len)) {
                         g_state.abort = 1;
                         plat_message_box(nullptr, engine_text::kCannotWrite, engine_text::kDiskErrorCaption,
                                          PLAT_MB_OK);
@@ -268,6 +303,7 @@ int extract_disc()
                 }
             } else if (record.type == disc::kClose) {
                 g_state.output.close();
+                g_state.passing_over = 0;
             }
             // Other type bytes are skipped, but still report progress.
             if (!g_state.progress(percent_done()))
@@ -298,6 +334,8 @@ int install(const char* install_path, const char* source_root, const char* unins
     g_state.current_disc = 0;
     g_state.backup_folder[0] = '\0';
     g_state.backups = 0;
+    g_state.passing_over = 0;
+    g_state.passed_names.release();
 
     size_t path_len = strlen(install_path);
     size_t root_len = strlen(source_root);
@@ -381,6 +419,7 @@ int install_disc_set(const char* install_path, const char* source_root, const ch
     // On success the journal was committed, on failure rolled back; this
     // only covers a return before either.
     g_state.journal.release();
+    g_state.passed_names.release();
     return result;
 }
 
@@ -394,4 +433,9 @@ int32_t prompt_next_disc(int32_t)
 void set_registration_enabled(int enabled)
 {
     g_state.registration_enabled = enabled ? 1 : 0;
+}
+
+void set_record_filter(RecordFilter filter)
+{
+    g_state.filter = filter;
 }

@@ -26,3 +26,18 @@ int32_t prompt_next_disc(int32_t disc_index);
 // Whether a successful install_disc_set ends with register_installation
 // (1, the default) or not (0: the toolkit extracts without registering).
 void set_registration_enabled(int enabled);
+
+// Whether a directory or file record is extracted: `record_path` is the path
+// inside the install folder as it will be created (code page 950, starting
+// with "\"; "" never comes). 1 to create it, 0 to pass over it.
+typedef int32_t (*RecordFilter)(int32_t type, const char* record_path);
+// Installs a filter for the following install_disc_set calls (null, the
+// default: every record is extracted). A record passed over is still read,
+// decompressed and checked, so damage anywhere in the set fails and rolls
+// back as without a filter; a file passed over gets no bytes (its data
+// records are dropped). A file or folder that is extracted gets the folders
+// on its way created first (and rolled back like every other), since their
+// own records may have been passed over. Names passed over still fix the
+// spelling of a later name that differs only in ASCII case, as they would
+// have had they been created.
+void set_record_filter(RecordFilter filter);

@@ -1,12 +1,15 @@
 // discset: author, list, test and extract disc sets.
 #include "disc_extract.h"
+#include "disc_salvage.h"
 #include "disc_scan.h"
 #include "disc_writer.h"
+#include "exit_codes.h"
 #include "platform.h"
 #include "terminal_text.h"
 
 #include <CLI/CLI.hpp>
 
+#include <csignal>
 #include <cstdio>
 #ifdef _WIN32
 #include <io.h>
@@ -95,16 +98,16 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
     std::string error;
     if (no_uninstaller && !uninstaller.empty()) {
         fprintf(stderr, "discset pack: --no-uninstaller and --uninstaller do not go together\n");
-        return 2;
+        return kExitUsage;
     }
     if (no_uninstaller && !data.empty() && !layout.layout) {
         fprintf(stderr, "discset pack: --no-uninstaller puts no manifest in, so --data applies only with --layout\n");
-        return 2;
+        return kExitUsage;
     }
     if (!layout.layout && (!layout.setup.empty() || !layout.launcher.empty() || !layout.pictures.empty() ||
                            !layout.web_shortcut.empty())) {
         fprintf(stderr, "discset pack: --setup-exe, --launcher-exe, --pictures and --web-shortcut go with --layout\n");
-        return 2;
+        return kExitUsage;
     }
     if (layout.layout) {
         options.layout.enabled = true;
@@ -113,7 +116,7 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
             !find_program(layout.launcher, "launcher.exe", "launcher", DI_DEFAULT_LAUNCHER, "--launcher-exe", "",
                           &options.layout.launcher_program, &error)) {
             fprintf(stderr, "discset pack: %s\n", error.c_str());
-            return 2;
+            return kExitFailed;
         }
         if (!layout.pictures.empty())
             options.layout.pictures = host_path_from_utf8(layout.pictures);
@@ -126,24 +129,24 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
         if (!find_program(uninstaller, "uninstall.exe", "uninstall", DI_DEFAULT_UNINSTALLER, "--uninstaller",
                           " or --no-uninstaller", &options.uninstaller, &error)) {
             fprintf(stderr, "discset pack: %s\n", error.c_str());
-            return 2;
+            return kExitFailed;
         }
         if (!data.empty())
             options.data_folder = host_path_from_utf8(data);
     }
     if (!parse_disc_size(disc_size, &options.disc_size, &error)) {
         fprintf(stderr, "discset pack: %s\n", error.c_str());
-        return 2;
+        return kExitUsage;
     }
     if (!compressor.empty() && !compressor_from_name(compressor, &options.compressor)) {
         fprintf(stderr, "discset pack: no compressor \"%s\" in this build (it has zlib%s)\n", compressor.c_str(),
                 compressor_available(kCompressorLibdeflate) ? " and libdeflate" : "");
-        return 2;
+        return kExitUsage;
     }
     DiscPackResult result;
     if (!disc_pack(host_path_from_utf8(game), host_path_from_utf8(out), options, &result, &error)) {
         fprintf(stderr, "discset pack: %s\n", error.c_str());
-        return 1;
+        return kExitFailed;
     }
     printf("%d disc(s): %lld folder(s), %lld file(s), %lld bytes of file data, total size %d\n", result.disc_count,
            (long long)result.directories, (long long)result.files, (long long)result.data_bytes, result.total_size);
@@ -180,7 +183,7 @@ int run_list(const std::vector<std::string>& args)
 {
     std::vector<DiscFile> discs;
     if (!collect_or_report("list", args, &discs))
-        return 1;
+        return kExitFailed;
     DiscSetSummary s;
     int64_t file_bytes = 0;
     bool header_shown = false;
@@ -210,38 +213,130 @@ int run_list(const std::vector<std::string>& args)
            (long long)file_bytes);
     fflush(stdout);
     print_damage("list", s, discs);
-    return ok ? 0 : 1;
+    return ok ? kExitDone : kExitFailed;
 }
 
 int run_test(const std::vector<std::string>& args)
 {
     std::vector<DiscFile> discs;
     if (!collect_or_report("test", args, &discs))
-        return 1;
+        return kExitFailed;
     DiscSetSummary s;
     int ok = walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s);
     if (!ok) {
         print_damage("test", s, discs);
         fprintf(stderr, "discset test: the set is damaged (%zu problem(s))\n", s.damage.size());
-        return 1;
+        return kExitFailed;
     }
     printf("OK: %d disc(s), %lld record(s), %lld folder(s), %lld file(s), total size %d bytes\n", s.header.disc_count,
            (long long)s.records, (long long)s.directories, (long long)s.files, s.header.total_size);
-    return 0;
+    return kExitDone;
 }
 
-int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt)
+// The --include patterns, checked; false after saying why not.
+bool make_selection(const std::vector<std::string>& patterns, PathSelection* selection)
 {
+    for (const std::string& p : patterns) {
+        std::string error;
+        if (!selection->add(p, &error)) {
+            fprintf(stderr, "discset extract: --include: %s\n", printable(error).c_str());
+            return false;
+        }
+    }
+    return true;
+}
+
+// Names the patterns that selected nothing. With patterns of which none
+// selected anything the extraction did not do what was asked: true then.
+bool report_unmatched(const PathSelection& selection)
+{
+    std::vector<std::string> unmatched = selection.unmatched();
+    for (const std::string& p : unmatched)
+        fprintf(stderr, "discset extract: --include %s matches nothing in the set\n", printable(p).c_str());
+    return !selection.patterns.empty() && unmatched.size() == selection.patterns.size();
+}
+
+int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt,
+                const std::vector<std::string>& includes)
+{
+    PathSelection selection;
+    if (!make_selection(includes, &selection))
+        return kExitUsage;
     ExtractOptions options;
     options.interactive = !no_prompt && is_terminal(stdin);
     options.show_progress = is_terminal(stdout);
+    options.selection = includes.empty() ? nullptr : &selection;
+    bool interrupted = false;
+    options.interrupted = &interrupted;
     std::string error;
     if (!disc_extract(args, host_path_from_utf8(dest), options, &error)) {
         fprintf(stderr, "discset extract: %s\n", error.c_str());
-        return 1;
+        return interrupted ? kExitInterrupted : kExitFailed;
     }
     printf("extracted into %s\n", dest.c_str());
-    return 0;
+    return report_unmatched(selection) ? kExitFailed : kExitDone;
+}
+
+volatile std::sig_atomic_t g_salvage_stop = 0;
+
+void stop_salvage(int)
+{
+    g_salvage_stop = 1;
+}
+
+// extract --keep-going: whatever can be saved, and a report of what could not.
+int run_salvage(const std::vector<std::string>& args, const std::string& dest, const std::vector<std::string>& includes,
+                bool remove_damaged, const std::string& report_file)
+{
+    PathSelection selection;
+    if (!make_selection(includes, &selection))
+        return kExitUsage;
+    std::vector<DiscFile> discs;
+    if (!collect_or_report("extract", args, &discs))
+        return kExitFailed;
+    SalvageOptions options;
+    options.remove_damaged = remove_damaged;
+    options.selection = includes.empty() ? nullptr : &selection;
+    options.stop = &g_salvage_stop;
+    SalvageResult result;
+    std::string error;
+    g_salvage_stop = 0;
+    void (*previous)(int) = std::signal(SIGINT, stop_salvage);
+    int ok = salvage_disc_set(discs, host_path_from_utf8(dest), options, &result, &error);
+    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+    for (const std::string& note : result.notes)
+        fprintf(stderr, "discset extract: %s\n", printable(note).c_str());
+    if (ok || result.files || result.folders || !result.losses.empty()) {
+        printf("extracted into %s: %lld folder(s), %lld file(s), %lld bytes\n", dest.c_str(),
+               (long long)result.folders, (long long)result.files, (long long)result.bytes);
+        if (!result.losses.empty()) {
+            printf("loss report (%zu):\n", result.losses.size());
+            for (const SalvageLoss& l : result.losses)
+                printf("%s\n", describe_loss(l).c_str());
+        }
+        fflush(stdout);
+    }
+    int code = kExitDone;
+    if (!ok) {
+        fprintf(stderr, "discset extract: %s\n", printable(error).c_str());
+        code = kExitFailed;
+    } else if (result.interrupted) {
+        fprintf(stderr, "discset extract: interrupted; what was extracted stays\n");
+        code = kExitInterrupted;
+    } else if (!result.losses.empty()) {
+        code = kExitPartial;
+    }
+    if (ok && report_unmatched(selection) && code == kExitDone)
+        code = kExitFailed;
+    if (!report_file.empty() && (ok || !result.losses.empty())) {
+        std::string why;
+        if (!write_host_file(host_path_from_utf8(report_file), salvage_report_json(result), &why)) {
+            fprintf(stderr, "discset extract: cannot write the report %s: %s\n", report_file.c_str(), why.c_str());
+            if (code == kExitDone || code == kExitPartial)
+                code = kExitFailed;
+        }
+    }
+    return code;
 }
 
 }  // namespace
@@ -251,6 +346,8 @@ int main(int argc, char** argv)
     plat_utf8_command_line(&argc, &argv);
     CLI::App app{"Author, list, test and extract disc sets (the discs the installer reads)."};
     app.require_subcommand(1);
+    // Set before the subcommands are added: each takes it over.
+    app.footer(exit_codes_help());
     // "/tmp/game" is a path, not an option, also on Windows (under Wine
     // host paths look like that).
     app.allow_windows_style_options(false);
@@ -317,8 +414,31 @@ int main(int argc, char** argv)
         ->required();
     extract->add_option("-o,--output", dest, "New or empty folder to extract into")->required();
     extract->add_flag("--no-prompt", no_prompt, "Never ask for a disc; fail when one is missing");
+    std::vector<std::string> includes;
+    extract->add_option("--include", includes,
+                        "Extract only what matches (repeatable): a glob on the path in the install folder, "
+                        "ASCII case ignored; * and ? stay within one name, ** crosses \\ (/ works too); a pattern "
+                        "without \\ matches the name at any depth; a folder that matches brings all below it; "
+                        "the folders on the way to what matches are created, nothing else");
+    bool keep_going = false, remove_damaged = false;
+    std::string report_file;
+    CLI::Option* keep = extract->add_flag(
+        "--keep-going", keep_going,
+        "Salvage a damaged set instead of rolling back: a file is kept up to its damaged record, the walk "
+        "picks up at the next sound folder or file record, a disc not given is skipped; the loss report at "
+        "the end names each damaged file (path, disc, offset, reason); exit code 3 when anything was lost. "
+        "Never asks for a disc");
+    extract->add_flag("--remove-damaged", remove_damaged, "With --keep-going: delete a file that lost data instead of keeping it cut")
+        ->needs(keep);
+    extract->add_option("--report", report_file, "With --keep-going: also write the loss report as JSON to FILE")
+        ->needs(keep);
 
-    CLI11_PARSE(app, argc, argv);
+    // Usage errors are exit code 1 (CLI11's own codes differ); --help is 0.
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? kExitDone : kExitUsage;
+    }
 
     // The commands report their errors as results; anything thrown all the
     // same (memory, a host path that cannot be converted) ends here, never
@@ -331,11 +451,13 @@ int main(int argc, char** argv)
             return run_list(discs);
         if (test->parsed())
             return run_test(discs);
-        return run_extract(discs, dest, no_prompt);
+        if (keep_going)
+            return run_salvage(discs, dest, includes, remove_damaged, report_file);
+        return run_extract(discs, dest, no_prompt, includes);
     } catch (const std::exception& e) {
         fprintf(stderr, "discset %s: %s\n", command, e.what());
     } catch (...) {
         fprintf(stderr, "discset %s: unexpected error\n", command);
     }
-    return 1;
+    return kExitFailed;
 }

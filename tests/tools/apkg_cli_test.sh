@@ -40,13 +40,24 @@ check "twins: the second is reported" grep -q 'entry 1 "README" is not unpacked'
 mkdir -p "$work/full"
 echo mine >"$work/full/ok.txt"
 apkg extract "$work/esc.apkg" -o "$work/full" >"$work/full.out" 2>&1
-check "extract into a folder that is not empty exits 1" test $? -eq 1
+check "extract into a folder that is not empty exits 2" test $? -eq 2
 check "the user's file is kept" test "$(cat "$work/full/ok.txt")" = mine
 
 package "$work/dev.apkg" 'ok.txt=y' 'NUL.txt=x'
 apkg extract "$work/dev.apkg" -o "$work/dev" >"$work/dev.out" 2>&1
-check "a device name exits 1" test $? -eq 1
+check "a device name exits 2" test $? -eq 2
 check "the message names the entry" grep -q 'entry 1 is named "NUL.txt"' "$work/dev.out"
 check "nothing is left" test ! -e "$work/dev"
+
+# Exit codes: 1 for a usage error, 0 for --help, which lists them.
+apkg frobnicate >/dev/null 2>&1
+check "an unknown command exits 1" test $? -eq 1
+apkg extract "$work/esc.apkg" >/dev/null 2>&1
+check "extract without -o exits 1" test $? -eq 1
+apkg list --help >"$work/help.out" 2>&1
+check "list --help exits 0" test $? -eq 0
+check "list --help lists the exit codes" grep -q 'Exit codes: 0 done, 1 usage error, 2 failed' "$work/help.out"
+apkg list "$work/none.apkg" >/dev/null 2>&1
+check "list of a package that is not there exits 2" test $? -eq 2
 
 cli_check_end

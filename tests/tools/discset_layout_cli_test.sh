@@ -51,7 +51,7 @@ done
 check "the set tests sound" test $? -eq 0
 
 "$discset" pack "$game" -o "$work/x" "${opts[@]}" --pictures "$work/pics" >/dev/null 2>"$work/err"
-check "--pictures without --layout exits 2" test $? -eq 2
+check "--pictures without --layout is a usage error (exit 1)" test $? -eq 1
 check "--pictures without --layout says why" grep -q 'go with --layout' "$work/err"
 
 "$discset" pack "$game" -o "$work/y" "${opts[@]}" "${programs[@]}" --pictures "$work/nowhere" >/dev/null 2>"$work/err"

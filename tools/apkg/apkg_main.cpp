@@ -1,5 +1,6 @@
 // apkg: create, list and unpack APKG packages.
 #include "apkg_writer.h"
+#include "exit_codes.h"
 #include "platform.h"
 #include "terminal_text.h"
 
@@ -17,7 +18,7 @@ int run_command(CLI::App* create, CLI::App* list, const std::string& folder, con
     if (create->parsed()) {
         if (!apkg_create_from_folder(host_path_from_utf8(folder), host_path_from_utf8(output), &error)) {
             fprintf(stderr, "apkg create: %s\n", error.c_str());
-            return 1;
+            return kExitFailed;
         }
         return 0;
     }
@@ -25,7 +26,7 @@ int run_command(CLI::App* create, CLI::App* list, const std::string& folder, con
         std::vector<ApkgEntryInfo> entries;
         if (!apkg_list(host_path_from_utf8(package), &entries, &error)) {
             fprintf(stderr, "apkg list: %s\n", error.c_str());
-            return 1;
+            return kExitFailed;
         }
         int damaged = 0;
         for (const ApkgEntryInfo& e : entries) {
@@ -36,7 +37,7 @@ int run_command(CLI::App* create, CLI::App* list, const std::string& folder, con
             damaged += !e.valid;
         }
         printf("%zu member(s)\n", entries.size());
-        return damaged ? 1 : 0;
+        return damaged ? kExitFailed : kExitDone;
     }
     std::vector<std::string> shadowed;
     bool ok = apkg_extract(host_path_from_utf8(package), host_path_from_utf8(output), &error, &shadowed);
@@ -44,9 +45,9 @@ int run_command(CLI::App* create, CLI::App* list, const std::string& folder, con
         fprintf(stderr, "apkg extract: %s\n", s.c_str());
     if (!ok) {
         fprintf(stderr, "apkg extract: %s\n", printable(error).c_str());
-        return 1;
+        return kExitFailed;
     }
-    return 0;
+    return kExitDone;
 }
 
 }  // namespace
@@ -59,6 +60,8 @@ int main(int argc, char** argv)
     CLI::App app{"Create, list and unpack APKG packages (the file packages the installer reads)."};
     app.allow_windows_style_options(false);
     app.require_subcommand(1);
+    // Set before the subcommands are added: each takes it over.
+    app.footer(exit_codes_help());
 
     std::string folder, output, package;
     CLI::App* create = app.add_subcommand("create", "Pack the files of a folder into a package");
@@ -72,7 +75,12 @@ int main(int argc, char** argv)
     extract->add_option("PACKAGE", package, "Package file")->required();
     extract->add_option("-o,--output", output, "Folder to unpack into")->required();
 
-    CLI11_PARSE(app, argc, argv);
+    // Usage errors are exit code 1 (CLI11's own codes differ); --help is 0.
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e) == 0 ? kExitDone : kExitUsage;
+    }
 
     try {
         return run_command(create, list, folder, output, package);
@@ -81,5 +89,5 @@ int main(int argc, char** argv)
     } catch (...) {
         fprintf(stderr, "apkg: unexpected error\n");
     }
-    return 1;
+    return kExitFailed;
 }

@@ -177,6 +177,22 @@ int32_t guarded(int32_t (*callback)(int32_t), int32_t argument)
     return 0;
 }
 
+// The engine's record filter: the --include patterns on the UTF-8 path.
+int32_t select_record(int32_t, const char* record_path)
+{
+    try {
+        std::string path;
+        if (!to_utf8(record_path, &path))
+            return 0;
+        return g_run->options.selection->selects(path) ? 1 : 0;
+    } catch (const std::exception& e) {
+        note_failure(e.what());
+    } catch (...) {
+        note_failure("unknown exception");
+    }
+    return 0;
+}
+
 int32_t next_disc(int32_t disc_index)
 {
     return guarded(find_next_disc, disc_index);
@@ -256,9 +272,13 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     set_registration_enabled(0);
     g_interrupted = 0;
     void (*previous_interrupt)(int) = std::signal(SIGINT, on_interrupt);
+    set_record_filter(options.selection ? select_record : nullptr);
     int ok = install_disc_set(install_path, ".", "", next_disc, show_progress);
     std::signal(SIGINT, previous_interrupt == SIG_ERR ? SIG_DFL : previous_interrupt);
+    set_record_filter(nullptr);
     set_registration_enabled(1);
+    if (options.interrupted)
+        *options.interrupted = g_interrupted != 0;
     plat_set_message_box_handler(previous);
     g_run = nullptr;
     if (!saved.empty())

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host_files.h"
+#include "path_select.h"
 
 #include <cstdio>
 #include <string>
@@ -17,6 +18,12 @@ struct ExtractOptions {
     bool show_progress = false;
     FILE* prompt_in = stdin;
     FILE* prompt_out = stderr;
+    // Only the files and folders it selects, and the folders on their way
+    // (the engine's record filter; damage anywhere still rolls back). Null:
+    // everything.
+    PathSelection* selection = nullptr;
+    // Set to true when Ctrl-C stopped the extraction (which rolled back).
+    bool* interrupted = nullptr;
 };
 
 // Extracts the set whose disc folders (or cdN files) are `discs` into

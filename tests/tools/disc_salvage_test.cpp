@@ -1,0 +1,475 @@
+// extract --keep-going: sets damaged in a file's first data record, in its
+// middle, at the start of the disc a file runs on to, in a path record, and
+// with a middle disc missing. Each checks the exact loss report (lines and
+// JSON read back) and the tree that was saved.
+#include "disc_extract.h"
+#include "disc_fixture.h"
+#include "disc_salvage.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+namespace {
+
+// A zlib stream of `bytes` whose Adler-32 trailer is wrong: zlib refuses it
+// with Z_DATA_ERROR (-3) after decompressing all of it.
+std::string bad_stream(const std::string& bytes)
+{
+    std::string z = fixture::zlib(bytes);
+    z.back() ^= 0x80;
+    return z;
+}
+
+const char kBadZlib[] = "the zlib stream does not decompress (zlib status -3)";
+
+struct SalvageFixture : ::testing::Test {
+    TempDir tmp;
+    fixture::DiscSet set;
+    fs::path discs_folder = tmp.host / "discs";
+    fs::path dest = tmp.host / "out";
+    SalvageOptions options;
+    SalvageResult result;
+
+    // The offset in its disc file that the next record of disc i gets.
+    int64_t next_offset(int disc) const
+    {
+        int64_t start = disc == 0 ? disc::kHeaderSize : 0;
+        return start + ((size_t)disc < set.streams.size() ? (int64_t)set.streams[disc].size() : 0);
+    }
+    void close(int disc) { set.add_raw(disc, fixture::close_file()); }
+    void end(int disc) { set.add_raw(disc, fixture::end_disc()); }
+
+    // Writes the set, drops the discs numbered in `missing`, salvages.
+    int salvage(const std::vector<int>& missing = {})
+    {
+        fs::create_directories(discs_folder);
+        fixture::write_set(set, tmp.path("discs"));
+        for (int n : missing)
+            fs::remove(discs_folder / ("cd" + std::to_string(n)));
+        std::vector<DiscFile> discs;
+        std::string error;
+        EXPECT_EQ(collect_discs({utf8_of(discs_folder)}, &discs, &error), 1) << error;
+        int ok = salvage_disc_set(discs, dest, options, &result, &error);
+        EXPECT_EQ(ok, 1) << error;
+        return ok;
+    }
+
+    std::vector<std::string> lines() const
+    {
+        std::vector<std::string> out;
+        for (const SalvageLoss& l : result.losses)
+            out.push_back(describe_loss(l));
+        return out;
+    }
+
+    // The JSON report read back must say what the result says.
+    void check_json() const
+    {
+        nlohmann::json j = nlohmann::json::parse(salvage_report_json(result));
+        EXPECT_EQ(j["complete"], result.losses.empty() && !result.interrupted);
+        EXPECT_EQ(j["files"], result.files);
+        EXPECT_EQ(j["bytes"], result.bytes);
+        ASSERT_EQ(j["losses"].size(), result.losses.size());
+        for (size_t i = 0; i < result.losses.size(); ++i) {
+            const SalvageLoss& l = result.losses[i];
+            const nlohmann::json& e = j["losses"][i];
+            if (l.path.empty())
+                EXPECT_TRUE(e["path"].is_null());
+            else
+                EXPECT_EQ(e["path"], l.path);
+            EXPECT_EQ(e["disc"], l.disc);
+            if (l.offset < 0)
+                EXPECT_TRUE(e["offset"].is_null());
+            else
+                EXPECT_EQ(e["offset"], l.offset);
+            EXPECT_EQ(e["reason"], l.reason);
+            if (l.kept < 0)
+                EXPECT_TRUE(e["kept"].is_null());
+            else
+                EXPECT_EQ(e["kept"], l.kept);
+            EXPECT_EQ(e["removed"], l.removed);
+        }
+    }
+
+    Snapshot saved() const { return snapshot(dest); }
+};
+
+TEST_F(SalvageFixture, SoundSetIsExtractedWholeWithNoLoss)
+{
+    set.add_dir(0, big5("\\存檔"));
+    set.add_file(0, big5("\\存檔\\許功蓋.dat"), "slot one");
+    close(0);
+    set.add_file(0, "\\game.exe", "MZ");
+    end(0);
+    set.add_data(1, "+more");  // the exe runs on to disc 2
+    close(1);
+    end(1);
+    salvage();
+    EXPECT_TRUE(result.losses.empty()) << testing::PrintToString(lines());
+    EXPECT_EQ(saved(), (Snapshot{{"存檔", kFolderMark}, {"存檔/許功蓋.dat", "slot one"}, {"game.exe", "MZ+more"}}));
+    EXPECT_EQ(result.files, 2);
+    EXPECT_EQ(result.folders, 1);
+    EXPECT_EQ(result.bytes, 15);
+    check_json();
+    EXPECT_EQ(nlohmann::json::parse(salvage_report_json(result))["complete"], true);
+}
+
+TEST_F(SalvageFixture, DamageInTheFirstDataRecordKeepsAnEmptyFileAndTheRest)
+{
+    set.add_file(0, big5("\\許功蓋.bin"));
+    int64_t damaged = next_offset(0);
+    set.add_raw(0, fixture::raw_record(disc::kData, bad_stream("lost")));
+    set.add_data(0, "after the damage");  // cannot be put after a hole: dropped
+    close(0);
+    set.add_file(0, "\\b.txt", "intact");
+    close(0);
+    end(0);
+    salvage();
+    EXPECT_EQ(lines(), std::vector<std::string>{"\\許功蓋.bin  disc 1, offset " + std::to_string(damaged) + ": " +
+                                                kBadZlib + "; kept the first 0 bytes"});
+    EXPECT_EQ(saved(), (Snapshot{{"許功蓋.bin", ""}, {"b.txt", "intact"}}));
+    check_json();
+}
+
+struct MiddleDamage : SalvageFixture {
+    int64_t damaged = 0;
+    void SetUp() override
+    {
+        set.add_dir(0, "\\d");
+        set.add_file(0, "\\d\\a.bin", "first part|");
+        damaged = next_offset(0);
+        // A length that runs past every buffer: the framing is gone, and
+        // the walk must find the next record by itself.
+        set.add_raw(0, fixture::raw_record(disc::kData, 0x7FFFFF00, fixture::zlib("lost")));
+        set.add_data(0, "third part");
+        close(0);
+        set.add_file(0, "\\d\\c.txt", "intact");
+        close(0);
+        end(0);
+    }
+};
+
+TEST_F(MiddleDamage, FileIsCutAtTheDamageAndTheNextFileStartsAfresh)
+{
+    salvage();
+    EXPECT_EQ(lines(), std::vector<std::string>{
+                           "\\d\\a.bin  disc 1, offset " + std::to_string(damaged) +
+                           ": record length outside the buffer (length 2147483392); kept the first 11 bytes"});
+    EXPECT_EQ(saved(), (Snapshot{{"d", kFolderMark}, {"d/a.bin", "first part|"}, {"d/c.txt", "intact"}}));
+    EXPECT_EQ(result.files, 2);
+    check_json();
+}
+
+TEST_F(MiddleDamage, RemoveDamagedDeletesTheCutFile)
+{
+    options.remove_damaged = true;
+    salvage();
+    ASSERT_EQ(result.losses.size(), 1u);
+    EXPECT_TRUE(result.losses[0].removed);
+    EXPECT_EQ(result.losses[0].kept, -1);
+    EXPECT_EQ(lines()[0], "\\d\\a.bin  disc 1, offset " + std::to_string(damaged) +
+                              ": record length outside the buffer (length 2147483392); removed");
+    EXPECT_EQ(saved(), (Snapshot{{"d", kFolderMark}, {"d/c.txt", "intact"}}));
+    EXPECT_EQ(result.files, 1);
+    EXPECT_EQ(result.bytes, 6);
+    check_json();
+}
+
+TEST_F(SalvageFixture, FileSpanningTwoDiscsLosesWhatIsOnTheDamagedSecond)
+{
+    set.add_file(0, big5("\\影片\\片頭.avi"));  // no folder record: made on the way
+    set.add_data(0, "disc one part");
+    end(0);
+    set.add_raw(1, fixture::raw_record(disc::kData, bad_stream("disc two part")));
+    close(1);
+    set.add_file(1, "\\after.txt", "intact");
+    close(1);
+    end(1);
+    salvage();
+    EXPECT_EQ(lines(), std::vector<std::string>{"\\影片\\片頭.avi  disc 2, offset 0: " + std::string(kBadZlib) +
+                                                "; kept the first 13 bytes"});
+    EXPECT_EQ(saved(), (Snapshot{{"影片", kFolderMark}, {"影片/片頭.avi", "disc one part"}, {"after.txt", "intact"}}));
+    check_json();
+}
+
+TEST_F(SalvageFixture, DamagedPathRecordsLoseTheirNameOnly)
+{
+    set.add_file(0, "\\a.txt", "whole");
+    close(0);
+    // A folder record whose stream fails: the folder's own record is lost,
+    // but a file inside it still gets the folder made on its way.
+    int64_t bad_dir = next_offset(0);
+    set.add_raw(0, fixture::raw_record(disc::kDirectory, bad_stream(big5("\\許功蓋") + '\0')));
+    set.add_file(0, big5("\\許功蓋\\in.txt"), "inside");
+    close(0);
+    // A file record cut to a wrong length: the file and its data go.
+    int64_t bad_file = next_offset(0);
+    std::string name_stream = fixture::zlib(std::string("\\gone.txt") + '\0');
+    set.add_raw(0, fixture::raw_record(disc::kFile, (int32_t)name_stream.size() - 3, name_stream));
+    set.add_data(0, "its data");
+    close(0);
+    set.add_file(0, "\\z.txt", "last");
+    close(0);
+    end(0);
+    salvage();
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "(name lost)  disc 1, offset " + std::to_string(bad_dir) + ": " + kBadZlib +
+                               " (a folder record: the folder's name is lost)",
+                           "(name lost)  disc 1, offset " + std::to_string(bad_file) + ": " + kBadZlib +
+                               " (a file record: the file's name is lost)"}));
+    EXPECT_EQ(saved(), (Snapshot{{"a.txt", "whole"},
+                                 {"許功蓋", kFolderMark},
+                                 {"許功蓋/in.txt", "inside"},
+                                 {"z.txt", "last"}}));
+    check_json();
+}
+
+TEST_F(SalvageFixture, MissingMiddleDiscIsSkippedAndReported)
+{
+    set.add_file(0, "\\span.bin", "begins on 1|");
+    end(0);
+    set.add_data(1, "goes on on 2");  // disc 2 is not given
+    close(1);
+    set.add_file(1, "\\only2.txt", "on disc 2");
+    close(1);
+    set.add_file(1, "\\span23.bin", "from 2");
+    end(1);
+    set.add_data(2, "to 3");  // belongs to a file whose start is lost: dropped
+    close(2);
+    set.add_file(2, "\\on3.txt", "on disc 3");
+    close(2);
+    end(2);
+    salvage({2});
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "\\span.bin  disc 2: disc 2, on which it continues, was not given; kept the first 12 bytes",
+                           "(disc 2)  disc 2: not given (cd2): what lies on it is skipped"}));
+    EXPECT_EQ(saved(), (Snapshot{{"span.bin", "begins on 1|"}, {"on3.txt", "on disc 3"}}));
+    check_json();
+}
+
+TEST_F(SalvageFixture, DamagedByteTurnedIntoAnEndRecordDoesNotHideTheRest)
+{
+    set.add_file(0, "\\a.txt", "part");
+    int64_t at = next_offset(0);
+    end(0);  // stands where a data record's type byte was
+    set.add_data(0, "rest");
+    close(0);
+    set.add_file(0, "\\b.txt", "intact");
+    close(0);
+    end(0);
+    salvage();
+    EXPECT_EQ(lines(), std::vector<std::string>{
+                           "\\a.txt  disc 1, offset " + std::to_string(at) +
+                           ": end record before the end of the disc file, with records after it; kept the first 4 bytes"});
+    EXPECT_EQ(saved(), (Snapshot{{"a.txt", "part"}, {"b.txt", "intact"}}));
+}
+
+TEST_F(SalvageFixture, SelectionAppliesAndUnselectedDamageIsNoLoss)
+{
+    set.add_dir(0, "\\skip");
+    set.add_file(0, "\\skip\\x.txt");
+    set.add_raw(0, fixture::raw_record(disc::kData, bad_stream("damaged, but not asked for")));
+    close(0);
+    set.add_dir(0, big5("\\存檔"));
+    set.add_dir(0, big5("\\存檔\\空"));
+    set.add_file(0, big5("\\存檔\\Slot1.DAT"), "one");
+    close(0);
+    set.add_file(0, big5("\\存檔\\slot2.txt"), "two");
+    close(0);
+    end(0);
+    PathSelection selection;
+    std::string error;
+    ASSERT_EQ(selection.add("存檔/slot?.dat", &error), 1) << error;
+    options.selection = &selection;
+    salvage();
+    EXPECT_TRUE(result.losses.empty()) << testing::PrintToString(lines());
+    // Only the file and the folder on its way: not the empty folder beside it.
+    EXPECT_EQ(saved(), (Snapshot{{"存檔", kFolderMark}, {"存檔/Slot1.DAT", "one"}}));
+    EXPECT_EQ(result.folders, 1);
+    EXPECT_EQ(result.files, 1);
+}
+
+TEST_F(SalvageFixture, StopFlagEndsTheWalkAndSaysSo)
+{
+    set.add_file(0, "\\a.txt", "a");
+    close(0);
+    end(0);
+    volatile std::sig_atomic_t stop = 1;
+    options.stop = &stop;
+    salvage();
+    EXPECT_TRUE(result.interrupted);
+    EXPECT_TRUE(saved().empty()) << describe(saved());
+    EXPECT_EQ(nlohmann::json::parse(salvage_report_json(result))["complete"], false);
+}
+
+TEST_F(SalvageFixture, RefusesAFolderInUseAndASetWithoutItsHeader)
+{
+    set.add_file(0, "\\a.txt", "a");
+    end(0);
+    fs::create_directories(discs_folder);
+    fixture::write_set(set, tmp.path("discs"));
+    std::vector<DiscFile> discs;
+    std::string error;
+    ASSERT_EQ(collect_discs({utf8_of(discs_folder)}, &discs, &error), 1) << error;
+
+    put_host_bytes(dest / "mine.txt", "the user's");
+    EXPECT_EQ(salvage_disc_set(discs, dest, options, &result, &error), 0);
+    EXPECT_NE(error.find("not an empty folder"), std::string::npos) << error;
+    EXPECT_EQ(host_bytes(dest / "mine.txt"), "the user's");
+
+    put_host_bytes(discs_folder / "cd1", "short");
+    EXPECT_EQ(salvage_disc_set(discs, tmp.host / "new", options, &result, &error), 0);
+    EXPECT_NE(error.find("header"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(tmp.host / "new"));
+}
+
+}  // namespace
+
+namespace {
+
+// --include on the default extraction: the engine's record filter.
+struct EngineSelection : SalvageFixture {
+    bool extract(const std::vector<std::string>& patterns, std::string* error)
+    {
+        fs::create_directories(discs_folder);
+        fixture::write_set(set, tmp.path("discs"));
+        PathSelection selection;
+        for (const std::string& p : patterns)
+            EXPECT_EQ(selection.add(p, error), 1) << *error;
+        ExtractOptions o;
+        o.selection = &selection;
+        return disc_extract({utf8_of(discs_folder)}, dest, o, error);
+    }
+
+    void SetUp() override
+    {
+        set.add_dir(0, "\\Save");
+        set.add_dir(0, "\\Save\\empty");
+        set.add_file(0, big5("\\Save\\許功蓋.dat"), "slot");
+        close(0);
+        set.add_file(0, "\\readme.txt", "read me");
+        close(0);
+        set.add_dir(0, big5("\\影片"));
+        set.add_file(0, big5("\\影片\\片頭.avi"), "movie");
+        end(0);
+        set.add_data(1, "+tail");  // runs on to disc 2
+        close(1);
+        set.add_file(1, "\\SAVE\\late.dat", "late");  // the first spelling wins
+        close(1);
+        end(1);
+    }
+};
+
+TEST_F(EngineSelection, OnlyMatchesAndTheFoldersOnTheirWayAreCreated)
+{
+    std::string error;
+    ASSERT_TRUE(extract({"save/*.DAT"}, &error)) << error;
+    EXPECT_EQ(saved(), (Snapshot{{"Save", kFolderMark}, {"Save/許功蓋.dat", "slot"}, {"Save/late.dat", "late"}}));
+}
+
+TEST_F(EngineSelection, AFileByItsPathAndAFolderWithAllBelowIt)
+{
+    std::string error;
+    ASSERT_TRUE(extract({"\\影片\\片頭.avi"}, &error)) << error;
+    EXPECT_EQ(saved(), (Snapshot{{"影片", kFolderMark}, {"影片/片頭.avi", "movie+tail"}}));
+    fs::remove_all(dest);
+    ASSERT_TRUE(extract({"SAVE"}, &error)) << error;
+    EXPECT_EQ(saved(), (Snapshot{{"Save", kFolderMark},
+                                 {"Save/empty", kFolderMark},
+                                 {"Save/許功蓋.dat", "slot"},
+                                 {"Save/late.dat", "late"}}));
+}
+
+TEST_F(EngineSelection, DamageInAFileNotSelectedStillRollsEverythingBack)
+{
+    set.streams[1].pop_back();  // before the end record
+    set.add_file(1, "\\broken.bin");
+    set.add_raw(1, fixture::raw_record(disc::kData, bad_stream("damaged")));
+    close(1);
+    end(1);
+    std::string error;
+    EXPECT_FALSE(extract({"readme.txt"}, &error));
+    EXPECT_NE(error.find("nothing was left"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(dest / "readme.txt"));
+    EXPECT_TRUE(saved().empty()) << describe(saved());
+}
+
+}  // namespace
+
+namespace {
+
+// Bytes flipped at random places of a two-disc set: the walk always ends,
+// never writes outside the output folder, and every file it keeps whole is
+// byte for byte the one in the set.
+TEST_F(SalvageFixture, RandomDamageStaysInsideTheOutputFolder)
+{
+    std::map<std::string, std::string> contents;
+    for (int i = 0; i < 12; ++i) {
+        std::string name = "\\d" + std::to_string(i % 3) + "\\f" + std::to_string(i) + ".bin";
+        std::string bytes;
+        for (int k = 0; k < 3000 + 500 * i; ++k)
+            bytes += (char)((k * 31 + i * 7) % 251);
+        if (i % 3 == 0 && i < 9)
+            set.add_dir(i < 6 ? 0 : 1, name.substr(0, 3));
+        set.add_file(i < 6 ? 0 : 1, name, bytes.substr(0, bytes.size() / 2));
+        set.add_data(i < 6 ? 0 : 1, bytes.substr(bytes.size() / 2));
+        close(i < 6 ? 0 : 1);
+        std::string rel = name.substr(1);
+        rel[2] = '/';
+        contents[rel] = bytes;
+    }
+    end(0);
+    end(1);
+    fs::create_directories(discs_folder);
+    fixture::write_set(set, tmp.path("discs"));
+    const std::string cd1 = host_bytes(discs_folder / "cd1"), cd2 = host_bytes(discs_folder / "cd2");
+    std::vector<DiscFile> discs;
+    std::string error;
+    ASSERT_EQ(collect_discs({utf8_of(discs_folder)}, &discs, &error), 1) << error;
+
+    uint32_t seed = 12345;
+    auto next = [&] { return seed = seed * 1103515245u + 12345u, seed >> 8; };
+    for (int round = 0; round < 40; ++round) {
+        std::string a = cd1, b = cd2;
+        for (int k = 0; k < 1 + round % 4; ++k) {
+            std::string& disc = next() % 2 ? a : b;
+            size_t at = (disc.data() == a.data() ? disc::kHeaderSize : 0) +
+                        next() % (disc.size() - (disc.data() == a.data() ? disc::kHeaderSize : 0));
+            disc[at] = (char)(disc[at] ^ (1 + next() % 255));
+        }
+        put_host_bytes(discs_folder / "cd1", a);
+        put_host_bytes(discs_folder / "cd2", b);
+        fs::path out = tmp.host / ("out" + std::to_string(round));
+        SalvageResult r;
+        ASSERT_EQ(salvage_disc_set(discs, out, options, &r, &error), 1) << "round " << round << ": " << error;
+        std::set<std::string> cut;
+        for (const SalvageLoss& l : r.losses)
+            if (!l.path.empty()) {
+                std::string rel = l.path.substr(1);
+                std::replace(rel.begin(), rel.end(), '\\', '/');
+                cut.insert(rel);
+            }
+        for (const auto& kv : snapshot(out)) {
+            if (kv.second == kFolderMark)
+                continue;
+            ASSERT_TRUE(contents.count(kv.first)) << "round " << round << " made " << kv.first;
+            const std::string& want = contents[kv.first];
+            if (cut.count(kv.first))
+                EXPECT_EQ(want.compare(0, kv.second.size(), kv.second), 0) << "round " << round << ": " << kv.first;
+            else
+                EXPECT_EQ(kv.second, want) << "round " << round << ": " << kv.first << " is not whole";
+        }
+    }
+    // Nothing beside the disc folder and the output folders.
+    for (const auto& e : fs::directory_iterator(tmp.host)) {
+        std::string name = e.path().filename().string();
+        EXPECT_TRUE(name == "discs" || name.rfind("out", 0) == 0) << name;
+    }
+}
+
+}  // namespace
