@@ -7,6 +7,9 @@
 
 // The name of the file that carries the uninstall key for the uninstaller.
 inline constexpr char kUninstallDataName[] = "uninstall.dat";
+// The data folder: "<source root>\<kDataFolderName>" is copied whole into
+// the install folder.
+inline constexpr char kDataFolderName[] = "data";
 
 // 1. Copies the folder "<source root>\data" whole into the install folder.
 // 2. Writes "<install path>\uninstall.dat": exactly the 40 bytes of the
