@@ -5,6 +5,7 @@
 #include "apkg_writer.h"
 #include "disc_check.h"
 #include "disc_tree.h"
+#include "iso_medium.h"
 #include "tga_bytes.h"
 
 #include <gtest/gtest.h>
@@ -381,6 +382,45 @@ TEST_F(PreflightTest, DiscsAreFoundByTheirDiscFilesNotByArgumentOrder)
     std::string error;
     EXPECT_FALSE(open_disc_medium(cd(1), &error));
     EXPECT_NE(error.find("is a file"), std::string::npos) << error;
+}
+
+// The same checks on disc images: a sound pair of images passes, a break
+// inside an image is found, and an image's own size counts against the disc.
+TEST_F(PreflightTest, ImagesAreCheckedLikeFolders)
+{
+    if (!xorriso_available())
+        GTEST_SKIP() << "xorriso is not installed (scripts/deps.sh installs it)";
+    std::string error;
+    auto images = [&](const std::string& tag, std::vector<std::unique_ptr<DiscMedium>>* media) {
+        media->clear();
+        for (int d = 1; d <= 2; ++d) {
+            fs::path image = tmp.host / (tag + std::to_string(d) + ".iso");
+            ASSERT_TRUE(make_iso(disc(d), image, "GAME_" + std::to_string(d), &error)) << error;
+            media->push_back(open_iso_with_xorriso(image, tmp.host / (tag + "-x" + std::to_string(d)), &error));
+            ASSERT_TRUE(media->back()) << error;
+        }
+    };
+    std::vector<std::unique_ptr<DiscMedium>> media;
+    images("good", &media);
+    CheckReport report;
+    EXPECT_EQ(check_disc_set(media, CheckOptions{disc::kCd650}, &report), 1);
+    EXPECT_EQ(report.problems, 0);
+    const int64_t image1 = (int64_t)fs::file_size(tmp.host / "good1.iso");
+    EXPECT_EQ(image1 % 2048, 0) << "an image is whole sectors";
+    EXPECT_GT(image1, sectors_of(disc(1))) << "an image needs its directories and volume descriptors too";
+    EXPECT_EQ(check_disc_set(media, CheckOptions{image1 - 1}, &report), 0);
+    ASSERT_EQ(report.problems, 1);
+    EXPECT_EQ(finding_line(report.findings.back()),
+              "disc 1: needs " + std::to_string(image1) + " bytes, 1 more than the disc size " +
+                  std::to_string(image1 - 1));
+
+    fs::remove_all(disc(2) / "data");
+    images("broken", &media);
+    EXPECT_EQ(check_disc_set(media, CheckOptions{disc::kCd650}, &report), 0);
+    ASSERT_EQ(report.problems, 1);
+    EXPECT_EQ(finding_line(report.findings.back()),
+              "disc 2: no data folder: setup copies it from this disc (the last disc, in the drive when setup "
+              "finishes); disc 1 has one");
 }
 
 }  // namespace
