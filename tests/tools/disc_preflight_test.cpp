@@ -378,6 +378,12 @@ TEST_F(PreflightTest, DiscsAreFoundByTheirDiscFilesNotByArgumentOrder)
     EXPECT_EQ(ok, 0);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines[0], "the set: " + utf8_of(tmp.host / "empty") + " holds no disc file (cd1, cd2, ...) at its root");
+    // A disc given twice is named once, with both places.
+    fs::copy(disc(2), tmp.host / "again", fs::copy_options::recursive);
+    lines = check(&ok, disc::kCd650, {disc(1), disc(2), tmp.host / "again"});
+    EXPECT_EQ(ok, 0);
+    ASSERT_EQ(lines.size(), 2u) << "the note on pic\\00.tga and the one problem";
+    EXPECT_EQ(lines[1], "disc 2: cd2 is on two discs: " + utf8_of(disc(2)) + " and " + utf8_of(tmp.host / "again"));
     // A file is not a disc folder.
     std::string error;
     EXPECT_FALSE(open_disc_medium(cd(1), &error));
