@@ -81,15 +81,11 @@ struct EngineState {
 
 EngineState g_state;
 
-// Percent of the header's total size done. A total of 0 cannot be divided
-// by; such a header announces nothing to write, so every record counts as
-// the whole of it: 100. (A negative total never gets here: the header
-// check refuses it.)
+// Percent of the header's total size done (a negative total never gets
+// here: the header check refuses it).
 int32_t percent_done()
 {
-    if (g_state.header.total_size <= 0)
-        return 100;
-    return (int32_t)(g_state.bytes_done * 100 / (int64_t)g_state.header.total_size);
+    return progress_percent(g_state.bytes_done, g_state.header.total_size);
 }
 
 void report_damage()
@@ -404,6 +400,13 @@ int install(const char* install_path, const char* source_root, const char* unins
 }
 
 }  // namespace
+
+int32_t progress_percent(int64_t bytes_done, int32_t total_size)
+{
+    if (total_size <= 0)
+        return 100;
+    return (int32_t)(bytes_done * 100 / (int64_t)total_size);
+}
 
 int install_disc_set(const char* install_path, const char* source_root, const char* uninstall_link_name,
                      DiscPromptCallback disc_prompt, ProgressCallback progress)

@@ -15,6 +15,12 @@ typedef int32_t (*ProgressCallback)(int32_t percent);
 // 0 to give up.
 typedef int32_t (*DiscPromptCallback)(int32_t disc_index);
 
+// The percentage the engine reports after a record: bytes done x 100 / total
+// size, in 64 bits. A total of 0 or less announces nothing to write, so
+// every record counts as the whole of it: 100. (The toolkit's pre-flight
+// check replays the slide show with it.)
+int32_t progress_percent(int64_t bytes_done, int32_t total_size);
+
 // 1 installed, 0 not installed. Non-null callbacks replace the stored ones
 // for this and every later call.
 int install_disc_set(const char* install_path, const char* source_root, const char* uninstall_link_name,

@@ -22,7 +22,7 @@ void finish_installation(const char* install_path, const char* source_root, cons
 {
     char path[kSetupPathSize];
 
-    if (fits(snprintf(path, sizeof path, "%s\\data", source_root)))
+    if (fits(snprintf(path, sizeof path, "%s\\%s", source_root, kDataFolderName)))
         copy_tree(path, install_path);
 
     if (fits(snprintf(path, sizeof path, "%s\\%s", install_path, kUninstallDataName))) {

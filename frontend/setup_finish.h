@@ -5,6 +5,9 @@
 
 #include "disc_format.h"
 #include "registration.h"
+// The data folder: "<source root>\<kDataFolderName>" is copied whole into
+// the install folder.
+inline constexpr char kDataFolderName[] = "data";
 
 // 1. Copies the folder "<source root>\data" whole into the install folder.
 // 2. Writes "<install path>\uninstall.dat": exactly the 40 bytes of the

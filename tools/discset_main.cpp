@@ -1,4 +1,5 @@
-// discset: author, list, test and extract disc sets.
+// discset: author, list, test, check and extract disc sets.
+#include "disc_check.h"
 #include "disc_extract.h"
 #include "disc_salvage.h"
 #include "disc_scan.h"
@@ -233,6 +234,37 @@ int run_test(const std::vector<std::string>& args)
     return kExitDone;
 }
 
+// The pre-flight check: one line per finding on stdout, then a summary.
+// 0 no problem, 1 usage (a disc that cannot be opened), 2 problems found.
+int run_check(const std::vector<std::string>& args, const std::string& disc_size)
+{
+    CheckOptions options{0};
+    std::string error;
+    if (!parse_disc_size(disc_size, &options.disc_size, &error)) {
+        fprintf(stderr, "discset check: %s\n", error.c_str());
+        return kExitUsage;
+    }
+    std::vector<std::unique_ptr<DiscMedium>> media;
+    for (const std::string& arg : args) {
+        std::unique_ptr<DiscMedium> m = open_disc_medium(host_path_from_utf8(arg), &error);
+        if (!m) {
+            fprintf(stderr, "discset check: %s\n", printable(error).c_str());
+            return kExitUsage;
+        }
+        media.push_back(std::move(m));
+    }
+    CheckReport report;
+    int ok = check_disc_set(media, options, &report);
+    for (const CheckFinding& f : report.findings)
+        printf("%s\n", printable(finding_line(f)).c_str());
+    if (ok)
+        printf("discset check: %d disc(s), no problem found (%d note(s))\n", report.discs, report.notes);
+    else
+        printf("discset check: %d problem(s) in %d disc(s) (%d note(s))\n", report.problems, report.discs,
+               report.notes);
+    return ok ? kExitDone : kExitFailed;
+}
+
 // The --include patterns, checked; false after saying why not.
 bool make_selection(const std::vector<std::string>& patterns, PathSelection* selection)
 {
@@ -407,6 +439,12 @@ int main(int argc, char** argv)
     CLI::App* test = app.add_subcommand("test", "Decompress and check every record of a disc set");
     test->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
 
+    std::string check_disc_size = "650M";
+    CLI::App* check = app.add_subcommand("check", "Check a disc set before burning: discs, records, setup's files, "
+                                                  "pictures, sizes; one line per problem, exit 0 clean, 2 problems");
+    check->add_option("DISC", discs, "Disc folders, all discs of the set (disc1 disc2 ...)")->required();
+    check->add_option("--disc-size", check_disc_size, "650M (681984000), 700M (737280000) or a number of bytes; default 650M");
+
     std::string dest;
     bool no_prompt = false;
     CLI::App* extract = app.add_subcommand("extract", "Extract a disc set with the installer's engine (no registration)");
@@ -443,7 +481,11 @@ int main(int argc, char** argv)
     // The commands report their errors as results; anything thrown all the
     // same (memory, a host path that cannot be converted) ends here, never
     // inside the engine.
-    const char* command = pack->parsed() ? "pack" : list->parsed() ? "list" : test->parsed() ? "test" : "extract";
+    const char* command = pack->parsed()    ? "pack"
+                          : list->parsed()  ? "list"
+                          : test->parsed()  ? "test"
+                          : check->parsed() ? "check"
+                                            : "extract";
     try {
         if (pack->parsed())
             return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data, layout);
@@ -451,6 +493,8 @@ int main(int argc, char** argv)
             return run_list(discs);
         if (test->parsed())
             return run_test(discs);
+        if (check->parsed())
+            return run_check(discs, check_disc_size);
         if (keep_going)
             return run_salvage(discs, dest, includes, remove_damaged, report_file);
         return run_extract(discs, dest, no_prompt, includes);

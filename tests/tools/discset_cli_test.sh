@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The discset command line: exit codes and messages of pack, list, test and
-# extract, and --help of each.
+# The discset command line: exit codes and messages of pack, list, test,
+# check and extract, and --help of each.
 #     discset_cli_test.sh DISCSET              (native)
 #     discset_cli_test.sh wine-run.sh DISCSET.EXE   (a Windows build under Wine)
 set -uo pipefail
@@ -18,7 +18,7 @@ opts=(--company 公司 --product 遊戲 --regkey Game --exe game.exe)
 # The sets below carry no uninstaller; the ones that do are at the end.
 plain=(--no-uninstaller)
 
-for sub in pack list test extract; do
+for sub in pack list test check extract; do
   discset "$sub" --help >"$work/help.out" 2>&1
   check "$sub --help" grep -q Usage "$work/help.out"
 done
@@ -36,6 +36,39 @@ check "list shows the spanning file" grep -Eq ' [0-9]+-[0-9]+  \\許功蓋\\big.
 
 discset test "$work"/set/disc* >/dev/null
 check "test exits 0 on a sound set" test $? -eq 0
+
+# check: pack's discs alone lack setup's files (exit 2, one line each);
+# with the programs, autorun file, a picture, the web shortcut and the data
+# folder beside them the set is ready (exit 0). A path that is no disc
+# folder is a usage error (exit 1).
+discset check "$work"/set/disc* >"$work/check.out" 2>&1
+check "check exits 2 on discs without setup's files" test $? -eq 2
+check "check names the missing setup.exe" grep -qF 'disc 1: no setup.exe: ' "$work/check.out"
+check "check names the missing web shortcut on the last disc" grep -Eq '^disc [0-9]+: no 官方網頁.url: ' "$work/check.out"
+check "check ends with a count of the problems" \
+  grep -Eq '^discset check: [0-9]+ problem\(s\) in [0-9]+ disc\(s\)' <(tail -n 1 "$work/check.out")
+cp -r "$work/set" "$work/cset"
+printf 'MZ' >"$work/cset/disc1/setup.exe"
+printf 'MZ' >"$work/cset/disc1/launcher.exe"
+printf '[autorun]\r\nopen=launcher.exe\r\n' >"$work/cset/disc1/autorun.inf"
+mkdir -p "$work/cset/disc1/pic"
+# A 1 x 1, 24-bit, top-row-first TGA: type 2 at byte 2, width and height 1,
+# depth 24 (octal 030), descriptor 0x20 (octal 040), then blue, green, red.
+printf '\0\0\2\0\0\0\0\0\0\0\0\0\1\0\1\0\030\040\1\2\3' >"$work/cset/disc1/pic/01.tga"
+last=$(ls -d "$work"/cset/disc* | sort -V | tail -n 1)
+printf '[InternetShortcut]\r\nURL=http://example.com/\r\n' >"$last/官方網頁.url"
+# The slide show asks for the picture again on whichever disc is in the drive.
+for d in "$work"/cset/disc*; do
+  mkdir -p "$d/pic" && cmp -s "$work/cset/disc1/pic/01.tga" "$d/pic/01.tga" || cp "$work/cset/disc1/pic/01.tga" "$d/pic/"
+done
+discset check "$work"/cset/disc* >"$work/ccheck.out" 2>&1
+check "check exits 0 on a complete layout" test $? -eq 0
+check "check says no problem" grep -Eq '^discset check: [0-9]+ disc\(s\), no problem found' "$work/ccheck.out"
+discset check "$work/cset/disc1/cd1" >/dev/null 2>"$work/cfile.err"
+check "check refuses a file for a disc folder with exit 1" test $? -eq 1
+check "check says why" grep -q 'is a file' "$work/cfile.err"
+discset check "$work/nowhere" >/dev/null 2>&1
+check "check exits 1 for a folder that does not exist" test $? -eq 1
 
 # An ESC sequence in the header's company text must not reach the terminal.
 mkdir -p "$work/esc"

@@ -56,6 +56,7 @@ bool header_text_sound(const char* field, std::string* problem)
 struct Walk {
     const std::vector<DiscFile>* discs;
     const std::function<void(const TreeEntry&)>* on_entry;
+    const std::function<void(int32_t, int64_t)>* on_progress;
     DiscSetSummary* summary;
     int32_t install_path_length = 3;
     bool file_open = false;
@@ -73,6 +74,14 @@ struct Walk {
     void damage(int32_t disc, int64_t offset, const std::string& text)
     {
         summary->damage.push_back(DiscDamage{disc, offset, text});
+    }
+
+    // The engine's progress call after a record: the disc in the drive and
+    // the decompressed bytes done so far.
+    void progress(int32_t disc)
+    {
+        if (*on_progress)
+            (*on_progress)(disc, summary->counted_total);
     }
 
     void emit(const TreeEntry& e)
@@ -146,6 +155,7 @@ struct Walk {
                     file_open = false;
                 }
                 lost_file = false;
+                progress(d.number);
                 continue;
             }
             if (!record_has_payload(r.type)) {
@@ -162,6 +172,7 @@ struct Walk {
                 break;
             }
             summary->counted_total += n;
+            progress(d.number);
             if (r.type == disc::kData) {
                 if (!file_open && lost_file)
                     continue;
@@ -206,6 +217,11 @@ struct Walk {
 };
 
 }  // namespace
+
+int32_t disc_number_of_name(const std::string& name)
+{
+    return disc_number_of(name);
+}
 
 std::string disc_file_name_of(int32_t number)
 {
@@ -265,11 +281,18 @@ int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFil
 int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
                   DiscSetSummary* summary)
 {
+    return walk_disc_set(discs, on_entry, std::function<void(int32_t, int64_t)>(), summary);
+}
+
+int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
+                  const std::function<void(int32_t, int64_t)>& on_progress, DiscSetSummary* summary)
+{
     *summary = DiscSetSummary();
     memset(&summary->header, 0, sizeof summary->header);
     Walk w;
     w.discs = &discs;
     w.on_entry = &on_entry;
+    w.on_progress = &on_progress;
     w.summary = summary;
 
     const DiscFile* first = nullptr;

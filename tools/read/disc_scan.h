@@ -20,6 +20,9 @@ struct DiscFile {
 
 // The file name of disc N, "cd<N>" (disc_file_name).
 std::string disc_file_name_of(int32_t number);
+// The disc number N of a file name "cd<N>" (no leading zero, N at most
+// 9999), else 0.
+int32_t disc_number_of_name(const std::string& name);
 
 // Finds the disc files that the arguments name. An argument is a folder
 // (every file cd1, cd2, ... directly in it) or a cdN file itself. Fails on
@@ -66,6 +69,11 @@ struct DiscSetSummary {
 // undamaged.
 int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
                   DiscSetSummary* summary);
+// The same walk, also calling `on_progress` (may be empty) where the engine
+// makes its progress call: after every record but an end record, with the
+// number of the disc being read and the decompressed bytes counted so far.
+int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
+                  const std::function<void(int32_t, int64_t)>& on_progress, DiscSetSummary* summary);
 
 // "disc 2 (path/cd2), offset 1234: text".
 std::string describe_damage(const DiscDamage& damage, const std::vector<DiscFile>& discs);
