@@ -5,7 +5,7 @@
 #include "image_buffer.h"
 #include "install_engine.h"
 #include "setup_finish.h"
-#include "setup_texts.h"
+#include "registration.h"
 #include "slide_show.h"
 
 #include <algorithm>
@@ -407,7 +407,7 @@ struct Check {
     void check_last_disc(const Disc& last)
     {
         std::string url;
-        if (!to_utf8(setup_text::kWebShortcut, &url))
+        if (!to_utf8(kWebShortcut, &url))
             url = "web shortcut";
         std::string elsewhere_url, elsewhere_data;
         for (const Disc& d : discs) {
