@@ -90,10 +90,6 @@ insert() { ln -sfn "$1" "$WINEPREFIX/dosdevices/d:"; }
 
 # The visible windows, topmost first: CLASS<TAB>CAPTION<TAB>RECT<TAB>TEXTS.
 windows() { timeout 60 wine "$window_list_exe" 2>/dev/null | tr -d '\r'; }
-# colour_at FILE X Y: the pixel as "r,g,b".
-colour_at() {
-  convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)],%[fx:int(255*p{'"$2,$3"'}.g)],%[fx:int(255*p{'"$2,$3"'}.b)]' info: 2>/dev/null
-}
 # Starts setup.exe D: with the current directory on the disc.
 start_setup() {
   (cd "$disc1" && exec timeout 150 wine "$setup_exe" D: >"$work/setup-$1.log" 2>&1) &
