@@ -50,7 +50,7 @@ build_all() {
     logged build/build-native.log cmake --build --preset native --target discset apkg &&
     logged build/build-win32.log cmake --workflow --preset win32 &&
     logged build/build-win64.log cmake --preset win64 &&
-    logged build/build-win64.log cmake --build --preset win64 --target setup launcher uninstall discset || return 1
+    logged build/build-win64.log cmake --build --preset win64 --target setup launcher uninstall || return 1
   local f
   for f in build/native/tools/discset build/win32/frontend/setup.exe build/win32/launcher/launcher.exe \
            build/win32/uninstall/uninstall.exe build/win64/frontend/setup.exe; do
