@@ -55,13 +55,15 @@ author_images() {
   # The room that takes on disc 1, as the image counts it (sectors,
   # directory records, both trees, padding): the image of disc 1 without
   # cd1, plus the sectors of cd1's own directory records and of its last
-  # partial sector. The sample's disc is that plus 1000000 bytes, so the
-  # game takes two discs and a file runs from the first onto the second.
+  # partial sector. The sample's disc is that plus 1400000 bytes: the game
+  # takes two discs, a file runs from the first onto the second, and the
+  # change of discs comes after 40 %, where the slide show of four pictures
+  # has left the first.
   make_iso "$staging" "$out/beside-cd1.iso" MEASURE || { echo "xorriso failed" >&2; return 1; }
   local reserve
   reserve=$(($(stat -c %s "$out/beside-cd1.iso") + 3 * 2048))
   rm -f "$out/beside-cd1.iso"
-  disc_size=$((reserve + 1000000))
+  disc_size=$((reserve + 1400000))
 
   "$@" pack "$source/game" -o "$layout" \
     --company "$sample_company" --product "$sample_product" --regkey "$sample_regkey" --exe "$sample_exe" \

@@ -27,7 +27,9 @@
 #   step TEXT                a heading in the script's output.
 #   wait_window, shot, press_on, e2e_answer     finding, photographing and
 #                            answering windows on that display with xdotool;
-#   colour_at FILE X Y       a pixel of a screenshot.
+#   colour_at FILE X Y       a pixel of a screenshot;
+#   e2e_accept_path_dialog SHOT   setup's path dialog photographed and
+#                            accepted.
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -185,4 +187,27 @@ e2e_answer() {
     done
   done
   return 1
+}
+
+# e2e_accept_path_dialog SHOT: waits for setup's path dialog, photographs
+# the screen into $artifacts/SHOT, checks that the full-screen picture
+# (pic\01.tga, read relative to the current directory on the disc) is behind
+# it (its corner is not the black ground; the pixel is left in
+# background_pixel), and accepts the proposed folder with Enter. 1 when no
+# dialog appeared.
+background_pixel=
+e2e_accept_path_dialog() {
+  local dialog
+  dialog=$(wait_window '請選擇安裝路徑')
+  if [ -z "$dialog" ]; then
+    fail "the path dialog did not appear"
+    return 1
+  fi
+  sleep 1
+  shot "$1"
+  background_pixel=$(colour_at "$artifacts/$1" 20 20)
+  [ -n "$background_pixel" ] && [ "$background_pixel" != "0,0,0" ] ||
+    fail "the background picture is not shown (pixel '$background_pixel')"
+  e2e_answer "$dialog" Return || fail "the path dialog did not take Enter"
+  return 0
 }
