@@ -28,8 +28,9 @@
 #   wait_window, shot, press_on, e2e_answer     finding, photographing and
 #                            answering windows on that display with xdotool;
 #   colour_at FILE X Y       a pixel of a screenshot;
-#   e2e_accept_path_dialog SHOT   setup's path dialog photographed and
-#                            accepted.
+#   e2e_accept_path_dialog SHOT, e2e_answer_success_box SHOT   setup's path
+#                            dialog and its success box photographed and
+#                            answered.
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -210,4 +211,20 @@ e2e_accept_path_dialog() {
     fail "the background picture is not shown (pixel '$background_pixel')"
   e2e_answer "$dialog" Return || fail "the path dialog did not take Enter"
   return 0
+}
+
+# e2e_answer_success_box SHOT: waits (two minutes at most) for setup's
+# success box, photographs it into $artifacts/SHOT and answers it; without
+# one the screen goes into no-success.png.
+e2e_answer_success_box() {
+  local box
+  box=$(wait_window '安裝成功' 120)
+  if [ -z "$box" ]; then
+    fail "no success box"
+    shot no-success.png
+    return 1
+  fi
+  sleep 1
+  shot "$1"
+  e2e_answer "$box" Return || fail "the success box did not take Enter"
 }

@@ -180,15 +180,7 @@ if e2e_accept_path_dialog 1-path-dialog.png; then
     [ "$bar" = "0,0,255" ] || fail "no blue progress bar in the extraction screenshot (pixel $bar)"
     insert "$disc2"
     answer "$prompt" 'Next Disc' || fail "the disc prompt did not take Enter"
-    done_box=$(wait_window '安裝成功' 120)
-    if [ -z "$done_box" ]; then
-      fail "no success box"
-      shot 3-no-success.png
-    else
-      sleep 1
-      shot 3-success.png
-      answer "$done_box" '安裝成功' || fail "the success box did not take Enter"
-    fi
+    e2e_answer_success_box 3-success.png
   fi
 fi
 wait_setup
