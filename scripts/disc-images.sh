@@ -53,25 +53,33 @@ author_images() {
   cp -r "$source/disc1_extra/." "$staging/" || return 1
 
   # The room that takes on disc 1, as the image counts it (sectors,
-  # directory records, both trees, padding): the image of disc 1 without
-  # cd1, plus the sectors of cd1's own directory records and of its last
-  # partial sector. The sample's disc is that plus 1400000 bytes: the game
-  # takes two discs, a file runs from the first onto the second, and the
-  # change of discs comes after 40 %, where the slide show of four pictures
-  # has left the first.
+  # directory records, both trees, padding, and xorriso's rounding of the
+  # whole image to 32 KiB): first the image of disc 1 without cd1, plus the
+  # sectors of cd1's own directory records and of its last partial sector;
+  # when the image of disc 1 still comes out larger than the disc, the
+  # excess is kept free as well and the set packed again. The sample's disc
+  # is the first estimate plus 1400000 bytes: the game takes two discs, a
+  # file runs from the first onto the second, and the change of discs comes
+  # after 40 %, where the slide show of four pictures has left the first.
   make_iso "$staging" "$out/beside-cd1.iso" MEASURE || { echo "xorriso failed" >&2; return 1; }
-  local reserve
+  local reserve try size
   reserve=$(($(stat -c %s "$out/beside-cd1.iso") + 3 * 2048))
   rm -f "$out/beside-cd1.iso"
   disc_size=$((reserve + 1400000))
-
-  "$@" pack "$source/game" -o "$layout" \
-    --company "$sample_company" --product "$sample_product" --regkey "$sample_regkey" --exe "$sample_exe" \
-    --disc-size "$disc_size" --first-disc-reserve "$reserve" \
-    --data "$source/disc1_extra/data" --uninstaller "$programs/uninstall/uninstall.exe" \
-    >"$out/pack.log" 2>&1 || { cat "$out/pack.log" >&2; echo "pack failed" >&2; return 1; }
-  cp -r "$staging/." "$layout/disc1/" || return 1
-  rm -rf "$staging"
+  for try in 1 2 3 4; do
+    rm -rf "$layout"
+    "$@" pack "$source/game" -o "$layout" \
+      --company "$sample_company" --product "$sample_product" --regkey "$sample_regkey" --exe "$sample_exe" \
+      --disc-size "$disc_size" --first-disc-reserve "$reserve" \
+      --data "$source/disc1_extra/data" --uninstaller "$programs/uninstall/uninstall.exe" \
+      >"$out/pack.log" 2>&1 || { cat "$out/pack.log" >&2; echo "pack failed" >&2; return 1; }
+    cp -r "$staging/." "$layout/disc1/" || return 1
+    make_iso "$layout/disc1" "$out/disc1.iso" MEASURE || { echo "xorriso failed" >&2; return 1; }
+    size=$(stat -c %s "$out/disc1.iso")
+    [ "$size" -le "$disc_size" ] && break
+    reserve=$((reserve + size - disc_size))
+  done
+  rm -rf "$staging" "$out/disc1.iso"
 
   local discs=("$layout"/disc*) last n
   last=${#discs[@]}
