@@ -8,7 +8,8 @@
 #                            program it drives is missing;
 #   e2e_need_tools LABEL TOOL...   the same for a tool on PATH.
 #   status, fail MESSAGE     a failed check prints FAIL: MESSAGE and makes the
-#                            script's status 1; the script goes on checking.
+#                            script's status 1; the script goes on checking;
+#                            failures counts them.
 #   e2e_wine_prefix DIR      a Wine prefix of the script's own in DIR: a copy of
 #                            the run's prepared prefix (the test fixture, named
 #                            by WINEPREFIX) when there is one, else made with
@@ -24,8 +25,12 @@
 #                            into two discs under WORK/discs, with what lies
 #                            beside cd1 on disc 1 and the last disc.
 #   step TEXT                a heading in the script's output.
-#   wait_window, shot, press_on     finding, photographing and answering
-#                            windows on that display with xdotool.
+#   wait_window, shot, press_on, e2e_answer     finding, photographing and
+#                            answering windows on that display with xdotool;
+#   colour_at FILE X Y       a pixel of a screenshot;
+#   e2e_accept_path_dialog SHOT, e2e_answer_success_box SHOT   setup's path
+#                            dialog and its success box photographed and
+#                            answered.
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 repo=$(cd "$here/../.." && pwd)
@@ -47,8 +52,8 @@ e2e_need_tools() {
   done
 }
 
-status=0
-fail() { echo "FAIL: $*"; status=1; }
+status=0 failures=0
+fail() { echo "FAIL: $*"; status=1; failures=$((failures + 1)); }
 
 e2e_wine_prefix() {
   local dir=$1 template=${WINEPREFIX:-}
@@ -152,6 +157,11 @@ wait_window() {
 # shot FILE: the whole screen into the script's $artifacts folder.
 shot() { import -window root "$artifacts/$1" 2>/dev/null || fail "no screenshot $1"; }
 
+# colour_at FILE X Y: the pixel as "r,g,b".
+colour_at() {
+  convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)],%[fx:int(255*p{'"$2,$3"'}.g)],%[fx:int(255*p{'"$2,$3"'}.b)]' info: 2>/dev/null
+}
+
 # press_on ID KEYS...: raises the window, focuses it by a click on its title
 # bar, then presses the keys.
 press_on() {
@@ -163,4 +173,58 @@ press_on() {
   xdotool mousemove $((X + 40)) $((Y + 8)) click 1
   sleep 0.3
   xdotool key "$@"
+}
+
+# e2e_answer ID KEYS...: the keys on that window until it is gone (a few
+# tries: a key can arrive before the window has the focus). 0 when it went.
+e2e_answer() {
+  local id=$1 try
+  shift
+  for try in 1 2 3 4 5; do
+    press_on "$id" "$@"
+    for _ in $(seq 15); do
+      xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$id" || return 0
+      sleep 0.2
+    done
+  done
+  return 1
+}
+
+# e2e_accept_path_dialog SHOT: waits for setup's path dialog, photographs
+# the screen into $artifacts/SHOT, checks that the full-screen picture
+# (pic\01.tga, read relative to the current directory on the disc) is behind
+# it (its corner is not the black ground; the pixel is left in
+# background_pixel), and accepts the proposed folder with Enter. 1 when no
+# dialog appeared.
+background_pixel=
+e2e_accept_path_dialog() {
+  local dialog
+  dialog=$(wait_window '請選擇安裝路徑')
+  if [ -z "$dialog" ]; then
+    fail "the path dialog did not appear"
+    return 1
+  fi
+  sleep 1
+  shot "$1"
+  background_pixel=$(colour_at "$artifacts/$1" 20 20)
+  [ -n "$background_pixel" ] && [ "$background_pixel" != "0,0,0" ] ||
+    fail "the background picture is not shown (pixel '$background_pixel')"
+  e2e_answer "$dialog" Return || fail "the path dialog did not take Enter"
+  return 0
+}
+
+# e2e_answer_success_box SHOT: waits (two minutes at most) for setup's
+# success box, photographs it into $artifacts/SHOT and answers it; without
+# one the screen goes into no-success.png.
+e2e_answer_success_box() {
+  local box
+  box=$(wait_window '安裝成功' 120)
+  if [ -z "$box" ]; then
+    fail "no success box"
+    shot no-success.png
+    return 1
+  fi
+  sleep 1
+  shot "$1"
+  e2e_answer "$box" Return || fail "the success box did not take Enter"
 }

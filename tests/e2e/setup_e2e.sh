@@ -90,10 +90,6 @@ insert() { ln -sfn "$1" "$WINEPREFIX/dosdevices/d:"; }
 
 # The visible windows, topmost first: CLASS<TAB>CAPTION<TAB>RECT<TAB>TEXTS.
 windows() { timeout 60 wine "$window_list_exe" 2>/dev/null | tr -d '\r'; }
-# colour_at FILE X Y: the pixel as "r,g,b".
-colour_at() {
-  convert "$1" -format '%[fx:int(255*p{'"$2,$3"'}.r)],%[fx:int(255*p{'"$2,$3"'}.g)],%[fx:int(255*p{'"$2,$3"'}.b)]' info: 2>/dev/null
-}
 # Starts setup.exe D: with the current directory on the disc.
 start_setup() {
   (cd "$disc1" && exec timeout 150 wine "$setup_exe" D: >"$work/setup-$1.log" 2>&1) &
@@ -171,17 +167,7 @@ step "install run"
 cwd=$(cd "$disc1" && timeout 60 wine cmd /c cd 2>/dev/null | tr -d '\r' | tail -n 1)
 [ "$cwd" = 'D:\' ] || fail "the current directory under Wine is '$cwd', not D:\\"
 start_setup install
-dialog=$(wait_window '請選擇安裝路徑')
-if [ -z "$dialog" ]; then
-  fail "the path dialog did not appear"
-else
-  sleep 1
-  shot 1-path-dialog.png
-  # The full-screen picture (pic\01.tga, read relative to the current
-  # directory on D:) is behind the dialog: its sky is not the black ground.
-  sky=$(colour_at "$artifacts/1-path-dialog.png" 20 20)
-  [ "$sky" != "0,0,0" ] || fail "the background picture is not shown (pixel $sky)"
-  answer "$dialog" '請選擇安裝路徑' || fail "the path dialog did not take Enter"
+if e2e_accept_path_dialog 1-path-dialog.png; then
   prompt=$(wait_window 'Next Disc')
   if [ -z "$prompt" ]; then
     fail "no prompt for disc 2"
@@ -194,15 +180,7 @@ else
     [ "$bar" = "0,0,255" ] || fail "no blue progress bar in the extraction screenshot (pixel $bar)"
     insert "$disc2"
     answer "$prompt" 'Next Disc' || fail "the disc prompt did not take Enter"
-    done_box=$(wait_window '安裝成功' 120)
-    if [ -z "$done_box" ]; then
-      fail "no success box"
-      shot 3-no-success.png
-    else
-      sleep 1
-      shot 3-success.png
-      answer "$done_box" '安裝成功' || fail "the success box did not take Enter"
-    fi
+    e2e_answer_success_box 3-success.png
   fi
 fi
 wait_setup

@@ -53,19 +53,7 @@ e2e_sample_set "$work" "$discset_exe" \
 disc1=$work/discs/disc1 disc2=$work/discs/disc2
 insert() { ln -sfn "$1" "$WINEPREFIX/dosdevices/d:"; }
 
-# answer ID KEYS...: the keys on that window until it is gone (a few tries).
-answer() {
-  local id=$1 try
-  shift
-  for try in 1 2 3 4 5; do
-    press_on "$id" "$@"
-    for _ in $(seq 15); do
-      xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$id" || return 0
-      sleep 0.2
-    done
-  done
-  return 1
-}
+answer() { e2e_answer "$@"; }
 
 install_sample() {  # label
   insert "$disc1"
