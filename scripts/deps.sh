@@ -10,7 +10,7 @@ packages=(
   wine wine64
   locales fonts-arphic-uming fonts-arphic-bsmi00lp
   xvfb xdotool imagemagick liblnk-utils
-  unzip zip xxd python3 time
+  unzip zip xxd python3 time gnuplot-nox
 )
 
 missing=()

@@ -186,9 +186,10 @@ int run_test(const std::vector<std::string>& args)
     return 0;
 }
 
-int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt)
+int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt, int threads)
 {
     ExtractOptions options;
+    options.threads = threads;
     options.interactive = !no_prompt && is_terminal(stdin);
     options.show_progress = is_terminal(stdout);
     std::string error;
@@ -228,8 +229,8 @@ int main(int argc, char** argv)
     pack->add_option("--threads", pack_options.threads, "Compression threads (default: one per core)")
         ->check(CLI::Range(0, 256));
     pack->add_option("--compressor", compressor, "libdeflate (default where built in) or zlib");
-    pack->add_option("--level", pack_options.level, "Compression level, 1 to 9 (default: 5 with libdeflate, 6 with zlib, about the same size)")
-        ->check(CLI::Range(1, 9));
+    pack->add_option("--level", pack_options.level, "Compression level, 1 to 12 with libdeflate, 1 to 9 with zlib (default: 5 with libdeflate, 6 with zlib, about the same size)")
+        ->check(CLI::Range(1, 12));
     pack->add_flag("--force", pack_options.overwrite, "Replace the disc files of an earlier run in the output folder");
     bool no_uninstaller = false;
     std::string uninstaller, data;
@@ -252,6 +253,9 @@ int main(int argc, char** argv)
         ->required();
     extract->add_option("-o,--output", dest, "New or empty folder to extract into")->required();
     extract->add_flag("--no-prompt", no_prompt, "Never ask for a disc; fail when one is missing");
+    int extract_threads = 0;
+    extract->add_option("--threads", extract_threads, "Decompression threads ahead of the writer (default: one per core; 1: inline, as setup)")
+        ->check(CLI::Range(0, 64));
 
     CLI11_PARSE(app, argc, argv);
 
@@ -266,7 +270,7 @@ int main(int argc, char** argv)
             return run_list(discs);
         if (test->parsed())
             return run_test(discs);
-        return run_extract(discs, dest, no_prompt);
+        return run_extract(discs, dest, no_prompt, extract_threads);
     } catch (const std::exception& e) {
         fprintf(stderr, "discset %s: %s\n", command, e.what());
     } catch (...) {
