@@ -167,7 +167,7 @@ for ((i = 0; i < disk_runs; ++i)); do
 done
 rm -rf "$disk/x" "$disk/t"
 # median MIN MAX of the values given
-stats() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.2f %.2f %.2f", m, v[1], v[NR] }'; }
+stats() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.2f %.2f %.2f\n", m, v[1], v[NR] }'; }
 read -r ext_med ext_min ext_max < <(stats "${ext_walls[@]}")
 read -r tar_med tar_min tar_max < <(stats "${tar_walls[@]}")
 printf '  %-28s median %6.2f s   spread %.2f-%.2f s   (%s)\n' "discset extract" "$ext_med" "$ext_min" "$ext_max" "${ext_walls[*]}"

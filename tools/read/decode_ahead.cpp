@@ -13,6 +13,9 @@
 
 namespace {
 
+// Compressed records up to this size are decoded by the reader itself.
+const int32_t kDecodeInReader = 4096;
+
 enum SlotState { kSlotFree, kSlotQueued, kSlotDecoding, kSlotReady };
 
 struct Slot {
@@ -102,6 +105,12 @@ void run_reader(Pipeline* p)
         // queued or ready.
         read_into(p, s);
         bool payload = s->status == kRecordRead && record_has_payload(s->record.type);
+        // A small stream (a path, a small file) costs less to decode here
+        // than to hand to a decoder and wake it.
+        if (payload && s->record.compressed_length <= kDecodeInReader) {
+            decode(s);
+            payload = false;
+        }
         bool last = ends_disc(*s);
         bool wake_decoder = false, wake_engine = false;
         {
