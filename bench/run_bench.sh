@@ -13,11 +13,20 @@
 # `discset pack` on 1 thread, on all cores, and with zlib level 6 on 2
 # threads; zlib's uncompress and libdeflate of all the set's records in
 # memory (the limits of extraction with either decompressor,
-# bench/inflate_limit.cpp); `discset extract`, `tar xzf` and
-# `unzip` of the same files; peak memory of extract on a small and on the
-# large set. Times are the best of BENCH_RUNS runs (default 3); "cpu" is user
-# + system time of the process and its children, which a busy machine
-# disturbs less than the wall clock.
+# bench/inflate_limit.cpp); `discset extract` (decoding ahead on all cores,
+# and with --threads 1, inline as setup does), `tar xzf` and `unzip` of the
+# same files; peak memory of extract on a small and on the large set. Times
+# are the best of BENCH_RUNS runs (default 3); "cpu" is user + system time of
+# the process and its children, which a busy machine disturbs less than the
+# wall clock.
+#
+# Then on a disk-backed folder (BENCH_DISK_DIR, default BUILD_DIR/bench-disk):
+# BENCH_DISK_RUNS (default 5) runs each of `discset extract` and `tar xzf`,
+# taking turns, with their median and spread. Then pack at every level
+# (zlib -9, libdeflate 1 to 12; BENCH_LEVELS=0 leaves it out): size, speed
+# and the 650 MB discs a 2 GB game needs. Last a bar chart of the speeds
+# (gnuplot, Debian package gnuplot-nox) into BENCH_CHART (default
+# bench/throughput.svg).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-build/native}
@@ -32,12 +41,15 @@ fi
 mkdir -p "$work"
 cores=$(nproc)
 runs=${BENCH_RUNS:-3}
+disk=${BENCH_DISK_DIR:-$build/bench-disk}
+disk_runs=${BENCH_DISK_RUNS:-5}
+chart=${BENCH_CHART:-$root/bench/throughput.svg}
 
 if [ ! -x /usr/bin/time ]; then
   echo "bench: /usr/bin/time is missing (Debian package 'time')" >&2
   exit 1
 fi
-for tool in tar gzip zip unzip python3 g++ awk; do
+for tool in tar gzip zip unzip python3 g++ awk gnuplot; do
   command -v $tool >/dev/null || { echo "bench: $tool is missing" >&2; exit 1; }
 done
 if [ ! -f /usr/include/libdeflate.h ]; then
@@ -119,7 +131,14 @@ printf '  %-28s cpu %6.2f s   (%d records, %.1f MB/s)\n' "zlib uncompress in mem
 printf '  %-28s cpu %6.2f s   (%.1f MB/s)\n' "libdeflate in memory" "$dlimit_s" "$dlimit_mbs"
 echo "  (discset extract decompresses with: $backend)"
 measure "discset extract" "$runs" 'rm -rf "$work/x"' "$discset" extract --no-prompt "$work/setn/disc1" -o "$work/x"
-diff -r -q "$corpus" "$work/x" >/dev/null && echo "  (extracted tree identical to the corpus)"
+same_tree=no
+diff -r -q "$corpus" "$work/x" >/dev/null && same_tree=yes
+echo "  (extracted tree identical to the corpus: $same_tree)"
+measure "discset extract --threads 1" "$runs" 'rm -rf "$work/x1"' "$discset" extract --no-prompt --threads 1 "$work/setn/disc1" -o "$work/x1"
+same_threads=no
+diff -r -q "$work/x" "$work/x1" >/dev/null && same_threads=yes
+echo "  (trees of --threads 1 and $cores identical: $same_threads)"
+rm -rf "$work/x1"
 measure "tar xzf" "$runs" 'rm -rf "$work/t"; mkdir "$work/t"' tar xzf "$work/corpus.tar.gz" -C "$work/t"
 measure "unzip" "$runs" 'rm -rf "$work/u"' unzip -q "$work/corpus.zip" -d "$work/u"
 rm -rf "$work/x" "$work/t" "$work/u"
@@ -129,18 +148,74 @@ echo "== peak memory of extract, small and large set"
 measure "extract, 30 MB set" 1 'rm -rf "$work/xs"' "$discset" extract --no-prompt "$work/small-set/disc1" -o "$work/xs"
 rm -rf "$work/xs"
 
+echo "== on a disk-backed folder: $disk, $disk_runs runs each, taking turns"
+mkdir -p "$disk"
+if [ "$(stat -f -c %T "$disk")" = tmpfs ]; then
+  echo "  (warning: $disk is on tmpfs, not on a disk)"
+fi
+disk_fs=$(df -PT "$disk" | awk 'NR==2 {print $2}')
+ext_walls=() tar_walls=()
+for ((i = 0; i < disk_runs; ++i)); do
+  # The previous run's tree is removed and its dirty pages written out
+  # first, so that no run pays for the one before it.
+  rm -rf "$disk/x" "$disk/t"; mkdir "$disk/t"; sync
+  /usr/bin/time -f "%e" -o "$work/time.out" "$discset" extract --no-prompt "$work/setn/disc1" -o "$disk/x" >/dev/null
+  ext_walls+=("$(cat "$work/time.out")")
+  rm -rf "$disk/x"; sync
+  /usr/bin/time -f "%e" -o "$work/time.out" tar xzf "$work/corpus.tar.gz" -C "$disk/t"
+  tar_walls+=("$(cat "$work/time.out")")
+done
+rm -rf "$disk/x" "$disk/t"
+# median MIN MAX of the values given
+stats() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.2f %.2f %.2f\n", m, v[1], v[NR] }'; }
+read -r ext_med ext_min ext_max < <(stats "${ext_walls[@]}")
+read -r tar_med tar_min tar_max < <(stats "${tar_walls[@]}")
+printf '  %-28s median %6.2f s   spread %.2f-%.2f s   (%s)\n' "discset extract" "$ext_med" "$ext_min" "$ext_max" "${ext_walls[*]}"
+printf '  %-28s median %6.2f s   spread %.2f-%.2f s   (%s)\n' "tar xzf" "$tar_med" "$tar_min" "$tar_max" "${tar_walls[*]}"
+
+declare -A level_bytes level_wall
+level_list=()
+if [ "${BENCH_LEVELS:-1}" != 0 ]; then
+  echo "== pack at every level, $cores threads, one run each"
+  for spec in zlib:9 libdeflate:1 libdeflate:2 libdeflate:3 libdeflate:4 libdeflate:5 libdeflate:6 \
+              libdeflate:7 libdeflate:8 libdeflate:9 libdeflate:10 libdeflate:11 libdeflate:12; do
+    comp=${spec%%:*} lvl=${spec##*:}
+    rm -rf "$work/setl"
+    /usr/bin/time -f "%e" -o "$work/time.out" "$discset" pack "$corpus" -o "$work/setl" --threads "$cores" \
+      --compressor "$comp" --level "$lvl" "${args[@]}" >/dev/null
+    level_wall[$spec]=$(cat "$work/time.out")
+    level_bytes[$spec]=$(find "$work/setl" -name 'cd*' -printf '%s\n' | awk '{ n += $1 } END { print n }')
+    level_list+=("$spec")
+    printf '  %-16s %6.2f s   %d bytes\n' "$spec" "${level_wall[$spec]}" "${level_bytes[$spec]}"
+  done
+  rm -rf "$work/setl"
+fi
+
 mb() { awk -v b="$bytes" -v t="$1" 'BEGIN { printf "%.1f", b / t / 1e6 }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo
-echo "| Measure | Wall s | CPU s | MB/s (cpu) | Peak KB |"
+mbw() { mb "$1"; }
+echo "| Measure | Wall s | CPU s | MB/s (wall) | Peak KB |"
 echo "|---|---:|---:|---:|---:|"
-for k in "pack, 1 thread" "pack, $cores threads" "pack, zlib -6, 2 threads" "discset extract" "tar xzf" "unzip"; do
-  printf '| %s | %s | %s | %s | %s |\n' "$k" "${wall[$k]}" "${cpu[$k]}" "$(mb "${cpu[$k]}")" "${rss[$k]}"
+for k in "pack, 1 thread" "pack, $cores threads" "pack, zlib -6, 2 threads" "discset extract" "discset extract --threads 1" "tar xzf" "unzip"; do
+  printf '| %s | %s | %s | %s | %s |\n' "$k" "${wall[$k]}" "${cpu[$k]}" "$(mbw "${wall[$k]}")" "${rss[$k]}"
 done
 k="extract, 30 MB set"
 printf '| %s | %s | %s | - | %s |\n' "$k" "${wall[$k]}" "${cpu[$k]}" "${rss[$k]}"
-printf '| zlib uncompress in memory (limit) | - | %s | %s | - |\n' "$limit_s" "$(mb "$limit_s")"
-printf '| libdeflate in memory (limit) | - | %s | %s | - |\n' "$dlimit_s" "$(mb "$dlimit_s")"
+printf '| zlib uncompress in memory, 1 thread (limit; MB/s of cpu) | - | %s | %s | - |\n' "$limit_s" "$(mb "$limit_s")"
+printf '| libdeflate in memory, 1 thread (limit; MB/s of cpu) | - | %s | %s | - |\n' "$dlimit_s" "$(mb "$dlimit_s")"
+printf '| discset extract on %s (median of %d) | %s | - | %s | - |\n' "$disk_fs" "$disk_runs" "$ext_med" "$(mbw "$ext_med")"
+printf '| tar xzf on %s (median of %d) | %s | - | %s | - |\n' "$disk_fs" "$disk_runs" "$tar_med" "$(mbw "$tar_med")"
+if [ "${#level_list[@]}" -gt 0 ]; then
+  echo
+  echo "| Pack ($cores threads) | Disc set bytes | Of the corpus | Wall s | MB/s | 650 MB discs for a 2 GB game |"
+  echo "|---|---:|---:|---:|---:|---:|"
+  for spec in "${level_list[@]}"; do
+    awk -v n="$spec" -v b="${level_bytes[$spec]}" -v c="$bytes" -v w="${level_wall[$spec]}" 'BEGIN {
+      r = b / c; d = 2e9 * r / 681984000; discs = int(d); if (discs < d) discs++;
+      sub(":", " ", n); printf "| %s | %d | %.2f%% | %.2f | %.0f | %d (%.2f) |\n", n, b, 100 * r, w, c / w / 1e6, discs, d }'
+  done
+fi
 echo
 echo "load average at the end: $(cut -d' ' -f1-3 /proc/loadavg) (at the start: $load_start)"
 echo "corpus: $bytes bytes, $files files; disc set: $set_bytes bytes (libdeflate), $zset_bytes bytes (zlib -6)"
@@ -153,3 +228,37 @@ echo "extract ($backend) against the libdeflate limit (cpu): $(ratio "$dlimit_s"
 echo "extract against tar xzf (wall / cpu):                 $(ratio "${wall[tar xzf]}" "${wall[discset extract]}") / $(ratio "${cpu[tar xzf]}" "${cpu[discset extract]}")"
 echo "extract against unzip (wall / cpu):                   $(ratio "${wall[unzip]}" "${wall[discset extract]}") / $(ratio "${cpu[unzip]}" "${cpu[discset extract]}")"
 echo "extract peak memory, 30 MB / 300 MB set:              ${rss[extract, 30 MB set]} KB / ${rss[discset extract]} KB"
+echo "extract, $cores decoders, against the libdeflate limit (limit cpu / extract wall): $(ratio "$dlimit_s" "${wall[discset extract]}")"
+echo "extract --threads 1 against the libdeflate limit (limit cpu / extract wall):    $(ratio "$dlimit_s" "${wall[discset extract --threads 1]}")"
+echo "extract, $cores decoders, over its own --threads 1 (wall):                     $(ratio "${wall[discset extract --threads 1]}" "${wall[discset extract]}")"
+echo "extract on $disk_fs against tar xzf there (medians, wall):                        $(ratio "$tar_med" "$ext_med") (spread of the ratio $(ratio "$tar_min" "$ext_max")-$(ratio "$tar_max" "$ext_min"))"
+
+# The chart: MB/s of the corpus for each program, the limits by their cpu.
+{
+  printf '"pack\\n1 thread" %s\n' "$(mb "${wall[pack, 1 thread]}")"
+  printf '"pack\\n%s threads" %s\n' "$cores" "$(mb "${wall[pack, $cores threads]}")"
+  printf '"pack zlib -6\\n2 threads" %s\n' "$(mb "${wall[pack, zlib -6, 2 threads]}")"
+  printf '"extract\\n--threads 1" %s\n' "$(mb "${wall[discset extract --threads 1]}")"
+  printf '"extract\\n%s decoders" %s\n' "$cores" "$(mb "${wall[discset extract]}")"
+  printf '"extract\\n%s (median)" %s\n' "$disk_fs" "$(mb "$ext_med")"
+  printf '"tar xzf" %s\n' "$(mb "${wall[tar xzf]}")"
+  printf '"tar xzf\\n%s (median)" %s\n' "$disk_fs" "$(mb "$tar_med")"
+  printf '"unzip" %s\n' "$(mb "${wall[unzip]}")"
+  printf '"zlib limit\\n1 thread" %s\n' "$(mb "$limit_s")"
+  printf '"libdeflate limit\\n1 thread" %s\n' "$(mb "$dlimit_s")"
+} >"$work/chart.dat"
+gnuplot <<GNUPLOT
+set terminal svg size 900,420 font "sans,11" background "white"
+set output "$chart"
+set title "disc-set toolkit, $bytes-byte corpus, $cores cores (MB/s of the corpus; tmpfs unless marked)"
+set style fill solid 0.8 border -1
+set boxwidth 0.7
+set ylabel "MB/s"
+set yrange [0:*]
+set grid ytics
+set xtics font ",9"
+unset key
+plot "$work/chart.dat" using 0:2:xtic(1) with boxes lc rgb "#4477aa", \
+     "" using 0:2:(sprintf("%.0f", \$2)) with labels offset 0,0.7 font ",9"
+GNUPLOT
+echo "chart: $chart"

@@ -24,6 +24,7 @@
 //   a disc file that cannot be read           "無法讀取磁碟" / "磁碟錯誤!"
 #include "install_engine.h"
 
+#include "decoded_records.h"
 #include "directory_tree.h"
 #include "disc_format.h"
 #include "disc_header.h"
@@ -35,7 +36,6 @@
 #include "record_path.h"
 #include "record_reader.h"
 #include "registration.h"
-#include "tracked_memory.h"
 
 #include <cstdio>
 #include <cstring>
@@ -257,16 +257,15 @@ int extract_disc()
 {
     g_state.abort = 0;
     int32_t start = g_state.current_disc == 0 ? disc::kHeaderSize : 0;
-    unsigned char* in = (unsigned char*)tracked_alloc(disc::kMaxCompressed);
-    unsigned char* out = (unsigned char*)tracked_alloc(disc::kMaxDecompressed);
-    RecordReader reader;
+    const DecodedRecordSource* source = decoded_record_source();
     int finished = 0;
-    if (reader.start(&g_state.disc, start, in, disc::kMaxCompressed) != kRecordRead) {
+    if (source->start(source->context, &g_state.disc, start) != kRecordRead) {
         report_damage();
     } else {
         for (;;) {
-            Record record;
-            int status = reader.next(&record);
+            DecodedRecord decoded;
+            int status = source->next(source->context, &decoded);
+            const Record& record = decoded.record;
             if (status == kRecordEndOfFile || (status == kRecordRead && record.type == disc::kEnd)) {
                 finished = 1;
                 break;
@@ -280,21 +279,21 @@ int extract_disc()
                 break;
             }
             if (record_has_payload(record.type)) {
-                int32_t out_len = 0;
-                if (!inflate_record(record, out, disc::kMaxDecompressed, &out_len, nullptr)) {
+                if (!decoded.inflated) {
                     report_damage();
                     break;
                 }
+                int32_t out_len = decoded.length;
                 g_state.bytes_done += out_len;
                 if (record.type == disc::kData) {
                     if (g_state.passing_over) {
                         // Checked above like every record; not written.
-                    } else if (out_len > 0 && !g_state.output.write(out, out_len)) {
+                    } else if (out_len > 0 && !g_state.output.write(decoded.data, out_len)) {
                         g_state.abort = 1;
                         plat_message_box(nullptr, engine_text::kCannotWrite, engine_text::kDiskErrorCaption,
                                          PLAT_MB_OK);
                     }
-                } else if (!handle_path_record(record.type, out, out_len)) {
+                } else if (!handle_path_record(record.type, decoded.data, out_len)) {
                     break;
                 }
             } else if (record.type == disc::kClose) {
@@ -309,10 +308,11 @@ int extract_disc()
             plat_pump_messages();
         }
     }
+    // Every way out stops the source: its threads (if any) are done with the
+    // disc file before the engine closes it.
+    source->stop(source->context);
     if (!finished)
         g_state.output.close();
-    tracked_free(in);
-    tracked_free(out);
     return finished;
 }
 

@@ -11,7 +11,7 @@ packages=(
   locales fonts-arphic-uming fonts-arphic-bsmi00lp
   xvfb xdotool imagemagick liblnk-utils
   xorriso libarchive-tools
-  unzip zip xxd python3 time
+  unzip zip xxd python3 time gnuplot-nox
 )
 
 missing=()

@@ -289,12 +289,13 @@ bool report_unmatched(const PathSelection& selection)
 }
 
 int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt,
-                const std::vector<std::string>& includes)
+                const std::vector<std::string>& includes, int threads)
 {
     PathSelection selection;
     if (!make_selection(includes, &selection))
         return kExitUsage;
     ExtractOptions options;
+    options.threads = threads;
     options.interactive = !no_prompt && is_terminal(stdin);
     options.show_progress = is_terminal(stdout);
     options.selection = includes.empty() ? nullptr : &selection;
@@ -401,8 +402,8 @@ int main(int argc, char** argv)
     pack->add_option("--threads", pack_options.threads, "Compression threads (default: one per core)")
         ->check(CLI::Range(0, 256));
     pack->add_option("--compressor", compressor, "libdeflate (default where built in) or zlib");
-    pack->add_option("--level", pack_options.level, "Compression level, 1 to 9 (default: 5 with libdeflate, 6 with zlib, about the same size)")
-        ->check(CLI::Range(1, 9));
+    pack->add_option("--level", pack_options.level, "Compression level, 1 to 12 with libdeflate, 1 to 9 with zlib (default: 5 with libdeflate, 6 with zlib, about the same size)")
+        ->check(CLI::Range(1, 12));
     pack->add_flag("--force", pack_options.overwrite, "Replace the disc files of an earlier run in the output folder");
     bool no_uninstaller = false;
     std::string uninstaller, data;
@@ -470,6 +471,9 @@ int main(int argc, char** argv)
         ->needs(keep);
     extract->add_option("--report", report_file, "With --keep-going: also write the loss report as JSON to FILE")
         ->needs(keep);
+    int extract_threads = 0;
+    extract->add_option("--threads", extract_threads, "Decompression threads ahead of the writer (default: one per core; 1: inline, as setup)")
+        ->check(CLI::Range(0, 64));
 
     // Usage errors are exit code 1 (CLI11's own codes differ); --help is 0.
     try {
@@ -497,7 +501,7 @@ int main(int argc, char** argv)
             return run_check(discs, check_disc_size);
         if (keep_going)
             return run_salvage(discs, dest, includes, remove_damaged, report_file);
-        return run_extract(discs, dest, no_prompt, includes);
+        return run_extract(discs, dest, no_prompt, includes, extract_threads);
     } catch (const std::exception& e) {
         fprintf(stderr, "discset %s: %s\n", command, e.what());
     } catch (...) {

@@ -798,7 +798,12 @@ bool plan_options(const fs::path& game, const DiscPackOptions& options, PackPlan
     RecordCompressor probe;
     if (!probe.create(options.compressor, plan->level)) {
         *error = "compression level " + std::to_string(plan->level) + " is not available for " +
-                 compressor_name(options.compressor);
+                 compressor_name(options.compressor) +
+                 (options.compressor == kCompressorZlib
+                      ? std::string(" (zlib: levels 1 to 9; 10 to 12 need libdeflate") +
+                            (compressor_available(kCompressorLibdeflate) ? ": --compressor libdeflate)"
+                                                                         : ", which this build lacks)")
+                      : std::string(" (libdeflate: levels 1 to 12)"));
         return false;
     }
     probe.release();

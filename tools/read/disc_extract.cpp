@@ -1,11 +1,14 @@
 #include "disc_extract.h"
 
+#include "decode_ahead.h"
 #include "disc_scan.h"
 #include "install_engine.h"
 #include "platform.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -267,6 +270,12 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
         *error = "cannot change into " + utf8_of(*first);
         return false;
     }
+    int threads = options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
+    // One thread decodes inline, as setup does; more decode ahead of the
+    // engine (inline too when the memory for it cannot be had).
+    const DecodedRecordSource* previous_source = decoded_record_source();
+    DecodeAhead ahead;
+    set_decoded_record_source(threads > 1 && ahead.create(threads) ? ahead.source() : nullptr);
     g_run = &run;
     MessageBoxHandler previous = plat_set_message_box_handler(terminal_box);
     set_registration_enabled(0);
@@ -279,6 +288,8 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     set_registration_enabled(1);
     if (options.interrupted)
         *options.interrupted = g_interrupted != 0;
+    set_decoded_record_source(previous_source);
+    ahead.release();
     plat_set_message_box_handler(previous);
     g_run = nullptr;
     if (!saved.empty())

@@ -16,6 +16,9 @@ struct ExtractOptions {
     bool interactive = false;
     // A progress line on standard output.
     bool show_progress = false;
+    // Decoder threads that decompress records ahead of the engine (0: one
+    // per core). 1 decodes inline, one record at a time, as setup does.
+    int threads = 0;
     FILE* prompt_in = stdin;
     FILE* prompt_out = stderr;
     // Only the files and folders it selects, and the folders on their way

@@ -1,0 +1,52 @@
+// Where the install engine gets the records of a disc: read and already
+// decompressed, one after the other in disc order.
+//
+// The engine applies every record itself (paths, files, journal, progress);
+// a source only reads and decompresses. The default source does both inline
+// on the engine's thread, one record at a time, with the engine's two
+// buffers (setup uses it). The toolkit's extract passes a source that reads
+// and decompresses ahead on other threads (tools/read/decode_ahead.h); since
+// it hands the records over in disc order with the same statuses, the engine
+// behaves the same with either: it stops at the first damaged record in
+// order, whatever was decoded after it.
+#pragma once
+
+#include "file_object.h"
+#include "record_reader.h"
+
+#include <cstdint>
+
+// One record of the disc, as the engine applies it.
+struct DecodedRecord {
+    Record record;               // type, offset and L; record.payload is not used
+    int32_t inflated;            // payload records: 1 when the stream decompressed, else 0
+    const unsigned char* data;   // the decompressed bytes (inflated payload records only)
+    int32_t length;              // their number
+};
+
+struct DecodedRecordSource {
+    void* context;
+    // Starts on the open disc file `disc` at `offset` (the first record).
+    // Until stop() the source alone reads the file. kRecordRead, or
+    // kRecordSeekFailed.
+    int (*start)(void* context, FileObject* disc, int32_t offset);
+    // The next record in disc order: kRecordRead with *out filled in (a
+    // payload record whose stream is damaged has out->inflated 0), or the
+    // reader's final status (kRecordEndOfFile, kRecordTruncated, ...) with
+    // out->record naming the record it happened in; a final status is
+    // repeated by later calls. After the end record (type 5) the disc is
+    // over: the engine does not call again. out->data stays valid until
+    // the next call of next() or stop().
+    int (*next)(void* context, DecodedRecord* out);
+    // Ends the disc, early or not: when it returns no other thread touches
+    // the disc file or the source's buffers any more.
+    void (*stop)(void* context);
+};
+
+// The source install_disc_set reads every disc with, from now on; null
+// gives back the default (inline) one. The source must outlive the calls
+// of install_disc_set that use it.
+void set_decoded_record_source(const DecodedRecordSource* source);
+
+// The source set above, or the inline one.
+const DecodedRecordSource* decoded_record_source();
