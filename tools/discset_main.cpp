@@ -1,29 +1,26 @@
 // discset: author, list, test and extract disc sets.
 #include "disc_extract.h"
+#include "disc_json.h"
 #include "disc_scan.h"
 #include "disc_writer.h"
+#include "json_names.h"
 #include "platform.h"
+#include "progress_bar.h"
 #include "terminal_text.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <cstdio>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
-bool is_terminal(FILE* stream)
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
-}
+// How much pack and extract tell while they work: --quiet draws no
+// progress bar, --verbose names each folder and file.
+struct Chatter {
+    bool quiet = false;
+    bool verbose = false;
+};
 
 std::string text_of(const char* cp950)
 {
@@ -83,7 +80,7 @@ bool find_uninstaller(const std::string& named, fs::path* found, std::string* er
 
 int run_pack(const std::string& game, const std::string& out, DiscPackOptions options, const std::string& disc_size,
              const std::string& compressor, bool no_uninstaller, const std::string& uninstaller,
-             const std::string& data)
+             const std::string& data, Chatter chatter)
 {
     std::string error;
     if (no_uninstaller && (!uninstaller.empty() || !data.empty())) {
@@ -107,8 +104,22 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
                 compressor_available(kCompressorLibdeflate) ? " and libdeflate" : "");
         return 2;
     }
+    ProgressBar bar;
+    bar.create(stderr, progress_wanted(stream_is_terminal(stderr), chatter.quiet), 0, progress_clock());
+    options.on_progress = [&](int64_t done, int64_t total) {
+        bar.total = total;
+        bar.update(done, progress_clock());
+    };
+    if (chatter.verbose)
+        options.on_entry = [&](const std::string& record_path, bool is_directory) {
+            std::string u;
+            bar.note(stdout, (to_utf8(record_path, &u) ? printable(u) : printable(record_path)) +
+                                 (is_directory ? "\\" : ""));
+        };
     DiscPackResult result;
-    if (!disc_pack(host_path_from_utf8(game), host_path_from_utf8(out), options, &result, &error)) {
+    bool packed = disc_pack(host_path_from_utf8(game), host_path_from_utf8(out), options, &result, &error);
+    bar.release(progress_clock());
+    if (!packed) {
         fprintf(stderr, "discset pack: %s\n", error.c_str());
         return 1;
     }
@@ -132,11 +143,24 @@ bool collect_or_report(const char* command, const std::vector<std::string>& args
     return false;
 }
 
-int run_list(const std::vector<std::string>& args)
+// The JSON document on standard output; 0, or 2 for a damaged set.
+int print_json(const nlohmann::ordered_json& doc, int undamaged)
+{
+    fputs(json_text(doc).c_str(), stdout);
+    fflush(stdout);
+    return undamaged ? 0 : 2;
+}
+
+int run_list(const std::vector<std::string>& args, bool json)
 {
     std::vector<DiscFile> discs;
     if (!collect_or_report("list", args, &discs))
         return 1;
+    if (json) {
+        nlohmann::ordered_json doc;
+        int ok = disc_list_json(discs, &doc);
+        return print_json(doc, ok);
+    }
     DiscSetSummary s;
     int64_t file_bytes = 0;
     bool header_shown = false;
@@ -166,36 +190,70 @@ int run_list(const std::vector<std::string>& args)
            (long long)file_bytes);
     fflush(stdout);
     print_damage("list", s, discs);
-    return ok ? 0 : 1;
+    return ok ? 0 : 2;
 }
 
-int run_test(const std::vector<std::string>& args)
+int run_test(const std::vector<std::string>& args, bool json)
 {
     std::vector<DiscFile> discs;
     if (!collect_or_report("test", args, &discs))
         return 1;
+    if (json) {
+        nlohmann::ordered_json doc;
+        int ok = disc_test_json(discs, &doc);
+        return print_json(doc, ok);
+    }
     DiscSetSummary s;
     int ok = walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s);
     if (!ok) {
         print_damage("test", s, discs);
         fprintf(stderr, "discset test: the set is damaged (%zu problem(s))\n", s.damage.size());
-        return 1;
+        return 2;
     }
     printf("OK: %d disc(s), %lld record(s), %lld folder(s), %lld file(s), total size %d bytes\n", s.header.disc_count,
            (long long)s.records, (long long)s.directories, (long long)s.files, s.header.total_size);
     return 0;
 }
 
-int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt)
+// The files and folders under `folder`, each as "\\a\\b" (folders with a
+// trailing "\\") and its size, sorted; what --verbose shows after extract.
+void print_extracted(const fs::path& folder)
+{
+    std::vector<std::pair<std::string, int64_t>> found;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = utf8_of(it->path().lexically_relative(folder));
+        std::replace(name.begin(), name.end(), '/', '\\');
+        std::error_code size_ec;
+        bool is_folder = it->is_directory(size_ec);
+        int64_t size = is_folder ? -1 : (int64_t)it->file_size(size_ec);
+        found.emplace_back("\\" + name + (is_folder ? "\\" : ""), size_ec ? 0 : size);
+    }
+    std::sort(found.begin(), found.end());
+    for (const auto& f : found) {
+        if (f.second < 0)
+            printf("%12s  %s\n", "-", printable(f.first).c_str());
+        else
+            printf("%12lld  %s\n", (long long)f.second, printable(f.first).c_str());
+    }
+}
+
+int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt, Chatter chatter)
 {
     ExtractOptions options;
-    options.interactive = !no_prompt && is_terminal(stdin);
-    options.show_progress = is_terminal(stdout);
+    options.interactive = !no_prompt && stream_is_terminal(stdin);
+    ProgressBar bar;
+    bar.create(stderr, progress_wanted(stream_is_terminal(stderr), chatter.quiet), 0, progress_clock());
+    options.progress = &bar;
     std::string error;
-    if (!disc_extract(args, host_path_from_utf8(dest), options, &error)) {
+    bool extracted = disc_extract(args, host_path_from_utf8(dest), options, &error);
+    bar.release(progress_clock());
+    if (!extracted) {
         fprintf(stderr, "discset extract: %s\n", error.c_str());
         return 1;
     }
+    if (chatter.verbose)
+        print_extracted(host_path_from_utf8(dest));
     printf("extracted into %s\n", dest.c_str());
     return 0;
 }
@@ -237,13 +295,23 @@ int main(int argc, char** argv)
     pack->add_option("--uninstaller", uninstaller,
                      "The uninstall.exe to put in (default: beside discset, else the Windows release build's)");
     pack->add_option("--data", data, "The data folder that will lie beside cd1 (setup copies it); listed in the manifest");
+    Chatter chatter;
+    pack->add_flag("-q,--quiet", chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
+    pack->add_flag("-v,--verbose", chatter.verbose, "Name each folder and file as it goes onto a disc");
 
     std::vector<std::string> discs;
     CLI::App* list = app.add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
     list->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+    bool json = false;
+    list->add_flag("--json", json,
+                   "One JSON document: header, each entry (UTF-8 path, its Big5 bytes in hex, kind, size, discs, "
+                   "offset of its first record) and the problems found; exit 2 when damaged");
 
     CLI::App* test = app.add_subcommand("test", "Decompress and check every record of a disc set");
     test->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+    test->add_flag("--json", json,
+                   "One JSON document: counts and each problem (disc, offset, reason, zlib status); exit 2 when "
+                   "damaged");
 
     std::string dest;
     bool no_prompt = false;
@@ -252,6 +320,8 @@ int main(int argc, char** argv)
         ->required();
     extract->add_option("-o,--output", dest, "New or empty folder to extract into")->required();
     extract->add_flag("--no-prompt", no_prompt, "Never ask for a disc; fail when one is missing");
+    extract->add_flag("-q,--quiet", chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
+    extract->add_flag("-v,--verbose", chatter.verbose, "List each extracted folder and file with its size at the end");
 
     CLI11_PARSE(app, argc, argv);
 
@@ -261,12 +331,13 @@ int main(int argc, char** argv)
     const char* command = pack->parsed() ? "pack" : list->parsed() ? "list" : test->parsed() ? "test" : "extract";
     try {
         if (pack->parsed())
-            return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data);
+            return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data,
+                            chatter);
         if (list->parsed())
-            return run_list(discs);
+            return run_list(discs, json);
         if (test->parsed())
-            return run_test(discs);
-        return run_extract(discs, dest, no_prompt);
+            return run_test(discs, json);
+        return run_extract(discs, dest, no_prompt, chatter);
     } catch (const std::exception& e) {
         fprintf(stderr, "discset %s: %s\n", command, e.what());
     } catch (...) {

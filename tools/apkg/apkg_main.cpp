@@ -1,5 +1,7 @@
 // apkg: create, list and unpack APKG packages.
+#include "apkg_json.h"
 #include "apkg_writer.h"
+#include "json_names.h"
 #include "platform.h"
 #include "terminal_text.h"
 
@@ -11,7 +13,7 @@ namespace {
 
 // The parsed command; errors come back as results and messages.
 int run_command(CLI::App* create, CLI::App* list, const std::string& folder, const std::string& output,
-                const std::string& package)
+                const std::string& package, bool json)
 {
     std::string error;
     if (create->parsed()) {
@@ -25,7 +27,12 @@ int run_command(CLI::App* create, CLI::App* list, const std::string& folder, con
         std::vector<ApkgEntryInfo> entries;
         if (!apkg_list(host_path_from_utf8(package), &entries, &error)) {
             fprintf(stderr, "apkg list: %s\n", error.c_str());
-            return 1;
+            return 2;
+        }
+        if (json) {
+            nlohmann::ordered_json doc = apkg_list_json(host_path_from_utf8(package), entries);
+            fputs(json_text(doc).c_str(), stdout);
+            return doc["damaged"].get<bool>() ? 2 : 0;
         }
         int damaged = 0;
         for (const ApkgEntryInfo& e : entries) {
@@ -36,7 +43,7 @@ int run_command(CLI::App* create, CLI::App* list, const std::string& folder, con
             damaged += !e.valid;
         }
         printf("%zu member(s)\n", entries.size());
-        return damaged ? 1 : 0;
+        return damaged ? 2 : 0;
     }
     std::vector<std::string> shadowed;
     bool ok = apkg_extract(host_path_from_utf8(package), host_path_from_utf8(output), &error, &shadowed);
@@ -67,6 +74,10 @@ int main(int argc, char** argv)
 
     CLI::App* list = app.add_subcommand("list", "List the members of a package");
     list->add_option("PACKAGE", package, "Package file")->required();
+    bool json = false;
+    list->add_flag("--json", json,
+                   "One JSON document: each member's name (UTF-8 and its Big5 bytes in hex), offset, size and "
+                   "whether it is sound; exit 2 when damaged");
 
     CLI::App* extract = app.add_subcommand("extract", "Unpack every member of a package into a folder");
     extract->add_option("PACKAGE", package, "Package file")->required();
@@ -75,7 +86,7 @@ int main(int argc, char** argv)
     CLI11_PARSE(app, argc, argv);
 
     try {
-        return run_command(create, list, folder, output, package);
+        return run_command(create, list, folder, output, package, json);
     } catch (const std::exception& e) {
         fprintf(stderr, "apkg: %s\n", e.what());
     } catch (...) {

@@ -19,6 +19,7 @@
 #include "record_compressor.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,12 @@ struct DiscPackOptions {
     // The data folder that setup copies into the install folder; its files
     // and folders are listed in the manifest too. Empty: none.
     fs::path data_folder;
+    // Told of each folder and file as its record goes onto a disc (the
+    // record path in code page 950), and after every record of the
+    // decompressed bytes written so far of the planned total (paths and
+    // file contents). Either may be empty.
+    std::function<void(const std::string& record_path, bool is_directory)> on_entry;
+    std::function<void(int64_t done, int64_t total)> on_progress;
 };
 
 struct DiscPackResult {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host_files.h"
+#include "progress_bar.h"
 
 #include <cstdio>
 #include <string>
@@ -13,8 +14,9 @@ struct ExtractOptions {
     // Ask on the terminal for a disc that none of the given folders holds
     // (and answer the engine's questions there); otherwise give up.
     bool interactive = false;
-    // A progress line on standard output.
-    bool show_progress = false;
+    // Drawn as the engine reports progress (its total the header's total
+    // size); null: none. Created and released by the caller.
+    ProgressBar* progress = nullptr;
     FILE* prompt_in = stdin;
     FILE* prompt_out = stderr;
 };
