@@ -42,6 +42,10 @@ TEST(ProgressLine, NoTimeNoBytesAndNoTotal)
     EXPECT_TRUE(has(l, " 50%")) << l;
     EXPECT_TRUE(has(l, "-- MB/s")) << l;
     EXPECT_TRUE(has(l, "--:-- left")) << l;
+    // Too early to tell a rate: the first record may take microseconds.
+    l = progress_line(10, 30000000, kRateAfterSeconds / 2);
+    EXPECT_TRUE(has(l, "-- MB/s")) << l;
+    EXPECT_TRUE(has(l, "--:-- left")) << l;
     l = progress_line(0, 1000, 5.0);
     EXPECT_TRUE(has(l, "  0% [........................]")) << l;
     EXPECT_TRUE(has(l, "--:-- left")) << l;

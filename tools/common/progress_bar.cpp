@@ -42,7 +42,7 @@ std::string progress_line(int64_t done, int64_t total, double elapsed)
     for (int i = 0; i < filled; ++i)
         bar[i] = '#';
     std::string rate = "  -- MB/s", left = "--:--";
-    if (done > 0 && elapsed > 0) {
+    if (done > 0 && elapsed >= kRateAfterSeconds) {
         double per_second = (double)done / elapsed;
         char text[32];
         snprintf(text, sizeof text, "%6.1f MB/s", per_second / 1e6);

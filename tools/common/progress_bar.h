@@ -9,13 +9,16 @@
 #include <string>
 
 const double kRedrawSeconds = 0.2;
+// A rate measured over less time than this says nothing (the first record
+// may take microseconds), so none is shown before it.
+const double kRateAfterSeconds = 0.5;
 
 // The line for `done` of `total` bytes after `elapsed` seconds, e.g.
 //  " 42% [########...........]  12.3 MB/s  0:15 left  273.0/650.0 MB"
 // MB are 1000000 bytes. done is taken as at most total; a total of 0 is
-// all done (100%). The rate and time left show "--" until both done and
-// elapsed are above 0; the time left is rounded up to whole seconds
-// (m:ss, h:mm:ss from an hour).
+// all done (100%). The rate and time left show "--" until done is above 0
+// and elapsed reaches kRateAfterSeconds; the time left is rounded up to
+// whole seconds (m:ss, h:mm:ss from an hour).
 std::string progress_line(int64_t done, int64_t total, double elapsed);
 
 // Whether a bar is drawn: only on a terminal, and not with --quiet. 1 / 0.
