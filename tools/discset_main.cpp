@@ -5,29 +5,26 @@
 #include "disc_scan.h"
 #include "disc_writer.h"
 #include "exit_codes.h"
+#include "disc_json.h"
+#include "json_names.h"
 #include "platform.h"
+#include "progress_bar.h"
 #include "terminal_text.h"
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 namespace {
 
-bool is_terminal(FILE* stream)
-{
-#ifdef _WIN32
-    return _isatty(_fileno(stream)) != 0;
-#else
-    return isatty(fileno(stream)) != 0;
-#endif
-}
+// How much pack and extract tell while they work: --quiet draws no
+// progress bar, --verbose names each folder and file.
+struct Chatter {
+    bool quiet = false;
+    bool verbose = false;
+};
 
 std::string text_of(const char* cp950)
 {
@@ -94,7 +91,7 @@ struct LayoutArgs {
 
 int run_pack(const std::string& game, const std::string& out, DiscPackOptions options, const std::string& disc_size,
              const std::string& compressor, bool no_uninstaller, const std::string& uninstaller,
-             const std::string& data, const LayoutArgs& layout)
+             const std::string& data, const LayoutArgs& layout, Chatter chatter)
 {
     std::string error;
     if (no_uninstaller && !uninstaller.empty()) {
@@ -144,8 +141,22 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
                 compressor_available(kCompressorLibdeflate) ? " and libdeflate" : "");
         return kExitUsage;
     }
+    ProgressBar bar;
+    bar.create(stderr, progress_wanted(stream_is_terminal(stderr), chatter.quiet), 0, progress_clock());
+    options.on_progress = [&](int64_t done, int64_t total) {
+        bar.total = total;
+        bar.update(done, progress_clock());
+    };
+    if (chatter.verbose)
+        options.on_entry = [&](const std::string& record_path, bool is_directory) {
+            std::string u;
+            bar.note(stdout, (to_utf8(record_path, &u) ? printable(u) : printable(record_path)) +
+                                 (is_directory ? "\\" : ""));
+        };
     DiscPackResult result;
-    if (!disc_pack(host_path_from_utf8(game), host_path_from_utf8(out), options, &result, &error)) {
+    bool packed = disc_pack(host_path_from_utf8(game), host_path_from_utf8(out), options, &result, &error);
+    bar.release(progress_clock());
+    if (!packed) {
         fprintf(stderr, "discset pack: %s\n", error.c_str());
         return kExitFailed;
     }
@@ -180,11 +191,24 @@ bool collect_or_report(const char* command, const std::vector<std::string>& args
     return false;
 }
 
-int run_list(const std::vector<std::string>& args)
+// The JSON document on standard output; 0, or 2 for a damaged set.
+int print_json(const nlohmann::ordered_json& doc, int undamaged)
+{
+    fputs(json_text(doc).c_str(), stdout);
+    fflush(stdout);
+    return undamaged ? 0 : 2;
+}
+
+int run_list(const std::vector<std::string>& args, bool json)
 {
     std::vector<DiscFile> discs;
     if (!collect_or_report("list", args, &discs))
         return kExitFailed;
+    if (json) {
+        nlohmann::ordered_json doc;
+        int ok = disc_list_json(discs, &doc);
+        return print_json(doc, ok);
+    }
     DiscSetSummary s;
     int64_t file_bytes = 0;
     bool header_shown = false;
@@ -217,11 +241,16 @@ int run_list(const std::vector<std::string>& args)
     return ok ? kExitDone : kExitFailed;
 }
 
-int run_test(const std::vector<std::string>& args)
+int run_test(const std::vector<std::string>& args, bool json)
 {
     std::vector<DiscFile> discs;
     if (!collect_or_report("test", args, &discs))
         return kExitFailed;
+    if (json) {
+        nlohmann::ordered_json doc;
+        int ok = disc_test_json(discs, &doc);
+        return print_json(doc, ok);
+    }
     DiscSetSummary s;
     int ok = walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s);
     if (!ok) {
@@ -232,6 +261,29 @@ int run_test(const std::vector<std::string>& args)
     printf("OK: %d disc(s), %lld record(s), %lld folder(s), %lld file(s), total size %d bytes\n", s.header.disc_count,
            (long long)s.records, (long long)s.directories, (long long)s.files, s.header.total_size);
     return kExitDone;
+}
+
+// The files and folders under `folder`, each as "\\a\\b" (folders with a
+// trailing "\\") and its size, sorted; what --verbose shows after extract.
+void print_extracted(const fs::path& folder)
+{
+    std::vector<std::pair<std::string, int64_t>> found;
+    std::error_code ec;
+    for (fs::recursive_directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = utf8_of(it->path().lexically_relative(folder));
+        std::replace(name.begin(), name.end(), '/', '\\');
+        std::error_code size_ec;
+        bool is_folder = it->is_directory(size_ec);
+        int64_t size = is_folder ? -1 : (int64_t)it->file_size(size_ec);
+        found.emplace_back("\\" + name + (is_folder ? "\\" : ""), size_ec ? 0 : size);
+    }
+    std::sort(found.begin(), found.end());
+    for (const auto& f : found) {
+        if (f.second < 0)
+            printf("%12s  %s\n", "-", printable(f.first).c_str());
+        else
+            printf("%12lld  %s\n", (long long)f.second, printable(f.first).c_str());
+    }
 }
 
 // The pre-flight check: one line per finding on stdout, then a summary.
@@ -289,23 +341,29 @@ bool report_unmatched(const PathSelection& selection)
 }
 
 int run_extract(const std::vector<std::string>& args, const std::string& dest, bool no_prompt,
-                const std::vector<std::string>& includes, int threads)
+                const std::vector<std::string>& includes, int threads, Chatter chatter)
 {
     PathSelection selection;
     if (!make_selection(includes, &selection))
         return kExitUsage;
     ExtractOptions options;
     options.threads = threads;
-    options.interactive = !no_prompt && is_terminal(stdin);
-    options.show_progress = is_terminal(stdout);
+    options.interactive = !no_prompt && stream_is_terminal(stdin);
     options.selection = includes.empty() ? nullptr : &selection;
     bool interrupted = false;
     options.interrupted = &interrupted;
+    ProgressBar bar;
+    bar.create(stderr, progress_wanted(stream_is_terminal(stderr), chatter.quiet), 0, progress_clock());
+    options.progress = &bar;
     std::string error;
-    if (!disc_extract(args, host_path_from_utf8(dest), options, &error)) {
+    bool extracted = disc_extract(args, host_path_from_utf8(dest), options, &error);
+    bar.release(progress_clock());
+    if (!extracted) {
         fprintf(stderr, "discset extract: %s\n", error.c_str());
         return interrupted ? kExitInterrupted : kExitFailed;
     }
+    if (chatter.verbose)
+        print_extracted(host_path_from_utf8(dest));
     printf("extracted into %s\n", dest.c_str());
     return report_unmatched(selection) ? kExitFailed : kExitDone;
 }
@@ -432,13 +490,23 @@ int main(int argc, char** argv)
                    "Also write OUT/disc1.iso, disc2.iso, ...: ISO 9660 with Joliet names, fixed dates (the same "
                    "input gives the same bytes), volume id from the product and the disc number (xorriso). "
                    "--disc-size then limits each whole image");
+    Chatter chatter;
+    pack->add_flag("-q,--quiet", chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
+    pack->add_flag("-v,--verbose", chatter.verbose, "Name each folder and file as it goes onto a disc");
 
     std::vector<std::string> discs;
     CLI::App* list = app.add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
     list->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+    bool json = false;
+    list->add_flag("--json", json,
+                   "One JSON document: header, each entry (UTF-8 path, its Big5 bytes in hex, kind, size, discs, "
+                   "offset of its first record) and the problems found; exit 2 when damaged");
 
     CLI::App* test = app.add_subcommand("test", "Decompress and check every record of a disc set");
     test->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+    test->add_flag("--json", json,
+                   "One JSON document: counts and each problem (disc, offset, reason, zlib status); exit 2 when "
+                   "damaged");
 
     std::string check_disc_size = "650M";
     CLI::App* check = app.add_subcommand("check", "Check a disc set before burning: discs, records, setup's files, "
@@ -474,6 +542,8 @@ int main(int argc, char** argv)
     int extract_threads = 0;
     extract->add_option("--threads", extract_threads, "Decompression threads ahead of the writer (default: one per core; 1: inline, as setup)")
         ->check(CLI::Range(0, 64));
+    extract->add_flag("-q,--quiet", chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
+    extract->add_flag("-v,--verbose", chatter.verbose, "List each extracted folder and file with its size at the end");
 
     // Usage errors are exit code 1 (CLI11's own codes differ); --help is 0.
     try {
@@ -492,16 +562,17 @@ int main(int argc, char** argv)
                                             : "extract";
     try {
         if (pack->parsed())
-            return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data, layout);
+            return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data, layout,
+                            chatter);
         if (list->parsed())
-            return run_list(discs);
+            return run_list(discs, json);
         if (test->parsed())
-            return run_test(discs);
+            return run_test(discs, json);
         if (check->parsed())
             return run_check(discs, check_disc_size);
         if (keep_going)
             return run_salvage(discs, dest, includes, remove_damaged, report_file);
-        return run_extract(discs, dest, no_prompt, includes, extract_threads);
+        return run_extract(discs, dest, no_prompt, includes, extract_threads, chatter);
     } catch (const std::exception& e) {
         fprintf(stderr, "discset %s: %s\n", command, e.what());
     } catch (...) {

@@ -31,6 +31,18 @@ check "list exits 0" test $? -eq 0
 check "list prints no ESC byte" test "$(tr -cd '\033' <"$work/list.out" | wc -c)" -eq 0
 check "list shows the escaped name" grep -qF 'a\x1B[2Jb' "$work/list.out"
 
+apkg list --json "$work/esc.apkg" >"$work/list.json" 2>&1
+check "list --json exits 0" test $? -eq 0
+check "list --json prints no ESC byte" test "$(tr -cd '\033' <"$work/list.json" | wc -c)" -eq 0
+check "list --json gives the name exactly, with its bytes" python3 - "$work/list.json" <<'PY'
+import json, sys
+j = json.load(open(sys.argv[1], encoding="utf-8"))
+m = j["members"]
+assert [x["name"] for x in m] == ["a\x1b[2Jb", "ok.txt"], m
+assert m[0]["name_hex"] == "611b5b324a62" and m[0]["offset"] == 12 and m[0]["size"] == 1, m
+assert m[1]["offset"] == 13 and all(x["valid"] for x in m) and j["damaged"] is False, j
+PY
+
 package "$work/twins.apkg" 'readme=first' 'README=second'
 apkg extract "$work/twins.apkg" -o "$work/twins" >"$work/twins.out" 2>&1
 check "twins: extract exits 0" test $? -eq 0

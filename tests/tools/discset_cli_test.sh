@@ -82,6 +82,26 @@ discset extract --no-prompt "$work"/set/disc* -o "$work/out" >/dev/null
 check "extract exits 0" test $? -eq 0
 check "extracted tree equals the game" diff -r "$game" "$work/out"
 
+# --json: parsed back and checked against the set just packed.
+discset list --json "$work"/set/disc* >"$work/list.json"
+check "list --json exits 0" test $? -eq 0
+check "list --json: header, Big5 bytes, the spanning file's discs, offsets" python3 - "$work/list.json" <<'PY'
+import json, sys
+j = json.load(open(sys.argv[1], encoding="utf-8"))
+h = j["header"]
+assert h["company"] == "公司" and h["company_hex"] == "a4bda571", h
+assert h["product"] == "遊戲" and h["disc_count"] >= 2, h
+e = {x["path"]: x for x in j["entries"]}
+big = e["\\許功蓋\\big.bin"]
+assert big["path_hex"] == "5cb35ca55cbb5c5c6269672e62696e", big
+assert big["kind"] == "file" and big["size"] == 600000, big
+assert len(big["discs"]) >= 2 and big["discs"] == list(range(big["discs"][0], big["discs"][-1] + 1)), big
+assert e["\\許功蓋\\空"]["kind"] == "directory", e
+assert min(x["offset"] for x in j["entries"] if x["discs"][0] == 1) == 168, j  # right after the header
+assert all(x["offset"] >= 0 and x["path_escaped"] is False for x in j["entries"])
+assert j["files"] == 4 and j["folders"] == 3 and j["damaged"] is False and j["problems"] == [], j
+PY
+
 discset extract --no-prompt "$work/set/disc1" -o "$work/out2" </dev/null >/dev/null 2>"$work/missing.err"
 check "extract without disc 2 exits non-zero" test $? -ne 0
 check "extract names the missing disc" grep -q 'disc 2' "$work/missing.err"
@@ -95,6 +115,25 @@ printf "$(printf '\\%03o' $(( ( $(od -An -tu1 -j$at -N1 "$work/set/disc2/cd2") ^
 discset test "$work"/set/disc* >/dev/null 2>"$work/test.err"
 check "test exits 2 on a flipped byte" test $? -eq 2
 check "test names disc 2 and an offset" grep -Eq 'disc 2 .*offset [0-9]+' "$work/test.err"
+
+check "test exits 2 (damaged)" test "$(discset test "$work"/set/disc* >/dev/null 2>&1; echo $?)" -eq 2
+discset test --json "$work"/set/disc* >"$work/test.json" 2>"$work/test.json.err"
+check "test --json exits 2 on the flipped byte" test $? -eq 2
+check "test --json names disc 2, an offset, the reason and a zlib status" python3 - "$work/test.json" <<'PY'
+import json, sys
+j = json.load(open(sys.argv[1], encoding="utf-8"))
+assert j["ok"] is False, j
+p = [x for x in j["problems"] if x["disc"] == 2]
+assert p and isinstance(p[0]["offset"], int) and p[0]["reason"], j
+assert p[0]["file"].endswith("cd2"), p
+# Where the flipped byte lands depends on the compressor: in a zlib stream
+# the status comes with it, elsewhere (a length field) there is none.
+if "does not decompress" in p[0]["reason"]:
+    assert isinstance(p[0]["zlib_status"], int) and p[0]["zlib_status"] < 0 and p[0]["zlib_error"], p
+else:
+    assert p[0]["zlib_status"] is None and p[0]["zlib_error"] is None, p
+PY
+check "test --json writes nothing on stderr" test ! -s "$work/test.json.err"
 
 truncate -s 1000 "$work/set/disc1/cd1"
 discset test "$work"/set/disc* >/dev/null 2>"$work/trunc.err"
@@ -236,5 +275,31 @@ check "and the file that runs on to it" \
 discset extract "$work"/kset/disc2 -o "$work/k5" --keep-going >/dev/null 2>"$work/k5.err"
 check "--keep-going without cd1 exits 2" test $? -eq 2
 check "and says why" grep -q 'cd1' "$work/k5.err"
+
+# Progress: on a terminal (a pty from script) a bar on stderr, redrawn;
+# none through a pipe or with --quiet; --verbose names each file. Native
+# only: under Wine a pty is not a console.
+if [ "${#runner[@]}" -eq 1 ] && command -v script >/dev/null; then
+  q() { printf '%q ' "$@"; }
+  script -qec "$(q "${runner[0]}") pack $(q "$game") -o $(q "$work/pset") $(q "${opts[@]}") --no-uninstaller" \
+    /dev/null >"$work/pty-pack.out" 2>&1
+  check "pack on a terminal exits 0" test $? -eq 0
+  check "pack on a terminal draws the bar" grep -aq '100% \[#*\] .* MB/s .* left' "$work/pty-pack.out"
+  check "the bar is redrawn with carriage returns" grep -aq $'\r' "$work/pty-pack.out"
+  script -qec "$(q "${runner[0]}") extract --no-prompt $(q "$work"/pset/disc*) -o $(q "$work/pout")" \
+    /dev/null >"$work/pty-extract.out" 2>&1
+  check "extract on a terminal draws the bar" grep -aq '100% \[#*\] .* MB/s' "$work/pty-extract.out"
+  script -qec "$(q "${runner[0]}") extract --quiet --no-prompt $(q "$work"/pset/disc*) -o $(q "$work/qout")" \
+    /dev/null >"$work/pty-quiet.out" 2>&1
+  check "extract --quiet on a terminal draws none" test -z "$(grep -a 'MB/s' "$work/pty-quiet.out")"
+  check "extract --quiet still extracts" diff -r "$game" "$work/qout"
+  discset pack "$game" -o "$work/pipeset" "${opts[@]}" "${plain[@]}" -v >"$work/pipe.out" 2>"$work/pipe.err"
+  check "pack through a pipe draws no bar" test -z "$(grep -a 'MB/s' "$work/pipe.err" "$work/pipe.out")"
+  check "pack --verbose names each file" grep -q '^\\許功蓋\\big.bin$' "$work/pipe.out"
+  check "pack --verbose marks folders" grep -q '^\\許功蓋\\空\\$' "$work/pipe.out"
+  discset extract -v --no-prompt "$work"/pipeset/disc* -o "$work/vout" >"$work/vout.out" 2>"$work/vout.err"
+  check "extract --verbose lists each file with its size" grep -q '^ *600000  \\許功蓋\\big.bin$' "$work/vout.out"
+  check "extract through a pipe draws no bar" test -z "$(grep -a 'MB/s' "$work/vout.err" "$work/vout.out")"
+fi
 
 cli_check_end

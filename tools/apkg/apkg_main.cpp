@@ -1,6 +1,8 @@
 // apkg: create, list and unpack APKG packages.
+#include "apkg_json.h"
 #include "apkg_writer.h"
 #include "exit_codes.h"
+#include "json_names.h"
 #include "platform.h"
 #include "terminal_text.h"
 
@@ -12,7 +14,7 @@ namespace {
 
 // The parsed command; errors come back as results and messages.
 int run_command(CLI::App* create, CLI::App* list, const std::string& folder, const std::string& output,
-                const std::string& package)
+                const std::string& package, bool json)
 {
     std::string error;
     if (create->parsed()) {
@@ -27,6 +29,11 @@ int run_command(CLI::App* create, CLI::App* list, const std::string& folder, con
         if (!apkg_list(host_path_from_utf8(package), &entries, &error)) {
             fprintf(stderr, "apkg list: %s\n", error.c_str());
             return kExitFailed;
+        }
+        if (json) {
+            nlohmann::ordered_json doc = apkg_list_json(host_path_from_utf8(package), entries);
+            fputs(json_text(doc).c_str(), stdout);
+            return doc["damaged"].get<bool>() ? kExitFailed : kExitDone;
         }
         int damaged = 0;
         for (const ApkgEntryInfo& e : entries) {
@@ -70,6 +77,10 @@ int main(int argc, char** argv)
 
     CLI::App* list = app.add_subcommand("list", "List the members of a package");
     list->add_option("PACKAGE", package, "Package file")->required();
+    bool json = false;
+    list->add_flag("--json", json,
+                   "One JSON document: each member's name (UTF-8 and its Big5 bytes in hex), offset, size and "
+                   "whether it is sound; exit 2 when damaged");
 
     CLI::App* extract = app.add_subcommand("extract", "Unpack every member of a package into a folder");
     extract->add_option("PACKAGE", package, "Package file")->required();
@@ -83,7 +94,7 @@ int main(int argc, char** argv)
     }
 
     try {
-        return run_command(create, list, folder, output, package);
+        return run_command(create, list, folder, output, package, json);
     } catch (const std::exception& e) {
         fprintf(stderr, "apkg: %s\n", e.what());
     } catch (...) {

@@ -757,6 +757,7 @@ struct PackPlan {
     int level = 0;
     std::vector<PackItem> items;
     std::vector<DataEntry> data;
+    int64_t total = 0;  // decompressed bytes the records will hold
 };
 
 // The options that do not depend on the game's files.
@@ -890,6 +891,7 @@ bool plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
                  " bytes with its paths; the disc header counts at most 2147483647";
         return false;
     }
+    plan->total = total;
     return check_existing(out, options.overwrite, error);
 }
 
@@ -897,7 +899,8 @@ bool plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
 // (the writing one among them), onto the discs. Counts what it wrote into
 // `result` and the decompressed bytes into *decompressed_total.
 bool write_records(RecordSource* source, int threads, CompressorKind kind, int level, DiscOutput* discs,
-                   DiscPackResult* result, int64_t* decompressed_total, std::string* error)
+                   const DiscPackOptions& options, int64_t planned_total, DiscPackResult* result,
+                   int64_t* decompressed_total, std::string* error)
 {
     // A window of records in flight: deep enough that the workers still find
     // queued records while the writing thread compresses one itself or
@@ -961,6 +964,11 @@ bool write_records(RecordSource* source, int threads, CompressorKind kind, int l
             if (job->type == disc::kFile)
                 ++result->files;
             ok = discs->put(job->type, job->output.data(), job->output_length, error);
+            if (ok && options.on_entry && (job->type == disc::kDirectory || job->type == disc::kFile))
+                options.on_entry(std::string((const char*)job->input.data(), job->input_length - 1),
+                                 job->type == disc::kDirectory);
+            if (ok && options.on_progress)
+                options.on_progress(*decompressed_total, planned_total);
         }
         free_jobs.push_back(job);
     }
@@ -1208,8 +1216,8 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     const int threads =
         options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
     int64_t decompressed_total = 0;
-    bool ok = write_records(&source, threads, options.compressor, plan.level, &discs, result, &decompressed_total,
-                            error);
+    bool ok = write_records(&source, threads, options.compressor, plan.level, &discs, options, plan.total, result,
+                            &decompressed_total, error);
     if (ok && decompressed_total > INT32_MAX) {
         *error = "the game grew while it was packed and now takes more than 2147483647 bytes";
         ok = false;

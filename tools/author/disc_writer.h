@@ -20,6 +20,7 @@
 #include "record_compressor.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,12 @@ struct DiscPackOptions {
     // Also write OUT/disc1.iso, disc2.iso, ...; the disc size then limits
     // each whole image.
     bool iso = false;
+    // Told of each folder and file as its record goes onto a disc (the
+    // record path in code page 950), and after every record of the
+    // decompressed bytes written so far of the planned total (paths and
+    // file contents). Either may be empty.
+    std::function<void(const std::string& record_path, bool is_directory)> on_entry;
+    std::function<void(int64_t done, int64_t total)> on_progress;
 };
 
 struct DiscPackResult {

@@ -1,7 +1,9 @@
 #include "disc_extract.h"
 
 #include "decode_ahead.h"
+#include "disc_header.h"
 #include "disc_scan.h"
+#include "file_object.h"
 #include "install_engine.h"
 #include "platform.h"
 
@@ -15,7 +17,7 @@ namespace {
 struct ExtractRun {
     std::vector<fs::path> folders;  // the given disc folders, absolute
     ExtractOptions options;
-    int last_percent = -1;
+    int64_t total_size = 0;         // the header's, for the progress bar
     std::string boxes;              // what the engine reported, in UTF-8
     std::string prompt_error;
     int32_t asked_index = -1;        // the disc the engine last asked for
@@ -122,11 +124,8 @@ int32_t report_progress(int32_t percent)
         g_run->prompt_error = "interrupted";
         return 0;
     }
-    if (g_run->options.show_progress && percent != g_run->last_percent) {
-        g_run->last_percent = percent;
-        printf("\rextracting: %3d%%", percent);
-        fflush(stdout);
-    }
+    if (g_run->options.progress)
+        g_run->options.progress->update(g_run->total_size * percent / 100, progress_clock());
     return 1;
 }
 
@@ -265,6 +264,22 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
         return false;
     }
 
+    // The header's total sizes the progress bar; the engine reads and
+    // checks the header itself, so a header that cannot be read here only
+    // leaves the bar without a total.
+    {
+        std::string cd1;
+        FileObject file;
+        DiscHeader header;
+        if (system_path_of(*first / disc_file_name_of(1), &cd1, nullptr) && file.open_read(cd1.c_str())) {
+            if (read_disc_header(&file, &header) == 1 && header.total_size > 0)
+                run.total_size = header.total_size;
+            file.close();
+        }
+    }
+    if (options.progress)
+        options.progress->total = run.total_size;
+
     fs::path saved = fs::current_path(ec);
     if (!enter(*first)) {
         *error = "cannot change into " + utf8_of(*first);
@@ -294,8 +309,6 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     g_run = nullptr;
     if (!saved.empty())
         fs::current_path(saved, ec);
-    if (options.show_progress && run.last_percent >= 0)
-        printf("\n");
     if (!ok) {
         *error = "extraction failed";
         if (!run.prompt_error.empty())

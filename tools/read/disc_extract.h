@@ -5,6 +5,7 @@
 
 #include "host_files.h"
 #include "path_select.h"
+#include "progress_bar.h"
 
 #include <cstdio>
 #include <string>
@@ -14,8 +15,9 @@ struct ExtractOptions {
     // Ask on the terminal for a disc that none of the given folders holds
     // (and answer the engine's questions there); otherwise give up.
     bool interactive = false;
-    // A progress line on standard output.
-    bool show_progress = false;
+    // Drawn as the engine reports progress (its total the header's total
+    // size); null: none. Created and released by the caller.
+    ProgressBar* progress = nullptr;
     // Decoder threads that decompress records ahead of the engine (0: one
     // per core). 1 decodes inline, one record at a time, as setup does.
     int threads = 0;

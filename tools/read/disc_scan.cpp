@@ -90,13 +90,11 @@ struct Walk {
             (*on_entry)(e);
     }
 
-    std::string utf8_path(const unsigned char* data)
+    TreeEntry entry_of(bool is_directory, const char* created, int32_t disc, int64_t offset)
     {
-        std::string cp950 = (const char*)data;
         std::string u;
-        if (!to_utf8(cp950, &u))
-            return "(not Big5)";
-        return u;
+        bool converted = to_utf8(created, &u);
+        return TreeEntry{is_directory, converted ? u : "(not Big5)", 0, disc, disc, created, converted, offset};
     }
 
     // One disc from its record start to its end.
@@ -169,6 +167,8 @@ struct Walk {
                 damage(d.number, r.offset,
                        "the zlib stream of a record of type " + std::to_string(r.type) +
                            " does not decompress (zlib status " + std::to_string(z) + ")");
+                summary->damage.back().has_zlib_status = true;
+                summary->damage.back().zlib_status = z;
                 break;
             }
             summary->counted_total += n;
@@ -200,13 +200,13 @@ struct Walk {
                     continue;
                 ++summary->directories;
                 names.add(InstallJournal::kDirectory, created);
-                emit(TreeEntry{true, utf8_path((const unsigned char*)created), 0, d.number, d.number});
+                emit(entry_of(true, created, d.number, r.offset));
             } else {
                 if (file_open)
                     emit(open_file);  // a new file closes the open one
                 ++summary->files;
                 names.add(InstallJournal::kFile, created);
-                open_file = TreeEntry{false, utf8_path((const unsigned char*)created), 0, d.number, d.number};
+                open_file = entry_of(false, created, d.number, r.offset);
                 file_open = true;
             }
         }

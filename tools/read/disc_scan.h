@@ -32,10 +32,14 @@ int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFil
 
 // Something wrong in a set: where (disc number, 0 for the set as a whole,
 // and the byte offset in that disc file, -1 when none applies) and what.
+// A record whose zlib stream does not decompress carries zlib's status
+// (Z_DATA_ERROR, Z_BUF_ERROR, ...) in zlib_status, with has_zlib_status set.
 struct DiscDamage {
     int32_t disc;
     int64_t offset;
     std::string text;
+    bool has_zlib_status = false;
+    int zlib_status = 0;
 };
 
 // An entry of the installed tree as the records describe it.
@@ -47,6 +51,9 @@ struct TreeEntry {
     int64_t size;      // bytes of a file; 0 for a directory
     int32_t disc;      // disc of its directory or file record
     int32_t last_disc; // disc of its last record (a file may run on to later discs)
+    std::string raw_path;   // the same path as the record gives it, code page 950
+    bool path_converted;    // false: raw_path is not Big5, and `path` only stands in for it
+    int64_t offset;         // of its directory or file record in the disc file of `disc`
 };
 
 struct DiscSetSummary {
