@@ -1,5 +1,6 @@
 // discset: author, list, test and extract disc sets.
 #include "disc_extract.h"
+#include "disc_image.h"
 #include "disc_scan.h"
 #include "disc_writer.h"
 #include "platform.h"
@@ -122,21 +123,39 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
     return 0;
 }
 
-// The discs the arguments name; false after saying on stderr why not.
-bool collect_or_report(const char* command, const std::vector<std::string>& args, std::vector<DiscFile>* discs)
+// The discs the arguments name: 0, or the exit code after saying on
+// stderr why not (2 for an image that cannot be read, 1 otherwise).
+int collect_or_report(const char* command, const std::vector<std::string>& args, std::vector<DiscFile>* discs)
 {
     std::string error;
-    if (collect_discs(args, discs, &error))
-        return true;
+    int bad_image = 0;
+    if (collect_discs(args, discs, &error, &bad_image))
+        return 0;
     fprintf(stderr, "discset %s: %s\n", command, error.c_str());
-    return false;
+    return bad_image ? 2 : 1;
+}
+
+// Every image among the arguments must be readable before extract starts:
+// 0, or 2 after saying why one is not.
+int check_images(const std::vector<std::string>& args)
+{
+    for (const std::string& a : args) {
+        fs::path p = host_path_from_utf8(a);
+        std::vector<ImageDisc> held;
+        std::string error;
+        if (is_image_argument(p) && !list_image_discs(p, &held, &error)) {
+            fprintf(stderr, "discset extract: %s\n", error.c_str());
+            return 2;
+        }
+    }
+    return 0;
 }
 
 int run_list(const std::vector<std::string>& args)
 {
     std::vector<DiscFile> discs;
-    if (!collect_or_report("list", args, &discs))
-        return 1;
+    if (int code = collect_or_report("list", args, &discs))
+        return code;
     DiscSetSummary s;
     int64_t file_bytes = 0;
     bool header_shown = false;
@@ -172,8 +191,8 @@ int run_list(const std::vector<std::string>& args)
 int run_test(const std::vector<std::string>& args)
 {
     std::vector<DiscFile> discs;
-    if (!collect_or_report("test", args, &discs))
-        return 1;
+    if (int code = collect_or_report("test", args, &discs))
+        return code;
     DiscSetSummary s;
     int ok = walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s);
     if (!ok) {
@@ -191,6 +210,8 @@ int run_extract(const std::vector<std::string>& args, const std::string& dest, b
     ExtractOptions options;
     options.interactive = !no_prompt && is_terminal(stdin);
     options.show_progress = is_terminal(stdout);
+    if (int code = check_images(args))
+        return code;
     std::string error;
     if (!disc_extract(args, host_path_from_utf8(dest), options, &error)) {
         fprintf(stderr, "discset extract: %s\n", error.c_str());
@@ -205,7 +226,13 @@ int run_extract(const std::vector<std::string>& args, const std::string& dest, b
 int main(int argc, char** argv)
 {
     plat_utf8_command_line(&argc, &argv);
-    CLI::App app{"Author, list, test and extract disc sets (the discs the installer reads)."};
+    CLI::App app{std::string("Author, list, test and extract disc sets (the discs the installer reads).\n") +
+                 (disc_images_supported()
+                      ? "A disc is a folder holding cdN, a cdN file, or a disc image holding cdN in its root folder\n"
+                        "(ISO 9660, plain or Joliet, or a .cue sheet with mode 1 or mode 2 form 1 raw sectors).\n"
+                        "A disc image that cannot be read exits with 2."
+                      : "A disc is a folder holding cdN or a cdN file. This build reads no disc images\n"
+                        "(it has no libcdio; the Linux build reads ISO 9660 and .cue/.bin images).")};
     app.require_subcommand(1);
     // "/tmp/game" is a path, not an option, also on Windows (under Wine
     // host paths look like that).
@@ -240,15 +267,15 @@ int main(int argc, char** argv)
 
     std::vector<std::string> discs;
     CLI::App* list = app.add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
-    list->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+    list->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
 
     CLI::App* test = app.add_subcommand("test", "Decompress and check every record of a disc set");
-    test->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+    test->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
 
     std::string dest;
     bool no_prompt = false;
     CLI::App* extract = app.add_subcommand("extract", "Extract a disc set with the installer's engine (no registration)");
-    extract->add_option("DISC", discs, "Disc folders (or cdN files); asks for a missing disc on a terminal")
+    extract->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue); asks for a missing disc on a terminal")
         ->required();
     extract->add_option("-o,--output", dest, "New or empty folder to extract into")->required();
     extract->add_flag("--no-prompt", no_prompt, "Never ask for a disc; fail when one is missing");
