@@ -26,10 +26,28 @@ bool is_terminal(FILE* stream)
 #endif
 }
 
+// A header text in UTF-8; bytes that are not Big5 are shown as \xNN.
 std::string text_of(const char* cp950)
 {
     std::string u;
-    return to_utf8(cp950, &u) ? printable(u) : "(not Big5)";
+    return to_utf8(cp950, &u) ? printable(u) : escaped_bytes(cp950);
+}
+
+// The code page names that --codepage takes: the format's own, 950 (Big5).
+// 1 when `name` is one of them, else 0 after saying why on stderr.
+int check_codepage(const char* command, const std::string& name)
+{
+    std::string n = name;
+    for (char& c : n)
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    if (n == "950" || n == "cp950" || n == "big5")
+        return 1;
+    fprintf(stderr,
+            "discset %s: --codepage %s does not convert: disc sets name their files in code page 950 (Big5), "
+            "the only one discset reads and writes (--codepage 950)\n",
+            command, printable(name).c_str());
+    return 0;
 }
 
 void print_damage(const char* command, const DiscSetSummary& s, const std::vector<DiscFile>& discs)
@@ -280,12 +298,18 @@ int main(int argc, char** argv)
     extract->add_option("-o,--output", dest, "New or empty folder to extract into")->required();
     extract->add_flag("--no-prompt", no_prompt, "Never ask for a disc; fail when one is missing");
 
+    std::string codepage = "950";
+    for (CLI::App* sub : {pack, list, test, extract})
+        sub->add_option("--codepage", codepage, "Code page of the names in the set: 950 (Big5, the default and the format's)");
+
     CLI11_PARSE(app, argc, argv);
 
     // The commands report their errors as results; anything thrown all the
     // same (memory, a host path that cannot be converted) ends here, never
     // inside the engine.
     const char* command = pack->parsed() ? "pack" : list->parsed() ? "list" : test->parsed() ? "test" : "extract";
+    if (!check_codepage(command, codepage))
+        return 1;
     try {
         if (pack->parsed())
             return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data);

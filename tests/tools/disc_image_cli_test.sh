@@ -134,4 +134,18 @@ check "a disc given twice is refused" grep -q 'disc 1 is given twice' "$work/twi
 "$ds" --help >"$work/help.out" 2>&1
 check "--help says images are read" grep -q 'ISO 9660' "$work/help.out"
 
+# Names: --codepage takes the format's 950 only, and a header text that is
+# not Big5 is listed as escaped bytes, not hidden.
+"$ds" list --codepage big5 "$work/plain1.iso" "$work/plain2.iso" >/dev/null 2>&1
+check "--codepage big5 is the default's name" test $? -eq 0
+"$ds" list --codepage 936 "$work/plain1.iso" "$work/plain2.iso" >/dev/null 2>"$work/cp.err"
+check "--codepage 936 exits 1" test $? -eq 1
+check "--codepage 936 says it does not convert" grep -q -- '--codepage 936 does not convert' "$work/cp.err"
+mkdir -p "$work/notbig5"
+cp "$work/set/disc1/cd1" "$work/notbig5/cd1"
+printf '\x80\xff' | dd of="$work/notbig5/cd1" bs=1 seek=0 conv=notrunc status=none  # company: 0x80 0xFF, no Big5 character
+"$ds" list "$work/notbig5" "$work/set/disc2" >"$work/notbig5.out" 2>&1
+check "list shows a text that is not Big5 as escaped bytes" grep -qF 'company:      \x80\xFF' "$work/notbig5.out"
+check "list still lists the tree" grep -q 'big.bin' "$work/notbig5.out"
+
 cli_check_end

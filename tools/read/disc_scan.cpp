@@ -8,6 +8,7 @@
 #include "platform.h"
 #include "record_path.h"
 #include "record_reader.h"
+#include "terminal_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -73,7 +74,7 @@ struct Walk {
         std::string cp950 = (const char*)data;
         std::string u;
         if (!to_utf8(cp950, &u))
-            return "(not Big5)";
+            return escaped_bytes(cp950);
         return u;
     }
 
