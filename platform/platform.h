@@ -45,8 +45,19 @@ MessageBoxHandler plat_set_message_box_handler(MessageBoxHandler handler);
 
 // ---- Files and directories -------------------------------------------------
 
-// fopen with path translation.
+// fopen with path translation. A file-open handler, when one is set, is
+// asked first.
 FILE* plat_fopen(const char* path, const char* mode);
+
+// A replacement source for some paths: it receives the path and mode given
+// to plat_fopen and returns a stream of its own, or null to let plat_fopen
+// open the path as usual. The toolkit serves the disc files of a disc image
+// with it, so the installer reads them without knowing. Returns the
+// previous handler (null: none).
+typedef FILE* (*FileOpenHandler)(const char* path, const char* mode);
+FileOpenHandler plat_set_file_open_handler(FileOpenHandler handler);
+// The handler's stream for `path`, or null (no handler, or it declined).
+FILE* plat_open_by_handler(const char* path, const char* mode);
 
 // Creates one directory level. 1 created, 0 failed (also when it exists).
 int plat_create_directory(const char* path);

@@ -2,6 +2,7 @@
 #include "disc_check.h"
 #include "disc_extract.h"
 #include "disc_salvage.h"
+#include "disc_image.h"
 #include "disc_scan.h"
 #include "disc_writer.h"
 #include "exit_codes.h"
@@ -26,10 +27,28 @@ struct Chatter {
     bool verbose = false;
 };
 
+// A header text in UTF-8; bytes that are not Big5 are shown as \xNN.
 std::string text_of(const char* cp950)
 {
     std::string u;
-    return to_utf8(cp950, &u) ? printable(u) : "(not Big5)";
+    return to_utf8(cp950, &u) ? printable(u) : escaped_bytes(cp950);
+}
+
+// The code page names that --codepage takes: the format's own, 950 (Big5).
+// 1 when `name` is one of them, else 0 after saying why on stderr.
+int check_codepage(const char* command, const std::string& name)
+{
+    std::string n = name;
+    for (char& c : n)
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    if (n == "950" || n == "cp950" || n == "big5")
+        return 1;
+    fprintf(stderr,
+            "discset %s: --codepage %s does not convert: disc sets name their files in code page 950 (Big5), "
+            "the only one discset reads and writes (--codepage 950)\n",
+            command, printable(name).c_str());
+    return 0;
 }
 
 void print_damage(const char* command, const DiscSetSummary& s, const std::vector<DiscFile>& discs)
@@ -181,14 +200,32 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
     return 0;
 }
 
-// The discs the arguments name; false after saying on stderr why not.
-bool collect_or_report(const char* command, const std::vector<std::string>& args, std::vector<DiscFile>* discs)
+// The discs the arguments name: 0, or the exit code after saying on
+// stderr why not (2 for an image that cannot be read, 1 otherwise).
+int collect_or_report(const char* command, const std::vector<std::string>& args, std::vector<DiscFile>* discs)
 {
     std::string error;
     if (collect_discs(args, discs, &error))
-        return true;
+        return kExitDone;
+    // A disc that is not there and an image that does not read both fail.
     fprintf(stderr, "discset %s: %s\n", command, error.c_str());
-    return false;
+    return kExitFailed;
+}
+
+// Every image among the arguments must be readable before extract starts:
+// 0, or 2 after saying why one is not.
+int check_images(const std::vector<std::string>& args)
+{
+    for (const std::string& a : args) {
+        fs::path p = host_path_from_utf8(a);
+        std::vector<ImageDisc> held;
+        std::string error;
+        if (is_image_argument(p) && !list_image_discs(p, &held, &error)) {
+            fprintf(stderr, "discset extract: %s\n", error.c_str());
+            return kExitFailed;
+        }
+    }
+    return 0;
 }
 
 // The JSON document on standard output; 0, or 2 for a damaged set.
@@ -202,8 +239,8 @@ int print_json(const nlohmann::ordered_json& doc, int undamaged)
 int run_list(const std::vector<std::string>& args, bool json)
 {
     std::vector<DiscFile> discs;
-    if (!collect_or_report("list", args, &discs))
-        return kExitFailed;
+    if (int code = collect_or_report("list", args, &discs))
+        return code;
     if (json) {
         nlohmann::ordered_json doc;
         int ok = disc_list_json(discs, &doc);
@@ -244,8 +281,8 @@ int run_list(const std::vector<std::string>& args, bool json)
 int run_test(const std::vector<std::string>& args, bool json)
 {
     std::vector<DiscFile> discs;
-    if (!collect_or_report("test", args, &discs))
-        return kExitFailed;
+    if (int code = collect_or_report("test", args, &discs))
+        return code;
     if (json) {
         nlohmann::ordered_json doc;
         int ok = disc_test_json(discs, &doc);
@@ -346,6 +383,8 @@ int run_extract(const std::vector<std::string>& args, const std::string& dest, b
     PathSelection selection;
     if (!make_selection(includes, &selection))
         return kExitUsage;
+    if (int code = check_images(args))
+        return code;
     ExtractOptions options;
     options.threads = threads;
     options.interactive = !no_prompt && stream_is_terminal(stdin);
@@ -383,8 +422,8 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     if (!make_selection(includes, &selection))
         return kExitUsage;
     std::vector<DiscFile> discs;
-    if (!collect_or_report("extract", args, &discs))
-        return kExitFailed;
+    if (int code = collect_or_report("extract", args, &discs))
+        return code;
     SalvageOptions options;
     options.remove_damaged = remove_damaged;
     options.selection = includes.empty() ? nullptr : &selection;
@@ -435,7 +474,13 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
 int main(int argc, char** argv)
 {
     plat_utf8_command_line(&argc, &argv);
-    CLI::App app{"Author, list, test and extract disc sets (the discs the installer reads)."};
+    CLI::App app{std::string("Author, list, test and extract disc sets (the discs the installer reads).\n") +
+                 (disc_images_supported()
+                      ? "A disc is a folder holding cdN, a cdN file, or a disc image holding cdN in its root folder\n"
+                        "(ISO 9660, plain or Joliet, or a .cue sheet with mode 1 or mode 2 form 1 raw sectors).\n"
+                        "A disc image that cannot be read exits with 2."
+                      : "A disc is a folder holding cdN or a cdN file. This build reads no disc images\n"
+                        "(it has no libcdio; the Linux build reads ISO 9660 and .cue/.bin images).")};
     app.require_subcommand(1);
     // Set before the subcommands are added: each takes it over.
     app.footer(exit_codes_help());
@@ -496,14 +541,14 @@ int main(int argc, char** argv)
 
     std::vector<std::string> discs;
     CLI::App* list = app.add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
-    list->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+    list->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
     bool json = false;
     list->add_flag("--json", json,
                    "One JSON document: header, each entry (UTF-8 path, its Big5 bytes in hex, kind, size, discs, "
                    "offset of its first record) and the problems found; exit 2 when damaged");
 
     CLI::App* test = app.add_subcommand("test", "Decompress and check every record of a disc set");
-    test->add_option("DISC", discs, "Disc folders (or cdN files), all discs of the set")->required();
+    test->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
     test->add_flag("--json", json,
                    "One JSON document: counts and each problem (disc, offset, reason, zlib status); exit 2 when "
                    "damaged");
@@ -517,7 +562,7 @@ int main(int argc, char** argv)
     std::string dest;
     bool no_prompt = false;
     CLI::App* extract = app.add_subcommand("extract", "Extract a disc set with the installer's engine (no registration)");
-    extract->add_option("DISC", discs, "Disc folders (or cdN files); asks for a missing disc on a terminal")
+    extract->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue); asks for a missing disc on a terminal")
         ->required();
     extract->add_option("-o,--output", dest, "New or empty folder to extract into")->required();
     extract->add_flag("--no-prompt", no_prompt, "Never ask for a disc; fail when one is missing");
@@ -545,6 +590,10 @@ int main(int argc, char** argv)
     extract->add_flag("-q,--quiet", chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
     extract->add_flag("-v,--verbose", chatter.verbose, "List each extracted folder and file with its size at the end");
 
+    std::string codepage = "950";
+    for (CLI::App* sub : {pack, list, test, check, extract})
+        sub->add_option("--codepage", codepage, "Code page of the names in the set: 950 (Big5, the default and the format's)");
+
     // Usage errors are exit code 1 (CLI11's own codes differ); --help is 0.
     try {
         app.parse(argc, argv);
@@ -560,6 +609,8 @@ int main(int argc, char** argv)
                           : test->parsed()  ? "test"
                           : check->parsed() ? "check"
                                             : "extract";
+    if (!check_codepage(command, codepage))
+        return kExitUsage;
     try {
         if (pack->parsed())
             return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data, layout,

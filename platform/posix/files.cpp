@@ -55,6 +55,8 @@ uint32_t attributes_of(const std::string& host)
 
 FILE* plat_fopen(const char* path, const char* mode)
 {
+    if (FILE* served = plat_open_by_handler(path, mode))
+        return served;
     std::string host;
     if (!host_path_of(path, &host))
         return nullptr;

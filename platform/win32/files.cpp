@@ -12,6 +12,8 @@ FILE* plat_fopen(const char* path, const char* mode)
 {
     if (!path)
         return nullptr;
+    if (FILE* served = plat_open_by_handler(path, mode))
+        return served;
     return fopen(path, mode);
 }
 

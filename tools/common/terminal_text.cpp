@@ -65,3 +65,20 @@ std::string printable(const std::string& text)
     }
     return out;
 }
+
+std::string escaped_bytes(const std::string& bytes)
+{
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7F && c != '\\') {
+            out += (char)c;
+        } else if (c == '\\') {
+            out += '\\';
+        } else {
+            char hex[8];
+            snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        }
+    }
+    return out;
+}

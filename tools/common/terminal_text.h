@@ -8,3 +8,7 @@
 // byte that is not part of a valid UTF-8 sequence as \xNN. Everything else,
 // including Chinese text and "\" separators, stays as it is.
 std::string printable(const std::string& text);
+
+// Bytes that are not text (a name with no Big5 form): printable ASCII as it
+// is, every other byte as \xNN.
+std::string escaped_bytes(const std::string& bytes);

@@ -152,7 +152,7 @@ struct Check {
             std::vector<int32_t> numbers;
             for (const MediumEntry& e : d.entries)
                 if (!e.is_directory && e.path.find('/') == std::string::npos) {
-                    int32_t n = disc_number_of_name(e.path);
+                    int32_t n = disc_number_in_name(e.path);
                     if (n > 0)
                         numbers.push_back(n);
                 }
@@ -169,7 +169,7 @@ struct Check {
             for (const MediumEntry& e : d.entries) {
                 if (e.is_directory || e.path.find('/') != std::string::npos)
                     continue;
-                int32_t n = disc_number_of_name(e.path);
+                int32_t n = disc_number_in_name(e.path);
                 if (n <= 0)
                     continue;
                 if (by_number.count(n)) {

@@ -2,6 +2,7 @@
 
 #include "decode_ahead.h"
 #include "disc_header.h"
+#include "disc_image.h"
 #include "disc_scan.h"
 #include "file_object.h"
 #include "install_engine.h"
@@ -14,8 +15,15 @@
 
 namespace {
 
+// A disc image given for the set, and the discs it holds.
+struct GivenImage {
+    fs::path image;
+    std::vector<int32_t> numbers;
+};
+
 struct ExtractRun {
     std::vector<fs::path> folders;  // the given disc folders, absolute
+    std::vector<GivenImage> images; // the given disc images, absolute
     ExtractOptions options;
     int64_t total_size = 0;         // the header's, for the progress bar
     std::string boxes;              // what the engine reported, in UTF-8
@@ -47,6 +55,21 @@ bool folder_holds(const fs::path& folder, int32_t number)
     return fs::is_regular_file(folder / disc_file_name_of(number), ec);
 }
 
+// The path the engine opens for disc N: "<root>\cdN" with the root ".".
+std::string engine_disc_path(int32_t number)
+{
+    return ".\\" + disc_file_name_of(number);
+}
+
+const GivenImage* image_holding(int32_t number)
+{
+    for (const GivenImage& g : g_run->images)
+        for (int32_t n : g.numbers)
+            if (n == number)
+                return &g;
+    return nullptr;
+}
+
 bool enter(const fs::path& folder)
 {
     std::error_code ec;
@@ -75,6 +98,20 @@ int32_t find_next_disc(int32_t disc_index)
         g_run->asked_index = disc_index;
         g_run->tried.clear();
     }
+    // A disc served from an image is asked for only when it cannot be read
+    // there: that is the answer, unless someone at the terminal gives
+    // another copy of the disc.
+    if (const GivenImage* g = image_holding(number)) {
+        std::string why = served_open_error();
+        stop_serving_image_disc(engine_disc_path(number));
+        if (!g_run->options.interactive) {
+            g_run->prompt_error = disc_file_name_of(number) + " in " + utf8_of(g->image) +
+                                  " cannot be read" + (why.empty() ? "" : ": " + why);
+            return 0;
+        }
+        fprintf(g_run->options.prompt_out, "\n%s in %s cannot be read%s\n", disc_file_name_of(number).c_str(),
+                utf8_of(g->image).c_str(), why.empty() ? "" : (": " + why).c_str());
+    }
     // Each folder is offered once per disc: a cdN that is there but cannot
     // be opened must not make the engine ask forever.
     for (const fs::path& f : g_run->folders) {
@@ -95,8 +132,8 @@ int32_t find_next_disc(int32_t disc_index)
         return 0;
     }
     for (;;) {
-        fprintf(g_run->options.prompt_out, "\nInsert disc %d: the folder that holds cd%d (empty to cancel): ", number,
-                number);
+        fprintf(g_run->options.prompt_out,
+                "\nInsert disc %d: the folder or disc image that holds cd%d (empty to cancel): ", number, number);
         fflush(g_run->options.prompt_out);
         std::string line;
         if (!read_line(&line) || line.empty()) {
@@ -113,6 +150,17 @@ int32_t find_next_disc(int32_t disc_index)
             g_run->folders.push_back(f);
             g_run->tried.push_back(f);
             return 1;
+        }
+        std::vector<ImageDisc> held;
+        std::string why;
+        if (!ec && is_image_argument(f) && list_image_discs(f, &held, &why)) {
+            for (const ImageDisc& h : held)
+                if (h.number == number) {
+                    serve_image_disc(engine_disc_path(number), f, number);
+                    return 1;
+                }
+        } else if (!why.empty()) {
+            fprintf(g_run->options.prompt_out, "%s\n", why.c_str());
         }
         fprintf(g_run->options.prompt_out, "%s holds no cd%d.\n", line.c_str(), number);
     }
@@ -230,22 +278,42 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     std::error_code ec;
     for (const std::string& d : discs) {
         fs::path p = fs::absolute(host_path_from_utf8(d), ec);
+        if (is_image_argument(p)) {
+            std::vector<ImageDisc> held;
+            if (!list_image_discs(p, &held, error))
+                return false;
+            GivenImage g{p, {}};
+            for (const ImageDisc& h : held)
+                g.numbers.push_back(h.number);
+            run.images.push_back(g);
+            continue;
+        }
         if (fs::is_regular_file(p, ec))
             p = p.parent_path();
         if (!fs::is_directory(p, ec)) {
-            *error = d + " is not a disc folder (nor a disc file cdN in one)";
+            *error = d + " is not a disc folder (nor a disc file cdN in one, nor a disc image)";
             return false;
         }
         run.folders.push_back(p);
     }
+    // The engine starts in the folder of cd1; when an image holds it, in
+    // the image's folder (the served paths come first there).
     const fs::path* first = nullptr;
+    fs::path image_folder;
     for (const fs::path& f : run.folders)
         if (folder_holds(f, 1)) {
             first = &f;
             break;
         }
+    g_run = &run;
+    const GivenImage* first_image = image_holding(1);
+    g_run = nullptr;
+    if (!first && first_image) {
+        image_folder = first_image->image.parent_path();
+        first = &image_folder;
+    }
     if (!first) {
-        *error = "none of the given folders holds the first disc file cd1";
+        *error = "none of the given folders or images holds the first disc file cd1";
         return false;
     }
     fs::path target = fs::absolute(dest, ec);
@@ -292,6 +360,9 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     DecodeAhead ahead;
     set_decoded_record_source(threads > 1 && ahead.create(threads) ? ahead.source() : nullptr);
     g_run = &run;
+    for (const GivenImage& g : run.images)
+        for (int32_t n : g.numbers)
+            serve_image_disc(engine_disc_path(n), g.image, n);
     MessageBoxHandler previous = plat_set_message_box_handler(terminal_box);
     set_registration_enabled(0);
     g_interrupted = 0;
@@ -306,6 +377,7 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     set_decoded_record_source(previous_source);
     ahead.release();
     plat_set_message_box_handler(previous);
+    stop_serving_image_discs();
     g_run = nullptr;
     if (!saved.empty())
         fs::current_path(saved, ec);

@@ -1,5 +1,6 @@
 #include "disc_scan.h"
 
+#include "disc_image.h"
 #include "disc_header.h"
 #include "disc_names.h"
 #include "file_object.h"
@@ -7,6 +8,7 @@
 #include "platform.h"
 #include "record_path.h"
 #include "record_reader.h"
+#include "terminal_text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -15,20 +17,6 @@
 
 namespace {
 
-// "cd" followed by a decimal number without leading zeros: the disc number,
-// else 0.
-int32_t disc_number_of(const std::string& name)
-{
-    if (name.size() < 3 || name.size() > 11 || name.compare(0, 2, "cd") != 0 || name[2] == '0')
-        return 0;
-    int64_t n = 0;
-    for (size_t i = 2; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9')
-            return 0;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n <= 9999 ? (int32_t)n : 0;
-}
 
 
 // A text field as read: the NUL inside the field, valid Big5, and the bytes
@@ -94,20 +82,16 @@ struct Walk {
     {
         std::string u;
         bool converted = to_utf8(created, &u);
-        return TreeEntry{is_directory, converted ? u : "(not Big5)", 0, disc, disc, created, converted, offset};
+        return TreeEntry{is_directory, converted ? u : escaped_bytes(created), 0, disc, disc, created, converted, offset};
     }
 
     // One disc from its record start to its end.
     void walk_disc(const DiscFile& d)
     {
-        std::string path;
-        if (!system_path_of(d.host, &path, nullptr)) {
-            damage(d.number, -1, "its path has no form the installer can open");
-            return;
-        }
         FileObject file;
-        if (!file.open_read(path.c_str())) {
-            damage(d.number, -1, "cannot be opened");
+        std::string why;
+        if (!open_disc_file(d, &file, &why)) {
+            damage(d.number, -1, why);
             return;
         }
         RecordReader reader;
@@ -218,20 +202,54 @@ struct Walk {
 
 }  // namespace
 
-int32_t disc_number_of_name(const std::string& name)
-{
-    return disc_number_of(name);
-}
-
 std::string disc_file_name_of(int32_t number)
 {
     char name[16];
     return disc_file_name(number, name, sizeof name) ? name : "";
 }
 
-int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error)
+int32_t disc_number_in_name(const std::string& name)
+{
+    if (name.size() < 3 || name.size() > 11 || name.compare(0, 2, "cd") != 0 || name[2] == '0')
+        return 0;
+    int64_t n = 0;
+    for (size_t i = 2; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n <= 9999 ? (int32_t)n : 0;
+}
+
+int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error)
+{
+    std::string path;
+    if (!system_path_of(disc.host, &path, nullptr)) {
+        *error = "its path has no form the installer can open";
+        return 0;
+    }
+    if (disc.image.empty()) {
+        if (file->open_read(path.c_str()))
+            return 1;
+        *error = "cannot be opened";
+        return 0;
+    }
+    // The file object opens the image's disc file through the served path,
+    // as the engine does when it extracts.
+    serve_image_disc(path, disc.image, disc.number);
+    int ok = file->open_read(path.c_str());
+    stop_serving_image_disc(path);
+    if (!ok)
+        *error = "cannot be read from the image: " + served_open_error();
+    return ok;
+}
+
+int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error,
+                  int* bad_image)
 {
     discs->clear();
+    if (bad_image)
+        *bad_image = 0;
     std::map<int32_t, DiscFile> found;
     auto add = [&](int32_t number, const fs::path& file) {
         if (found.count(number)) {
@@ -245,7 +263,7 @@ int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFil
             *error = "cannot find the folder of " + utf8_of(file) + ": " + ec.message();
             return false;
         }
-        found[number] = DiscFile{number, absolute, absolute.parent_path()};
+        found[number] = DiscFile{number, absolute, absolute.parent_path(), fs::path()};
         return true;
     };
     for (const std::string& arg : arguments) {
@@ -254,7 +272,7 @@ int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFil
         if (fs::is_directory(p, ec)) {
             bool any = false;
             for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
-                int32_t n = disc_number_of(utf8_of(it->path().filename()));
+                int32_t n = disc_number_in_name(utf8_of(it->path().filename()));
                 if (n > 0 && it->is_regular_file(ec)) {
                     if (!add(n, it->path()))
                         return false;
@@ -265,11 +283,29 @@ int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFil
                 *error = utf8_of(p) + " holds no disc file (cd1, cd2, ...)";
                 return false;
             }
-        } else if (fs::is_regular_file(p, ec) && disc_number_of(utf8_of(p.filename())) > 0) {
-            if (!add(disc_number_of(utf8_of(p.filename())), p))
+        } else if (fs::is_regular_file(p, ec) && disc_number_in_name(utf8_of(p.filename())) > 0) {
+            if (!add(disc_number_in_name(utf8_of(p.filename())), p))
                 return false;
+        } else if (is_image_argument(p)) {
+            std::vector<ImageDisc> held;
+            if (!list_image_discs(p, &held, error)) {
+                if (bad_image)
+                    *bad_image = 1;
+                return false;
+            }
+            fs::path image = fs::absolute(p, ec);
+            if (ec) {
+                *error = "cannot find the folder of " + utf8_of(p) + ": " + ec.message();
+                return false;
+            }
+            for (const ImageDisc& held_disc : held) {
+                if (!add(held_disc.number, image / disc_file_name_of(held_disc.number)))
+                    return false;
+                found[held_disc.number].folder = image;
+                found[held_disc.number].image = image;
+            }
         } else {
-            *error = arg + " is neither a folder holding disc files nor a disc file cdN";
+            *error = arg + " is neither a folder holding disc files, a disc file cdN nor a disc image";
             return false;
         }
     }
@@ -303,10 +339,10 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
         w.damage(1, -1, "the first disc (cd1) is not given; it holds the header");
         return 0;
     }
-    std::string path;
     FileObject file;
-    if (!system_path_of(first->host, &path, nullptr) || !file.open_read(path.c_str())) {
-        w.damage(1, -1, "cannot be opened");
+    std::string why;
+    if (!open_disc_file(*first, &file, &why)) {
+        w.damage(1, -1, why);
         return 0;
     }
     summary->header_read = read_disc_header(&file, &summary->header) == 1;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "disc_format.h"
+#include "file_object.h"
 #include "host_files.h"
 
 #include <cstdint>
@@ -14,21 +15,30 @@
 // One disc file of a set: its number N (from the name cdN) and where it is.
 struct DiscFile {
     int32_t number;
-    fs::path host;      // the cdN file
-    fs::path folder;    // the folder that holds it
+    fs::path host;      // the cdN file (in an image: IMAGE/cdN, for messages)
+    fs::path folder;    // the folder that holds it (in an image: the image)
+    fs::path image;     // the disc image that holds it; empty for a host file
 };
 
 // The file name of disc N, "cd<N>" (disc_file_name).
 std::string disc_file_name_of(int32_t number);
-// The disc number N of a file name "cd<N>" (no leading zero, N at most
-// 9999), else 0.
-int32_t disc_number_of_name(const std::string& name);
+// N when `name` is a disc file name "cdN" (N from 1 to 9999, no leading
+// zero), else 0.
+int32_t disc_number_in_name(const std::string& name);
 
 // Finds the disc files that the arguments name. An argument is a folder
-// (every file cd1, cd2, ... directly in it) or a cdN file itself. Fails on
-// an argument that names neither, and on a disc number given twice. The
-// result is sorted by number. 1 / 0, with the reason in *error.
-int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error);
+// (every file cd1, cd2, ... directly in it), a cdN file itself, or a disc
+// image (every cdN in its root folder; see disc_image.h). Folders and images
+// mix, in any order. Fails on an argument that names none of these, on an
+// image that cannot be read (then *bad_image, when given, is set to 1), and
+// on a disc number given twice. The result is sorted by number. 1 / 0, with
+// the reason in *error.
+int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error,
+                  int* bad_image = nullptr);
+
+// Opens the disc file for reading, from its folder or in place in its image.
+// 1 / 0 with the reason in *error.
+int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error);
 
 // Something wrong in a set: where (disc number, 0 for the set as a whole,
 // and the byte offset in that disc file, -1 when none applies) and what.

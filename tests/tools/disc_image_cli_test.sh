@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# discset list, test and extract on disc images: ISO 9660 images written by
+# xorriso (an independent writer) from disc folders made by pack, with and
+# without Joliet names; .bin/.cue pairs in mode 1 and mode 2 form 1 made by
+# image_fixture; folders and images mixed and in any order; damaged images
+# refused with a message and exit code 2.
+#     disc_image_cli_test.sh DISCSET IMAGE_FIXTURE
+set -uo pipefail
+discset() { "$1" "${@:2}"; }
+ds=$1
+fixture=$2
+. "$(dirname "$0")/cli_check.sh"
+
+game=$work/game
+mkdir -p "$game/許功蓋/空" "$game/存檔"
+printf 'MZ' >"$game/game.exe"
+python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(7).randbytes(600000))' >"$game/許功蓋/big.bin"
+seq 1 50000 >"$game/table.txt"
+"$ds" pack "$game" -o "$work/set" --company 公司 --product 遊戲 --regkey Game --exe game.exe \
+  --no-uninstaller --disc-size 500000 >/dev/null
+check "pack made two discs" test -f "$work/set/disc2/cd2"
+
+# image NAME FOLDER xorriso-options...: an image of FOLDER's contents.
+image() {
+  local name=$1 folder=$2; shift 2
+  xorriso -report_about FAILURE -outdev "$work/$name" "$@" -map "$folder" / -commit >/dev/null 2>&1
+}
+image plain1.iso "$work/set/disc1" -joliet off -rockridge off
+image plain2.iso "$work/set/disc2" -joliet off -rockridge off
+image joliet1.iso "$work/set/disc1" -joliet on
+image joliet2.iso "$work/set/disc2" -joliet on
+check "xorriso wrote the images" test -s "$work/plain1.iso" -a -s "$work/joliet2.iso"
+
+"$ds" list "$work/set/disc1" "$work/set/disc2" >"$work/folder.list"
+"$ds" test "$work/set/disc1" "$work/set/disc2" >"$work/folder.test"
+check "the folder set lists" grep -q 'big.bin' "$work/folder.list"
+
+# same_as_folders NAME DISC...: list, test and extract give what the folders give.
+same_as_folders() {
+  local name=$1; shift
+  "$ds" list "$@" >"$work/$name.list" 2>"$work/$name.err"
+  check "$name: list exits 0" test $? -eq 0
+  check "$name: list equals the folders' list" cmp -s "$work/folder.list" "$work/$name.list"
+  "$ds" test "$@" >"$work/$name.test" 2>>"$work/$name.err"
+  check "$name: test exits 0" test $? -eq 0
+  check "$name: test equals the folders' test" cmp -s "$work/folder.test" "$work/$name.test"
+  "$ds" extract --no-prompt "$@" -o "$work/out-$name" >/dev/null 2>>"$work/$name.err"
+  check "$name: extract exits 0" test $? -eq 0
+  check "$name: extracted tree equals the game" diff -r "$game" "$work/out-$name"
+}
+same_as_folders plain "$work/plain1.iso" "$work/plain2.iso"
+same_as_folders joliet "$work/joliet1.iso" "$work/joliet2.iso"
+same_as_folders reversed "$work/joliet2.iso" "$work/plain1.iso"
+same_as_folders mixed "$work/set/disc1" "$work/plain2.iso"
+same_as_folders mixed-image-first "$work/plain1.iso" "$work/set/disc2"
+
+# One image holding both discs, with an unrelated folder beside them.
+mkdir -p "$work/both/extra"
+cp "$work/set/disc1/cd1" "$work/set/disc2/cd2" "$work/both/"
+echo note >"$work/both/extra/readme"
+image both.iso "$work/both" -joliet off -rockridge off
+same_as_folders both "$work/both.iso"
+
+for mode in mode1 mode2; do
+  "$fixture" bincue "$work/plain1.iso" "$work/$mode.bin" "$work/$mode.cue" $mode
+  check "$mode: the .bin holds 2352-byte sectors" \
+    test $(( $(stat -c %s "$work/$mode.bin") * 2048 )) -eq $(( $(stat -c %s "$work/plain1.iso") * 2352 ))
+  same_as_folders "cue-$mode" "$work/$mode.cue" "$work/joliet2.iso"
+done
+
+# refused CASE DISC...: list, test and extract each exit 2 with a message
+# that contains the text in $expect, and extract writes nothing.
+refused() {
+  local name=$1; shift
+  for sub in list test; do
+    "$ds" "$sub" "$@" >/dev/null 2>"$work/$name.$sub.err"
+    local rc=$?
+    check "$name: $sub exits 2" test $rc -eq 2
+    check "$name: $sub says why" grep -qF "$expect" "$work/$name.$sub.err"
+  done
+  "$ds" extract --no-prompt "$@" -o "$work/out-$name" >/dev/null 2>"$work/$name.extract.err"
+  check "$name: extract exits 2" test $? -eq 2
+  check "$name: extract says why" grep -qF "$expect" "$work/$name.extract.err"
+  check "$name: extract wrote nothing" test ! -e "$work/out-$name"
+}
+
+head -c 100000 /dev/urandom >"$work/garbage.iso"
+expect="nor an ISO 9660 image"
+refused garbage "$work/garbage.iso"
+
+head -c 30000 "$work/plain1.iso" >"$work/short.iso"   # cut inside the volume descriptors
+refused truncated-head "$work/short.iso"
+
+# Cut after the root folder but inside cd1's data.
+size=$(stat -c %s "$work/plain1.iso")
+head -c $((size / 2 / 2048 * 2048)) "$work/plain1.iso" >"$work/half.iso"
+expect="lies past the end of the image"
+refused truncated-data "$work/half.iso"
+
+cp "$work/both.iso" "$work/past.iso"
+"$fixture" extent-past-end "$work/past.iso" cd2
+refused extent-past-end "$work/past.iso"
+
+cp "$work/both.iso" "$work/two.iso"
+"$fixture" two-pieces "$work/two.iso" cd1 cd2
+expect="cd1 is recorded 2 times"
+refused multi-extent "$work/two.iso"
+
+printf 'FILE "gone.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n' >"$work/gone.cue"
+expect="gone.bin, which does not exist"
+refused cue-missing-bin "$work/gone.cue"
+
+cp "$work/mode1.bin" "$work/alone.bin"
+expect="give the .cue sheet"
+refused bare-bin "$work/alone.bin"
+
+# A folder of the image that leads back to its root: only the root folder is
+# read, so the set is read as it is, without following the loop.
+cp "$work/both.iso" "$work/loop.iso"
+"$fixture" loop "$work/loop.iso" extra
+timeout 60 "$ds" test "$work/loop.iso" >/dev/null 2>&1
+check "directory loop: test reads the set and ends" test $? -eq 0
+
+# A disc of the set missing from the images: extract says which and where.
+"$ds" extract --no-prompt "$work/plain1.iso" -o "$work/out-missing" </dev/null >/dev/null 2>"$work/missing.err"
+check "missing disc: extract fails" test $? -ne 0
+check "missing disc: names disc 2" grep -q 'disc 2' "$work/missing.err"
+check "missing disc: leaves no files" test -z "$(find "$work/out-missing" -type f 2>/dev/null)"
+
+# The same disc twice, in a folder and in an image.
+"$ds" list "$work/set/disc1" "$work/plain1.iso" "$work/plain2.iso" >/dev/null 2>"$work/twice.err"
+check "a disc given twice is refused" grep -q 'disc 1 is given twice' "$work/twice.err"
+
+"$ds" --help >"$work/help.out" 2>&1
+check "--help says images are read" grep -q 'ISO 9660' "$work/help.out"
+
+# Names: --codepage takes the format's 950 only, and a header text that is
+# not Big5 is listed as escaped bytes, not hidden.
+"$ds" list --codepage big5 "$work/plain1.iso" "$work/plain2.iso" >/dev/null 2>&1
+check "--codepage big5 is the default's name" test $? -eq 0
+"$ds" list --codepage 936 "$work/plain1.iso" "$work/plain2.iso" >/dev/null 2>"$work/cp.err"
+check "--codepage 936 exits 1" test $? -eq 1
+check "--codepage 936 says it does not convert" grep -q -- '--codepage 936 does not convert' "$work/cp.err"
+mkdir -p "$work/notbig5"
+cp "$work/set/disc1/cd1" "$work/notbig5/cd1"
+printf '\x80\xff' | dd of="$work/notbig5/cd1" bs=1 seek=0 conv=notrunc status=none  # company: 0x80 0xFF, no Big5 character
+"$ds" list "$work/notbig5" "$work/set/disc2" >"$work/notbig5.out" 2>&1
+check "list shows a text that is not Big5 as escaped bytes" grep -qF 'company:      \x80\xFF' "$work/notbig5.out"
+check "list still lists the tree" grep -q 'big.bin' "$work/notbig5.out"
+
+cli_check_end

@@ -1,0 +1,130 @@
+// The stream over a disc file in an image: every byte where the file has it
+// (xorriso writes the image, so the layout is not ours), seeks anywhere,
+// the end where the file ends, a failed sector read as a read error, and
+// the served path that the installer opens through plat_fopen.
+#include "disc_image.h"
+#include "platform.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct ImageWithDisc : ::testing::Test {
+    fs::path dir;
+    fs::path image;
+    std::vector<unsigned char> bytes;  // what cd3 holds
+
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/disc_image_test.XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir = tmpl;
+        fs::create_directory(dir / "root");
+        // Not a multiple of the sector size, and longer than one read-ahead.
+        bytes.resize(300000 + 123);
+        std::mt19937 rng(5);
+        for (unsigned char& b : bytes)
+            b = (unsigned char)rng();
+        FILE* f = fopen((dir / "root" / "cd3").c_str(), "wb");
+        ASSERT_NE(f, nullptr);
+        fwrite(bytes.data(), 1, bytes.size(), f);
+        fclose(f);
+        image = dir / "one.iso";
+        std::string cmd = "xorriso -report_about FAILURE -outdev '" + image.string() +
+                          "' -joliet on -map '" + (dir / "root").string() + "' / -commit >/dev/null 2>&1";
+        ASSERT_EQ(system(cmd.c_str()), 0) << "xorriso could not write the image";
+    }
+    void TearDown() override
+    {
+        stop_serving_image_discs();
+        plat_fail_read_after(-1);
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+};
+
+TEST_F(ImageWithDisc, ListsTheDiscAndReadsEveryByteFromAnyPosition)
+{
+    std::vector<ImageDisc> held;
+    std::string error;
+    ASSERT_TRUE(list_image_discs(image, &held, &error)) << error;
+    ASSERT_EQ(held.size(), 1u);
+    EXPECT_EQ(held[0].number, 3);
+    EXPECT_EQ(held[0].size, bytes.size());
+
+    FILE* f = open_disc_in_image(image, 3, &error);
+    ASSERT_NE(f, nullptr) << error;
+    ASSERT_EQ(fseek(f, 0, SEEK_END), 0);
+    EXPECT_EQ(ftell(f), (long)bytes.size());
+    // Whole file in odd-sized reads, across sector and read-ahead bounds.
+    ASSERT_EQ(fseek(f, 0, SEEK_SET), 0);
+    std::vector<unsigned char> got;
+    unsigned char buf[7001];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+        got.insert(got.end(), buf, buf + n);
+    EXPECT_TRUE(got == bytes);
+    EXPECT_FALSE(ferror(f));
+    // Backwards and forwards seeks, some inside one sector, some far apart.
+    std::mt19937 rng(9);
+    for (int i = 0; i < 200; ++i) {
+        long at = (long)(rng() % bytes.size());
+        ASSERT_EQ(fseek(f, at, SEEK_SET), 0);
+        size_t want = std::min<size_t>(1 + rng() % 5000, bytes.size() - (size_t)at);
+        ASSERT_EQ(fread(buf, 1, want, f), want);
+        ASSERT_EQ(memcmp(buf, &bytes[(size_t)at], want), 0) << "at " << at;
+    }
+    // Past the end: nothing, and no error.
+    ASSERT_EQ(fseek(f, (long)bytes.size() + 10, SEEK_SET), 0);
+    EXPECT_EQ(fread(buf, 1, 10, f), 0u);
+    EXPECT_FALSE(ferror(f));
+    EXPECT_NE(fseek(f, -1, SEEK_SET), 0);
+    fclose(f);
+
+    EXPECT_EQ(open_disc_in_image(image, 1, &error), nullptr);
+    EXPECT_NE(error.find("holds no cd1"), std::string::npos) << error;
+}
+
+TEST_F(ImageWithDisc, ServedPathOpensTheDiscUntilServingStops)
+{
+    const char* path = ".\\cd3";
+    ASSERT_TRUE(serve_image_disc(path, image, 3));
+    FILE* f = plat_fopen(path, "rb");
+    ASSERT_NE(f, nullptr) << served_open_error();
+    unsigned char head[64];
+    ASSERT_EQ(plat_fread(head, 1, sizeof head, f), sizeof head);
+    EXPECT_EQ(memcmp(head, bytes.data(), sizeof head), 0);
+    EXPECT_EQ(plat_read_failed(f), 0);
+    plat_fclose(f);
+    // Never for writing.
+    EXPECT_EQ(plat_open_by_handler(path, "wb"), nullptr);
+
+    // A disc the image does not hold: the open fails and says why.
+    ASSERT_TRUE(serve_image_disc(".\\cd4", image, 4));
+    EXPECT_EQ(plat_fopen(".\\cd4", "rb"), nullptr);
+    EXPECT_NE(served_open_error().find("holds no cd4"), std::string::npos) << served_open_error();
+
+    stop_serving_image_discs();
+    EXPECT_EQ(plat_open_by_handler(path, "rb"), nullptr);
+}
+
+TEST_F(ImageWithDisc, FailedReadOfTheStreamIsAReadError)
+{
+    std::string error;
+    FILE* f = open_disc_in_image(image, 3, &error);
+    ASSERT_NE(f, nullptr) << error;
+    // The image file vanishing under an open stream is what a bad disc
+    // looks like: the image's sectors can no longer be read.
+    fs::resize_file(image, 16 * 2048 + 2048);
+    unsigned char buf[4096];
+    EXPECT_EQ(plat_fread(buf, 1, sizeof buf, f), 0u);
+    EXPECT_EQ(plat_read_failed(f), 1);
+    plat_fclose(f);
+}
+
+}  // namespace
