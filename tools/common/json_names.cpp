@@ -1,6 +1,7 @@
 #include "json_names.h"
 
 #include "host_files.h"
+#include "terminal_text.h"
 
 #include <cstdio>
 
@@ -12,21 +13,6 @@ std::string hex_of(const std::string& bytes)
     for (unsigned char c : bytes) {
         out += digits[c >> 4];
         out += digits[c & 0xF];
-    }
-    return out;
-}
-
-std::string escaped_bytes(const std::string& bytes)
-{
-    std::string out;
-    char esc[8];
-    for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7F && c != '\\') {
-            out += (char)c;
-        } else {
-            snprintf(esc, sizeof esc, "\\x%02X", c);
-            out += esc;
-        }
     }
     return out;
 }

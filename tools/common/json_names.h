@@ -3,6 +3,8 @@
 // match it byte for byte with the disc whatever the text became.
 #pragma once
 
+#include "terminal_text.h"
+
 #include <nlohmann/json.hpp>
 
 #include <string>
@@ -10,10 +12,6 @@
 // The bytes as lowercase hexadecimal, two digits per byte ("a4bd").
 std::string hex_of(const std::string& bytes);
 
-// Text for bytes that are not Big5: printable ASCII stays, every other byte
-// is written \xNN (a backslash itself too, as \x5C), so the text is valid
-// UTF-8 and says plainly that it is not the name.
-std::string escaped_bytes(const std::string& bytes);
 
 // Sets key (the UTF-8 text, or escaped_bytes when the bytes do not convert
 // from code page 950), key_hex (hex_of the bytes) and key_escaped (whether
