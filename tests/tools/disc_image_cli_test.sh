@@ -47,6 +47,9 @@ same_as_folders() {
   "$ds" extract --no-prompt "$@" -o "$work/out-$name" >/dev/null 2>>"$work/$name.err"
   check "$name: extract exits 0" test $? -eq 0
   check "$name: extracted tree equals the game" diff -r "$game" "$work/out-$name"
+  "$ds" extract --keep-going "$@" -o "$work/kept-$name" >/dev/null 2>>"$work/$name.err"
+  check "$name: extract --keep-going exits 0" test $? -eq 0
+  check "$name: --keep-going tree equals the game" diff -r "$game" "$work/kept-$name"
 }
 same_as_folders plain "$work/plain1.iso" "$work/plain2.iso"
 same_as_folders joliet "$work/joliet1.iso" "$work/joliet2.iso"

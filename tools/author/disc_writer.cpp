@@ -457,11 +457,9 @@ struct DiscOutput {
         return out / ("disc" + std::to_string(number)) / disc_file_name_of(number);
     }
 
-    bool open_next(std::string* error)
+    // Creates the file of disc disc_count (and its folder) as `file`.
+    bool create_disc_file(std::string* error)
     {
-        ++disc_count;
-        if (!room_of(disc_count, disc_count == 1 ? kOnFirst : kOnMiddle, &room, error))
-            return false;
         fs::path path = disc_path(disc_count);
         std::error_code ec;
         fs::create_directories(path.parent_path(), ec);
@@ -471,6 +469,14 @@ struct DiscOutput {
             return false;
         }
         written.push_back(path);
+        return true;
+    }
+
+    bool open_next(std::string* error)
+    {
+        ++disc_count;
+        if (!room_of(disc_count, disc_count == 1 ? kOnFirst : kOnMiddle, &room, error) || !create_disc_file(error))
+            return false;
         used = 0;
         starts.clear();
         types.clear();
@@ -615,16 +621,7 @@ struct DiscOutput {
     bool open_tail_disc(std::string* error)
     {
         ++disc_count;
-        fs::path next = disc_path(disc_count);
-        std::error_code ec;
-        fs::create_directories(next.parent_path(), ec);
-        file.open(next, std::ios::binary | std::ios::trunc);
-        if (!file) {
-            *error = "cannot create " + utf8_of(next);
-            return false;
-        }
-        written.push_back(next);
-        return true;
+        return create_disc_file(error);
     }
 
     // Removes the disc files of this run after a failure.

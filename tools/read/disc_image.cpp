@@ -353,12 +353,6 @@ int disc_images_supported()
     return 1;
 }
 
-int is_image_argument(const fs::path& path)
-{
-    std::error_code ec;
-    return fs::is_regular_file(path, ec) && disc_number_in_name(utf8_of(path.filename())) == 0;
-}
-
 int list_image_discs(const fs::path& image, std::vector<ImageDisc>* discs, std::string* error)
 {
     discs->clear();

@@ -268,21 +268,20 @@ struct Salvage {
     // One disc from its record start to its end (or until stopped).
     void walk_disc(const DiscFile& d)
     {
-        std::string path;
         FileObject file;
-        if (!system_path_of(d.host, &path, nullptr) || !file.open_read(path.c_str())) {
-            cut_file(d.number, -1, "disc " + std::to_string(d.number) + " cannot be opened");
-            lose("", d.number, -1, "cannot be opened: what lies on it is skipped", -1, false);
+        RecordReader reader;
+        std::string why;
+        int64_t at = -1;
+        if (!start_disc_records(d, &file, &reader, in.get(), &why, &at)) {
+            if (at < 0) {
+                cut_file(d.number, -1, "disc " + std::to_string(d.number) + " cannot be opened");
+                lose("", d.number, -1, "cannot be opened: what lies on it is skipped", -1, false);
+            } else {
+                cut_file(d.number, at, why);
+            }
             return;
         }
         int64_t size = file.size();
-        RecordReader reader;
-        int32_t start = d.number == 1 ? disc::kHeaderSize : 0;
-        if (reader.start(&file, start, in.get(), disc::kMaxCompressed) != kRecordRead) {
-            cut_file(d.number, start, record_status_text(kRecordSeekFailed));
-            file.close();
-            return;
-        }
         while (!failed) {
             Record r;
             int status = reader.next(&r);
@@ -361,10 +360,10 @@ int salvage_disc_set(const std::vector<DiscFile>& discs, const fs::path& dest, c
         *error = "the first disc (cd1) is not given; it holds the header";
         return 0;
     }
-    std::string cd1;
     FileObject file;
-    if (!system_path_of(first->host, &cd1, nullptr) || !file.open_read(cd1.c_str())) {
-        *error = "cd1 (" + utf8_of(first->host) + ") cannot be opened";
+    std::string why;
+    if (!open_disc_file(*first, &file, &why)) {
+        *error = "cd1 (" + utf8_of(first->host) + "): " + why;
         return 0;
     }
     DiscHeader header;

@@ -89,16 +89,11 @@ struct Walk {
     void walk_disc(const DiscFile& d)
     {
         FileObject file;
-        std::string why;
-        if (!open_disc_file(d, &file, &why)) {
-            damage(d.number, -1, why);
-            return;
-        }
         RecordReader reader;
-        int32_t start = d.number == 1 ? disc::kHeaderSize : 0;
-        if (reader.start(&file, start, in.get(), disc::kMaxCompressed) != kRecordRead) {
-            damage(d.number, start, record_status_text(kRecordSeekFailed));
-            file.close();
+        std::string why;
+        int64_t at = -1;
+        if (!start_disc_records(d, &file, &reader, in.get(), &why, &at)) {
+            damage(d.number, at, why);
             return;
         }
         int64_t size = file.size();
@@ -221,6 +216,14 @@ int32_t disc_number_in_name(const std::string& name)
     return n <= 9999 ? (int32_t)n : 0;
 }
 
+// Here rather than in the image reader: the builds with and without one
+// tell an image argument the same way.
+int is_image_argument(const fs::path& path)
+{
+    std::error_code ec;
+    return fs::is_regular_file(path, ec) && disc_number_in_name(utf8_of(path.filename())) == 0;
+}
+
 int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error)
 {
     std::string path;
@@ -242,6 +245,22 @@ int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error)
     if (!ok)
         *error = "cannot be read from the image: " + served_open_error();
     return ok;
+}
+
+int start_disc_records(const DiscFile& disc, FileObject* file, RecordReader* reader, unsigned char* buffer,
+                       std::string* why, int64_t* at)
+{
+    *at = -1;
+    if (!open_disc_file(disc, file, why))
+        return 0;
+    int32_t start = disc.number == 1 ? disc::kHeaderSize : 0;
+    if (reader->start(file, start, buffer, disc::kMaxCompressed) != kRecordRead) {
+        *why = record_status_text(kRecordSeekFailed);
+        *at = start;
+        file->close();
+        return 0;
+    }
+    return 1;
 }
 
 int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error,

@@ -6,6 +6,7 @@
 #include "disc_format.h"
 #include "file_object.h"
 #include "host_files.h"
+#include "record_reader.h"
 
 #include <cstdint>
 #include <functional>
@@ -39,6 +40,13 @@ int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFil
 // Opens the disc file for reading, from its folder or in place in its image.
 // 1 / 0 with the reason in *error.
 int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error);
+
+// Opens disc `disc` and starts `reader` at its first record (after the
+// header on disc 1), reading through `buffer` of disc::kMaxCompressed bytes.
+// 1, or 0 with *why and *at: -1 when the disc did not open, else the offset
+// where the records could not be started.
+int start_disc_records(const DiscFile& disc, FileObject* file, RecordReader* reader, unsigned char* buffer,
+                       std::string* why, int64_t* at);
 
 // Something wrong in a set: where (disc number, 0 for the set as a whole,
 // and the byte offset in that disc file, -1 when none applies) and what.
