@@ -177,16 +177,16 @@ declare -A level_bytes level_wall
 level_list=()
 if [ "${BENCH_LEVELS:-1}" != 0 ]; then
   echo "== pack at every level, $cores threads, one run each"
-  for spec in zlib:9 libdeflate:1 libdeflate:2 libdeflate:3 libdeflate:4 libdeflate:5 libdeflate:6 \
+  for choice in zlib:9 libdeflate:1 libdeflate:2 libdeflate:3 libdeflate:4 libdeflate:5 libdeflate:6 \
               libdeflate:7 libdeflate:8 libdeflate:9 libdeflate:10 libdeflate:11 libdeflate:12; do
-    comp=${spec%%:*} lvl=${spec##*:}
+    comp=${choice%%:*} lvl=${choice##*:}
     rm -rf "$work/setl"
     /usr/bin/time -f "%e" -o "$work/time.out" "$discset" pack "$corpus" -o "$work/setl" --threads "$cores" \
       --compressor "$comp" --level "$lvl" "${args[@]}" >/dev/null
-    level_wall[$spec]=$(cat "$work/time.out")
-    level_bytes[$spec]=$(find "$work/setl" -name 'cd*' -printf '%s\n' | awk '{ n += $1 } END { print n }')
-    level_list+=("$spec")
-    printf '  %-16s %6.2f s   %d bytes\n' "$spec" "${level_wall[$spec]}" "${level_bytes[$spec]}"
+    level_wall[$choice]=$(cat "$work/time.out")
+    level_bytes[$choice]=$(find "$work/setl" -name 'cd*' -printf '%s\n' | awk '{ n += $1 } END { print n }')
+    level_list+=("$choice")
+    printf '  %-16s %6.2f s   %d bytes\n' "$choice" "${level_wall[$choice]}" "${level_bytes[$choice]}"
   done
   rm -rf "$work/setl"
 fi
@@ -210,8 +210,8 @@ if [ "${#level_list[@]}" -gt 0 ]; then
   echo
   echo "| Pack ($cores threads) | Disc set bytes | Of the corpus | Wall s | MB/s | 650 MB discs for a 2 GB game |"
   echo "|---|---:|---:|---:|---:|---:|"
-  for spec in "${level_list[@]}"; do
-    awk -v n="$spec" -v b="${level_bytes[$spec]}" -v c="$bytes" -v w="${level_wall[$spec]}" 'BEGIN {
+  for choice in "${level_list[@]}"; do
+    awk -v n="$choice" -v b="${level_bytes[$choice]}" -v c="$bytes" -v w="${level_wall[$choice]}" 'BEGIN {
       r = b / c; d = 2e9 * r / 681984000; discs = int(d); if (discs < d) discs++;
       sub(":", " ", n); printf "| %s | %d | %.2f%% | %.2f | %.0f | %d (%.2f) |\n", n, b, 100 * r, w, c / w / 1e6, discs, d }'
   done

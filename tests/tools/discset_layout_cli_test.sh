@@ -5,13 +5,7 @@
 #     discset_layout_cli_test.sh DISCSET
 set -uo pipefail
 discset=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-failures=0
-check() {  # check WHAT CONDITION...
-  local what=$1; shift
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/cli_check.sh"
 
 game=$work/game
 mkdir -p "$game/許功蓋" "$work/data/存檔" "$work/pics"
