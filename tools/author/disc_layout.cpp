@@ -132,26 +132,18 @@ bool plan_pictures(const fs::path& folder, const fs::path& work, DiscLayout* lay
     return true;
 }
 
-bool plan_tree(const fs::path& folder, const std::string& prefix, unsigned discs, DiscLayout* layout,
-               std::string* error, int depth)
+bool plan_tree(const fs::path& folder, const std::string& top, unsigned discs, DiscLayout* layout,
+               std::string* error)
 {
-    std::vector<HostEntry> entries;
-    if (!list_host_folder(folder, &entries, error))
-        return false;
-    for (const HostEntry& e : entries) {
-        std::string path = prefix + "/" + e.utf8_name;
-        layout->files.push_back(LayoutFile{path, e.is_directory ? fs::path() : e.path, {}, e.is_directory,
-                                           e.is_directory ? 0 : e.size, discs});
-        if (e.is_directory) {
-            if (depth > 200) {
-                *error = "folders nested too deeply at " + utf8_of(e.path);
-                return false;
-            }
-            if (!plan_tree(e.path, path, discs, layout, error, depth + 1))
-                return false;
-        }
-    }
-    return true;
+    return walk_host_tree(
+        folder, top,
+        [&](const HostEntry& e, const std::string& parent, std::string* below, std::string*) {
+            *below = parent + "/" + e.utf8_name;
+            layout->files.push_back(LayoutFile{*below, e.is_directory ? fs::path() : e.path, {}, e.is_directory,
+                                               e.is_directory ? 0 : e.size, discs});
+            return true;
+        },
+        error);
 }
 
 bool plan_program(const fs::path& path, const char* what, const char* option, const char* name,
@@ -305,7 +297,7 @@ bool plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, Di
             return false;
         }
         layout->files.push_back(LayoutFile{"data", {}, {}, true, 0, kOnFirst | kOnLast});
-        if (!plan_tree(options.data_folder, "data", kOnFirst | kOnLast, layout, error, 0))
+        if (!plan_tree(options.data_folder, "data", kOnFirst | kOnLast, layout, error))
             return false;
     }
     if (!options.pictures.empty() && !plan_pictures(options.pictures, work, layout, error)) {

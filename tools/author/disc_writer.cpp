@@ -62,64 +62,65 @@ struct Walker {
     std::vector<PackItem>* items;
     std::string* error;
 
-    bool walk(const fs::path& folder, const std::string& prefix, int depth)
+    // Upper-case record paths seen so far: two names of one folder that
+    // differ only in ASCII case would install as one file on Windows. (The
+    // folder part of the path tells the folders apart, and folders that
+    // differ only in case are already refused.)
+    std::set<std::string> seen;
+
+    bool walk(const fs::path& game)
     {
-        std::vector<HostEntry> entries;
-        if (!list_host_folder(folder, &entries, error))
+        return walk_host_tree(game, "", [this](const HostEntry& e, const std::string& prefix, std::string* below,
+                                               std::string*) { return entry(e, prefix, below); },
+                              error);
+    }
+
+    // One entry of the game's tree, checked as the installer will see it.
+    bool entry(const HostEntry& e, const std::string& prefix, std::string* below)
+    {
+        std::string name;
+        if (!to_cp950(e.utf8_name, &name)) {
+            *error = "the name " + utf8_of(e.path) + " has no Big5 (code page 950) form";
             return false;
-        std::set<std::string> seen;
-        for (const HostEntry& e : entries) {
-            std::string name;
-            if (!to_cp950(e.utf8_name, &name)) {
-                *error = "the name " + utf8_of(e.path) + " has no Big5 (code page 950) form";
-                return false;
-            }
-            if (has_forbidden_char(e.utf8_name) || e.utf8_name.back() == '.' || e.utf8_name.back() == ' ') {
-                *error = "the name " + utf8_of(e.path) +
-                         " cannot be a Windows file name (it holds one of \\ / : * ? \" < > | or a control "
-                         "character, or ends with a dot or a space)";
-                return false;
-            }
-            if (!seen.insert(uppercase_cp950(name)).second) {
-                *error = "the name " + utf8_of(e.path) +
-                         " differs from another name in its folder only in upper and lower case; Windows "
-                         "would install both as one file";
-                return false;
-            }
-            std::string record_path = prefix + "\\" + name;
-            if (install_folder_length + record_path.size() > (size_t)disc::kMaxPathBytes) {
-                *error = "the path " + utf8_of(e.path) + " is too long: with the proposed install folder " +
-                         install_folder_utf8 + " it takes " +
-                         std::to_string(install_folder_length + record_path.size()) +
-                         " bytes in code page 950, and the installer allows " +
-                         std::to_string(disc::kMaxPathBytes);
-                return false;
-            }
-            // The engine's own check, so nothing packed here is refused at
-            // install time or created under another name.
-            const char* problem = nullptr;
-            std::string with_nul = record_path + '\0';
-            char created[kRecordPathBuffer];
-            if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile,
-                                  (const unsigned char*)with_nul.data(), (int32_t)with_nul.size(),
-                                  (int32_t)install_folder_length, created, &problem)) {
-                *error = "the installer would refuse the path " + utf8_of(e.path) + ": " + problem;
-                return false;
-            }
-            if (record_path != created) {
-                *error = "the installer would create " + utf8_of(e.path) + " under another name";
-                return false;
-            }
-            items->push_back(PackItem{e.is_directory, e.path.native(), record_path, e.size});
-            if (e.is_directory) {
-                if (depth > 200) {
-                    *error = "folders nested too deeply at " + utf8_of(e.path);
-                    return false;
-                }
-                if (!walk(e.path, record_path, depth + 1))
-                    return false;
-            }
         }
+        if (has_forbidden_char(e.utf8_name) || e.utf8_name.back() == '.' || e.utf8_name.back() == ' ') {
+            *error = "the name " + utf8_of(e.path) +
+                     " cannot be a Windows file name (it holds one of \\ / : * ? \" < > | or a control "
+                     "character, or ends with a dot or a space)";
+            return false;
+        }
+        std::string record_path = prefix + "\\" + name;
+        if (!seen.insert(uppercase_cp950(record_path)).second) {
+            *error = "the name " + utf8_of(e.path) +
+                     " differs from another name in its folder only in upper and lower case; Windows "
+                     "would install both as one file";
+            return false;
+        }
+        if (install_folder_length + record_path.size() > (size_t)disc::kMaxPathBytes) {
+            *error = "the path " + utf8_of(e.path) + " is too long: with the proposed install folder " +
+                     install_folder_utf8 + " it takes " +
+                     std::to_string(install_folder_length + record_path.size()) +
+                     " bytes in code page 950, and the installer allows " +
+                     std::to_string(disc::kMaxPathBytes);
+            return false;
+        }
+        // The engine's own check, so nothing packed here is refused at
+        // install time or created under another name.
+        const char* problem = nullptr;
+        std::string with_nul = record_path + '\0';
+        char created[kRecordPathBuffer];
+        if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile,
+                              (const unsigned char*)with_nul.data(), (int32_t)with_nul.size(),
+                              (int32_t)install_folder_length, created, &problem)) {
+            *error = "the installer would refuse the path " + utf8_of(e.path) + ": " + problem;
+            return false;
+        }
+        if (record_path != created) {
+            *error = "the installer would create " + utf8_of(e.path) + " under another name";
+            return false;
+        }
+        items->push_back(PackItem{e.is_directory, e.path.native(), record_path, e.size});
+        *below = record_path;
         return true;
     }
 };
@@ -381,16 +382,12 @@ std::string build_manifest(const std::vector<PackItem>& items, const std::vector
 
 // The data folder's entries, checked like the game's, with the checksum of
 // every file.
-bool walk_data(const fs::path& folder, const std::string& prefix, size_t install_folder_length,
-               std::vector<DataEntry>* out, std::string* error, int depth)
+bool walk_data(const fs::path& folder, size_t install_folder_length, std::vector<DataEntry>* out, std::string* error)
 {
-    std::vector<HostEntry> entries;
-    if (!list_host_folder(folder, &entries, error))
-        return false;
-    for (const HostEntry& e : entries) {
+    auto entry = [&](const HostEntry& e, const std::string& prefix, std::string* below, std::string* why) {
         std::string name;
         if (!to_cp950(e.utf8_name, &name)) {
-            *error = "the name " + utf8_of(e.path) + " has no Big5 (code page 950) form";
+            *why = "the name " + utf8_of(e.path) + " has no Big5 (code page 950) form";
             return false;
         }
         std::string record_path = prefix + "\\" + name;
@@ -399,36 +396,30 @@ bool walk_data(const fs::path& folder, const std::string& prefix, size_t install
         char created[kRecordPathBuffer];
         if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile, (const unsigned char*)with_nul.data(),
                               (int32_t)with_nul.size(), (int32_t)install_folder_length, created, &problem)) {
-            *error = "the data file " + utf8_of(e.path) + " cannot be listed for the uninstaller: " + problem;
+            *why = "the data file " + utf8_of(e.path) + " cannot be listed for the uninstaller: " + problem;
             return false;
         }
         if (record_path != created) {
-            *error = "the data file " + utf8_of(e.path) + " would be copied under another name on Windows";
+            *why = "the data file " + utf8_of(e.path) + " would be copied under another name on Windows";
             return false;
         }
         DataEntry d{e.is_directory, record_path, 0, 0};
         if (!e.is_directory) {
             std::string bytes;
-            if (!read_host_file(e.path, &bytes, error))
+            if (!read_host_file(e.path, &bytes, why))
                 return false;
             if (bytes.size() > 0x7FFFFFFFu) {
-                *error = "the data file " + utf8_of(e.path) + " is larger than 2 GiB";
+                *why = "the data file " + utf8_of(e.path) + " is larger than 2 GiB";
                 return false;
             }
             d.size = (uint32_t)bytes.size();
             d.crc = (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size());
         }
         out->push_back(d);
-        if (e.is_directory) {
-            if (depth > 200) {
-                *error = "folders nested too deeply at " + utf8_of(e.path);
-                return false;
-            }
-            if (!walk_data(e.path, record_path, install_folder_length, out, error, depth + 1))
-                return false;
-        }
-    }
-    return true;
+        *below = record_path;
+        return true;
+    };
+    return walk_host_tree(folder, "", entry, error);
 }
 
 // ---- Disc files ------------------------------------------------------------
@@ -850,7 +841,7 @@ bool plan_uninstaller(const DiscPackOptions& options, size_t install_folder_leng
             *error = "the data folder " + utf8_of(options.data_folder) + " is not a folder";
             return false;
         }
-        if (!walk_data(options.data_folder, "", install_folder_length, &plan->data, error, 0))
+        if (!walk_data(options.data_folder, install_folder_length, &plan->data, error))
             return false;
     }
     uint64_t program_size = fs::file_size(options.uninstaller, ec);
@@ -871,8 +862,8 @@ bool plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         return false;
     std::string install_folder = proposed_install_folder(plan->fields.company, plan->fields.product);
     Walker walker{install_folder.size(), proposed_install_folder(options.company, options.product), &plan->items,
-                  error};
-    if (!walker.walk(game, "", 0))
+                  error, {}};
+    if (!walker.walk(game))
         return false;
     if (plan->items.empty()) {
         *error = utf8_of(game) + " is empty; a disc set needs at least one file or folder";

@@ -84,6 +84,37 @@ bool list_host_folder(const fs::path& folder, std::vector<HostEntry>* out, std::
     return true;
 }
 
+namespace {
+
+bool walk_host_folder(const fs::path& folder, const std::string& parent, const HostTreeVisit& visit,
+                      std::string* error, int depth)
+{
+    std::vector<HostEntry> entries;
+    if (!list_host_folder(folder, &entries, error))
+        return false;
+    for (const HostEntry& e : entries) {
+        std::string below;
+        if (!visit(e, parent, &below, error))
+            return false;
+        if (e.is_directory) {
+            if (depth > kMaxHostFolderDepth) {
+                *error = "folders nested too deeply at " + utf8_of(e.path);
+                return false;
+            }
+            if (!walk_host_folder(e.path, below, visit, error, depth + 1))
+                return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool walk_host_tree(const fs::path& folder, const std::string& top, const HostTreeVisit& visit, std::string* error)
+{
+    return walk_host_folder(folder, top, visit, error, 0);
+}
+
 bool read_host_file(const fs::path& path, std::string* bytes, std::string* error)
 {
     std::ifstream in(path, std::ios::binary);

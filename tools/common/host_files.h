@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,22 @@ struct HostEntry {
 // that authoring and packing use, so their output is reproducible). Fails
 // with a message naming the first entry that has no Big5 form.
 bool list_host_folder(const fs::path& folder, std::vector<HostEntry>* out, std::string* error);
+
+// How deep walk_host_tree follows folders: a deeper tree is refused (a link
+// loop on the host, or more than any disc layout needs).
+constexpr int kMaxHostFolderDepth = 200;
+
+// What walk_host_tree calls for each entry: `parent` is the path the
+// entry's folder was given (the walk's `top` for the entries of the folder
+// walked). For a folder it sets *below to the path its own entries get.
+// False stops the walk, with *error saying why.
+using HostTreeVisit =
+    std::function<bool(const HostEntry& entry, const std::string& parent, std::string* below, std::string* error)>;
+
+// Every entry below `folder`, depth first, each folder's entries in
+// list_host_folder's order. Fails when a folder does not list, when `visit`
+// fails, and at folders nested deeper than kMaxHostFolderDepth.
+bool walk_host_tree(const fs::path& folder, const std::string& top, const HostTreeVisit& visit, std::string* error);
 
 // Whole-file read and write on the host.
 bool read_host_file(const fs::path& path, std::string* bytes, std::string* error);

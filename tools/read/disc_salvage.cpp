@@ -268,23 +268,20 @@ struct Salvage {
     // One disc from its record start to its end (or until stopped).
     void walk_disc(const DiscFile& d)
     {
-        FileObject file;
-        RecordReader reader;
-        std::string why;
-        int64_t at = -1;
-        if (!start_disc_records(d, &file, &reader, in.get(), &why, &at)) {
-            if (at < 0) {
+        DiscRecords records;
+        if (!records.start(d, in.get())) {
+            if (records.at < 0) {
                 cut_file(d.number, -1, "disc " + std::to_string(d.number) + " cannot be opened");
                 lose("", d.number, -1, "cannot be opened: what lies on it is skipped", -1, false);
             } else {
-                cut_file(d.number, at, why);
+                cut_file(d.number, records.at, records.why);
             }
             return;
         }
-        int64_t size = file.size();
+        const int64_t size = records.size;
         while (!failed) {
             Record r;
-            int status = reader.next(&r);
+            int status = records.reader.next(&r);
             if (stopped()) {
                 result->interrupted = true;
                 cut_file(d.number, r.offset, "interrupted here");
@@ -294,20 +291,18 @@ struct Salvage {
                 break;
             std::string reason;
             if (status != kRecordRead) {
-                reason = record_status_text(status);
-                if (status == kRecordBadLength)
-                    reason += " (length " + std::to_string(r.compressed_length) + ")";
+                reason = record_problem_text(status, r);
             } else {
                 ++result->records;
                 if (r.type == disc::kEnd) {
                     // The writer ends each disc with one end record as its
                     // last byte. Sound records after it mean the type byte
                     // of a record was damaged into an end record.
-                    int64_t next = r.offset + 1 < size ? next_path_record(&file, r.offset + 1, size) : -1;
+                    int64_t next = r.offset + 1 < size ? next_path_record(&records.file, r.offset + 1, size) : -1;
                     if (next < 0)
                         break;
                     damaged(r, d.number, "end record before the end of the disc file, with records after it");
-                    if (reader.start(&file, (int32_t)next, in.get(), disc::kMaxCompressed) != kRecordRead)
+                    if (records.reader.start(&records.file, (int32_t)next, in.get(), disc::kMaxCompressed) != kRecordRead)
                         break;
                     continue;
                 }
@@ -333,11 +328,11 @@ struct Salvage {
                              : "the zlib stream does not decompress (zlib status " + std::to_string(z) + ")";
             }
             damaged(r, d.number, reason);
-            int64_t next = next_path_record(&file, r.offset + 1, size);
-            if (next < 0 || reader.start(&file, (int32_t)next, in.get(), disc::kMaxCompressed) != kRecordRead)
+            int64_t next = next_path_record(&records.file, r.offset + 1, size);
+            if (next < 0 || records.reader.start(&records.file, (int32_t)next, in.get(), disc::kMaxCompressed) != kRecordRead)
                 break;
         }
-        file.close();
+        records.file.close();
     }
 };
 

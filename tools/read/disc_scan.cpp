@@ -88,20 +88,17 @@ struct Walk {
     // One disc from its record start to its end.
     void walk_disc(const DiscFile& d)
     {
-        FileObject file;
-        RecordReader reader;
-        std::string why;
-        int64_t at = -1;
-        if (!start_disc_records(d, &file, &reader, in.get(), &why, &at)) {
-            damage(d.number, at, why);
+        DiscRecords records;
+        if (!records.start(d, in.get())) {
+            damage(d.number, records.at, records.why);
             return;
         }
-        int64_t size = file.size();
+        const int64_t size = records.size;
         size_t damage_before = summary->damage.size();
         bool ended = false;
         for (;;) {
             Record r;
-            int status = reader.next(&r);
+            int status = records.reader.next(&r);
             if (status == kRecordEndOfFile)
                 break;
             if (status == kRecordReadError) {
@@ -111,10 +108,8 @@ struct Walk {
                 break;
             }
             if (status != kRecordRead) {
-                std::string text = record_status_text(status);
-                if (status == kRecordBadLength)
-                    text += " (length " + std::to_string(r.compressed_length) + ")";
-                damage(d.number, r.offset, text + " in a record of type " + std::to_string(r.type));
+                damage(d.number, r.offset,
+                       record_problem_text(status, r) + " in a record of type " + std::to_string(r.type));
                 break;
             }
             ++summary->records;
@@ -191,7 +186,7 @@ struct Walk {
         }
         if (!ended && summary->damage.size() == damage_before)
             damage(d.number, size, "the disc ends without an end record (cut short?)");
-        file.close();
+        records.file.close();
     }
 };
 
@@ -247,20 +242,29 @@ int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error)
     return ok;
 }
 
-int start_disc_records(const DiscFile& disc, FileObject* file, RecordReader* reader, unsigned char* buffer,
-                       std::string* why, int64_t* at)
+int DiscRecords::start(const DiscFile& disc, unsigned char* buffer)
 {
-    *at = -1;
-    if (!open_disc_file(disc, file, why))
+    at = -1;
+    why.clear();
+    if (!open_disc_file(disc, &file, &why))
         return 0;
-    int32_t start = disc.number == 1 ? disc::kHeaderSize : 0;
-    if (reader->start(file, start, buffer, disc::kMaxCompressed) != kRecordRead) {
-        *why = record_status_text(kRecordSeekFailed);
-        *at = start;
-        file->close();
+    int32_t first = disc.number == 1 ? disc::kHeaderSize : 0;
+    if (reader.start(&file, first, buffer, disc::kMaxCompressed) != kRecordRead) {
+        why = record_status_text(kRecordSeekFailed);
+        at = first;
+        file.close();
         return 0;
     }
+    size = file.size();
     return 1;
+}
+
+std::string record_problem_text(int status, const Record& r)
+{
+    std::string text = record_status_text(status);
+    if (status == kRecordBadLength)
+        text += " (length " + std::to_string(r.compressed_length) + ")";
+    return text;
 }
 
 int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error,

@@ -41,12 +41,26 @@ int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFil
 // 1 / 0 with the reason in *error.
 int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error);
 
-// Opens disc `disc` and starts `reader` at its first record (after the
-// header on disc 1), reading through `buffer` of disc::kMaxCompressed bytes.
-// 1, or 0 with *why and *at: -1 when the disc did not open, else the offset
-// where the records could not be started.
-int start_disc_records(const DiscFile& disc, FileObject* file, RecordReader* reader, unsigned char* buffer,
-                       std::string* why, int64_t* at);
+// One disc's records as the list, test and salvage walks read them: the
+// disc file, opened from its folder or in place in its image, and a reader
+// over it.
+struct DiscRecords {
+    FileObject file;
+    RecordReader reader;
+    int64_t size = 0;    // bytes of the disc file
+    std::string why;     // after a failed start: what went wrong
+    int64_t at = -1;     // and where: -1 when the disc did not open, else the
+                         // offset where the records could not be started
+
+    // Opens `disc` and starts the reader at its first record (after the
+    // header on disc 1), reading through `buffer` of disc::kMaxCompressed
+    // bytes. 1, or 0 with `why` and `at` set and the file closed.
+    int start(const DiscFile& disc, unsigned char* buffer);
+};
+
+// What a reader status other than kRecordRead means at record `r`, with the
+// length a bad-length record gave.
+std::string record_problem_text(int status, const Record& r);
 
 // Something wrong in a set: where (disc number, 0 for the set as a whole,
 // and the byte offset in that disc file, -1 when none applies) and what.
