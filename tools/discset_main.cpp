@@ -5,6 +5,7 @@
 #include "disc_image.h"
 #include "disc_scan.h"
 #include "disc_writer.h"
+#include "command_line.h"
 #include "exit_codes.h"
 #include "disc_json.h"
 #include "json_names.h"
@@ -12,7 +13,6 @@
 #include "progress_bar.h"
 #include "terminal_text.h"
 
-#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <csignal>
@@ -236,16 +236,29 @@ int print_json(const nlohmann::ordered_json& doc, int undamaged)
     return undamaged ? 0 : 2;
 }
 
-int run_list(const std::vector<std::string>& args, bool json)
+// Builds the JSON answer of list or test for a set; 1 when it is undamaged.
+using JsonAnswer = int (*)(const std::vector<DiscFile>&, nlohmann::ordered_json*);
+
+// The start of list and test: the discs the arguments name and, with
+// --json (`json_answer` given), the command's whole answer. 1 when the
+// command goes on to its text form, else 0 with the exit code in *code.
+int start_reading(const char* command, const std::vector<std::string>& args, JsonAnswer json_answer,
+                  std::vector<DiscFile>* discs, int* code)
 {
-    std::vector<DiscFile> discs;
-    if (int code = collect_or_report("list", args, &discs))
-        return code;
-    if (json) {
-        nlohmann::ordered_json doc;
-        int ok = disc_list_json(discs, &doc);
-        return print_json(doc, ok);
-    }
+    *code = collect_or_report(command, args, discs);
+    if (*code != kExitDone)
+        return 0;
+    if (!json_answer)
+        return 1;
+    nlohmann::ordered_json doc;
+    int ok = json_answer(*discs, &doc);
+    *code = print_json(doc, ok);
+    return 0;
+}
+
+// list's text form: the header, one line per entry, the totals.
+int run_list(const std::vector<DiscFile>& discs)
+{
     DiscSetSummary s;
     int64_t file_bytes = 0;
     bool header_shown = false;
@@ -278,16 +291,9 @@ int run_list(const std::vector<std::string>& args, bool json)
     return ok ? kExitDone : kExitFailed;
 }
 
-int run_test(const std::vector<std::string>& args, bool json)
+// test's text form: each problem, or one line of counts.
+int run_test(const std::vector<DiscFile>& discs)
 {
-    std::vector<DiscFile> discs;
-    if (int code = collect_or_report("test", args, &discs))
-        return code;
-    if (json) {
-        nlohmann::ordered_json doc;
-        int ok = disc_test_json(discs, &doc);
-        return print_json(doc, ok);
-    }
     DiscSetSummary s;
     int ok = walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s);
     if (!ok) {
@@ -543,15 +549,13 @@ int main(int argc, char** argv)
     CLI::App* list = app.add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
     list->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
     bool json = false;
-    list->add_flag("--json", json,
-                   "One JSON document: header, each entry (UTF-8 path, its Big5 bytes in hex, kind, size, discs, "
-                   "offset of its first record) and the problems found; exit 2 when damaged");
+    add_json_flag(list, &json,
+                  "header, each entry (UTF-8 path, its Big5 bytes in hex, kind, size, discs, offset of its first "
+                  "record) and the problems found");
 
     CLI::App* test = app.add_subcommand("test", "Decompress and check every record of a disc set");
     test->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
-    test->add_flag("--json", json,
-                   "One JSON document: counts and each problem (disc, offset, reason, zlib status); exit 2 when "
-                   "damaged");
+    add_json_flag(test, &json, "counts and each problem (disc, offset, reason, zlib status)");
 
     std::string check_disc_size = "650M";
     CLI::App* check = app.add_subcommand("check", "Check a disc set before burning: discs, records, setup's files, "
@@ -594,12 +598,9 @@ int main(int argc, char** argv)
     for (CLI::App* sub : {pack, list, test, check, extract})
         sub->add_option("--codepage", codepage, "Code page of the names in the set: 950 (Big5, the default and the format's)");
 
-    // Usage errors are exit code 1 (CLI11's own codes differ); --help is 0.
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? kExitDone : kExitUsage;
-    }
+    int parse_code = kExitDone;
+    if (!parse_command_line(&app, argc, argv, &parse_code))
+        return parse_code;
 
     // The commands report their errors as results; anything thrown all the
     // same (memory, a host path that cannot be converted) ends here, never
@@ -615,10 +616,14 @@ int main(int argc, char** argv)
         if (pack->parsed())
             return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data, layout,
                             chatter);
-        if (list->parsed())
-            return run_list(discs, json);
-        if (test->parsed())
-            return run_test(discs, json);
+        if (list->parsed() || test->parsed()) {
+            JsonAnswer answer = !json ? nullptr : list->parsed() ? disc_list_json : disc_test_json;
+            std::vector<DiscFile> set;
+            int code = kExitDone;
+            if (!start_reading(command, discs, answer, &set, &code))
+                return code;
+            return list->parsed() ? run_list(set) : run_test(set);
+        }
         if (check->parsed())
             return run_check(discs, check_disc_size);
         if (keep_going)

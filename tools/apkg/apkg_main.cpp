@@ -1,12 +1,12 @@
 // apkg: create, list and unpack APKG packages.
 #include "apkg_json.h"
 #include "apkg_writer.h"
+#include "command_line.h"
 #include "exit_codes.h"
 #include "json_names.h"
 #include "platform.h"
 #include "terminal_text.h"
 
-#include <CLI/CLI.hpp>
 
 #include <cstdio>
 
@@ -78,20 +78,16 @@ int main(int argc, char** argv)
     CLI::App* list = app.add_subcommand("list", "List the members of a package");
     list->add_option("PACKAGE", package, "Package file")->required();
     bool json = false;
-    list->add_flag("--json", json,
-                   "One JSON document: each member's name (UTF-8 and its Big5 bytes in hex), offset, size and "
-                   "whether it is sound; exit 2 when damaged");
+    add_json_flag(list, &json,
+                  "each member's name (UTF-8 and its Big5 bytes in hex), offset, size and whether it is sound");
 
     CLI::App* extract = app.add_subcommand("extract", "Unpack every member of a package into a folder");
     extract->add_option("PACKAGE", package, "Package file")->required();
     extract->add_option("-o,--output", output, "Folder to unpack into")->required();
 
-    // Usage errors are exit code 1 (CLI11's own codes differ); --help is 0.
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e) == 0 ? kExitDone : kExitUsage;
-    }
+    int code = kExitDone;
+    if (!parse_command_line(&app, argc, argv, &code))
+        return code;
 
     try {
         return run_command(create, list, folder, output, package, json);
