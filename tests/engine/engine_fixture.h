@@ -48,6 +48,13 @@ protected:
     int run(const std::string& root, const std::string& install);
     int run() { return run(src, inst); }
     void write(const fixture::DiscSet& set) { fixture::write_set(set, src); }
+    // Writes the set and returns the whole test folder as it then stands:
+    // what a failed or cancelled run must leave.
+    Snapshot written(const fixture::DiscSet& set)
+    {
+        write(set);
+        return snapshot(tmp.host);
+    }
     // Cancels the installation at each of its first `records` records in
     // turn; every time the temporary folder must equal `before` again.
     void expect_every_cancel_restores(int32_t records, const Snapshot& before);

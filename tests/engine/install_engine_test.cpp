@@ -318,8 +318,7 @@ TEST_F(EngineTest, RollbackKeepsWhatWasThereBefore)
     set.add_dir(0, "\\data");
     set.add_file(0, "\\data\\x", "y");
     set.add_raw(0, std::string(1, '\x06'));
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     Calls::cancel_at = 7;  // the last record
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(folder_is(before));
@@ -357,8 +356,7 @@ TEST_F(EngineTest, FileThatWasThereBeforeIsGivenBackByTheRollback)
     set.add_file(0, "\\new\\slot1.sav");   // in a folder of its own: cannot have been there
     set.add_data(0, "new");
     set.add_raw(0, std::string(1, '\x06'));
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     Calls::cancel_at = 7;
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(read_file(inst + "\\save\\slot1.sav"), "my progress");
@@ -370,8 +368,7 @@ TEST_F(EngineTest, RollbackRemovesEveryFolderLevelItCreated)
     std::string deep = tmp.path("a") + "\\b\\c";
     DiscSet set;
     set.add_file(0, "\\f", "x");
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     Calls::cancel_at = 2;
     EXPECT_EQ(run(src, deep), 0);
     EXPECT_FALSE(exists(tmp.path("a")));

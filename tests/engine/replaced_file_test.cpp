@@ -43,8 +43,7 @@ TEST_F(EngineTest, SecondFileRecordOfTheSamePathDoesNotBackUpTheInstallationsOwn
     set.add_file(0, "\\game.cfg", "v2");
     set.add_raw(0, fixture::close_file());
     set.add_raw(0, std::string(1, '\x06'));
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
 
     // After the second file is written and closed: one backup, the user's,
     // numbered in the installation's backup folder.
@@ -84,8 +83,7 @@ TEST_F(EngineTest, BackupsLeftByAKilledInstallationAreKept)
     set.add_file(0, "\\save.dat", "new save");
     set.add_raw(0, fixture::close_file());
     set.add_raw(0, std::string(1, '\x06'));
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
 
     // Mid-way the new backups are in a folder of their own.
     g_watched = tmp.host;
@@ -156,8 +154,7 @@ TEST_F(EngineTest, SetFileNamedLikeABackupIsKeptAndTheUsersFileGivenBack)
     set.add_dir(0, "\\~bak1");
     set.add_file(0, "\\~bak1\\1", "the set's");
     set.add_raw(0, std::string(1, '\x06'));
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     expect_every_cancel_restores(6, before);
     Calls::reset();
     EXPECT_EQ(run(), 1);
@@ -176,8 +173,7 @@ TEST_F(EngineTest, ReadOnlyFileIsNotReplacedAndTheInstallationStops)
     DiscSet set;
     set.add_file(0, "\\first.txt", "x");
     set.add_file(0, "\\game.cfg", "new");
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(box_texts(), std::vector<std::string>{kCreateFileFail});
     EXPECT_TRUE(folder_is(before));
@@ -204,8 +200,7 @@ TEST_F(EngineTest, FilesWithTheLongestPathsAreReplacedAndGivenBack)
         expected[rel("long/" + name)] = "new " + std::to_string(full);
     }
     set.add_raw(0, std::string(1, '\x06'));
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     expect_every_cancel_restores(13, before);
     Calls::reset();
     BoxRecorder::shown.clear();
@@ -223,8 +218,7 @@ TEST_F(EngineTest, FolderWhereTheSetPutsAFileIsNotMovedAside)
     write_file(inst + "\\thing\\keep.txt", "mine");
     DiscSet set;
     set.add_file(0, "\\thing", "a file");
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(box_texts(), std::vector<std::string>{kCreateFileFail});
     EXPECT_TRUE(folder_is(before));
@@ -239,8 +233,7 @@ TEST_F(EngineTest, ReplacedFileWithABig5NameComesBack)
     DiscSet set;
     set.add_file(0, name, "new");
     set.add_raw(0, std::string(1, '\x06'));
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     Calls::cancel_at = 3;
     EXPECT_EQ(run(), 0);
     EXPECT_TRUE(folder_is(before));

@@ -112,8 +112,7 @@ TEST_F(EngineTest, FailedReadAnywhereRollsBackWithTheReadError)
     set.add_data(1, "second part");
     set.add_raw(1, fixture::close_file());
     set.add_file(1, "\\b.bin", random_bytes(5000, 9));
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
 
     long start = plat_read_count();
     ASSERT_EQ(run(), 1);

@@ -24,8 +24,7 @@ TEST_F(EngineTest, HarmlessPathFormsInstallUnderTheNamesWindowsGives)
     set.add_dir(0, "\\data.\\");
     set.add_file(0, "\\data.\\" + big5("許功蓋") + ".", "lid");
     set.add_raw(0, fixture::close_file());
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     expect_every_cancel_restores(10, before);
 
     Calls::reset();
@@ -55,8 +54,7 @@ TEST_F(EngineTest, NamesThatDifferOnlyInAsciiCaseAreOneName)
     set.add_file(0, "\\\xA4\x41", "one");
     set.add_file(0, "\\\xA4\x61", "two");
     set.add_raw(0, fixture::close_file());
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     expect_every_cancel_restores(18, before);
 
     Calls::reset();
@@ -75,8 +73,7 @@ TEST_F(EngineTest, FileNamedLikeAFolderOfTheSetButForCaseIsNotCreated)
     DiscSet set;
     set.add_dir(0, "\\d");
     set.add_file(0, "\\D", "x");
-    write(set);
-    Snapshot before = snapshot(tmp.host);
+    Snapshot before = written(set);
     EXPECT_EQ(run(), 0);
     EXPECT_EQ(box_texts(), std::vector<std::string>{kCreateFileFail});
     EXPECT_TRUE(folder_is(before));

@@ -79,24 +79,17 @@ Snapshot without_cd(Snapshot s, int n)
     return s;
 }
 
-struct LayoutPack : ::testing::Test {
-    TempDir tmp;
-    fs::path game = tmp.host / "game";
-    fs::path data = tmp.host / "data";
+struct LayoutPack : GameWithData {
     fs::path pictures = tmp.host / "pictures";
-    fs::path out = tmp.host / "discs";
     fs::path url = tmp.host / "site.url";
 
     void SetUp() override
     {
-        make_game_tree(game, 1200000);
-        fs::remove(game / "uninstall.exe");  // the tree's placeholder: the set brings its own
+        make_game_and_data(game, 1200000, data);
         put_host_bytes(tmp.host / "setup.exe", "MZ setup " + random_bytes(3000, 1));
         put_host_bytes(tmp.host / "launcher.exe", "MZ launcher");
         put_host_bytes(tmp.host / "uninstall.exe", "MZ uninstaller");
         put_host_bytes(url, "[InternetShortcut]\r\nURL=http://example.com/\r\n");
-        put_host_bytes(data / fs::u8path("存檔/說明.txt"), "saves go here");
-        put_host_bytes(data / fs::u8path("設定.ini"), "[settings]\r\n");
         fs::create_directories(data / "empty");
         fs::create_directories(pictures);
         put_host_bytes(tmp.host / "p.ppm", ppm(5, 4));

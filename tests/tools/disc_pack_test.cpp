@@ -17,6 +17,15 @@ struct PackFixture : ::testing::Test {
 
     void SetUp() override { make_game_tree(game); }
 
+    // The game packed on discs of 300000 bytes (three of them); *o keeps
+    // the options used.
+    DiscPackResult pack_small_discs(DiscPackOptions* o)
+    {
+        *o = sample_options();
+        o->disc_size = 300000;
+        return pack_or_fail(game, out, *o);
+    }
+
     void extract_and_compare(int discs)
     {
         std::string error;
@@ -147,9 +156,8 @@ TEST_F(PackFixture, DiscTooSmallForARecordIsRefusedAndLeavesNothing)
 
 TEST_F(PackFixture, EarlierSetIsKeptUnlessForcedAndAStaleLastDiscGoes)
 {
-    DiscPackOptions o = sample_options();
-    o.disc_size = 300000;
-    DiscPackResult r = pack_or_fail(game, out, o);
+    DiscPackOptions o;
+    DiscPackResult r = pack_small_discs(&o);
     ASSERT_GE(r.disc_count, 3);
     std::string error;
     o.disc_size = disc::kCd650;
@@ -262,9 +270,8 @@ TEST_F(PackFixture, DiscSizeTexts)
 
 TEST_F(PackFixture, ExtractRefusesAFolderWithFilesAndAMissingDiscLeavesNothing)
 {
-    DiscPackOptions o = sample_options();
-    o.disc_size = 300000;
-    DiscPackResult r = pack_or_fail(game, out, o);
+    DiscPackOptions o;
+    DiscPackResult r = pack_small_discs(&o);
     ASSERT_GE(r.disc_count, 2);
 
     put_host_bytes(dest / "mine.txt", "user file");
@@ -288,9 +295,8 @@ TEST_F(PackFixture, ExtractRefusesAFolderWithFilesAndAMissingDiscLeavesNothing)
 // A terminal user names the folder of a disc that was not given.
 TEST_F(PackFixture, ExtractAsksForAMissingDiscOnTheTerminal)
 {
-    DiscPackOptions o = sample_options();
-    o.disc_size = 300000;
-    DiscPackResult r = pack_or_fail(game, out, o);
+    DiscPackOptions o;
+    DiscPackResult r = pack_small_discs(&o);
     ASSERT_GE(r.disc_count, 2);
     std::string answers;
     for (int i = 2; i <= r.disc_count; ++i)

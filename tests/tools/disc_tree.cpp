@@ -23,6 +23,14 @@ void make_game_tree(const fs::path& root, size_t big_random)
     fs::create_directories(p("許功蓋/空/更空"));
 }
 
+void make_game_and_data(const fs::path& game, size_t big_random, const fs::path& data)
+{
+    make_game_tree(game, big_random);
+    fs::remove(game / "uninstall.exe");
+    put_host_bytes(data / fs::u8path("設定.ini"), "[settings]\r\n");
+    put_host_bytes(data / fs::u8path("存檔/說明.txt"), "saves go here");
+}
+
 DiscPackOptions sample_options()
 {
     DiscPackOptions o;

@@ -15,6 +15,20 @@
 // records, and an incompressible file of `big_random` bytes.
 void make_game_tree(const fs::path& root, size_t big_random = 700000);
 
+// A game for a set that brings its own uninstaller (make_game_tree without
+// its placeholder uninstall.exe) and, in `data`, a data folder to copy at
+// the end of the installation: 設定.ini and 存檔/說明.txt.
+void make_game_and_data(const fs::path& game, size_t big_random, const fs::path& data);
+
+// The folders of a test that packs a game with a data folder: the game in
+// "game", the data folder in "data", the disc folders below "discs".
+struct GameWithData : ::testing::Test {
+    TempDir tmp;
+    fs::path game = tmp.host / "game";
+    fs::path data = tmp.host / "data";
+    fs::path out = tmp.host / "discs";
+};
+
 // Options that name the sample product.
 DiscPackOptions sample_options();
 

@@ -17,22 +17,14 @@ uint32_t crc_of(const std::string& bytes)
     return (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size());
 }
 
-struct UninstallerPack : ::testing::Test {
-    TempDir tmp;
-    fs::path game = tmp.host / "game";
-    fs::path data = tmp.host / "data";
-    fs::path out = tmp.host / "discs";
+struct UninstallerPack : GameWithData {
     fs::path dest = tmp.host / "installed";
     fs::path program = tmp.host / "uninstall.exe";
 
     void SetUp() override
     {
-        make_game_tree(game, 300000);
-        fs::remove(game / "uninstall.exe");  // the tree's placeholder: the set brings its own
+        make_game_and_data(game, 300000, data);
         put_host_bytes(program, "MZ the uninstaller");
-        fs::create_directories(data / fs::u8path("存檔"));
-        put_host_bytes(data / fs::u8path("設定.ini"), "[settings]\r\n");
-        put_host_bytes(data / fs::u8path("存檔/說明.txt"), "saves go here");
     }
     DiscPackOptions options()
     {
