@@ -27,7 +27,9 @@ for preset in win32 native asan win64 fuzz; do
   log=build/workflow-$preset.log
   report=build/$preset/junit.xml
   rm -f "$report"
+  started=$SECONDS
   if cmake --workflow --preset "$preset" >"$log" 2>&1; then ok=1; else ok=0; fi
+  took="$((SECONDS - started)) s"
   # What ctest said at the end: the failed tests, if any, and the total.
   sed -n '/tests passed, /,$p' "$log"
   if [ -f "$report" ]; then
@@ -36,7 +38,7 @@ for preset in win32 native asan win64 fuzz; do
     good=$((total - bad - ${skipped:-0} - ${disabled:-0}))
     passed=$((passed + good))
     failed=$((failed + bad))
-    summary+=("$preset: $good passed, $bad failed, $((${skipped:-0} + ${disabled:-0})) skipped")
+    summary+=("$preset: $good passed, $bad failed, $((${skipped:-0} + ${disabled:-0})) skipped ($took)")
     # A failure after the tests wrote their report (none is expected).
     if [ $ok -eq 0 ] && [ "$bad" -eq 0 ]; then
       tail -40 "$log"
@@ -44,7 +46,7 @@ for preset in win32 native asan win64 fuzz; do
       summary+=("$preset: the workflow failed after its tests (counted as one failure)")
     fi
   elif [ $ok -eq 1 ]; then
-    summary+=("$preset: built (no tests)")
+    summary+=("$preset: built (no tests; $took)")
   else
     tail -60 "$log"
     failed=$((failed + 1))
