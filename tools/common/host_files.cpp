@@ -84,6 +84,15 @@ bool list_host_folder(const fs::path& folder, std::vector<HostEntry>* out, std::
     return true;
 }
 
+FILE* open_host_file_read(const fs::path& path)
+{
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"rb");  // the wide name: the host's own, whatever the code page
+#else
+    return fopen(path.c_str(), "rb");
+#endif
+}
+
 bool read_host_file(const fs::path& path, std::string* bytes, std::string* error)
 {
     std::ifstream in(path, std::ios::binary);

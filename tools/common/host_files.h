@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -41,6 +42,9 @@ struct HostEntry {
 // that authoring and packing use, so their output is reproducible). Fails
 // with a message naming the first entry that has no Big5 form.
 bool list_host_folder(const fs::path& folder, std::vector<HostEntry>* out, std::string* error);
+
+// A host file opened for reading ("rb"); null when it cannot be.
+FILE* open_host_file_read(const fs::path& path);
 
 // Whole-file read and write on the host.
 bool read_host_file(const fs::path& path, std::string* bytes, std::string* error);
