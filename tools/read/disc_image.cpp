@@ -42,25 +42,19 @@ int read_root(const fs::path& image, const ImageVolume& img, std::vector<RootFil
 {
     files->clear();
     std::string name = utf8_of(image);
-    CdioLogCapture log;
-    CdioList_t* list = img.read_directory("/");
-    if (!list) {
-        *error = "the root folder of " + name + " cannot be read (damaged, or the image is cut short)" +
-                 log.detail();
+    std::vector<ImageFolderEntry> entries;
+    if (!read_image_folder(img, img.root_lsn, img.root_size, "the root folder of " + name, &entries, error))
         return 0;
-    }
     std::map<int32_t, int> pieces;
-    for (CdioListNode_t* node = _cdio_list_begin(list); node; node = _cdio_list_node_next(node)) {
-        const iso9660_stat_t* st = (const iso9660_stat_t*)_cdio_list_node_data(node);
-        if (!st || st->type != iso9660_stat_s::_STAT_FILE)
+    for (const ImageFolderEntry& e : entries) {
+        if (e.is_directory)
             continue;
-        int32_t n = disc_number_of_entry(st->filename);
+        int32_t n = disc_number_of_entry(e.name.c_str());
         if (n <= 0)
             continue;
         ++pieces[n];
-        files->push_back(RootFile{n, st->filename, (uint64_t)st->lsn, st->size});
+        files->push_back(RootFile{n, e.name, e.lsn, e.size});
     }
-    iso9660_filelist_free(list);
     for (const auto& kv : pieces)
         if (kv.second > 1) {
             *error = disc_file_name_of(kv.first) + " is recorded " + std::to_string(kv.second) +

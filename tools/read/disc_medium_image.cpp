@@ -1,6 +1,6 @@
-// The image form of a disc medium: the image's tree read once with
-// libiso9660 when it is opened, each file then read in place as a stream
-// over its sectors.
+// The image form of a disc medium: the image's tree read once, folder by
+// folder (read_image_folder), when it is opened; each file then read in
+// place as a stream over its sectors.
 #include "disc_medium.h"
 
 #include "image_volume.h"
@@ -18,26 +18,8 @@ const int kMaxFolderDepth = 64;
 const size_t kMaxEntries = 200000;
 
 // Windows reads a disc's Joliet names when it has them, else the ISO 9660
-// names; Rock Ridge names are left unread on an ISO file (a cue sheet's
-// disc gets them from libiso9660 when it has them and no Joliet names).
+// names; Rock Ridge names it never reads.
 const iso_extension_mask_t kNamesWindowsReads = ISO_EXTENSION_JOLIET;
-
-// 1 when `s` is well-formed UTF-8 without control characters.
-int readable_utf8(const std::string& s)
-{
-    size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = (unsigned char)s[i];
-        size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-        if (n == 0 || i + n > s.size() || (n == 1 && c < 0x20) || (n == 2 && c < 0xC2))
-            return 0;
-        for (size_t k = 1; k < n; ++k)
-            if (((unsigned char)s[i + k] & 0xC0) != 0x80)
-                return 0;
-        i += n;
-    }
-    return 1;
-}
 
 // A file or folder of the image where its bytes lie.
 struct ImageEntry {
@@ -88,116 +70,67 @@ struct ImageMedium : DiscMedium {
     }
 };
 
-// A folder still to be read: its path as libiso9660 looks it up (the names
-// as recorded), as the medium lists it, and how deep it is.
+// A folder still to be read: where it is recorded, its path as the medium
+// lists it, and how deep it is.
 struct PendingFolder {
-    std::string lookup;
+    uint64_t lsn;
+    uint32_t size;
     std::string path;
     int depth;
 };
 
-// The name of a listed entry as the medium shows it, "" when it does not
-// convert: Joliet names are UTF-8 already (libiso9660 converts them) and
-// lose only a ";1"; ISO 9660 names also lose a trailing "." and are lower
-// case, as listings show them; bytes outside ASCII in those are read as
-// code page 950, as Windows reads them.
-std::string shown_name(const iso9660_stat_t* st, uint8_t joliet)
-{
-    const char* recorded = st->filename;
-    std::string name;
-    if (st->rr.b3_rock == yep) {
-        name = recorded;  // Rock Ridge names are shown as they are
-    } else {
-        std::vector<char> buffer(strlen(recorded) + 1);
-        iso9660_name_translate_ext(recorded, buffer.data(), joliet);
-        name = buffer.data();
-    }
-    if (!joliet && st->rr.b3_rock != yep) {
-        std::string utf8;
-        if (!to_utf8(name, &utf8))
-            return "";
-        name = utf8;
-    }
-    return readable_utf8(name) ? name : "";
-}
-
-// Reads the whole tree. 1 / 0 with *error.
+// Reads the whole tree, folder by folder from the root. 1 / 0 with *error.
 int read_tree(ImageMedium* m, const ImageVolume& volume, std::string* error)
 {
     const std::string image = m->name();
-    CdioLogCapture log;
-    std::set<uint64_t> folders_seen;  // extents of the folders read
-    std::deque<PendingFolder> pending{PendingFolder{"/", "", 0}};
+    std::set<uint64_t> folders_seen{volume.root_lsn};  // extents of the folders read or to be read
+    std::deque<PendingFolder> pending{PendingFolder{volume.root_lsn, volume.root_size, "", 0}};
     while (!pending.empty()) {
         PendingFolder folder = pending.front();
         pending.pop_front();
-        const std::string shown = folder.path.empty() ? "the root folder" : "the folder " + folder.path;
-        CdioList_t* list = volume.read_directory(folder.lookup.c_str());
-        if (!list) {
-            *error = shown + " of " + image + " cannot be read (damaged, or the image is cut short)" + log.detail();
+        const std::string shown = (folder.path.empty() ? "the root folder" : "the folder " + folder.path) +
+                                  " of " + image;
+        std::vector<ImageFolderEntry> listed;
+        if (!read_image_folder(volume, folder.lsn, folder.size, shown, &listed, error))
             return 0;
-        }
-        std::vector<std::string> names;  // as recorded, to find twins
-        int ok = 1;
-        for (CdioListNode_t* node = _cdio_list_begin(list); node && ok; node = _cdio_list_node_next(node)) {
-            const iso9660_stat_t* st = (const iso9660_stat_t*)_cdio_list_node_data(node);
-            if (!st || !strcmp(st->filename, ".") || !strcmp(st->filename, ".."))
-                continue;
-            std::string name = shown_name(st, volume.joliet);
-            std::string path = folder.path.empty() ? name : folder.path + "/" + name;
-            if (name.empty() || strchr(st->filename, '/') || name.find('\\') != std::string::npos) {
-                *error = "a name in " + shown + " of " + image +
-                         " does not convert to a file name (it is not text, or holds / or \\): damaged";
-                ok = 0;
-                break;
-            }
-            if (std::find(names.begin(), names.end(), st->filename) != names.end()) {
-                *error = path + " is recorded twice in " + image +
+        std::vector<std::string> names;  // to find twins
+        for (const ImageFolderEntry& e : listed) {
+            std::string path = folder.path.empty() ? e.name : folder.path + "/" + e.name;
+            if (e.more_extents || std::find(names.begin(), names.end(), e.name) != names.end()) {
+                *error = path + " is recorded more than once in " + image +
                          " (a file in several pieces, or two entries of one name); the check reads a file "
                          "recorded once, in one piece";
-                ok = 0;
-                break;
+                return 0;
             }
-            names.push_back(st->filename);
-            bool directory = st->type == iso9660_stat_s::_STAT_DIR;
-            uint64_t end = (uint64_t)st->lsn + (st->size + kImageSectorBytes - 1) / kImageSectorBytes;
-            if (st->lsn < 0 || end > volume.sectors) {
+            names.push_back(e.name);
+            uint64_t end = e.lsn + (e.size + kImageSectorBytes - 1) / kImageSectorBytes;
+            if (end > volume.sectors) {
                 *error = path + " in " + image + " lies past the end of the image (its data end at sector " +
                          std::to_string(end) + ", the image has " + std::to_string(volume.sectors) +
                          "): cut short or damaged";
-                ok = 0;
-                break;
+                return 0;
             }
             if (m->entries.size() >= kMaxEntries) {
                 *error = image + " holds more than " + std::to_string(kMaxEntries) +
                          " files and folders: no disc does (damaged)";
-                ok = 0;
-                break;
+                return 0;
             }
-            m->entries.push_back(MediumEntry{path, directory, directory ? 0 : (int64_t)st->size});
-            m->places.push_back(ImageEntry{(uint64_t)st->lsn, st->size});
-            if (!directory)
+            m->entries.push_back(MediumEntry{path, e.is_directory, e.is_directory ? 0 : (int64_t)e.size});
+            m->places.push_back(ImageEntry{e.lsn, e.size});
+            if (!e.is_directory)
                 continue;
-            if (st->size > kMaxImageDirectoryBytes) {
-                *error = "the folder " + path + " in " + image + " is recorded as " + std::to_string(st->size) +
-                         " bytes (damaged)";
-                ok = 0;
-            } else if (!folders_seen.insert((uint64_t)st->lsn).second) {
+            if (!folders_seen.insert(e.lsn).second) {
                 *error = "the folder " + path + " in " + image +
                          " leads back to a folder read before (a directory loop): damaged";
-                ok = 0;
-            } else if (folder.depth + 1 > kMaxFolderDepth) {
+                return 0;
+            }
+            if (folder.depth + 1 > kMaxFolderDepth) {
                 *error = "the folder " + path + " in " + image + " lies more than " +
                          std::to_string(kMaxFolderDepth) + " folders deep: no disc does (damaged)";
-                ok = 0;
-            } else {
-                pending.push_back(PendingFolder{folder.lookup + (folder.path.empty() ? "" : "/") + st->filename,
-                                                path, folder.depth + 1});
+                return 0;
             }
+            pending.push_back(PendingFolder{e.lsn, e.size, path, folder.depth + 1});
         }
-        iso9660_filelist_free(list);
-        if (!ok)
-            return 0;
     }
     return 1;
 }

@@ -82,32 +82,125 @@ int cue_files_present(const fs::path& cue, std::string* missing)
     return 1;
 }
 
-// The root folder of the tree libiso9660 reads (the Joliet one when there
-// is one) lies inside the image and is not absurdly large: libiso9660
-// allocates and reads a folder by its recorded size before it looks at it.
-int root_folder_sound(const ImageVolume& v, const std::string& name, std::string* error)
+// Fields of a directory record (ECMA-119 9.1), by offset.
+const size_t kRecordLength = 0;
+const size_t kRecordAttributeLength = 1;  // sectors of an extended attribute record before the data
+const size_t kRecordExtent = 2;           // both-byte-order 32 bits: little endian first
+const size_t kRecordSize = 10;
+const size_t kRecordFlags = 25;
+const size_t kRecordNameLength = 32;
+const size_t kRecordName = 33;
+const unsigned char kFlagDirectory = 0x02;
+const unsigned char kFlagMoreExtents = 0x80;
+
+uint32_t le32(const unsigned char* p)
 {
-    unsigned char sector[kImageSectorBytes];
-    uint32_t at = v.joliet ? kJolietDescriptorSector : kPrimaryDescriptorSector;
-    if (!v.read(sector, at, 1)) {
-        *error = name + ": its volume descriptor at sector " + std::to_string(at) + " cannot be read";
+    return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
+}
+
+// UCS-2 (big endian, surrogate pairs allowed) to UTF-8; false when it is
+// not well formed.
+bool ucs2_to_utf8(const unsigned char* p, size_t n, std::string* out)
+{
+    out->clear();
+    if (n % 2)
+        return false;
+    for (size_t i = 0; i < n; i += 2) {
+        uint32_t c = (uint32_t)p[i] << 8 | p[i + 1];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 3 >= n)
+                return false;
+            uint32_t low = (uint32_t)p[i + 2] << 8 | p[i + 3];
+            if (low < 0xDC00 || low > 0xDFFF)
+                return false;
+            c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+            i += 2;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return false;
+        }
+        if (c < 0x80) {
+            *out += (char)c;
+        } else if (c < 0x800) {
+            *out += (char)(0xC0 | c >> 6);
+            *out += (char)(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            *out += (char)(0xE0 | c >> 12);
+            *out += (char)(0x80 | (c >> 6 & 0x3F));
+            *out += (char)(0x80 | (c & 0x3F));
+        } else {
+            *out += (char)(0xF0 | c >> 18);
+            *out += (char)(0x80 | (c >> 12 & 0x3F));
+            *out += (char)(0x80 | (c >> 6 & 0x3F));
+            *out += (char)(0x80 | (c & 0x3F));
+        }
+    }
+    return true;
+}
+
+// A recorded name as listings show it; false when it does not convert.
+bool shown_name(const unsigned char* recorded, size_t n, uint8_t joliet, std::string* name)
+{
+    if (joliet) {
+        if (!ucs2_to_utf8(recorded, n, name))
+            return false;
+    } else {
+        name->assign((const char*)recorded, n);
+    }
+    size_t version = name->rfind(';');
+    if (version != std::string::npos &&
+        name->find_first_not_of("0123456789", version + 1) == std::string::npos)
+        name->erase(version);
+    if (!joliet) {
+        if (!name->empty() && name->back() == '.')
+            name->pop_back();
+        for (char& c : *name)
+            if (c >= 'A' && c <= 'Z')
+                c = (char)(c - 'A' + 'a');
+        std::string utf8;
+        if (!to_utf8(*name, &utf8))
+            return false;
+        *name = utf8;
+    }
+    if (name->empty())
+        return false;
+    for (char c : *name)
+        if ((unsigned char)c < 0x20 || c == '/' || c == '\\')
+            return false;
+    return true;
+}
+
+// Checks an extent against the image: 1, or 0 with *error.
+int extent_inside(const ImageVolume& v, uint64_t lsn, uint64_t size, const std::string& what, std::string* error)
+{
+    uint64_t end = lsn + (size + kImageSectorBytes - 1) / kImageSectorBytes;
+    if (end > v.sectors) {
+        *error = what + " lies past the end of the image (its data end at sector " + std::to_string(end) +
+                 ", the image has " + std::to_string(v.sectors) + "): cut short or damaged";
         return 0;
     }
-    const iso9660_dir_t* root = v.joliet ? &((const iso9660_svd_t*)sector)->root_directory_record
-                                         : &((const iso9660_pvd_t*)sector)->root_directory_record;
-    uint64_t lsn = from_733(root->extent);
+    return 1;
+}
+
+// The root folder of the tree read (the Joliet one when there is one): it
+// lies inside the image and is not absurdly large.
+int read_root_extent(ImageVolume* v, const std::string& name, std::string* error)
+{
+    unsigned char sector[kImageSectorBytes];
+    uint32_t at = v->joliet ? kJolietDescriptorSector : kPrimaryDescriptorSector;
+    if (!v->read(sector, at, 1)) {
+        *error = name + ": its volume descriptor at sector " + std::to_string(at) + " cannot be read (cut short)";
+        return 0;
+    }
+    const iso9660_dir_t* root = v->joliet ? &((const iso9660_svd_t*)sector)->root_directory_record
+                                          : &((const iso9660_pvd_t*)sector)->root_directory_record;
+    v->root_lsn = from_733(root->extent);
     uint64_t size = from_733(root->size);
     if (size == 0 || size > kMaxImageDirectoryBytes) {
         *error = name + ": its root folder is recorded as " + std::to_string(size) + " bytes (damaged)";
         return 0;
     }
-    uint64_t end = lsn + (size + kImageSectorBytes - 1) / kImageSectorBytes;
-    if (end > v.sectors) {
-        *error = name + ": its root folder lies past the end of the image (it ends at sector " + std::to_string(end) +
-                 ", the image has " + std::to_string(v.sectors) + "): cut short or damaged";
-        return 0;
-    }
-    return 1;
+    v->root_size = (uint32_t)size;
+    return extent_inside(*v, v->root_lsn, size, "the root folder of " + name, error);
 }
 
 // The state of one stream over a run of sectors.
@@ -200,11 +293,6 @@ int ImageVolume::read(void* buffer, uint64_t lsn, uint32_t count) const
     return cdio_read_data_sectors(cdio, buffer, (lsn_t)lsn, kImageSectorBytes, count) == DRIVER_OP_SUCCESS;
 }
 
-CdioList_t* ImageVolume::read_directory(const char* path) const
-{
-    return iso ? iso9660_ifs_readdir(iso, path) : iso9660_fs_readdir(cdio, path);
-}
-
 void ImageVolume::release()
 {
     if (iso)
@@ -267,7 +355,7 @@ int open_image_volume(const fs::path& image, ImageVolume* out, std::string* erro
         out->sectors = ec ? 0 : bytes / kImageSectorBytes;
         out->joliet = iso9660_ifs_get_joliet_level(out->iso);
     }
-    if (!root_folder_sound(*out, name, error)) {
+    if (!read_root_extent(out, name, error)) {
         out->release();
         return 0;
     }
@@ -298,4 +386,53 @@ FILE* open_extent_stream(ImageVolume* volume, uint64_t lsn, uint64_t size, const
     }
     s.release();  // the stream owns it now; stream_close frees it
     return f;
+}
+
+int read_image_folder(const ImageVolume& volume, uint64_t lsn, uint32_t size, const std::string& shown,
+                      std::vector<ImageFolderEntry>* entries, std::string* error)
+{
+    if (size > kMaxImageDirectoryBytes) {
+        *error = shown + " is recorded as " + std::to_string(size) + " bytes (damaged)";
+        return 0;
+    }
+    if (!extent_inside(volume, lsn, size, shown, error))
+        return 0;
+    uint32_t sectors = (size + kImageSectorBytes - 1) / kImageSectorBytes;
+    std::vector<unsigned char> bytes((size_t)sectors * kImageSectorBytes);
+    if (sectors && !volume.read(bytes.data(), lsn, sectors)) {
+        *error = shown + " cannot be read (a bad sector, or the image is cut short)";
+        return 0;
+    }
+    size_t at = 0;
+    while (at < size) {
+        size_t in_sector = at % kImageSectorBytes;
+        size_t length = bytes[at + kRecordLength];
+        if (length == 0) {  // the rest of the sector is unused: records never cross a sector
+            at += kImageSectorBytes - in_sector;
+            continue;
+        }
+        const unsigned char* r = &bytes[at];
+        size_t name_length = in_sector + kRecordName <= kImageSectorBytes ? r[kRecordNameLength] : 0;
+        if (length < kRecordName + 1 || in_sector + length > kImageSectorBytes || at + length > size ||
+            name_length == 0 || kRecordName + name_length > length) {
+            *error = shown + " holds a damaged directory record at byte " + std::to_string(at);
+            return 0;
+        }
+        at += length;
+        const unsigned char* recorded = r + kRecordName;
+        if (name_length == 1 && (recorded[0] == 0 || recorded[0] == 1))
+            continue;  // "." and ".."
+        ImageFolderEntry e;
+        if (!shown_name(recorded, name_length, volume.joliet, &e.name)) {
+            *error = "a name in " + shown + " does not convert to a file name (it is not " +
+                     (volume.joliet ? "UCS-2" : "code page 950") + " text, or holds / or \\ or a control character)";
+            return 0;
+        }
+        e.is_directory = (r[kRecordFlags] & kFlagDirectory) != 0;
+        e.more_extents = (r[kRecordFlags] & kFlagMoreExtents) != 0;
+        e.lsn = (uint64_t)le32(r + kRecordExtent) + r[kRecordAttributeLength];
+        e.size = le32(r + kRecordSize);
+        entries->push_back(e);
+    }
+    return 1;
 }

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 // Bytes of one sector of user data.
 constexpr uint32_t kImageSectorBytes = ISO_BLOCKSIZE;
@@ -30,11 +31,36 @@ struct ImageVolume {
 
     // Reads `count` sectors from `lsn` on. 1 / 0.
     int read(void* buffer, uint64_t lsn, uint32_t count) const;
-    // The entries of the folder `path` ("/", "/PIC") as libiso9660 lists
-    // them (iso9660_filelist_free); null when it cannot be read.
-    CdioList_t* read_directory(const char* path) const;
+    // The extent of the root folder of the tree read (the Joliet one when
+    // there is one), checked when the volume was opened.
+    uint64_t root_lsn = 0;
+    uint32_t root_size = 0;
     void release();
 };
+
+// An entry of a folder of the image, as its directory record gives it.
+struct ImageFolderEntry {
+    std::string name;       // UTF-8, as listings show it (see read_image_folder)
+    bool is_directory;
+    bool more_extents;      // not the last record of a file in several pieces
+    uint64_t lsn;           // first sector of its data
+    uint32_t size;          // bytes
+};
+
+// The entries of the folder recorded at `lsn` (`size` bytes), without "."
+// and "..". Names: Joliet names (UCS-2) in UTF-8 without a version ";1";
+// ISO 9660 names also without a trailing ".", in lower case as listings
+// show them, bytes outside ASCII read as code page 950 as Windows reads
+// them. The folder must lie inside the image and be at most
+// kMaxImageDirectoryBytes; a record that overruns its sector or the folder,
+// or a name that does not convert (or holds "/", "\" or a control
+// character), fails. 1 / 0 with *error naming `shown` (the folder).
+//
+// The records are read here rather than through libiso9660's readdir:
+// that sizes its copy of a converted Joliet name by the UCS-2 bytes, and
+// Chinese names, longer in UTF-8, come out cut.
+int read_image_folder(const ImageVolume& volume, uint64_t lsn, uint32_t size, const std::string& shown,
+                      std::vector<ImageFolderEntry>* entries, std::string* error);
 
 // Opens the image (an ISO 9660 file, or a .cue sheet naming its .bin) and
 // reads its volume descriptors; `extensions` are the ISO_EXTENSION_* bits
