@@ -107,6 +107,9 @@ check "directory loop: says so" grep -q 'the folder pic in .*loop.iso leads back
 plain "$s/disc1" "$work/past.iso"
 "$fixture" extent-past-end "$work/past.iso" setup.exe
 refused extent-past-end "setup.exe in $work/past.iso lies past the end of the image" "$work/past.iso"
+plain "$s/disc1" "$work/name.iso"
+"$fixture" bad-name "$work/name.iso" launcher.exe
+refused name-not-big5 "a name in the root folder of $work/name.iso does not convert to a file name" "$work/name.iso"
 
 "$ds" check --help >"$work/help.out" 2>&1
 check "check --help says images are read" grep -q 'disc images (.iso, .cue)' "$work/help.out"
