@@ -12,8 +12,8 @@
 #       DISCSET   the command that runs discset (a path, or e.g. wine X.exe)
 #     Sets disc_size (the medium's size in bytes) and images (the image paths).
 #     Also sets layout_dirs (the disc folders).
-#   check_images IMAGE...   the pre-flight check of the disc folders and a
-#                           test of every record in the images; 0 when fine.
+#   check_images IMAGE...   the pre-flight check of the images themselves,
+#                           then a test of every record in them; 0 when fine.
 #   unpack_image IMAGE DIR  the image's Joliet tree (the names Windows shows)
 #                           into DIR, read-only as a compact disc is.
 #
@@ -53,11 +53,12 @@ author_images() {
   [ ${#images[@]} -gt 0 ] || { echo "pack wrote no images" >&2; return 1; }
 }
 
-# check_images IMAGE...: the pre-flight check of the disc folders the images
-# were made from (setup's files, pictures, sizes), then every record read
-# back out of the images themselves; 0 when both find nothing wrong.
+# check_images IMAGE...: the pre-flight check of the images as they will be
+# burned (setup's files, pictures, records, each whole image against the
+# disc size), then `test`, which also names the offset of any damaged
+# record; 0 when both find nothing wrong.
 check_images() {
-  $discset_check check --disc-size "$disc_size" "${layout_dirs[@]}" || return 1
+  $discset_check check --disc-size "$disc_size" "$@" || return 1
   $discset_check test "$@" >/dev/null || { $discset_check test "$@"; return 1; }
 }
 

@@ -330,7 +330,8 @@ void print_extracted(const fs::path& folder)
 }
 
 // The pre-flight check: one line per finding on stdout, then a summary.
-// 0 no problem, 1 usage (a disc that cannot be opened), 2 problems found.
+// 0 no problem, 1 usage (an argument that names no disc), 2 problems found
+// or an image that cannot be read.
 int run_check(const std::vector<std::string>& args, const std::string& disc_size)
 {
     CheckOptions options{0};
@@ -341,10 +342,11 @@ int run_check(const std::vector<std::string>& args, const std::string& disc_size
     }
     std::vector<std::unique_ptr<DiscMedium>> media;
     for (const std::string& arg : args) {
-        std::unique_ptr<DiscMedium> m = open_disc_medium(host_path_from_utf8(arg), &error);
+        int bad_image = 0;
+        std::unique_ptr<DiscMedium> m = open_disc_medium(host_path_from_utf8(arg), &error, &bad_image);
         if (!m) {
             fprintf(stderr, "discset check: %s\n", printable(error).c_str());
-            return kExitUsage;
+            return bad_image ? kExitFailed : kExitUsage;
         }
         media.push_back(std::move(m));
     }
@@ -560,7 +562,11 @@ int main(int argc, char** argv)
     std::string check_disc_size = "650M";
     CLI::App* check = app.add_subcommand("check", "Check a disc set before burning: discs, records, setup's files, "
                                                   "pictures, sizes; one line per problem, exit 0 clean, 2 problems");
-    check->add_option("DISC", discs, "Disc folders, all discs of the set (disc1 disc2 ...)")->required();
+    check->add_option("DISC", discs,
+                      disc_images_supported()
+                          ? "Disc folders or disc images (.iso, .cue), all discs of the set, in any order"
+                          : "Disc folders, all discs of the set, in any order (this build reads no disc images)")
+        ->required();
     check->add_option("--disc-size", check_disc_size, "650M (681984000), 700M (737280000) or a number of bytes; default 650M");
 
     std::string dest;

@@ -104,8 +104,11 @@ struct PreflightTest : TwoDiscSet {
         std::vector<std::unique_ptr<DiscMedium>> media;
         for (const fs::path& f : folders) {
             std::string error;
-            media.push_back(open_disc_medium(f, &error));
+            int bad_image = 0;
+            media.push_back(open_disc_medium(f, &error, &bad_image));
             EXPECT_TRUE(media.back()) << error;
+            if (!media.back())
+                media.pop_back();
         }
         CheckReport report;
         *result = check_disc_set(media, CheckOptions{disc_size}, &report);
@@ -121,6 +124,17 @@ struct PreflightTest : TwoDiscSet {
     {
         std::vector<std::string> lines;
         for (const std::string& l : check(result, disc_size))
+            if (l.find(": note: ") == std::string::npos)
+                lines.push_back(l);
+        return lines;
+    }
+
+    // Problem lines of a check of `discs` (folders or images).
+    std::vector<std::string> problems_of(int* result, const std::vector<fs::path>& discs,
+                                         int64_t disc_size = disc::kCd650)
+    {
+        std::vector<std::string> lines;
+        for (const std::string& l : check(result, disc_size, discs))
             if (l.find(": note: ") == std::string::npos)
                 lines.push_back(l);
         return lines;
@@ -384,49 +398,99 @@ TEST_F(PreflightTest, DiscsAreFoundByTheirDiscFilesNotByArgumentOrder)
     EXPECT_EQ(ok, 0);
     ASSERT_EQ(lines.size(), 2u) << "the note on pic\\00.tga and the one problem";
     EXPECT_EQ(lines[1], "disc 2: cd2 is on two discs: " + utf8_of(disc(2)) + " and " + utf8_of(tmp.host / "again"));
-    // A file is not a disc folder.
+    // A disc file alone is not a disc: the check reads the whole disc.
     std::string error;
-    EXPECT_FALSE(open_disc_medium(cd(1), &error));
-    EXPECT_NE(error.find("is a file"), std::string::npos) << error;
+    int bad_image = 1;
+    EXPECT_FALSE(open_disc_medium(cd(1), &error, &bad_image));
+    EXPECT_EQ(bad_image, 0);
+    EXPECT_NE(error.find("is a disc file: give the folder or image that holds it"), std::string::npos) << error;
 }
 
-// The same checks on disc images: a sound pair of images passes, a break
-// inside an image is found, and an image's own size counts against the disc.
-TEST_F(PreflightTest, ImagesAreCheckedLikeFolders)
+// The same check on disc images that xorriso (an independent writer) made
+// of the folders: for a sound set and for each break, the lines the folders
+// give, with the images given in any order and mixed with folders; and an
+// image's own size counted against the disc.
+TEST_F(PreflightTest, ImagesGiveTheLinesOfTheirFolders)
 {
     if (!xorriso_available())
         GTEST_SKIP() << "xorriso is not installed (scripts/deps.sh installs it)";
     std::string error;
-    auto images = [&](const std::string& tag, std::vector<std::unique_ptr<DiscMedium>>* media) {
-        media->clear();
-        for (int d = 1; d <= 2; ++d) {
-            fs::path image = tmp.host / (tag + std::to_string(d) + ".iso");
-            ASSERT_TRUE(make_iso(disc(d), image, "GAME_" + std::to_string(d), &error)) << error;
-            media->push_back(open_iso_with_xorriso(image, tmp.host / (tag + "-x" + std::to_string(d)), &error));
-            ASSERT_TRUE(media->back()) << error;
+    int made = 0;
+    // Images of disc folders as they are now, in the order given.
+    auto images_of = [&](const std::vector<int>& discs, bool joliet = true) {
+        std::vector<fs::path> images;
+        for (int d : discs) {
+            fs::path image = tmp.host / ("image" + std::to_string(++made) + ".iso");
+            EXPECT_TRUE(make_iso(disc(d), image, "GAME_" + std::to_string(d), &error, joliet)) << error;
+            images.push_back(image);
         }
+        return images;
     };
-    std::vector<std::unique_ptr<DiscMedium>> media;
-    images("good", &media);
-    CheckReport report;
-    EXPECT_EQ(check_disc_set(media, CheckOptions{disc::kCd650}, &report), 1);
-    EXPECT_EQ(report.problems, 0);
-    const int64_t image1 = (int64_t)fs::file_size(tmp.host / "good1.iso");
-    EXPECT_EQ(image1 % 2048, 0) << "an image is whole sectors";
-    EXPECT_GT(image1, sectors_of(disc(1))) << "an image needs its directories and volume descriptors too";
-    EXPECT_EQ(check_disc_set(media, CheckOptions{image1 - 1}, &report), 0);
-    ASSERT_EQ(report.problems, 1);
-    EXPECT_EQ(finding_line(report.findings.back()),
-              "disc 1: needs " + std::to_string(image1) + " bytes, 1 more than the disc size " +
-                  std::to_string(image1 - 1));
+    const std::string cd2 = host_bytes(cd(2));
+    struct Case {
+        const char* what;
+        std::function<void()> damage;
+        std::vector<int> discs;  // in the order given
+        int sound;
+    };
+    const std::vector<Case> cases = {
+        {"a sound set", [] {}, {2, 1}, 1},
+        {"cd2 missing", [] {}, {1}, 0},
+        {"a damaged record in cd2",
+         [&] {
+             std::string b = cd2;
+             b[b.size() / 2] ^= 0x55;
+             put_host_bytes(cd(2), b);
+         },
+         {1, 2}, 0},
+        {"a picture gap", [&] { fs::remove(disc(1) / pic(2)); }, {2, 1}, 0},
+        {"a picture that does not load", [&] { put_host_bytes(disc(2) / pic(3), truncated_picture()); }, {1, 2}, 0},
+        {"no setup.exe", [&] { fs::remove(disc(1) / "setup.exe"); }, {1, 2}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.damage();
+        std::vector<fs::path> folders;
+        for (int d : c.discs)
+            folders.push_back(disc(d));
+        int folder_ok = -1, image_ok = -1;
+        std::vector<std::string> from_folders = check(&folder_ok, disc::kCd650, folders);
+        std::vector<std::string> from_images = check(&image_ok, disc::kCd650, images_of(c.discs));
+        EXPECT_EQ(folder_ok, c.sound);
+        EXPECT_EQ(image_ok, c.sound);
+        EXPECT_EQ(from_images, from_folders);
+        EXPECT_EQ(from_folders.empty(), false) << "every case has a line (a problem, or the note on pic\\00.tga)";
+        if (c.discs.size() == 2) {
+            // A folder and an image mixed, image first.
+            int mixed_ok = -1;
+            std::vector<fs::path> mixed = images_of({c.discs[0]});
+            mixed.push_back(disc(c.discs[1]));
+            EXPECT_EQ(check(&mixed_ok, disc::kCd650, mixed), from_folders);
+            EXPECT_EQ(mixed_ok, c.sound);
+        }
+        put_host_bytes(cd(2), cd2);
+        place_layout();
+    }
 
-    fs::remove_all(disc(2) / "data");
-    images("broken", &media);
-    EXPECT_EQ(check_disc_set(media, CheckOptions{disc::kCd650}, &report), 0);
-    ASSERT_EQ(report.problems, 1);
-    EXPECT_EQ(finding_line(report.findings.back()),
-              "disc 2: no data folder: setup copies it from this disc (the last disc, in the drive when setup "
-              "finishes); disc 1 has one");
+    // Plain ISO 9660 names are read as listings show them (lower case, no
+    // ";1"): the image lacks only what its 8.3 names cannot carry, the web
+    // shortcut's Chinese name, which Windows would not find on it either.
+    int ok = -1;
+    std::vector<std::string> plain = problems_of(&ok, images_of({1, 2}, false));
+    EXPECT_EQ(ok, 0);
+    ASSERT_EQ(plain.size(), 1u);
+    EXPECT_EQ(plain[0].rfind(std::string("disc 2: no ") + kUrl, 0), 0u) << plain[0];
+
+    // The image needs its own size on the disc, sectors of folders and
+    // descriptors included.
+    std::vector<fs::path> pair = images_of({1, 2});
+    const int64_t image1 = (int64_t)fs::file_size(pair[0]);
+    EXPECT_GT(image1, sectors_of(disc(1))) << "an image needs its directories and volume descriptors too";
+    EXPECT_EQ(problems_of(&ok, pair, image1), std::vector<std::string>{});
+    EXPECT_EQ(ok, 1);
+    EXPECT_EQ(problems_of(&ok, pair, image1 - 1),
+              std::vector<std::string>{"disc 1: needs " + std::to_string(image1) + " bytes, 1 more than the disc size " +
+                                       std::to_string(image1 - 1)});
 }
 
 }  // namespace

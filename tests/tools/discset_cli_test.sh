@@ -65,8 +65,8 @@ discset check "$work"/cset/disc* >"$work/ccheck.out" 2>&1
 check "check exits 0 on a complete layout" test $? -eq 0
 check "check says no problem" grep -Eq '^discset check: [0-9]+ disc\(s\), no problem found' "$work/ccheck.out"
 discset check "$work/cset/disc1/cd1" >/dev/null 2>"$work/cfile.err"
-check "check refuses a file for a disc folder with exit 1" test $? -eq 1
-check "check says why" grep -q 'is a file' "$work/cfile.err"
+check "check refuses a disc file alone with exit 1" test $? -eq 1
+check "check says why" grep -q 'is a disc file: give the folder or image' "$work/cfile.err"
 discset check "$work/nowhere" >/dev/null 2>&1
 check "check exits 1 for a folder that does not exist" test $? -eq 1
 

@@ -21,26 +21,6 @@ bool run(const std::string& command, std::string* error)
     return false;
 }
 
-// The extracted folder stands in for the image's files; its size on a disc
-// is the image's.
-struct IsoMedium : DiscMedium {
-    fs::path image;
-    std::unique_ptr<DiscMedium> files;
-
-    std::string name() const override { return utf8_of(image); }
-    int list(std::vector<MediumEntry>* entries, std::string* error) override { return files->list(entries, error); }
-    int host_file(const std::string& path, fs::path* host, std::string* error) override
-    {
-        return files->host_file(path, host, error);
-    }
-    int64_t bytes_needed(const std::vector<MediumEntry>&) const override
-    {
-        std::error_code ec;
-        uintmax_t n = fs::file_size(image, ec);
-        return ec ? 0 : (int64_t)n;
-    }
-};
-
 }  // namespace
 
 bool xorriso_available()
@@ -48,26 +28,13 @@ bool xorriso_available()
     return std::system("xorriso -version >/dev/null 2>&1") == 0;
 }
 
-bool make_iso(const fs::path& folder, const fs::path& image, const std::string& volume_id, std::string* error)
-{
-    return run("xorriso -outdev " + shell_quoted(image.string()) + " -volid " + shell_quoted(volume_id) +
-                   " -joliet on -map " + shell_quoted(folder.string()) + " /",
-               error);
-}
-
-std::unique_ptr<DiscMedium> open_iso_with_xorriso(const fs::path& image, const fs::path& scratch,
-                                                  std::string* error)
+bool make_iso(const fs::path& folder, const fs::path& image, const std::string& volume_id, std::string* error,
+              bool joliet)
 {
     std::error_code ec;
-    fs::create_directories(scratch, ec);
-    if (ec || !run("xorriso -osirrox on -indev " + shell_quoted(image.string()) + " -extract / " +
-                       shell_quoted(scratch.string()),
-                   error))
-        return nullptr;
-    std::unique_ptr<IsoMedium> m(new IsoMedium);
-    m->image = image;
-    m->files = open_disc_folder(scratch, error);
-    if (!m->files)
-        return nullptr;
-    return std::unique_ptr<DiscMedium>(m.release());
+    fs::remove(image, ec);
+    return run("xorriso -outdev " + shell_quoted(image.string()) + " -volid " + shell_quoted(volume_id) +
+                   " -rockridge off -joliet " + (joliet ? "on" : "off") + " -map " +
+                   shell_quoted(folder.string()) + " /",
+               error);
 }

@@ -115,6 +115,15 @@ bool walk_host_tree(const fs::path& folder, const std::string& top, const HostTr
     return walk_host_folder(folder, top, visit, error, 0);
 }
 
+FILE* open_host_file_read(const fs::path& path)
+{
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"rb");  // the wide name: the host's own, whatever the code page
+#else
+    return fopen(path.c_str(), "rb");
+#endif
+}
+
 bool read_host_file(const fs::path& path, std::string* bytes, std::string* error)
 {
     std::ifstream in(path, std::ios::binary);

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -58,6 +59,9 @@ using HostTreeVisit =
 // list_host_folder's order. Fails when a folder does not list, when `visit`
 // fails, and at folders nested deeper than kMaxHostFolderDepth.
 bool walk_host_tree(const fs::path& folder, const std::string& top, const HostTreeVisit& visit, std::string* error);
+
+// A host file opened for reading ("rb"); null when it cannot be.
+FILE* open_host_file_read(const fs::path& path);
 
 // Whole-file read and write on the host.
 bool read_host_file(const fs::path& path, std::string* bytes, std::string* error);

@@ -4,6 +4,7 @@
 #include "file_object.h"
 #include "image_buffer.h"
 #include "install_engine.h"
+#include "medium_serving.h"
 #include "setup_finish.h"
 #include "registration.h"
 #include "slide_show.h"
@@ -81,11 +82,13 @@ struct Disc {
     DiscMedium* medium;
     int32_t number;  // its lowest disc file number
     std::vector<MediumEntry> entries;
+    std::string root;  // the system path its files are served under
 };
 
 struct Check {
     const CheckOptions* options;
     CheckReport* report;
+    MediaServing* serving;
     std::vector<Disc> discs;
     std::map<int32_t, Disc*> by_number;  // disc file number -> the disc that holds it
 
@@ -98,16 +101,9 @@ struct Check {
         return e && !e->is_directory ? e : nullptr;
     }
 
-    // The system path FileObject opens for a file of the disc; "" when the
-    // medium cannot give one.
-    std::string system_path(const Disc& d, const std::string& path)
-    {
-        fs::path host;
-        std::string error, system;
-        if (!d.medium->host_file(path, &host, &error) || !system_path_of(host, &system, nullptr))
-            return "";
-        return system;
-    }
+    // The system path FileObject opens for a file of the disc (served from
+    // the medium); "" when the name has none.
+    std::string system_path(const Disc& d, const std::string& path) { return served_path(d.root, path); }
 
     // 1 when `system` loads with the installer's TGA reader.
     static int picture_loads(const std::string& system)
@@ -143,7 +139,7 @@ struct Check {
     void find_discs(const std::vector<std::unique_ptr<DiscMedium>>& media)
     {
         for (const std::unique_ptr<DiscMedium>& m : media) {
-            Disc d{m.get(), 0, {}};
+            Disc d{m.get(), 0, {}, ""};
             std::string error;
             if (!m->list(&d.entries, &error)) {
                 problem(0, error);
@@ -162,6 +158,10 @@ struct Check {
                 continue;
             }
             d.number = numbers.front();
+            if (!serving->serve(m.get(), &d.root, &error)) {
+                problem(0, m->name() + " cannot be read the way setup reads it: " + error);
+                continue;
+            }
             discs.push_back(d);
         }
         std::sort(discs.begin(), discs.end(), [](const Disc& a, const Disc& b) { return a.number < b.number; });
@@ -193,15 +193,11 @@ struct Check {
     int walk_records(int32_t picture_count, std::vector<PictureRequest>* requests, DiscSetSummary* summary)
     {
         std::vector<DiscFile> files;
+        // Each disc file is opened by the engine's walk at its served path,
+        // ROOT\cdN, and read where it lies.
         for (const auto& kv : by_number) {
-            fs::path host;
-            std::string error;
-            std::string name = "cd" + std::to_string(kv.first);
-            if (!kv.second->medium->host_file(name, &host, &error)) {
-                problem(kv.first, error);
-                continue;
-            }
-            files.push_back(DiscFile{kv.first, host, host.parent_path()});
+            fs::path root = kv.second->medium->root();
+            files.push_back(DiscFile{kv.first, root / disc_file_name_of(kv.first), root, fs::path()});
         }
         SlideShow show{picture_count, 0, 0};
         walk_disc_set(
@@ -239,9 +235,8 @@ struct Check {
                                       " bytes, too large to be an autorun file");
             return;
         }
-        fs::path host;
         std::string error, text;
-        if (!first.medium->host_file(autorun->path, &host, &error) || !read_host_file(host, &text, &error)) {
+        if (!read_medium_file(first.medium, autorun->path, (size_t)kMaxAutorunBytes, &text, &error)) {
             problem(first.number, "autorun.inf cannot be read: " + error);
             return;
         }
@@ -449,9 +444,15 @@ int check_disc_set(const std::vector<std::unique_ptr<DiscMedium>>& media, const 
                    CheckReport* report)
 {
     *report = CheckReport();
+    // The discs are served to setup's own readers for the whole check.
+    struct Served {
+        MediaServing serving;
+        ~Served() { serving.release(); }
+    } served;
     Check c;
     c.options = &options;
     c.report = report;
+    c.serving = &served.serving;
     c.find_discs(media);
 
     const Disc* first = c.by_number.count(1) ? c.by_number[1] : nullptr;

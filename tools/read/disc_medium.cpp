@@ -1,5 +1,8 @@
 #include "disc_medium.h"
 
+#include "disc_image.h"
+#include "disc_scan.h"
+
 #include <algorithm>
 
 namespace {
@@ -20,21 +23,23 @@ bool same_name(const std::string& a, const std::string& b)
 }
 
 struct FolderMedium : DiscMedium {
-    fs::path root;
+    fs::path folder;
+    std::vector<MediumEntry> listed;  // the last listing, for open's lookup
 
-    std::string name() const override { return utf8_of(root); }
+    std::string name() const override { return utf8_of(folder); }
+    fs::path root() const override { return folder; }
 
     int list(std::vector<MediumEntry>* entries, std::string* error) override
     {
         entries->clear();
         std::error_code ec;
-        fs::recursive_directory_iterator it(root, fs::directory_options::none, ec), end;
+        fs::recursive_directory_iterator it(folder, fs::directory_options::none, ec), end;
         for (; !ec && it != end; it.increment(ec)) {
             std::error_code kind;
             bool directory = it->is_directory(kind);
             if (kind)
                 continue;
-            std::string relative = utf8_of(it->path().lexically_relative(root));
+            std::string relative = utf8_of(it->path().lexically_relative(folder));
             std::replace(relative.begin(), relative.end(), '\\', '/');  // a Windows host's separator
             MediumEntry e{relative, directory, 0};
             if (!directory) {
@@ -45,24 +50,30 @@ struct FolderMedium : DiscMedium {
             entries->push_back(e);
         }
         if (ec) {
-            *error = "cannot list " + utf8_of(root) + ": " + ec.message();
+            *error = "cannot list " + utf8_of(folder) + ": " + ec.message();
             return 0;
         }
         std::sort(entries->begin(), entries->end(),
                   [](const MediumEntry& a, const MediumEntry& b) { return a.path < b.path; });
+        listed = *entries;
         return 1;
     }
 
-    int host_file(const std::string& path, fs::path* host, std::string* error) override
+    FILE* open(const std::string& path, std::string* error) override
     {
-        fs::path p = root / host_path_from_utf8(path);
+        // The name as listed, so that a name asked for in another ASCII case
+        // opens on a host that tells case apart, as it would on Windows.
+        const MediumEntry* e = find_entry(listed, path);
+        fs::path p = folder / host_path_from_utf8(e ? e->path : path);
         std::error_code ec;
-        if (!fs::is_regular_file(p, ec)) {
-            *error = path + " is not a file on " + utf8_of(root);
-            return 0;
+        if ((e && e->is_directory) || !fs::is_regular_file(p, ec)) {
+            *error = path + " is not a file on " + utf8_of(folder);
+            return nullptr;
         }
-        *host = p;
-        return 1;
+        FILE* f = open_host_file_read(p);
+        if (!f)
+            *error = utf8_of(p) + " cannot be opened";
+        return f;
     }
 
     int64_t bytes_needed(const std::vector<MediumEntry>& entries) const override
@@ -85,7 +96,7 @@ std::unique_ptr<DiscMedium> open_disc_folder(const fs::path& folder, std::string
         return nullptr;
     }
     std::unique_ptr<FolderMedium> m(new FolderMedium);
-    m->root = fs::absolute(folder, ec);
+    m->folder = fs::absolute(folder, ec);
     if (ec) {
         *error = "cannot find the folder " + utf8_of(folder) + ": " + ec.message();
         return nullptr;
@@ -93,13 +104,20 @@ std::unique_ptr<DiscMedium> open_disc_folder(const fs::path& folder, std::string
     return std::unique_ptr<DiscMedium>(m.release());
 }
 
-std::unique_ptr<DiscMedium> open_disc_medium(const fs::path& path, std::string* error)
+std::unique_ptr<DiscMedium> open_disc_medium(const fs::path& path, std::string* error, int* bad_image)
 {
+    *bad_image = 0;
     std::error_code ec;
     if (fs::is_directory(path, ec))
         return open_disc_folder(path, error);
+    if (is_image_argument(path)) {
+        std::unique_ptr<DiscMedium> m = open_disc_image(path, error);
+        *bad_image = m ? 0 : 1;
+        return m;
+    }
     if (fs::is_regular_file(path, ec))
-        *error = utf8_of(path) + " is a file: this build checks disc folders (unpack an image into a folder first)";
+        *error = utf8_of(path) + " is a disc file: give the folder or image that holds it (the check reads the "
+                                 "whole disc)";
     else
         *error = utf8_of(path) + " does not exist";
     return nullptr;
@@ -111,4 +129,30 @@ const MediumEntry* find_entry(const std::vector<MediumEntry>& entries, const std
         if (same_name(e.path, path))
             return &e;
     return nullptr;
+}
+
+int read_medium_file(DiscMedium* medium, const std::string& path, size_t limit, std::string* bytes,
+                     std::string* error)
+{
+    bytes->clear();
+    FILE* f = medium->open(path, error);
+    if (!f)
+        return 0;
+    char buffer[4096];
+    size_t n;
+    int ok = 1;
+    while (ok && (n = fread(buffer, 1, sizeof buffer, f)) > 0) {
+        if (bytes->size() + n > limit) {
+            *error = path + " is larger than " + std::to_string(limit) + " bytes";
+            ok = 0;
+        } else {
+            bytes->append(buffer, n);
+        }
+    }
+    if (ok && ferror(f)) {
+        *error = path + " cannot be read on " + medium->name();
+        ok = 0;
+    }
+    fclose(f);
+    return ok;
 }

@@ -1,0 +1,29 @@
+// Serving discs to the installer's own readers. The TGA reader, the file
+// object (with its fallback into packages) and the disc-set walk open files
+// by system path through plat_fopen; while a disc is served, a path under
+// its root (the system path of DiscMedium::root, then "\" and a name on the
+// disc) opens that file through DiscMedium::open, read where it lies, so an
+// image is read as a folder is and nothing is copied out.
+#pragma once
+
+#include "disc_medium.h"
+
+#include <string>
+#include <vector>
+
+struct MediaServing {
+    // The media served and their roots, in the order served.
+    std::vector<DiscMedium*> media;
+    std::vector<std::string> roots;
+
+    // Serves `medium` until release; *root gets the system path its files
+    // are under. 1, or 0 with *error when its root has no system path.
+    // Media of one serving at a time (the platform has one open handler).
+    int serve(DiscMedium* medium, std::string* root, std::string* error);
+    // Stops serving and restores the open handler that was there before.
+    void release();
+};
+
+// The system path of `path` (as listed, "/" between names) on the disc
+// served under `root`; "" when the name has no code page 950 form.
+std::string served_path(const std::string& root, const std::string& path);
