@@ -115,7 +115,7 @@ run_discset() {
 }
 
 setup_spans=() discset_spans=() setup_pumps=() discset_pumps=() setup_calls=() discset_calls=()
-setup_longest=() discset_walls=() setup_cpus=() discset_cpus=()
+setup_longest=() discset_walls=() setup_cpus=() discset_cpus=() setup_span_cpus=() discset_span_cpus=()
 # cpu FILE: user + system seconds of a time file whose last two fields they are.
 cpu() { awk '{ printf "%.2f", $(NF - 1) + $NF }' "$1"; }
 for ((i = 1; i <= runs; ++i)); do
@@ -128,9 +128,12 @@ for ((i = 1; i <= runs; ++i)); do
   setup_longest+=("$(value "$s" longest_call_seconds)")
   discset_walls+=("$(cut -d' ' -f1 "$work/discset-$i.wall")")
   setup_cpus+=("$(cpu "$work/setup-$i.cpu")") discset_cpus+=("$(cpu "$work/discset-$i.wall")")
-  printf '  run %d: setup.exe %.2f s, cpu %.2f s (pump %.3f s; %d calls, %d asked, %d found messages)   discset.exe %.2f s, cpu %.2f s (pump %.3f s; whole run %.2f s)\n' \
-    "$i" "${setup_spans[-1]}" "${setup_cpus[-1]}" "${setup_pumps[-1]}" "${setup_calls[-1]}" "$(value "$s" looks)" \
-    "$(value "$s" busy_looks)" "${discset_spans[-1]}" "${discset_cpus[-1]}" "${discset_pumps[-1]}" "${discset_walls[-1]}"
+  setup_span_cpus+=("$(value "$s" cpu_first_to_last_look_seconds)")
+  discset_span_cpus+=("$(value "$d" cpu_first_to_last_look_seconds)")
+  printf '  run %d: setup.exe %.2f s, cpu %.2f s in it, %.2f s in all (pump %.3f s; %d calls, %d asked, %d found messages)   discset.exe %.2f s, cpu %.2f s in it, %.2f s in all (pump %.3f s; whole run %.2f s)\n' \
+    "$i" "${setup_spans[-1]}" "${setup_span_cpus[-1]}" "${setup_cpus[-1]}" "${setup_pumps[-1]}" "${setup_calls[-1]}" \
+    "$(value "$s" looks)" "$(value "$s" busy_looks)" "${discset_spans[-1]}" "${discset_span_cpus[-1]}" "${discset_cpus[-1]}" \
+    "${discset_pumps[-1]}" "${discset_walls[-1]}"
 done
 same=no
 diff -r -q "$corpus" "$extracted" >/dev/null && diff -r -q -x uninstall.dat "$corpus" "$install" >/dev/null && same=yes
@@ -145,13 +148,16 @@ read -r q_med _ _ < <(stats "${discset_pumps[@]}")
 read -r l_med _ l_max < <(stats "${setup_longest[@]}")
 read -r sc_med _ _ < <(stats "${setup_cpus[@]}")
 read -r dc_med _ _ < <(stats "${discset_cpus[@]}")
+read -r ss_med _ _ < <(stats "${setup_span_cpus[@]}")
+read -r ds_med _ _ < <(stats "${discset_span_cpus[@]}")
 calls=${setup_calls[0]}
 echo "set: $bytes bytes of $corpus, zlib; $calls records; trees of setup and discset.exe identical to the corpus: $same"
 printf 'setup.exe extraction (first to last record), median of %d: %.2f s (%.2f-%.2f)\n' "$runs" "$s_med" "$s_min" "$s_max"
 printf 'discset.exe extract --threads 1, the same span, median of %d: %.2f s (%.2f-%.2f)\n' "$runs" "$d_med" "$d_min" "$d_max"
-awk -v a="$s_med" -v b="$d_med" -v lo="$s_min" -v hi="$s_max" -v dlo="$d_min" -v dhi="$d_max" -v sc="$sc_med" -v dc="$dc_med" 'BEGIN {
-  printf "setup.exe under Wine against discset.exe extract under Wine: %.2f (spread %.2f-%.2f; cpu of the whole runs, medians %.2f s / %.2f s: %.2f)\n",
-    a / b, lo / dhi, hi / dlo, sc, dc, sc / dc }'
+awk -v a="$s_med" -v b="$d_med" -v lo="$s_min" -v hi="$s_max" -v dlo="$d_min" -v dhi="$d_max" -v sc="$sc_med" -v dc="$dc_med" \
+    -v ss="$ss_med" -v ds="$ds_med" 'BEGIN {
+  printf "setup.exe under Wine against discset.exe extract under Wine: %.2f (spread %.2f-%.2f; process cpu in the extraction, medians %.2f s / %.2f s: %.2f; in the whole runs %.2f s / %.2f s: %.2f)\n",
+    a / b, lo / dhi, hi / dlo, ss, ds, ss / ds, sc, dc, sc / dc }'
 looks=$(value "$work/setup-1.stats" looks)
 awk -v p="$p_med" -v q="$q_med" -v n="$calls" -v k="$looks" -v s="$s_med" -v l="$l_med" -v lm="$l_max" 'BEGIN {
   printf "message pump after every record in setup.exe: %.3f s for %d calls, %d of them asking for messages (%.1f us a call, %.1f%% of its extraction; longest call %.1f ms, at most %.1f ms); in discset.exe %.3f s\n",
