@@ -22,7 +22,10 @@
 #
 # Then on a disk-backed folder (BENCH_DISK_DIR, default BUILD_DIR/bench-disk):
 # BENCH_DISK_RUNS (default 5) runs each of `discset extract` and `tar xzf`,
-# taking turns, with their median and spread. Then pack at every level
+# taking turns, with their median and spread. Then setup.exe against
+# discset.exe extract under Wine (bench/wine_setup_cost.sh; BENCH_WINE=0
+# leaves it out, and it is skipped with a note when Wine, Xvfb or the win64
+# build is missing). Then pack at every level
 # (zlib -9, libdeflate 1 to 12; BENCH_LEVELS=0 leaves it out): size, speed
 # and the 650 MB discs a 2 GB game needs. Last a bar chart of the speeds
 # (gnuplot, Debian package gnuplot-nox) into BENCH_CHART (default
@@ -173,6 +176,27 @@ read -r tar_med tar_min tar_max < <(stats "${tar_walls[@]}")
 printf '  %-28s median %6.2f s   spread %.2f-%.2f s   (%s)\n' "discset extract" "$ext_med" "$ext_min" "$ext_max" "${ext_walls[*]}"
 printf '  %-28s median %6.2f s   spread %.2f-%.2f s   (%s)\n' "tar xzf" "$tar_med" "$tar_min" "$tar_max" "${tar_walls[*]}"
 
+# Setup's own cost under Wine (bench/wine_setup_cost.sh): setup.exe against
+# discset.exe extract --threads 1, both the win64 build, on a zlib set of the
+# corpus, BENCH_WINE_RUNS (default 3) runs each in turns, in a Wine prefix
+# under BENCH_WIN64_DIR (default build/win64). BENCH_WINE=0 leaves it out.
+win64=${BENCH_WIN64_DIR:-$root/build/win64}
+wine_lines=()
+if [ "${BENCH_WINE:-1}" = 0 ]; then
+  wine_lines=("setup.exe under Wine: skipped (BENCH_WINE=0)")
+else
+  echo "== setup.exe and discset.exe extract under Wine ($win64), ${BENCH_WINE_RUNS:-3} runs each, taking turns"
+  wine_out=$(bash "$root/bench/wine_setup_cost.sh" "$win64" "$discset" "$corpus" "$win64/bench-wine" \
+    "${BENCH_WINE_RUNS:-3}" 2>&1)
+  wine_status=$?
+  printf '%s\n' "$wine_out" | sed 's/^/  /'
+  if [ $wine_status -eq 0 ]; then
+    mapfile -t wine_lines < <(printf '%s\n' "$wine_out" | tail -n 5)
+  else
+    wine_lines=("setup.exe under Wine: $(printf '%s\n' "$wine_out" | grep -m1 -E '^skipped|failed|no ' || echo "failed (status $wine_status)")")
+  fi
+fi
+
 declare -A level_bytes level_wall
 level_list=()
 if [ "${BENCH_LEVELS:-1}" != 0 ]; then
@@ -232,6 +256,7 @@ echo "extract, $cores decoders, against the libdeflate limit (limit cpu / extrac
 echo "extract --threads 1 against the libdeflate limit (limit cpu / extract wall):    $(ratio "$dlimit_s" "${wall[discset extract --threads 1]}")"
 echo "extract, $cores decoders, over its own --threads 1 (wall):                     $(ratio "${wall[discset extract --threads 1]}" "${wall[discset extract]}")"
 echo "extract on $disk_fs against tar xzf there (medians, wall):                        $(ratio "$tar_med" "$ext_med") (spread of the ratio $(ratio "$tar_min" "$ext_max")-$(ratio "$tar_max" "$ext_min"))"
+for line in "${wine_lines[@]}"; do echo "$line"; done
 
 # The chart: MB/s of the corpus for each program, the limits by their cpu.
 {

@@ -145,8 +145,14 @@ int plat_disk_free_bytes(const char* path, uint64_t* free_bytes);
 
 // ---- Window messages -------------------------------------------------------
 
-// Dispatches every window message that is waiting, then returns.
-// Nothing to do on POSIX.
+// Dispatches every window message that is waiting, then returns. It asks
+// the window system at most once every kPumpIntervalMs (pump_throttle.h):
+// a call sooner after the last one that asked returns at once. Nothing to
+// do on POSIX.
+//
+// With the environment variable DI_PUMP_STATS naming a file, the Windows
+// backend counts and times its calls and writes the totals there when the
+// program ends (bench/wine_setup_cost.sh reads them).
 void plat_pump_messages();
 
 // ---- POSIX path translation (the stand-in's configuration) -----------------

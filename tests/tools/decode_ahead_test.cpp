@@ -87,6 +87,31 @@ fixture::DiscSet mixed_set(int files)
     return set;
 }
 
+// Long runs of small records, which pass between the threads in batches:
+// tiny files (three records each), stored ones of 3,000 bytes (a batch's
+// compressed bytes fill up) and highly compressible ones of 100,000 bytes
+// (its decompressed bytes fill up), with a large record now and then.
+fixture::DiscSet small_records_set(int files)
+{
+    fixture::DiscSet set;
+    set.add_dir(0, "\\s");
+    for (int i = 0; i < files; ++i) {
+        std::string name = "\\s\\g" + std::to_string(i);
+        if (i % 50 == 49)
+            set.add_file(0, name, compressible(disc::kMaxDecompressed, (unsigned)i));
+        else if (i % 7 == 3)
+            set.add_file(0, name, random_bytes(3000, (unsigned)i));
+        else if (i % 7 == 5)
+            set.add_file(0, name, std::string(100000, (char)('a' + i % 26)));
+        else
+            set.add_file(0, name, std::to_string(i));
+        set.add_raw(0, fixture::close_file());
+        if (i % 40 == 0)
+            set.add_dir(0, "\\s\\d" + std::to_string(i));
+    }
+    return set;
+}
+
 // A zlib stream of `bytes` whose Adler-32 is wrong.
 std::string bad_stream(const std::string& bytes)
 {
@@ -158,6 +183,29 @@ TEST_F(DecodeAheadOrder, DamageAndReaderFailuresKeepTheirPlaces)
     expect_same_walks(cut, 80);
 }
 
+// Batches of small records: every record in its place, a damaged small
+// stream in the middle of a batch, a bad length after it, and a disc cut
+// off inside a run of small records.
+TEST_F(DecodeAheadOrder, BatchesOfSmallRecordsKeepOrderAndDamage)
+{
+    fixture::DiscSet set = small_records_set(400);
+    set.add_raw(0, fixture::end_disc());
+    expect_same_walks(set, 1200);
+
+    fixture::DiscSet damaged = small_records_set(150);
+    damaged.add_raw(0, fixture::raw_record(disc::kFile, bad_stream("\\s\\damaged")));
+    fixture::DiscSet more = small_records_set(60);
+    for (const std::string& r : more.streams)
+        damaged.add_raw(0, r);
+    damaged.add_raw(0, fixture::raw_record(disc::kData, disc::kMaxCompressed + 1, "xx"));
+    expect_same_walks(damaged, 600);
+
+    fixture::DiscSet cut = small_records_set(200);
+    std::string last = fixture::data("tail");
+    cut.add_raw(0, last.substr(0, last.size() - 2));
+    expect_same_walks(cut, 600);
+}
+
 struct DecodeAheadEngine : EngineTest {
     // Runs the installation with the inline source instead of the program's
     // decode-ahead one.
@@ -222,6 +270,29 @@ TEST_F(DecodeAheadEngine, CancelWhileDecodersAreAheadStopsCleanly)
     EXPECT_EQ(read_file(inst + "\\d\\f0"), compressible(disc::kMaxDecompressed, 0));
     EXPECT_EQ(read_file(inst + "\\d\\f39"), compressible(150000, 39) + compressible(1000, 46));
     EXPECT_EQ(read_file(inst + "\\d\\f38"), "x38");
+}
+
+// A cancel in the middle of a batch of small records stops after exactly
+// that record and rolls back; the whole set then installs.
+TEST_F(DecodeAheadEngine, CancelInsideABatchOfSmallRecords)
+{
+    fixture::DiscSet set = small_records_set(300);
+    write(set);
+    Snapshot before = snapshot(tmp.host);
+    for (int32_t at : {3, 40, 130, 611}) {
+        SCOPED_TRACE("cancel at progress call " + std::to_string(at));
+        Calls::reset();
+        Calls::cancel_at = at;
+        EXPECT_EQ(run(), 0);
+        EXPECT_EQ((int32_t)Calls::progress.size(), at);
+        EXPECT_TRUE(folder_is(before));
+    }
+    Calls::reset();
+    ASSERT_EQ(run(), 1);
+    EXPECT_EQ(read_file(inst + "\\s\\g298"), "298");
+    EXPECT_EQ(read_file(inst + "\\s\\g297"), random_bytes(3000, 297));
+    EXPECT_EQ(read_file(inst + "\\s\\g292"), std::string(100000, (char)('a' + 292 % 26)));
+    EXPECT_EQ(read_file(inst + "\\s\\g249"), compressible(disc::kMaxDecompressed, 249));
 }
 
 // The toolkit's extract gives the same tree for every thread count, over a

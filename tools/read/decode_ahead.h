@@ -10,8 +10,11 @@
 // stops at the first damaged record in order, progress and cancel after
 // every record, rollback) is the same as with inline decoding.
 //
-// Memory is fixed: `slots` records of at most 400 + 200 KiB, however large
-// the set; the reader waits while every slot is taken.
+// Records pass between the threads in batches, one per slot: a run of
+// small records (folders, paths, closes, small files) in one hand-over, a
+// large one that needs a decoder at the end of its batch. Memory is fixed:
+// `slots` batches of at most 464 + 264 KiB, however large the set; the
+// reader waits while every slot is taken.
 //
 //     DecodeAhead ahead;
 //     if (ahead.create(threads)) set_decoded_record_source(ahead.source());
@@ -34,7 +37,7 @@ struct DecodeAhead {
     int create(int decoders);
     // The source to hand to set_decoded_record_source; valid until release.
     const DecodedRecordSource* source() const { return &ops; }
-    // Number of slots: the records held at most, decoded or not.
+    // Number of slots: the batches held at most, decoded or not.
     int slot_count() const;
     void release();
 };
