@@ -217,6 +217,24 @@ struct DecodeAheadEngine : EngineTest {
         set_decoded_record_source(saved);
         return ok;
     }
+
+    // `set` written, then cancelled at each progress call of `cancels`: each
+    // run stops after exactly that record and rolls everything back; then
+    // the whole set installs (1 when it did).
+    int cancels_roll_back(const fixture::DiscSet& set, std::initializer_list<int32_t> cancels)
+    {
+        Snapshot before = written(set);
+        for (int32_t at : cancels) {
+            SCOPED_TRACE("cancel at progress call " + std::to_string(at));
+            Calls::reset();
+            Calls::cancel_at = at;
+            EXPECT_EQ(run(), 0);
+            EXPECT_EQ((int32_t)Calls::progress.size(), at);
+            EXPECT_TRUE(folder_is(before));
+        }
+        Calls::reset();
+        return run();
+    }
 };
 
 // The first damaged record in disc order stops the installation, whatever
@@ -254,19 +272,7 @@ TEST_F(DecodeAheadEngine, DamageAheadStopsAtTheFirstDamagedRecordInOrder)
 // and rolls back; the same source then installs the whole set.
 TEST_F(DecodeAheadEngine, CancelWhileDecodersAreAheadStopsCleanly)
 {
-    fixture::DiscSet set = mixed_set(40);
-    write(set);
-    Snapshot before = snapshot(tmp.host);
-    for (int32_t at : {1, 2, 5, 17}) {
-        SCOPED_TRACE("cancel at progress call " + std::to_string(at));
-        Calls::reset();
-        Calls::cancel_at = at;
-        EXPECT_EQ(run(), 0);
-        EXPECT_EQ((int32_t)Calls::progress.size(), at);
-        EXPECT_TRUE(folder_is(before));
-    }
-    Calls::reset();
-    ASSERT_EQ(run(), 1);
+    ASSERT_EQ(cancels_roll_back(mixed_set(40), {1, 2, 5, 17}), 1);
     EXPECT_EQ(read_file(inst + "\\d\\f0"), compressible(disc::kMaxDecompressed, 0));
     EXPECT_EQ(read_file(inst + "\\d\\f39"), compressible(150000, 39) + compressible(1000, 46));
     EXPECT_EQ(read_file(inst + "\\d\\f38"), "x38");
@@ -276,19 +282,7 @@ TEST_F(DecodeAheadEngine, CancelWhileDecodersAreAheadStopsCleanly)
 // that record and rolls back; the whole set then installs.
 TEST_F(DecodeAheadEngine, CancelInsideABatchOfSmallRecords)
 {
-    fixture::DiscSet set = small_records_set(300);
-    write(set);
-    Snapshot before = snapshot(tmp.host);
-    for (int32_t at : {3, 40, 130, 611}) {
-        SCOPED_TRACE("cancel at progress call " + std::to_string(at));
-        Calls::reset();
-        Calls::cancel_at = at;
-        EXPECT_EQ(run(), 0);
-        EXPECT_EQ((int32_t)Calls::progress.size(), at);
-        EXPECT_TRUE(folder_is(before));
-    }
-    Calls::reset();
-    ASSERT_EQ(run(), 1);
+    ASSERT_EQ(cancels_roll_back(small_records_set(300), {3, 40, 130, 611}), 1);
     EXPECT_EQ(read_file(inst + "\\s\\g298"), "298");
     EXPECT_EQ(read_file(inst + "\\s\\g297"), random_bytes(3000, 297));
     EXPECT_EQ(read_file(inst + "\\s\\g292"), std::string(100000, (char)('a' + 292 % 26)));

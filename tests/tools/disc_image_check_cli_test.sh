@@ -10,15 +10,8 @@ ds=$1
 fixture=$2
 . "$(dirname "$0")/cli_check.sh"
 
-game=$work/game
-mkdir -p "$game/許功蓋" "$work/data/存檔" "$work/pics"
-printf 'MZ' >"$game/game.exe"
-python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(7).randbytes(700000))' >"$game/許功蓋/big.bin"
+layout_inputs
 seq 1 40000 >"$game/table.txt"
-printf 'MZ setup' >"$work/setup.exe"
-printf 'MZ launcher' >"$work/launcher.exe"
-printf '[InternetShortcut]\r\nURL=http://example.com/\r\n' >"$work/site.url"
-printf '[設定]\r\n' >"$work/data/設定.ini"
 for n in 01 02 03; do convert -size 16x12 "xc:rgb(${n}0,40,90)" -type TrueColor "$work/pics/$n.png"; done
 "$ds" pack "$game" -o "$work/set" --company 公司 --product Game --regkey Game --exe game.exe --no-uninstaller \
   --layout --setup-exe "$work/setup.exe" --launcher-exe "$work/launcher.exe" --data "$work/data" \

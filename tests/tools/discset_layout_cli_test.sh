@@ -7,15 +7,8 @@ set -uo pipefail
 discset=$1
 . "$(dirname "$0")/cli_check.sh"
 
-game=$work/game
-mkdir -p "$game/許功蓋" "$work/data/存檔" "$work/pics"
-printf 'MZ' >"$game/game.exe"
-python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(7).randbytes(700000))' >"$game/許功蓋/big.bin"
-printf 'MZ setup' >"$work/setup.exe"
-printf 'MZ launcher' >"$work/launcher.exe"
+layout_inputs
 printf 'MZ uninstall' >"$work/uninstall.exe"
-printf '[InternetShortcut]\r\nURL=http://example.com/\r\n' >"$work/site.url"
-printf '[設定]\r\n' >"$work/data/設定.ini"
 convert -size 32x24 xc:navy "$work/pics/title.png"
 convert -size 32x24 gradient:white-red "$work/pics/next.png"
 opts=(--company 公司 --product "Sample Game" --regkey Game --exe game.exe --uninstaller "$work/uninstall.exe")
