@@ -22,7 +22,8 @@
 #
 # Then on a disk-backed folder (BENCH_DISK_DIR, default BUILD_DIR/bench-disk):
 # BENCH_DISK_RUNS (default 5) runs each of `discset extract` and `tar xzf`,
-# taking turns, with their median and spread. Then setup.exe against
+# taking turns, each into a tree of its own, with their median and spread
+# (wall and CPU). Then setup.exe against
 # discset.exe extract under Wine (bench/wine_setup_cost.sh; BENCH_WINE=0
 # leaves it out, and it is skipped with a note when Wine, Xvfb or the win64
 # build is missing). Then pack at every level
@@ -165,8 +166,24 @@ ext_walls=() tar_walls=() ext_cpus=() tar_cpus=()
 # samples, 6.6-12.7 s of system time for one extract right after the
 # previous tree of 14,549 files was removed, against 0.9 s without). Removing
 # the tree between the runs measured ext4's bookkeeping of the delete, and
-# the spread of the ratio (0.4x to 24x) came from it.
-rm -rf "$disk"/run-*
+# the spread of the ratio (0.4x to 24x) came from it. An inode counts as
+# freed lately for 60 s after its delete, 360 s while its inode table block
+# is not written out, so the runs wait until the last delete of the
+# benchmark's trees there is 360 s old (a second run soon after the first
+# waits a few minutes here).
+deleted_at=$disk/deleted-at
+if compgen -G "$disk/run-*" >/dev/null; then
+  rm -rf "$disk"/run-*
+  sync
+  date +%s >"$deleted_at"
+fi
+if [ -f "$deleted_at" ]; then
+  wait_s=$(( $(cat "$deleted_at") + 360 - $(date +%s) ))
+  if [ "$wait_s" -gt 0 ]; then
+    echo "  (waiting $wait_s s: ext4 still holds back the inodes of the trees removed at $(date -d "@$(cat "$deleted_at")" +%T))"
+    sleep "$wait_s"
+  fi
+fi
 runs_dir=$disk/run-$$
 mkdir -p "$runs_dir"
 avail_kb=$(df -Pk "$disk" | awk 'NR==2 {print $4}')
@@ -189,6 +206,8 @@ for ((i = 0; i < disk_runs; ++i)); do
   disk_run tar_walls tar_cpus tar xzf "$work/corpus.tar.gz" -C "$runs_dir/t$i"
 done
 rm -rf "$runs_dir"
+sync
+date +%s >"$deleted_at"
 # median MIN MAX of the values given
 stats() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.2f %.2f %.2f\n", m, v[1], v[NR] }'; }
 read -r ext_med ext_min ext_max < <(stats "${ext_walls[@]}")
