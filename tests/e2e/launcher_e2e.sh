@@ -44,8 +44,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 1' TERM
 # A last guard: whatever hangs, the script ends. Ending the prefix's Wine
-# server ends every program in it, so the step that waits returns.
-( sleep 110; echo "launcher end-to-end: took too long, stopped" >&2
+# server ends every program in it, so the step that waits returns. Its
+# sleep writes nowhere: the clean-up ends the guard but not the sleep, and a
+# sleep holding the script's output open kept ctest waiting for all of its
+# 110 s after the script had ended.
+( sleep 110 >/dev/null 2>&1 </dev/null; echo "launcher end-to-end: took too long, stopped" >&2
   timeout 20 wineserver -k >/dev/null 2>&1; kill -TERM $$ ) &
 watchdog_pid=$!
 
