@@ -4,7 +4,9 @@
 # tests and the sample's end-to-end run, the same unit tests under
 # ASan+UBSan, the Windows build under Wine with its end-to-end tests, and the
 # fuzz corpus replay under ASan+UBSan. ctest runs the tests of each and writes a
-# JUnit report; the counts below are read from those reports.
+# JUnit report; the counts below are read from those reports. The native and
+# ASan tests run two at a time (their test presets); the tests under Wine run
+# one at a time, since the window tests restart the prefix's Wine server.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc 2>/dev/null || echo 2)}
