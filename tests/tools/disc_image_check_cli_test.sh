@@ -104,6 +104,23 @@ plain "$s/disc1" "$work/name.iso"
 "$fixture" bad-name "$work/name.iso" launcher.exe
 refused name-not-big5 "a name in the root folder of $work/name.iso does not convert to a file name" "$work/name.iso"
 
+# A chain of folders one deeper than any disc holds is refused; one at the
+# limit (64) is read. xorriso writes such chains with deep_paths.
+deep_image() {  # deep_image NAME DEPTH: disc 1 with a chain of DEPTH folders
+  local p=$work/$1 i
+  rm -rf "$p"
+  cp -r "$s/disc1" "$p"
+  for ((i = 0; i < $2; ++i)); do p=$p/d; done
+  mkdir -p "$p"
+  xorriso -report_about FAILURE -outdev "$work/$1.iso" -joliet on -rockridge off -compliance deep_paths \
+    -map "$work/$1" / -commit >/dev/null 2>&1
+}
+deep_image deep65 65
+refused too-deep "lies more than 64 folders deep" "$work/deep65.iso" "$s/disc2"
+deep_image deep64 64
+"$ds" check "$work/deep64.iso" "$s/disc2" >"$work/deep64.out" 2>"$work/deep64.err"
+check "64 folders deep: check exits 0" test $? -eq 0
+
 "$ds" check --help >"$work/help.out" 2>&1
 check "check --help says images are read" grep -q 'disc images (.iso, .cue)' "$work/help.out"
 
