@@ -5,7 +5,6 @@
 
 #include "image_volume.h"
 
-#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <set>
@@ -93,16 +92,15 @@ int read_tree(ImageMedium* m, const ImageVolume& volume, std::string* error)
         std::vector<ImageFolderEntry> listed;
         if (!read_image_folder(volume, folder.lsn, folder.size, shown, &listed, error))
             return 0;
-        std::vector<std::string> names;  // to find twins
+        std::set<std::string> names;  // to find twins (a folder may hold tens of thousands)
         for (const ImageFolderEntry& e : listed) {
             std::string path = folder.path.empty() ? e.name : folder.path + "/" + e.name;
-            if (e.more_extents || std::find(names.begin(), names.end(), e.name) != names.end()) {
+            if (e.more_extents || !names.insert(e.name).second) {
                 *error = path + " is recorded more than once in " + image +
                          " (a file in several pieces, or two entries of one name); the check reads a file "
                          "recorded once, in one piece";
                 return 0;
             }
-            names.push_back(e.name);
             uint64_t end = e.lsn + (e.size + kImageSectorBytes - 1) / kImageSectorBytes;
             if (end > volume.sectors) {
                 *error = path + " in " + image + " lies past the end of the image (its data end at sector " +
