@@ -7,10 +7,11 @@ if(SCDOC)
     file(REMOVE ${OUT})
     message(FATAL_ERROR "scdoc could not turn ${IN} into a man page (${result})")
   endif()
-  # No word broken at a hyphen: option names stay whole (the man macros
-  # take hyphenation from the register HY at every paragraph).
+  # No line broken inside a word, at a hyphen or by hyphenation: option
+  # names stay whole (the man macros take hyphenation from the register HY
+  # at every paragraph; cflags 0 takes from - the right to end a line).
   file(READ ${OUT} roff)
-  string(REGEX REPLACE "\n\\.TH " "\n.nr HY 0\n.TH " roff "${roff}")
+  string(REGEX REPLACE "\n\\.TH " "\n.nr HY 0\n.cflags 0 -\n.TH " roff "${roff}")
   file(WRITE ${OUT} "${roff}")
   set(IN ${OUT})
 endif()

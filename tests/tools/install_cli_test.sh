@@ -3,10 +3,11 @@
 # scratch prefix, then the installed programs run from another folder:
 # --help, pack --layout finding the Windows programs in the prefix with no
 # option given, extract; the installed man pages render and man finds them;
-# the completion scripts load in bash and complete.
-#     install_cli_test.sh BUILD_DIR
+# the completion scripts load in bash and complete. With the win32 build
+# there, its zip too (cpack -G ZIP).
+#     install_cli_test.sh BUILD_DIR [WIN32_BUILD_DIR]
 set -uo pipefail
-build=$1
+build=$1 win32=${2:-}
 . "$(dirname "$0")/cli_check.sh"
 prefix=$work/prefix
 
@@ -85,4 +86,20 @@ check "discset list offers disc folders and images, not other files" \
   test "$(complete_words discset list discs/)" = "$(printf '%s\n' discs/a.iso discs/b.CUE discs/disc1)"
 check "--disc-size offers the disc sizes" test "$(complete_words discset check --disc-size '')" = "$(printf '650M\n700M')"
 check "apkg completes a command" test "$(complete_words apkg cr)" = create
+
+# The Windows zip: the two tools, the three programs and the README as
+# text (a UTF-8 byte order mark and CRLF line ends, for Notepad).
+if [ -n "$win32" ] && [ -f "$win32/CPackConfig.cmake" ]; then
+  cpack -G ZIP --config "$win32/CPackConfig.cmake" -B "$work/zip" >"$work/zip.log" 2>&1
+  check "cpack -G ZIP in the win32 build exits 0" test $? -eq 0
+  zip=$(ls "$work"/zip/discset-*-win32.zip 2>/dev/null | head -n 1)
+  unzip -Z1 "$zip" 2>/dev/null | sed 's,^[^/]*/,,' | sort >zip.list
+  check "the zip holds the tools, the three programs and README.txt" test "$(cat zip.list)" = \
+    "$(printf '%s\n' README.txt apkg.exe discset.exe launcher.exe setup.exe uninstall.exe)"
+  unzip -p "$zip" '*/README.txt' >readme.txt 2>/dev/null
+  check "its README.txt is the README as Windows text" \
+    test "$(head -c 3 readme.txt | xxd -p)" = efbbbf -a "$(grep -c $'\r$' readme.txt)" = "$(wc -l <readme.txt)"
+else
+  echo "SKIPPED: no configured win32 build (build/win32): no Windows zip made"
+fi
 cli_check_end
