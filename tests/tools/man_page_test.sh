@@ -45,6 +45,11 @@ for program in discset apkg; do
   page=$sources/man/$program.1.scd
   commands=$(help_list "$binary" subcommands)
   check "$program --help lists its commands" test -n "$commands"
+  for command in $commands; do
+    check "$program.1.scd has a section ## $command" grep -qx "## $command" "$page"
+    check "the completion of $program offers the command $command" \
+      has_word "$(completion_line "_$program" "")" "$command"
+  done
   for command in "" $commands; do
     options=$(help_list "$binary" $command options)
     check "$program ${command:-(itself)} --help lists options" test -n "$options"
