@@ -12,6 +12,7 @@ packages=(
   xvfb xdotool imagemagick liblnk-utils
   xorriso libarchive-tools
   unzip zip xxd python3 time gnuplot-nox
+  scdoc man-db dpkg-dev file lintian
 )
 
 missing=()

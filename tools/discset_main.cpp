@@ -69,9 +69,11 @@ void print_header(const DiscHeader& h)
 }
 
 // A Windows program that pack puts in: the one named, else the first that
-// exists of: beside this program, in the build tree's `build_folder` next to
-// this program's folder, and the path configured at build time (a native
-// build takes the one of the Windows release build).
+// exists of: beside this program (a Windows install), in the folder an
+// install puts them in relative to this program (share/discset/windows
+// beside bin/ on Linux), in the build tree's `build_folder` next to this
+// program's folder, and the path configured at build time (a native build
+// takes the one of the Windows release build).
 bool find_program(const std::string& named, const char* file_name, const char* build_folder, const char* configured,
                   const char* option, const char* without, fs::path* found, std::string* error)
 {
@@ -84,6 +86,8 @@ bool find_program(const std::string& named, const char* file_name, const char* b
     if (plat_program_path_utf8(self, sizeof self)) {
         fs::path folder = fs::u8path(self).parent_path();
         candidates.push_back(folder / file_name);
+        if (DI_INSTALLED_PROGRAMS[0])
+            candidates.push_back((folder / fs::u8path(DI_INSTALLED_PROGRAMS) / file_name).lexically_normal());
         candidates.push_back(folder.parent_path() / build_folder / file_name);
     }
     if (configured[0])
@@ -194,6 +198,9 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
     for (const std::string& stray : result.stray_files)
         fprintf(stderr, "discset pack: warning: %s is not part of this set (left by an earlier run?); it is not in "
                         "the images, remove it before burning the folder\n", printable(stray).c_str());
+    if (layout.layout)
+        printf("  setup.exe %s, launcher.exe %s on disc 1\n", utf8_of(options.layout.setup_program).c_str(),
+               utf8_of(options.layout.launcher_program).c_str());
     if (!no_uninstaller)
         printf("  uninstaller %s and uninstall.lst (%lld entries)\n", utf8_of(options.uninstaller).c_str(),
                (long long)result.manifest_entries);
@@ -520,7 +527,7 @@ int main(int argc, char** argv)
     std::string uninstaller, data;
     pack->add_flag("--no-uninstaller", no_uninstaller, "Put neither uninstall.exe nor its manifest uninstall.lst into the set");
     pack->add_option("--uninstaller", uninstaller,
-                     "The uninstall.exe to put in (default: beside discset, else the Windows release build's)");
+                     "The uninstall.exe to put in (default: beside discset, else in the share/discset/windows folder of its install, else the Windows release build's)");
     pack->add_option("--data", data,
                      "The data folder setup copies at the end; listed in the manifest. With --layout it goes into "
                      "data\\ on disc 1 and on the last disc (the finishing steps read it from the disc in the drive)");
@@ -529,9 +536,9 @@ int main(int argc, char** argv)
                    "Write complete disc folders: disc1/ gets setup.exe, launcher.exe, autorun.inf (open=launcher.exe) "
                    "and what --pictures, --data and --web-shortcut name; their room is counted on each disc");
     pack->add_option("--setup-exe", layout.setup,
-                     "setup.exe for disc 1 (default: beside discset, else the Windows release build's)");
+                     "setup.exe for disc 1 (default: beside discset, else in the share/discset/windows folder of its install, else the Windows release build's)");
     pack->add_option("--launcher-exe", layout.launcher,
-                     "launcher.exe for disc 1 (default: beside discset, else the Windows release build's)");
+                     "launcher.exe for disc 1 (default: beside discset, else in the share/discset/windows folder of its install, else the Windows release build's)");
     pack->add_option("--pictures", layout.pictures,
                      "Slide-show pictures: a folder of NN.tga (00 to 100, copied as they are) or of pictures in any "
                      "format ImageMagick's convert reads (converted in name order to 01.tga, 02.tga, ...). They go "
