@@ -1,22 +1,37 @@
 // The entry point of uninstall.exe. A running program cannot delete its own
 // file, so the program that Windows starts (from the install folder) copies
-// itself into the temporary folder and runs the copy, which does the work:
+// itself into a private folder of the temporary folder and runs the copy,
+// which does the work:
 //
-//  1. The started program opens the copy with FILE_FLAG_DELETE_ON_CLOSE and
-//     lets the copy inherit that handle, so the copy's file is deleted when
-//     the copy ends and nothing stays behind in the temporary folder.
+//  1. The private folder is new: CreateDirectoryA makes it under a random
+//     name (never one that exists, which another program could have put
+//     there), and for an elevated run with a security descriptor that lets
+//     only SYSTEM, the administrators and its owner in. The copy starts
+//     with that folder as its current directory.
+//  2. The started program opens the copy with FILE_FLAG_DELETE_ON_CLOSE,
+//     sharing neither writing nor deleting, until the copy has started, and
+//     lets the copy inherit that handle, so nobody changes the copy before
+//     it runs and its file is deleted when the copy ends. The copy, as its
+//     last act, leaves its folder and marks it to be deleted as it ends
+//     (and, elevated, at the next start of Windows should it still be held).
 //  2. The copy runs the uninstallation (run_uninstall) and hands its exit
 //     code back through an inherited pipe; the started program ends with
 //     that code, so whoever started it learns success, cancel or failure.
 //  3. The copy waits for the started program to end and then deletes
 //     uninstall.exe and, when nothing else is left, the install folder.
 //
-// Every other Windows call of the uninstaller goes through platform/.
+// Both programs load DLLs from the system folder only (first thing, through
+// platform/); every other Windows call of the uninstaller goes through
+// platform/ as well.
+#include "platform.h"
 #include "record_path.h"
+#include "registration.h"
 #include "uninstall_logic.h"
 #include "uninstall_texts.h"
 
 #include <windows.h>
+#include <ntsecapi.h>
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -47,6 +62,80 @@ int cut_to_folder(char* path)
     return 1;
 }
 
+// Whether this process runs with full administrator rights (User Account
+// Control's elevation). No: also where Windows cannot tell (before Vista).
+int is_elevated()
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token))
+        return 0;
+    TOKEN_ELEVATION elevation = {};
+    DWORD size = 0;
+    BOOL ok = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size);
+    CloseHandle(token);
+    return ok && elevation.TokenIsElevated ? 1 : 0;
+}
+
+// Makes a new folder "<temp>uninstall-<16 random hex digits>" into `folder`
+// (MAX_PATH bytes). Elevated, only SYSTEM, the administrators and the
+// folder's owner may enter it; files made inside inherit that. 1 / 0.
+int make_private_folder(const char* temp, char* folder)
+{
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, nullptr, FALSE};
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (is_elevated()) {
+        // Protected (no rights from the temporary folder), full access for
+        // SYSTEM, Administrators and the owner, inherited by what is inside.
+        const char kPrivate[] = "D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;OW)";
+        if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kPrivate, SDDL_REVISION_1, &descriptor, nullptr))
+            return 0;
+        attributes.lpSecurityDescriptor = descriptor;
+    }
+    int made = 0;
+    for (int i = 0; i < 100 && !made; ++i) {
+        unsigned char random[8];
+        if (!RtlGenRandom(random, sizeof random))
+            break;
+        int len = snprintf(folder, MAX_PATH, "%suninstall-", temp);
+        for (unsigned char b : random)
+            len += snprintf(folder + len, MAX_PATH - len > 0 ? MAX_PATH - len : 0, "%02x", (unsigned)b);
+        if (len <= 0 || len >= MAX_PATH)
+            break;
+        if (CreateDirectoryA(folder, &attributes))
+            made = 1;
+        else if (GetLastError() != ERROR_ALREADY_EXISTS)
+            break;
+    }
+    if (descriptor)
+        LocalFree(descriptor);
+    return made;
+}
+
+// The copy's last act: it leaves its private folder and has it deleted as
+// the process ends, once its file (deleted on close) has gone; elevated,
+// both are also named for deletion at the next start of Windows, for a
+// system that holds the running file a little longer.
+void leave_private_folder()
+{
+    char self[MAX_PATH], folder[MAX_PATH], system[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
+    if (n == 0 || n >= sizeof self)
+        return;
+    strcpy(folder, self);
+    if (!cut_to_folder(folder))
+        return;
+    n = GetSystemDirectoryA(system, sizeof system);
+    if (n > 0 && n < sizeof system)
+        SetCurrentDirectoryA(system);
+    if (is_elevated()) {
+        MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    }
+    // Left open on purpose: the system closes it as the process ends.
+    CreateFileA(folder, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
 int run_relocated(const char* args)
 {
     char* end = nullptr;
@@ -73,12 +162,13 @@ int run_relocated(const char* args)
             Sleep(100);
     }
     CloseHandle(starter_process);
+    leave_private_folder();
     return code;
 }
 
 int start_relocated()
 {
-    char self[MAX_PATH], folder[MAX_PATH], temp[MAX_PATH], copy[MAX_PATH];
+    char self[MAX_PATH], folder[MAX_PATH], temp[MAX_PATH], private_folder[MAX_PATH], copy[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     if (n == 0 || n >= sizeof self)
         return cannot_start();
@@ -89,22 +179,22 @@ int start_relocated()
     if (n == 0 || n >= sizeof temp)
         return cannot_start();
 
-    // A name of its own in the temporary folder; never an existing file.
-    int copied = 0;
-    for (int i = 0; i < 100 && !copied; ++i) {
-        int len = snprintf(copy, sizeof copy, "%suninstall-%lu-%d.exe", temp, (unsigned long)GetCurrentProcessId(), i);
-        if (len <= 0 || len >= (int)sizeof copy)
-            return cannot_start();
-        copied = CopyFileA(self, copy, TRUE) ? 1 : 0;
-    }
-    if (!copied)
+    if (!make_private_folder(temp, private_folder))
         return cannot_start();
+    int len = snprintf(copy, sizeof copy, "%s\\%s", private_folder, kUninstallProgram);
+    if (len <= 0 || len >= (int)sizeof copy || !CopyFileA(self, copy, TRUE)) {
+        DeleteFileA(copy);
+        RemoveDirectoryA(private_folder);
+        return cannot_start();
+    }
 
+    // Held without write or delete sharing until the copy runs.
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE copy_file = CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, &inherit, OPEN_EXISTING,
-                                   FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE copy_file =
+        CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (copy_file == INVALID_HANDLE_VALUE) {
         DeleteFileA(copy);
+        RemoveDirectoryA(private_folder);
         return cannot_start();
     }
     HANDLE me = nullptr, pipe_read = nullptr, pipe_write = nullptr;
@@ -113,18 +203,19 @@ int start_relocated()
         if (me)
             CloseHandle(me);
         CloseHandle(copy_file);
+        RemoveDirectoryA(private_folder);
         return cannot_start();
     }
     SetHandleInformation(pipe_read, HANDLE_FLAG_INHERIT, 0);
 
     char command[3 * MAX_PATH];
-    int len = snprintf(command, sizeof command, "\"%s\" %s%lu %lu %s", copy, kRelocatedMarker,
+    len = snprintf(command, sizeof command, "\"%s\" %s%lu %lu %s", copy, kRelocatedMarker,
                        (unsigned long)(uintptr_t)me, (unsigned long)(uintptr_t)pipe_write, folder);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
     BOOL ok = len > 0 && len < (int)sizeof command &&
-              CreateProcessA(copy, command, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &started);
+              CreateProcessA(copy, command, nullptr, nullptr, TRUE, 0, nullptr, private_folder, &startup, &started);
     // The copy holds its own handles now; without it, closing the file
     // handle deletes the copy.
     CloseHandle(pipe_write);
@@ -132,6 +223,7 @@ int start_relocated()
     CloseHandle(me);
     if (!ok) {
         CloseHandle(pipe_read);
+        RemoveDirectoryA(private_folder);
         return cannot_start();
     }
     CloseHandle(started.hThread);
@@ -149,6 +241,7 @@ int start_relocated()
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
 {
+    plat_restrict_dll_search();
     // A removed disc or drive must not raise the system's "no disk" box.
     SetErrorMode(SEM_FAILCRITICALERRORS);
     if (command_line && strncmp(command_line, kRelocatedMarker, sizeof kRelocatedMarker - 1) == 0)

@@ -94,8 +94,3 @@ void plat_unlock(void* lock)
     close(held->first);
     delete held;
 }
-
-int plat_restrict_dll_search()
-{
-    return 0;
-}

@@ -184,8 +184,10 @@ int plat_is_link(const char* path)
     if (!final_path_of(path, entry_final, sizeof entry_final) ||
         !final_path_of(folder.c_str(), folder_final, sizeof folder_final))
         return 0;
+    // A separator of its own ends a root; 蓋 ends in the byte 0x5C too.
     std::string expected = folder_final;
-    if (expected.empty() || expected.back() != '\\')
+    const char* folder_end = last_separator(folder_final);
+    if (!folder_end || folder_end[1])
         expected += '\\';
     expected += sep + 1;
     return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, entry_final, -1, expected.c_str(), -1) ==

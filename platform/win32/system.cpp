@@ -145,6 +145,9 @@ int plat_lock(const char* name, void** lock)
 {
     if (!name || !name[0] || !lock)
         return 0;
+    for (const char* p = name; *p; ++p)
+        if (!((*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || *p == '-'))
+            return 0;
     char full[MAX_PATH];
     int n = snprintf(full, sizeof full, "Global\\%s", name);
     if (n <= 0 || n >= (int)sizeof full)
@@ -166,15 +169,4 @@ void plat_unlock(void* lock)
         return;
     ReleaseMutex((HANDLE)lock);
     CloseHandle((HANDLE)lock);
-}
-
-int plat_restrict_dll_search()
-{
-    typedef BOOL(WINAPI * SetDefaultDllDirectoriesFunction)(DWORD);
-    const DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    SetDefaultDllDirectoriesFunction set_directories =
-        kernel ? (SetDefaultDllDirectoriesFunction)(void (*)())GetProcAddress(kernel, "SetDefaultDllDirectories")
-               : nullptr;
-    return set_directories && set_directories(kSearchSystem32) ? 1 : 0;
 }
