@@ -11,14 +11,17 @@
 //  2. The started program opens the copy with FILE_FLAG_DELETE_ON_CLOSE,
 //     sharing neither writing nor deleting, until the copy has started, and
 //     lets the copy inherit that handle, so nobody changes the copy before
-//     it runs and its file is deleted when the copy ends. The copy, as its
-//     last act, leaves its folder and marks it to be deleted as it ends
-//     (and, elevated, at the next start of Windows should it still be held).
-//  2. The copy runs the uninstallation (run_uninstall) and hands its exit
+//     it runs and its file is deleted when the copy ends.
+//  3. The copy runs the uninstallation (run_uninstall) and hands its exit
 //     code back through an inherited pipe; the started program ends with
 //     that code, so whoever started it learns success, cancel or failure.
-//  3. The copy waits for the started program to end and then deletes
+//  4. The copy waits for the started program to end and then deletes
 //     uninstall.exe and, when nothing else is left, the install folder.
+//  5. Last, the copy leaves its folder: it moves its own running file,
+//     through the inherited handle, to a random name in the temporary
+//     folder (where it is deleted as the copy ends) and removes the folder,
+//     now empty. Where that cannot be done, an elevated copy names both for
+//     deletion at the next start of Windows.
 //
 // Both programs load DLLs from the system folder only (first thing, through
 // platform/); every other Windows call of the uninstaller goes through
@@ -39,7 +42,7 @@
 
 namespace {
 
-// Marks the command line of the copy: "<marker> <process> <pipe> <folder>".
+// Marks the command line of the copy: "<marker> <process> <pipe> <own file> <folder>".
 const char kRelocatedMarker[] = "/relocated ";
 const DWORD kWaitForStarter = 30000;  // ms the copy waits for the started program to end
 const int kDeleteTries = 100;         // ... then tries to delete it, 100 ms apart
@@ -76,6 +79,20 @@ int is_elevated()
     return ok && elevation.TokenIsElevated ? 1 : 0;
 }
 
+// "<temp>uninstall-<16 random hex digits><suffix>" into `out` (MAX_PATH
+// bytes), from the system's random numbers. 1 / 0.
+int random_name(const char* temp, const char* suffix, char* out)
+{
+    unsigned char random[8];
+    if (!RtlGenRandom(random, sizeof random))
+        return 0;
+    char hex[2 * sizeof random + 1];
+    for (size_t i = 0; i < sizeof random; ++i)
+        snprintf(hex + 2 * i, 3, "%02x", (unsigned)random[i]);
+    int len = snprintf(out, MAX_PATH, "%suninstall-%s%s", temp, hex, suffix);
+    return len > 0 && len < MAX_PATH;
+}
+
 // Makes a new folder "<temp>uninstall-<16 random hex digits>" into `folder`
 // (MAX_PATH bytes). Elevated, only SYSTEM, the administrators and the
 // folder's owner may enter it; files made inside inherit that. 1 / 0.
@@ -93,13 +110,7 @@ int make_private_folder(const char* temp, char* folder)
     }
     int made = 0;
     for (int i = 0; i < 100 && !made; ++i) {
-        unsigned char random[8];
-        if (!RtlGenRandom(random, sizeof random))
-            break;
-        int len = snprintf(folder, MAX_PATH, "%suninstall-", temp);
-        for (unsigned char b : random)
-            len += snprintf(folder + len, MAX_PATH - len > 0 ? MAX_PATH - len : 0, "%02x", (unsigned)b);
-        if (len <= 0 || len >= MAX_PATH)
+        if (!random_name(temp, "", folder))
             break;
         if (CreateDirectoryA(folder, &attributes))
             made = 1;
@@ -111,13 +122,37 @@ int make_private_folder(const char* temp, char* folder)
     return made;
 }
 
-// The copy's last act: it leaves its private folder and has it deleted as
-// the process ends, once its file (deleted on close) has gone; elevated,
-// both are also named for deletion at the next start of Windows, for a
-// system that holds the running file a little longer.
-void leave_private_folder()
+// FILE_RENAME_INFO of SetFileInformationByHandle (Windows Vista and later,
+// looked up at run time), with room for a path.
+struct RenameInfo {
+    BOOLEAN replace_if_exists;
+    HANDLE root_directory;
+    DWORD name_bytes;
+    WCHAR name[MAX_PATH];
+};
+const int kFileRenameInfo = 3;  // FILE_INFO_BY_HANDLE_CLASS FileRenameInfo
+
+// Moves the open file `file` (opened with delete access) to `to`, which
+// must not exist. 1 / 0.
+int rename_open_file(HANDLE file, const char* to)
 {
-    char self[MAX_PATH], folder[MAX_PATH], system[MAX_PATH];
+    typedef BOOL(WINAPI * SetInformationFunction)(HANDLE, int, LPVOID, DWORD);
+    SetInformationFunction set_information = (SetInformationFunction)(void (*)())GetProcAddress(
+        GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle");
+    RenameInfo info = {};
+    int n = MultiByteToWideChar(CP_ACP, 0, to, -1, info.name, MAX_PATH);
+    if (!set_information || n <= 1)
+        return 0;
+    info.replace_if_exists = FALSE;
+    info.name_bytes = (DWORD)(n - 1) * sizeof(WCHAR);
+    return set_information(file, kFileRenameInfo, &info, sizeof info) ? 1 : 0;
+}
+
+// The copy's last act (step 5 above): out of its private folder, which then
+// goes. `file` is the inherited handle of the copy's own file.
+void leave_private_folder(HANDLE file)
+{
+    char self[MAX_PATH], folder[MAX_PATH], system[MAX_PATH], temp[MAX_PATH], moved[MAX_PATH];
     DWORD n = GetModuleFileNameA(nullptr, self, sizeof self);
     if (n == 0 || n >= sizeof self)
         return;
@@ -127,13 +162,16 @@ void leave_private_folder()
     n = GetSystemDirectoryA(system, sizeof system);
     if (n > 0 && n < sizeof system)
         SetCurrentDirectoryA(system);
+    n = GetTempPathA(sizeof temp, temp);
+    int left = 0;
+    for (int i = 0; i < 10 && !left && n > 0 && n < sizeof temp; ++i)
+        left = random_name(temp, ".tmp", moved) && rename_open_file(file, moved);
+    if (left && RemoveDirectoryA(folder))
+        return;
     if (is_elevated()) {
-        MoveFileExA(self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+        MoveFileExA(left ? moved : self, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
         MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     }
-    // Left open on purpose: the system closes it as the process ends.
-    CreateFileA(folder, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
 }
 
 int run_relocated(const char* args)
@@ -143,6 +181,9 @@ int run_relocated(const char* args)
     if (!end || *end != ' ')
         return kUninstallFailed;
     unsigned long pipe = strtoul(end + 1, &end, 10);
+    if (!end || *end != ' ')
+        return kUninstallFailed;
+    unsigned long own_file = strtoul(end + 1, &end, 10);
     if (!end || *end != ' ')
         return kUninstallFailed;
     const char* folder = end + 1;
@@ -162,7 +203,7 @@ int run_relocated(const char* args)
             Sleep(100);
     }
     CloseHandle(starter_process);
-    leave_private_folder();
+    leave_private_folder((HANDLE)(uintptr_t)own_file);
     return code;
 }
 
@@ -190,8 +231,8 @@ int start_relocated()
 
     // Held without write or delete sharing until the copy runs.
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    HANDLE copy_file =
-        CreateFileA(copy, GENERIC_READ, FILE_SHARE_READ, &inherit, OPEN_EXISTING, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE copy_file = CreateFileA(copy, GENERIC_READ | DELETE, FILE_SHARE_READ, &inherit, OPEN_EXISTING,
+                                   FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (copy_file == INVALID_HANDLE_VALUE) {
         DeleteFileA(copy);
         RemoveDirectoryA(private_folder);
@@ -209,8 +250,9 @@ int start_relocated()
     SetHandleInformation(pipe_read, HANDLE_FLAG_INHERIT, 0);
 
     char command[3 * MAX_PATH];
-    len = snprintf(command, sizeof command, "\"%s\" %s%lu %lu %s", copy, kRelocatedMarker,
-                       (unsigned long)(uintptr_t)me, (unsigned long)(uintptr_t)pipe_write, folder);
+    len = snprintf(command, sizeof command, "\"%s\" %s%lu %lu %lu %s", copy, kRelocatedMarker,
+                   (unsigned long)(uintptr_t)me, (unsigned long)(uintptr_t)pipe_write,
+                   (unsigned long)(uintptr_t)copy_file, folder);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
