@@ -157,7 +157,8 @@ TEST(Links, PlainEntriesAreNoLinks)
 // One holder of a lock at a time, in this process as between processes.
 TEST(Lock, OneHolderAtATime)
 {
-    const std::string name = "DiLockTest-" + std::to_string(std::chrono::steady_clock::now().time_since_epoch().count());
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::string name = "DiLockTest-" + std::to_string(stamp);
     void* first = nullptr;
     void* second = nullptr;
     ASSERT_EQ(plat_lock(name.c_str(), &first), 1);
