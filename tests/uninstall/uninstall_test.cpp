@@ -137,6 +137,13 @@ struct Installed : ::testing::Test {
     std::string key_path() const { return std::string(kUninstallKeyRoot) + "\\" + regkey; }
     std::string group() const { return programs + "\\" + company + "\\" + product; }
     std::string desktop_link() const { return desktop + "\\" + product + ".lnk"; }
+    void set_key_folder(const std::string& path)
+    {
+        void* key = nullptr;
+        ASSERT_EQ(plat_registry_create_machine_key(key_path().c_str(), &key), 1);
+        plat_registry_set_string(key, "path", path.c_str(), (uint32_t)path.size() + 1);
+        plat_registry_close_key(key);
+    }
     bool key_exists() const
     {
         void* key = nullptr;
@@ -259,31 +266,9 @@ TEST_F(Installed, BadInputDeletesNothing)
              plat_registry_close_key(key);
          },
          "損毀"},
-        {"the key names another folder",
-         [&] {
-             void* key = nullptr;
-             plat_registry_create_machine_key(key_path().c_str(), &key);
-             plat_registry_set_string(key, "path", "C:\\Elsewhere", 13);
-             plat_registry_close_key(key);
-         },
-         "C:\\Elsewhere"},
-        {"the key names the folder above",
-         [&] {
-             void* key = nullptr;
-             std::string above = dir.path("Program Files");
-             plat_registry_create_machine_key(key_path().c_str(), &key);
-             plat_registry_set_string(key, "path", above.c_str(), (uint32_t)above.size() + 1);
-             plat_registry_close_key(key);
-         },
-         "Program Files"},
-        {"the key names a network folder",
-         [&] {
-             void* key = nullptr;
-             plat_registry_create_machine_key(key_path().c_str(), &key);
-             plat_registry_set_string(key, "path", "\\\\server\\share", 15);
-             plat_registry_close_key(key);
-         },
-         "\\\\server\\share"},
+        {"the key names another folder", [&] { set_key_folder("C:\\Elsewhere"); }, "C:\\Elsewhere"},
+        {"the key names the folder above", [&] { set_key_folder(dir.path("Program Files")); }, "Program Files"},
+        {"the key names a network folder", [&] { set_key_folder("\\\\server\\share"); }, "\\\\server\\share"},
         {"manifest missing", [&] { plat_remove_file(list.c_str()); }, "uninstall.lst"},
         {"manifest cut short", [&] { write_file(list, good_list.substr(0, good_list.size() - 9)); }, "損毀"},
         {"a line that leaves the folder",
@@ -373,8 +358,9 @@ TEST_F(Installed, ManyKeptFilesAreCountedNotAllNamed)
 
 // Links planted inside the installation, each leading to an identical copy
 // outside it (as the set installed it): a folder with its files, a file, an
-// empty folder. Nothing outside changes; the links stay and are named in
-// the closing box; nothing behind them is listed.
+// empty folder, the shortcuts' group folder and the manifest. Nothing
+// outside changes; the links stay and are named in the closing box; nothing
+// behind them is listed.
 TEST_F(Installed, LinksAreNeverFollowed)
 {
 #ifdef _WIN32
@@ -400,6 +386,11 @@ TEST_F(Installed, LinksAreNeverFollowed)
         fs::create_symlink(p.target, at);
         ASSERT_EQ(plat_is_link((folder + "\\" + big5(p.utf8_path)).c_str()), 1) << p.utf8_path;
     }
+    for (const std::string& moved : {group(), folder + "\\uninstall.lst"}) {
+        fs::path target = outside / host_of(moved).filename();
+        fs::rename(host_of(moved), target);
+        fs::create_symlink(target, host_of(moved));
+    }
     ASSERT_EQ(plat_is_link(folder.c_str()), 0);
     const Snapshot before = snapshot(outside);
 
@@ -408,40 +399,18 @@ TEST_F(Installed, LinksAreNeverFollowed)
     EXPECT_EQ(snapshot(outside), before);
     for (const Planted& p : planted)
         EXPECT_TRUE(fs::is_symlink(host_of(folder) / fs::u8path(p.utf8_path))) << p.utf8_path;
+    EXPECT_TRUE(fs::is_symlink(host_of(group())));
+    EXPECT_TRUE(fs::is_symlink(host_of(folder + "\\uninstall.lst")));
+    EXPECT_FALSE(exists(desktop_link()));
     ASSERT_EQ(boxes.shown.size(), 2u);
     const std::string& done = boxes.shown[1].text;
     EXPECT_NE(done.find("連結"), std::string::npos) << done;
-    for (const char* name : {"資料\\地圖", "資料\\說明.txt", "存檔"})
+    for (const char* name : {"資料\\地圖", "資料\\說明.txt", "存檔", "uninstall.lst"})
         EXPECT_NE(done.find(std::string("\n  ") + name), std::string::npos) << name << "\n" << done;
     EXPECT_EQ(done.find("村莊.map"), std::string::npos) << done;
     EXPECT_EQ(done.find("mine.txt"), std::string::npos) << done;
     EXPECT_FALSE(exists(folder + "\\game.exe"));  // what is not behind a link goes
     EXPECT_FALSE(key_exists());
-#endif
-}
-
-// A link in place of the group folder, uninstall.dat or the manifest: none
-// is deleted through, and the link stays.
-TEST_F(Installed, LinkedShortcutFolderAndDataFilesStay)
-{
-#ifdef _WIN32
-    GTEST_SKIP() << "links are planted by the end-to-end test under Wine";
-#else
-    const fs::path outside = dir.host / "outside";
-    fs::create_directories(outside);
-    fs::rename(host_of(group()), outside / "group");
-    fs::create_symlink(outside / "group", host_of(group()));
-    fs::rename(host_of(folder + "\\uninstall.lst"), outside / "uninstall.lst");
-    fs::create_symlink(outside / "uninstall.lst", host_of(folder + "\\uninstall.lst"));
-    const Snapshot before = snapshot(outside);
-    BoxRecorder boxes;
-    EXPECT_EQ(run(PLAT_IDYES), kUninstallRemoved);
-    EXPECT_EQ(snapshot(outside), before);
-    EXPECT_TRUE(fs::is_symlink(host_of(group())));
-    EXPECT_TRUE(fs::is_symlink(host_of(folder + "\\uninstall.lst")));
-    EXPECT_FALSE(exists(desktop_link()));
-    ASSERT_EQ(boxes.shown.size(), 2u);
-    EXPECT_NE(boxes.shown[1].text.find("uninstall.lst"), std::string::npos) << boxes.shown[1].text;
 #endif
 }
 
@@ -461,10 +430,7 @@ TEST_F(Installed, KeyFolderInAnotherSpellingIsAccepted)
     other = "Q:\\Program Files\\" + product;
 #endif
     ASSERT_NE(other, folder);
-    void* key = nullptr;
-    ASSERT_EQ(plat_registry_create_machine_key(key_path().c_str(), &key), 1);
-    plat_registry_set_string(key, "path", other.c_str(), (uint32_t)other.size() + 1);
-    plat_registry_close_key(key);
+    set_key_folder(other);
     BoxRecorder boxes;
     EXPECT_EQ(run(PLAT_IDYES), kUninstallRemoved);
     EXPECT_FALSE(key_exists());
