@@ -82,15 +82,16 @@ void set_strings(void* key, std::initializer_list<NamedText> values)
 }
 
 // Opens (or creates) the uninstall key of `key_name` once `joined`,
-// "<folder>\<name>" for one of its values, has been composed too, so the
-// key is touched only when everything fits and an entry is written whole
-// or not at all. Null when something does not fit or the key cannot be
-// opened.
-void* open_uninstall_key(const char* key_name, const char* folder, const char* name, char* joined)
+// "<folder>\<name>" for one of its values (composed with `format`), has
+// been composed too, so the key is touched only when everything fits and an
+// entry is written whole or not at all. Null when something does not fit or
+// the key cannot be opened.
+void* open_uninstall_key(const char* key_name, const char* format, const char* folder, const char* name,
+                         char* joined)
 {
     char key_path[kUninstallEntrySize];
     if (!uninstall_key_path(key_name, key_path, kUninstallEntrySize) ||
-        !compose_text(joined, kUninstallEntrySize, "%s\\%s", folder, name))
+        !compose_text(joined, kUninstallEntrySize, format, folder, name))
         return nullptr;
     void* key = nullptr;
     return plat_registry_create_machine_key(key_path, &key) ? key : nullptr;
@@ -128,7 +129,10 @@ void write_uninstall_entry(const char* company, const char* display_name, const 
     if (!all_given({company, display_name, key_name, install_path, uninstall_program}))
         return;
     char command[kUninstallEntrySize];
-    void* key = open_uninstall_key(key_name, install_path, uninstall_program, command);
+    // In quotes: the programs list starts the value as a command line, and
+    // unquoted, "C:\Program Files\..." would start C:\Program.exe when
+    // one exists.
+    void* key = open_uninstall_key(key_name, "\"%s\\%s\"", install_path, uninstall_program, command);
     if (!key)
         return;
     set_strings(key, {{"DisplayName", display_name},
@@ -144,7 +148,7 @@ void write_uninstall_details(const char* key_name, const char* company, const ch
     if (!all_given({key_name, company, install_path, exe}))
         return;
     char icon[kUninstallEntrySize];
-    void* key = open_uninstall_key(key_name, install_path, exe, icon);
+    void* key = open_uninstall_key(key_name, "%s\\%s", install_path, exe, icon);
     if (!key)
         return;
     set_strings(key, {{"Publisher", company}, {"InstallLocation", install_path}, {"DisplayIcon", icon}});

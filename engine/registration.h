@@ -45,7 +45,8 @@ void register_installation(const char* install_path, const char* company, const 
 
 // Creates or opens kUninstallKeyRoot\key_name and writes, in this order,
 // "DisplayName", "company", "path" and "UninstallString" (install path, "\",
-// uninstall program, unquoted) as strings whose sizes count their NUL.
+// uninstall program, in double quotes, so that a space in the path cannot
+// start another program) as strings whose sizes count their NUL.
 // Writes nothing when the key path or the command does not fit 1024 bytes.
 void write_uninstall_entry(const char* company, const char* display_name, const char* key_name,
                            const char* install_path, const char* uninstall_program);

@@ -1,5 +1,6 @@
 // The launcher's entry point: the Windows calls behind LauncherSystem.
 #include "launcher_logic.h"
+#include "platform.h"
 
 #include <windows.h>
 
@@ -41,6 +42,7 @@ static unsigned exec(const char* command_line, unsigned show)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    plat_restrict_dll_search();
     // A drive without a disc must simply fail the probe, not raise the
     // system's "no disk in the drive" box on every pass.
     SetErrorMode(SEM_FAILCRITICALERRORS);

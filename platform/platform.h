@@ -127,6 +127,34 @@ struct DirListing {
     void close();
 };
 
+// 1 when the entry `path` is itself a link (a symbolic link, a junction, a
+// mount point): it carries PLAT_ATTR_REPARSE_POINT, or, on Windows, opening
+// it leads somewhere other than its own folder's final path plus its name
+// (Wine reports a linked file without the attribute). 0 when it is an
+// ordinary file or folder, or absent. The link itself is looked at; nothing
+// it leads to is changed.
+int plat_is_link(const char* path);
+
+// ---- One run at a time ------------------------------------------------------
+
+// Takes the lock `name` (letters, digits and "-" only) that every process
+// of the machine sees, held until plat_unlock. 1 taken (*lock set); 0 held
+// already, by another process or by an earlier call in this one, or no lock
+// could be made. Windows: a named mutex in the global namespace; POSIX: a
+// lock file in the temporary folder held with flock.
+int plat_lock(const char* name, void** lock);
+// Gives the lock back; harmless with null.
+void plat_unlock(void* lock);
+
+// ---- Program start ------------------------------------------------------------
+
+// Makes the program load DLLs from the system folder only, never from its
+// own folder or the current one (SetDefaultDllDirectories with
+// LOAD_LIBRARY_SEARCH_SYSTEM32, looked up at run time: older Windows lacks
+// it). Every program calls it first thing. 1 done, 0 not available (and
+// always 0 on POSIX, where there is nothing to do).
+int plat_restrict_dll_search();
+
 // ---- Drives ----------------------------------------------------------------
 
 enum : int {

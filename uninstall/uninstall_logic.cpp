@@ -126,6 +126,14 @@ int is_name(const char* text)
     return check_path_component((const unsigned char*)text, (int32_t)strlen(text), nullptr);
 }
 
+// "X:\...": a folder on a drive of this machine. Anything else (a network
+// name, a device path) is never opened on the registry's word.
+int is_drive_path(const char* path)
+{
+    char letter = ascii_upper(path[0]);
+    return letter >= 'A' && letter <= 'Z' && path[1] == ':' && path[2] == '\\';
+}
+
 int is_file(const char* path)
 {
     uint32_t a = plat_file_attributes(path);
@@ -194,6 +202,13 @@ struct PathList {
     }
 };
 
+// How an entry below a folder is reached.
+enum Way {
+    kDirect = 0,      // through no link (or it is absent)
+    kIsLink = 1,      // the entry itself is a link
+    kBehindLink = 2,  // a folder on the way to it is a link
+};
+
 // Everything one run knows and decides.
 struct Uninstall {
     char folder[kPathSize];
@@ -208,6 +223,12 @@ struct Uninstall {
     PathList problems;  // files that cannot be deleted now
     PathList left;      // what failed to go although it was checked
     PathList kept_folders;
+    PathList folders;   // the manifest's folders reached without a link, in its order
+    PathList links;     // links found where the install put files or folders: kept
+    char programs[kPathSize];
+    char clear[kPathSize];  // a folder below `folder` reached without a link ("" none known)
+    int dat_is_link, list_is_link;
+    void* lock;         // one uninstallation of this key at a time
 
     // Composes "<base>\<name>" into `out`; 0 when it does not fit.
     static int join(char* out, const char* base, const char* name)
@@ -216,10 +237,34 @@ struct Uninstall {
     }
 
     int read_inputs();
+    int take_lock();
+    int way_to(const char* base, const char* rel, int cached);
     void plan();
+    void plan_links();
     void check(const char* path, const char* name);
+    // A shortcut file the install made: to delete, or kept when it is a link.
+    void add_shortcut(const char* link)
+    {
+        if (plat_is_link(link)) {
+            links.add(link, nullptr);
+            return;
+        }
+        remove.add(link, nullptr);
+        check(link, nullptr);
+    }
     int32_t remove_all(int32_t* remove_self);
     int install_folder_holds_others();
+    // Ends the list being built and names the links that were kept.
+    void list_links(BoxText* box)
+    {
+        box->end_list();
+        if (links.count == 0)
+            return;
+        box->start_list(uninstall_text::kKeptLinksHead);
+        for (int32_t i = 0; i < links.count; ++i)
+            box->name(links.shown[i] ? links.shown[i] : links.paths[i]);
+        box->end_list();
+    }
     void release()
     {
         manifest.release();
@@ -228,6 +273,10 @@ struct Uninstall {
         problems.release();
         left.release();
         kept_folders.release();
+        folders.release();
+        links.release();
+        plat_unlock(lock);
+        lock = nullptr;
     }
 };
 
@@ -242,6 +291,8 @@ int Uninstall::read_inputs()
         fail_with(uninstall_text::kNoDataFormat, dat);
         return 0;
     }
+    if (!take_lock())
+        return 0;
     if (!uninstall_key_path(regkey, key_path, kUninstallEntrySize)) {
         fail_with(uninstall_text::kKeyDamaged);
         return 0;
@@ -260,7 +311,8 @@ int Uninstall::read_inputs()
         fail_with(uninstall_text::kKeyDamaged);
         return 0;
     }
-    if (!same_folder(path, folder)) {
+    // The same folder, however it is spelt (a short 8.3 name, another case).
+    if (!is_drive_path(path) || !plat_same_file(path, folder)) {
         fail_with(uninstall_text::kKeyOtherFormat, path);
         return 0;
     }
@@ -277,16 +329,93 @@ int Uninstall::read_inputs()
         return 0;
     }
     company_folder[0] = group[0] = '\0';
-    char programs[kPathSize];
     if (programs_folder_path(nullptr, programs) && programs[0] &&
         (!join(company_folder, programs, company) || !join(group, company_folder, product)))
         company_folder[0] = group[0] = '\0';
     return 1;
 }
 
+// Takes the lock named after the key ("DiUninstall-" and its bytes in hex),
+// so that a second uninstaller started for the same installation (a
+// double click does this) stops before its question. 1 / 0 (a box said so).
+int Uninstall::take_lock()
+{
+    char name[16 + 2 * kTextSize];
+    strcpy(name, "DiUninstall-");
+    char* out = name + strlen(name);
+    for (const char* p = regkey; *p; ++p, out += 2)
+        snprintf(out, 3, "%02X", (unsigned)(unsigned char)*p);
+    if (plat_lock(name, &lock))
+        return 1;
+    lock = nullptr;
+    fail_with(uninstall_text::kAlreadyRunning);
+    return 0;
+}
+
+// Looks at every name on the way from `base` to "<base>\<rel>", from the
+// first: the first that is a link decides (Way). With `cached`, a folder of
+// `folder` found free of links before is not looked at again (the manifest
+// lists a folder's files together).
+int Uninstall::way_to(const char* base, const char* rel, int cached)
+{
+    char path[kPathSize];
+    size_t base_length = strlen(base), rel_length = strlen(rel);
+    if (base_length + 1 + rel_length + 1 > (size_t)kPathSize)
+        return kBehindLink;  // cannot be named: not touched
+    memcpy(path, base, base_length);
+    path[base_length] = '\\';
+    const char* last = nullptr;  // the separator before the entry's own name
+    for (const char* p = find_separator(rel); p; p = find_separator(p + 1))
+        last = p;
+    const char* from = rel;
+    size_t parent_length = last ? (size_t)(last - rel) : 0;
+    if (cached && last && strlen(clear) == parent_length && memcmp(clear, rel, parent_length) == 0)
+        from = last + 1;
+    for (;;) {
+        const char* sep = find_separator(from);
+        size_t n = sep ? (size_t)(sep - rel) : rel_length;
+        memcpy(path + base_length + 1, rel, n);
+        path[base_length + 1 + n] = '\0';
+        if (plat_is_link(path))
+            return sep ? kBehindLink : kIsLink;
+        if (!sep)
+            break;
+        if (plat_file_attributes(path) == PLAT_ATTR_INVALID)
+            return kDirect;  // nothing further exists
+        from = sep + 1;
+    }
+    if (cached && last) {
+        memcpy(clear, rel, parent_length);
+        clear[parent_length] = '\0';
+    }
+    return kDirect;
+}
+
+// The shortcuts' folders and uninstall.dat and the manifest, when they are
+// links, stay (with what they lead to) and are reported.
+void Uninstall::plan_links()
+{
+    if (group[0]) {
+        char rel[kPathSize];
+        int way = compose_text(rel, kPathSize, "%s\\%s", company, product) ? way_to(programs, rel, 0) : kBehindLink;
+        if (way != kDirect) {
+            links.add(plat_is_link(company_folder) ? company_folder : group, nullptr);
+            company_folder[0] = group[0] = '\0';
+        }
+    }
+    dat_is_link = plat_is_link(dat);
+    list_is_link = plat_is_link(list);
+    if (dat_is_link)
+        links.add(dat, kUninstallDataName);
+    if (list_is_link)
+        links.add(list, kUninstallManifestName);
+}
+
 // A file to delete: it must not be read-only nor held open.
 void Uninstall::check(const char* path, const char* name)
 {
+    if ((path == dat && dat_is_link) || (path == list && list_is_link))
+        return;
     uint32_t a = plat_file_attributes(path);
     if (a == PLAT_ATTR_INVALID || (a & PLAT_ATTR_DIRECTORY))
         return;
@@ -296,11 +425,24 @@ void Uninstall::check(const char* path, const char* name)
 
 void Uninstall::plan()
 {
+    plan_links();
     char full[kPathSize];
     for (int32_t i = 0; i < manifest.count; ++i) {
         const ManifestEntry& e = manifest.entries[i];
         // The reader made sure every path fits beside the install folder.
-        if (e.kind != manifest::kFile || !join(full, folder, e.path) || !is_file(full))
+        if (!join(full, folder, e.path))
+            continue;
+        // Nothing behind a link is looked at; a link stays, named in the box.
+        int way = way_to(folder, e.path, 1);
+        if (way == kIsLink)
+            links.add(full, e.path);
+        if (way != kDirect)
+            continue;
+        if (e.kind == manifest::kFolder) {
+            folders.add(full, e.path);
+            continue;
+        }
+        if (e.kind != manifest::kFile || !is_file(full))
             continue;
         uint32_t size = 0, crc = 0;
         if (file_checksum(full, &size, &crc) && size == e.size && crc == e.crc) {
@@ -313,22 +455,16 @@ void Uninstall::plan()
     char desktop[kPathSize];
     char link[kPathSize];
     if (desktop_folder_path(nullptr, desktop) && desktop[0] &&
-        compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link)) {
-        remove.add(link, nullptr);
-        check(link, nullptr);
-    }
+        compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link))
+        add_shortcut(link);
     if (group[0]) {
         const char* names[] = {kUninstallLinkName, product};
         for (const char* n : names) {
-            if (compose_text(link, kPathSize, "%s\\%s.lnk", group, n) && is_file(link)) {
-                remove.add(link, nullptr);
-                check(link, nullptr);
-            }
+            if (compose_text(link, kPathSize, "%s\\%s.lnk", group, n) && is_file(link))
+                add_shortcut(link);
         }
-        if (join(link, group, kWebShortcut) && is_file(link)) {
-            remove.add(link, nullptr);
-            check(link, nullptr);
-        }
+        if (join(link, group, kWebShortcut) && is_file(link))
+            add_shortcut(link);
     }
     check(dat, kUninstallDataName);
     check(list, kUninstallManifestName);
@@ -355,13 +491,12 @@ int32_t Uninstall::remove_all(int32_t* remove_self)
             left.add(remove.paths[i], remove.shown[i]);
 
     // Folders newest first; one that still holds something is the user's.
-    char full[kPathSize];
-    for (int32_t i = manifest.count - 1; i >= 0; --i) {
-        const ManifestEntry& e = manifest.entries[i];
-        if (e.kind != manifest::kFolder || !join(full, folder, e.path) || !is_folder(full))
+    for (int32_t i = folders.count - 1; i >= 0; --i) {
+        const char* full = folders.paths[i];
+        if (!is_folder(full))
             continue;
         if (!plat_remove_directory(full) && is_folder(full))
-            kept_folders.add(full, e.path);
+            kept_folders.add(full, folders.shown[i]);
     }
     if (group[0]) {
         plat_remove_directory(group);           // only when empty
@@ -373,9 +508,9 @@ int32_t Uninstall::remove_all(int32_t* remove_self)
     if (left.count == 0 && !plat_registry_delete_machine_key(key_path))
         left.add(key_path, nullptr);
     if (left.count == 0) {
-        if (!plat_remove_file(dat) && is_file(dat))
+        if (!dat_is_link && !plat_remove_file(dat) && is_file(dat))
             left.add(dat, kUninstallDataName);
-        if (!plat_remove_file(list) && is_file(list))
+        if (!list_is_link && !plat_remove_file(list) && is_file(list))
             left.add(list, kUninstallManifestName);
     }
 
@@ -384,7 +519,7 @@ int32_t Uninstall::remove_all(int32_t* remove_self)
         box.add(uninstall_text::kPartialHead);
         for (int32_t i = 0; i < left.count; ++i)
             box.name(left.shown[i] ? left.shown[i] : left.paths[i]);
-        box.end_list();
+        list_links(&box);
         show(box, PLAT_MB_OK | PLAT_MB_ICONERROR);
         return kUninstallFailed;
     }
@@ -399,7 +534,7 @@ int32_t Uninstall::remove_all(int32_t* remove_self)
         for (int32_t i = 0; i < kept_folders.count; ++i)
             box.name(kept_folders.shown[i]);
     }
-    box.end_list();
+    list_links(&box);
     if (install_folder_holds_others())
         box.addf(uninstall_text::kKeptInstallFormat, folder);
     show(box, PLAT_MB_OK | kIconInformation);
@@ -477,6 +612,9 @@ int remove_uninstaller(const char* install_folder)
     char path[kPathSize];
     if (!install_folder || !compose_text(path, kPathSize, "%s\\%s", install_folder, kUninstallProgram))
         return 0;
+    // A link stays, and so does the folder that holds it.
+    if (plat_is_link(path))
+        return 1;
     if (!plat_remove_file(path) && is_file(path))
         return 0;
     plat_remove_directory(install_folder);  // only when empty

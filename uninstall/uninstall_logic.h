@@ -15,6 +15,18 @@
 // uninstall.exe itself, and the install folder when nothing else is left in
 // it, go once the program has ended (remove_uninstaller).
 //
+// Links are never followed: every name on the way to what is to be removed
+// is looked at first. Nothing behind a link (a symbolic link, a junction, a
+// mount point) is deleted, listed or counted, and a link found where the
+// install put a file or folder stays, with what it leads to, and is named
+// in the closing box (Windows and Wine would delete through some links).
+//
+// One uninstallation of a key at a time: a lock named after the key is
+// taken before the question; a second run finds it held, says so and
+// deletes nothing. The key's folder must be the install folder itself,
+// compared by file identity, so another spelling of it (a short 8.3 name)
+// is accepted and every other folder refused.
+//
 // Before anything is deleted every input is checked (uninstall.dat, the
 // key, the manifest) and every file to delete is checked for read-only and
 // in-use; a problem shows a box and deletes nothing. When a deletion fails
@@ -37,8 +49,8 @@ enum : int32_t {
 int32_t run_uninstall(const char* install_folder, int32_t* remove_self);
 
 // Deletes "<install folder>\uninstall.exe", then removes the install folder
-// when it is empty. 1 when uninstall.exe is gone, 0 when it is still there
-// (for example still running).
+// when it is empty. 1 when uninstall.exe is gone, or is a link (which stays,
+// with the folder), 0 when it is still there (for example still running).
 int remove_uninstaller(const char* install_folder);
 
 // The crc32 (zlib's) and length of the file `path`. 1 / 0 (cannot be read,

@@ -128,6 +128,13 @@ uint32_t plat_file_attributes(const char* path)
     return host_path_of(path, &host) ? attributes_of(host) : (uint32_t)PLAT_ATTR_INVALID;
 }
 
+int plat_is_link(const char* path)
+{
+    std::string host;
+    struct stat st;
+    return host_path_of(path, &host) && lstat(host.c_str(), &st) == 0 && S_ISLNK(st.st_mode) ? 1 : 0;
+}
+
 int plat_set_read_only(const char* path, int read_only)
 {
     std::string host;

@@ -2,9 +2,15 @@
 #include "platform.h"
 #include "posix/host_paths.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <unistd.h>
+#include <utility>
 
 int plat_default_message_box(void*, const char* text, const char* caption, unsigned type)
 {
@@ -50,4 +56,41 @@ int plat_disk_free_bytes(const char* path, uint64_t* free_bytes)
 
 void plat_pump_messages()
 {
+}
+
+// The lock is a file in the temporary folder held with flock, which also
+// refuses a second open of the same file in this process. The file goes
+// with the lock; a run that opened it just before may then hold the
+// unlinked file, so a lock counts only while its file is still the one
+// under the name.
+int plat_lock(const char* name, void** lock)
+{
+    if (!name || !name[0] || !lock)
+        return 0;
+    for (const char* p = name; *p; ++p)
+        if (!((*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || *p == '-'))
+            return 0;
+    const char* temp = getenv("TMPDIR");
+    std::string path = std::string(temp && temp[0] ? temp : "/tmp") + "/" + name + ".lock";
+    int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return 0;
+    struct stat held, named;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || fstat(fd, &held) != 0 || stat(path.c_str(), &named) != 0 ||
+        held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+        close(fd);
+        return 0;
+    }
+    *lock = new std::pair<int, std::string>(fd, path);
+    return 1;
+}
+
+void plat_unlock(void* lock)
+{
+    auto* held = static_cast<std::pair<int, std::string>*>(lock);
+    if (!held)
+        return;
+    unlink(held->second.c_str());
+    close(held->first);
+    delete held;
 }

@@ -119,6 +119,83 @@ int plat_same_file(const char* a, const char* b)
     return identity_of(a, &ia) && identity_of(b, &ib) && same_identity(ia, ib) ? 1 : 0;
 }
 
+namespace {
+
+typedef DWORD(WINAPI* FinalPathFunction)(HANDLE, LPSTR, DWORD, DWORD);
+
+// GetFinalPathNameByHandleA, which Windows before Vista lacks.
+FinalPathFunction final_path_function()
+{
+    static FinalPathFunction f = (FinalPathFunction)(void (*)())GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                                                              "GetFinalPathNameByHandleA");
+    return f;
+}
+
+// The path the system reaches when it opens `path`, every link on the way
+// followed, into `out` (`size` bytes). 1 / 0.
+bool final_path_of(const char* path, char* out, DWORD size)
+{
+    FinalPathFunction final_path = final_path_function();
+    if (!final_path)
+        return false;
+    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD n = final_path(h, out, size, 0);
+    CloseHandle(h);
+    return n > 0 && n < size;
+}
+
+// The last separator of `path` that is a character of its own (a Big5
+// character's second byte 0x5C is not one), or null.
+const char* last_separator(const char* path)
+{
+    const char* last = nullptr;
+    for (const char* p = path; *p; ++p) {
+        if (IsDBCSLeadByte((BYTE)*p) && p[1]) {
+            ++p;
+            continue;
+        }
+        if (*p == '\\' || *p == '/')
+            last = p;
+    }
+    return last;
+}
+
+}  // namespace
+
+// A link carries the reparse-point attribute on Windows. Wine reports a
+// linked file without it, and opening the file then leads to what the link
+// names: the entry's final path is not its folder's final path and its name.
+int plat_is_link(const char* path)
+{
+    DWORD a = path ? GetFileAttributesA(path) : INVALID_FILE_ATTRIBUTES;
+    if (a == INVALID_FILE_ATTRIBUTES)
+        return 0;
+    if (a & FILE_ATTRIBUTE_REPARSE_POINT)
+        return 1;
+    const char* sep = last_separator(path);
+    if (!sep || !sep[1] || sep == path)
+        return 0;  // a name with no folder: nothing to compare with
+    // A folder that is a drive's root keeps its separator, as in C:\ .
+    std::string folder(path, (size_t)(sep - path) + (sep[-1] == ':' ? 1 : 0));
+    char entry_final[MAX_PATH * 2], folder_final[MAX_PATH * 2];
+    if (!final_path_of(path, entry_final, sizeof entry_final) ||
+        !final_path_of(folder.c_str(), folder_final, sizeof folder_final))
+        return 0;
+    // A separator of its own ends a root; 蓋 ends in the byte 0x5C too.
+    std::string expected = folder_final;
+    const char* folder_end = last_separator(folder_final);
+    if (!folder_end || folder_end[1])
+        expected += '\\';
+    expected += sep + 1;
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, entry_final, -1, expected.c_str(), -1) ==
+                   CSTR_EQUAL
+               ? 0
+               : 1;
+}
+
 int plat_stream_is_file(FILE* stream, const char* path)
 {
     BY_HANDLE_FILE_INFORMATION is, ip;

@@ -137,3 +137,36 @@ void plat_pump_messages()
     if (end.QuadPart - start.QuadPart > g_pump.longest.QuadPart)
         g_pump.longest.QuadPart = end.QuadPart - start.QuadPart;
 }
+
+// A mutex in the global namespace: every session of the machine sees it.
+// One that exists already is held by another run (or was made by someone
+// else to stop this one, which only stops it).
+int plat_lock(const char* name, void** lock)
+{
+    if (!name || !name[0] || !lock)
+        return 0;
+    for (const char* p = name; *p; ++p)
+        if (!((*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || *p == '-'))
+            return 0;
+    char full[MAX_PATH];
+    int n = snprintf(full, sizeof full, "Global\\%s", name);
+    if (n <= 0 || n >= (int)sizeof full)
+        return 0;
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, full);
+    if (!mutex)
+        return 0;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(mutex);
+        return 0;
+    }
+    *lock = mutex;
+    return 1;
+}
+
+void plat_unlock(void* lock)
+{
+    if (!lock)
+        return;
+    ReleaseMutex((HANDLE)lock);
+    CloseHandle((HANDLE)lock);
+}

@@ -40,7 +40,7 @@ check_all() {  # install path, whether the desktop link must exist
   [ "$(value DisplayName)" = "$product" ] || fail "DisplayName is '$(value DisplayName)'"
   [ "$(value company)" = "$company" ] || fail "company is '$(value company)'"
   [ "$(value path)" = "$install" ] || fail "path is '$(value path)'"
-  [ "$(value UninstallString)" = "$install\\uninstall.exe" ] || fail "UninstallString is '$(value UninstallString)'"
+  [ "$(value UninstallString)" = "\"$install\\uninstall.exe\"" ] || fail "UninstallString is '$(value UninstallString)'"
 
   "$here/check_links.sh" "$group/$uninstall.lnk" "$install\\uninstall.exe" "$install" "$uninstall" 2 || status=1
   "$here/check_links.sh" "$group/$product.lnk" "$install\\$exe" "$install" "$product" 2 || status=1

@@ -183,7 +183,9 @@ fi
 key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\'$sample_regkey
 query_key() { timeout 60 wine reg query "$key" 2>/dev/null | iconv -f CP950 -t UTF-8 | tr -d '\r'; }
 uninstall_command=$(query_key | sed -n 's/^    UninstallString    REG_SZ    //p')
-[ "$uninstall_command" = "$install_win\\uninstall.exe" ] || fail "UninstallString is '$uninstall_command'"
+[ "$uninstall_command" = "\"$install_win\\uninstall.exe\"" ] || fail "UninstallString is '$uninstall_command'"
+# The program inside the quotes, as the programs list starts it.
+uninstall_command=${uninstall_command#\"} uninstall_command=${uninstall_command%\"}
 users=$WINEPREFIX/drive_c/users
 user=$(ls "$users" | grep -v -x Public | head -n 1)
 group="$users/$user/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$sample_company/$sample_product"

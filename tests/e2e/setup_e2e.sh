@@ -216,7 +216,7 @@ value() { printf '%s\n' "$out" | sed -n "s/^    $1    REG_SZ    //p"; }
 [ "$(value DisplayName)" = "$product" ] || fail "DisplayName is '$(value DisplayName)'"
 [ "$(value company)" = "$company" ] || fail "company is '$(value company)'"
 [ "$(value path)" = "$install_win" ] || fail "path is '$(value path)'"
-[ "$(value UninstallString)" = "$install_win\\uninstall.exe" ] || fail "UninstallString is '$(value UninstallString)'"
+[ "$(value UninstallString)" = "\"$install_win\\uninstall.exe\"" ] || fail "UninstallString is '$(value UninstallString)'"
 
 users=$WINEPREFIX/drive_c/users
 user=$(ls "$users" | grep -v -x Public | head -n 1)

@@ -7,15 +7,25 @@
 #      with setup.exe from drive D:, as in setup_e2e.sh.
 #   2. The user adds a save file to 存檔 and a note to 資料 (folders the set
 #      created) and changes 設定.ini (from the data folder).
-#   3. The registry's UninstallString, unquoted, is run with the install
+#   3. The registry's UninstallString (in quotes) is run with the install
 #      folder as the current directory; the question is answered Yes and the
 #      closing box is answered. Then: key gone, group folder with its links
 #      and 官方網頁.url gone, company folder gone, desktop link gone, the
 #      install folder holds only the user's three files (and their folders),
 #      uninstall.exe, uninstall.dat and uninstall.lst gone once the copy in
-#      the temporary folder has ended, and that copy gone too; exit code 0.
-#   4. A second install, answered No: nothing changes; exit code 1.
+#      the temporary folder has ended, and that copy and its private folder
+#      gone too; exit code 0. While it asks, the copy lies alone in a new
+#      folder of %TEMP%; files planted under the names the copy once had
+#      (uninstall-<pid>-<n>.exe) stay as they were.
+#   4. A second install, answered No: nothing changes; exit code 1; its
+#      copy had another private folder.
 #   5. A damaged manifest: a box says so, nothing changes; exit code 2.
+#   6. A third install in which a folder, a file and an empty folder were
+#      replaced by links (host symbolic links, which Wine shows as links) to
+#      identical copies in C:\外部; two uninstallers started together: the
+#      second says one is running and ends with 2, changing nothing; the
+#      first, answered Yes, removes the rest: every entry in C:\外部 stays as
+#      it was, and so do the links.
 #
 # Screenshots of the boxes are kept in BUILD_DIR/e2e-artifacts/uninstall-*.
 #
@@ -76,13 +86,26 @@ key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\'$regkey
 query_key() { timeout 60 wine reg query "$key" 2>/dev/null | iconv -f CP950 -t UTF-8 | tr -d '\r'; }
 users=$WINEPREFIX/drive_c/users
 install="$WINEPREFIX/drive_c/Program Files/$company/$product"
-temp_copies() { find "$users" -iname 'uninstall-*.exe' 2>/dev/null; }
+user=$(ls "$users" | grep -v -x Public | head -n 1)
+temp=$users/$user/Temp  # %TEMP% under Wine 8; AppData\Local\Temp on Windows
+[ -d "$temp" ] || temp=$users/$user/AppData/Local/Temp
+# What the runs leave in %TEMP%: private folders, or copies not planted.
+temp_copies() {
+  find "$temp" -maxdepth 1 -iname 'uninstall-*' ! -name 'uninstall-*-[01].exe' 2>/dev/null
+  find "$temp" -maxdepth 1 -name 'uninstall-*-[01].exe' 2>/dev/null | grep -v -x -F -f "$work/planted.txt"
+}
+# The private folders while a copy runs.
+private_folders() { find "$temp" -mindepth 1 -maxdepth 1 -type d -name 'uninstall-*' 2>/dev/null | LC_ALL=C sort; }
 
-# Starts the uninstall entry's command line, unquoted, from the install folder.
+# Starts the program that the uninstall entry's command line names in
+# quotes, from the install folder.
 start_uninstall() {  # label
-  local command
   command=$(query_key | sed -n 's/^    UninstallString    REG_SZ    //p')
   [ -n "$command" ] || { fail "no UninstallString ($1)"; return 1; }
+  case $command in
+    \"*\") command=${command:1:${#command}-2} ;;
+    *) fail "UninstallString is not in quotes: $command ($1)"; return 1 ;;
+  esac
   (cd "$install" && exec timeout 120 wine "$command" >"$work/uninstall-$1.log" 2>&1) &
   prog_pid=$!
 }
@@ -124,11 +147,21 @@ printf 'my notes\r\n' >"$install/資料/筆記.txt"
 printf '[設定]\r\n音量=20\r\n' | iconv -f UTF-8 -t CP950 >"$install/設定.ini"
 
 step "uninstall, answered Yes"
+# Files under the names the copy once had in %TEMP%: never run, never changed.
+mkdir -p "$temp"
+for pid in $(seq 4 4 1024); do
+  for n in 0 1; do printf 'planted %s %s\r\n' "$pid" "$n" >"$temp/uninstall-$pid-$n.exe"; done
+done
+find "$temp" -maxdepth 1 -name 'uninstall-*-[01].exe' | LC_ALL=C sort >"$work/planted.txt"
+planted_sums=$(xargs -r md5sum <"$work/planted.txt")
 start_uninstall yes
 box=$(wait_window '解除安裝')
 if [ -z "$box" ]; then
   fail "no question from the uninstaller"
 else
+  folder_yes=$(private_folders)
+  [ "$(printf '%s\n' "$folder_yes" | grep -c .)" = 1 ] || fail "not one private folder in %TEMP% while asking: '$folder_yes'"
+  [ "$(ls "$folder_yes" 2>/dev/null)" = uninstall.exe ] || fail "the private folder holds '$(ls "$folder_yes" 2>/dev/null)'"
   sleep 1
   shot uninstall-1-question.png
   answer "$box" Return || fail "the question did not take Enter (Yes)"
@@ -152,6 +185,7 @@ for _ in $(seq 100); do
 done
 [ ! -e "$install/uninstall.exe" ] || fail "uninstall.exe is still there"
 [ -z "$(temp_copies)" ] || fail "the copy in the temporary folder is left: $(temp_copies)"
+[ "$(xargs -r md5sum <"$work/planted.txt")" = "$planted_sums" ] || fail "a file planted under an old name changed"
 query_key | grep -q DisplayName && fail "the uninstall key is still there"
 [ ! -e "$group" ] || fail "the group folder is still there: $(ls "$group")"
 [ ! -e "$(dirname "$group")" ] || fail "the empty company folder in the Programs menu is still there"
@@ -171,6 +205,8 @@ box=$(wait_window '解除安裝')
 if [ -z "$box" ]; then
   fail "no question from the uninstaller (No)"
 else
+  folder_no=$(private_folders)
+  [ -n "$folder_no" ] && [ "$folder_no" != "$folder_yes" ] || fail "the second run's private folder is '$folder_no'"
   sleep 1
   answer "$box" n || fail "the question did not take N (No)"
 fi
@@ -206,6 +242,75 @@ rc=$?
 [ $rc -eq 2 ] || fail "uninstall.exe ended with status $rc on a damaged manifest, not 2"
 sleep 2
 [ "$(state)" = "$before" ] || { fail "the damaged manifest changed something"; diff <(printf '%s\n' "$before") <(state) | head; }
+
+# ---- links to copies outside, two uninstallers at once ----------------------------------
+step "third install, links to copies outside the install folder"
+rm -rf "$install"
+install_sample third
+outside=$WINEPREFIX/drive_c/外部
+rm -rf "$outside"
+mkdir -p "$outside/空的"
+plant_link() {  # path inside the install folder, its copy's name in C:\外部
+  cp -a "$install/$1" "$outside/$2" && rm -rf "${install:?}/$1" && ln -s "$outside/$2" "$install/$1" ||
+    fail "cannot plant the link $1"
+}
+plant_link 資料/地圖 地圖
+plant_link 說明.txt 說明.txt
+rmdir "$install/許功蓋/空" && ln -s "$outside/空的" "$install/許功蓋/空" || fail "cannot plant the link 許功蓋/空"
+outside_state() {
+  (cd "$outside" && find . | LC_ALL=C sort && find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r md5sum)
+}
+outside_before=$(outside_state)
+echo "  $(cd "$outside" && find . -mindepth 1 | wc -l) entries in C:\外部"
+
+step "two uninstallers at once, then Yes"
+start_uninstall links
+first_pid=$prog_pid
+box=$(wait_window '解除安裝')
+if [ -z "$box" ]; then
+  fail "no question from the first uninstaller"
+else
+  before=$(state)
+  (cd "$install" && exec timeout 120 wine "$command" >"$work/uninstall-second.log" 2>&1) &
+  second_pid=$!
+  second_box=
+  for _ in $(seq 300); do
+    second_box=$(xdotool search --onlyvisible --name '解除安裝' 2>/dev/null | grep -v -x "$box" | head -n 1)
+    [ -n "$second_box" ] && break
+    sleep 0.2
+  done
+  if [ -z "$second_box" ]; then
+    fail "no box from the second uninstaller"
+  else
+    sleep 1
+    shot uninstall-4-second-run.png
+    answer "$second_box" Return || fail "the second run's box did not take Enter"
+  fi
+  wait "$second_pid"
+  rc=$?
+  [ $rc -eq 2 ] || fail "the second uninstaller ended with status $rc, not 2"
+  [ "$(state)" = "$before" ] || { fail "the second uninstaller changed something"; diff <(printf '%s\n' "$before") <(state) | head; }
+  answer "$box" Return || fail "the question did not take Enter (Yes, links)"
+  box=$(wait_window '解除安裝')
+  if [ -z "$box" ]; then
+    fail "no closing box (links)"
+  else
+    sleep 1
+    shot uninstall-5-links-kept.png
+    answer "$box" Return || fail "the closing box did not take Enter (links)"
+  fi
+fi
+prog_pid=$first_pid
+finish_uninstall
+rc=$?
+[ $rc -eq 0 ] || fail "uninstall.exe ended with status $rc with links inside"
+timeout 60 wineserver -w
+[ "$(outside_state)" = "$outside_before" ] ||
+  { fail "an entry outside the install folder changed"; diff <(printf '%s\n' "$outside_before") <(outside_state) | head; }
+for l in 資料/地圖 說明.txt 許功蓋/空; do [ -L "$install/$l" ] || fail "the link $l is gone"; done
+query_key | grep -q DisplayName && fail "the uninstall key is still there (links)"
+[ ! -e "$install/game.exe" ] || fail "game.exe, not behind a link, is still there"
+[ -z "$(temp_copies)" ] || fail "left in the temporary folder: $(temp_copies)"
 
 echo "screenshots in $artifacts (uninstall-*.png)"
 if [ $status -eq 0 ]; then echo "uninstall end-to-end: ok"; else echo "uninstall end-to-end: FAILED"; fi

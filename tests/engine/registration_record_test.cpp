@@ -62,7 +62,8 @@ TEST_F(Recorded, EntryThenGroupThenDesktopInOrder)
     ASSERT_EQ(r.values.size(), 10u);
     const char* names[] = {"DisplayName", "company", "path", "UninstallString", "Publisher", "InstallLocation",
                            "DisplayIcon"};
-    std::string data[] = {"Game", "Co", install, install + "\\uninstall.exe", "Co", install, install + "\\game.exe"};
+    std::string data[] = {"Game", "Co", install, "\"" + install + "\\uninstall.exe\"",
+                          "Co", install, install + "\\game.exe"};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(r.values[i].name, names[i]);
         EXPECT_EQ(r.values[i].type, 1u);

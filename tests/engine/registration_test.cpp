@@ -113,7 +113,7 @@ TEST_F(Registered, UninstallEntryHoldsFourStringsWithTheirNul)
     EXPECT_EQ(value("DisplayName"), product + '\0');
     EXPECT_EQ(value("company"), company + '\0');
     EXPECT_EQ(value("path"), install + '\0');
-    EXPECT_EQ(value("UninstallString"), install + "\\uninstall.exe" + '\0');
+    EXPECT_EQ(value("UninstallString"), "\"" + install + "\\uninstall.exe\"" + '\0');
 }
 
 // The details for the list of programs: publisher, location, icon, size in
@@ -137,10 +137,12 @@ TEST_F(Registered, DetailsShowPublisherSizeAndOnlyRemoval)
     EXPECT_EQ(n, 1u);
 }
 
-TEST_F(Registered, UninstallStringStaysUnquotedWithASpace)
+// Quoted, so that starting the value as a command line runs uninstall.exe
+// and not C:\Program.exe.
+TEST_F(Registered, UninstallStringIsQuotedAgainstTheSpace)
 {
     write_uninstall_entry("Co", "Game", regkey.c_str(), "C:\\Program Files\\Co\\Game", "uninstall.exe");
-    EXPECT_EQ(value("UninstallString"), std::string("C:\\Program Files\\Co\\Game\\uninstall.exe") + '\0');
+    EXPECT_EQ(value("UninstallString"), std::string("\"C:\\Program Files\\Co\\Game\\uninstall.exe\"") + '\0');
     EXPECT_EQ(value("path"), std::string("C:\\Program Files\\Co\\Game") + '\0');
     EXPECT_EQ(value("DisplayName"), std::string("Game") + '\0');
     EXPECT_EQ(value("company"), std::string("Co") + '\0');
@@ -164,7 +166,7 @@ TEST_F(Registered, ReinstallOverwritesValuesAndReplacesLinks)
     register_now();
     EXPECT_NE(install, first);
     EXPECT_EQ(value("path"), install + '\0');
-    EXPECT_EQ(value("UninstallString"), install + "\\uninstall.exe" + '\0');
+    EXPECT_EQ(value("UninstallString"), "\"" + install + "\\uninstall.exe\"" + '\0');
     expect_link(uninstall_link(), install + "\\uninstall.exe", uninstall_name);
     expect_link(game_link(), install + "\\game2.exe", product);
     expect_link(desktop_link(), install + "\\game2.exe", product);
@@ -197,7 +199,7 @@ TEST_F(Registered, OverlongPathsAreRefusedNotCutOff)
     ASSERT_EQ(install.size(), 250u);
     exe = "g.exe";  // target of 256 bytes
     register_now();
-    EXPECT_EQ(value("UninstallString"), install + "\\uninstall.exe" + '\0');
+    EXPECT_EQ(value("UninstallString"), "\"" + install + "\\uninstall.exe\"" + '\0');
     probe::Link link;
     EXPECT_FALSE(probe::read_link(uninstall_link(), &link));
     EXPECT_TRUE(probe::read_link(game_link(), &link));
@@ -239,7 +241,7 @@ TEST_F(Registered, FullInstallRegistersTheProduct)
     ASSERT_EQ(install_disc_set(install.c_str(), root.c_str(), uninstall_name.c_str(), nullptr, nullptr), 1);
     EXPECT_EQ(read_file(install + "\\" + exe), "game program");
     EXPECT_EQ(value("DisplayName"), product + '\0');
-    EXPECT_EQ(value("UninstallString"), install + "\\uninstall.exe" + '\0');
+    EXPECT_EQ(value("UninstallString"), "\"" + install + "\\uninstall.exe\"" + '\0');
     expect_link(uninstall_link(), install + "\\uninstall.exe", uninstall_name);
     expect_link(game_link(), install + "\\" + exe, product);
     expect_link(desktop_link(), install + "\\" + exe, product);

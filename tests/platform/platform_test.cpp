@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -138,6 +139,34 @@ TEST(CurrentDirectory, SetAndGetRoundTrip)
     EXPECT_STREQ(after, before);
     // The directory read back names the same place.
     EXPECT_EQ(fs::equivalent(host_of(now), host_of(sub)), true);
+}
+
+// Plain files and folders, Big5 names with a trail byte 0x5C among them,
+// are no links (a link is seen through its attribute or, on Windows, where
+// opening it leads).
+TEST(Links, PlainEntriesAreNoLinks)
+{
+    TempDir dir;
+    const std::string folder = dir.path("許功蓋"), file = folder + "\\" + big5("功.txt");
+    ASSERT_EQ(plat_create_directory(folder.c_str()), 1);
+    write_file(file, "x");
+    for (const std::string& path : {dir.win, folder, file, folder + "\\" + big5("蓋")})
+        EXPECT_EQ(plat_is_link(path.c_str()), 0) << path;
+}
+
+// One holder of a lock at a time, in this process as between processes.
+TEST(Lock, OneHolderAtATime)
+{
+    const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+    const std::string name = "DiLockTest-" + std::to_string(stamp);
+    void* first = nullptr;
+    void* second = nullptr;
+    ASSERT_EQ(plat_lock(name.c_str(), &first), 1);
+    EXPECT_EQ(plat_lock(name.c_str(), &second), 0);
+    plat_unlock(first);
+    ASSERT_EQ(plat_lock(name.c_str(), &second), 1);
+    plat_unlock(second);
+    EXPECT_EQ(plat_lock("no\\such", &first), 0);
 }
 
 TEST(MessageBoxes, HandlerSeesEveryBoxAndAnswers)

@@ -54,8 +54,11 @@ TEST(PosixLinks, ListedAndAttributedAsWindowsLinks)
         {".dotted", PLAT_ATTR_HIDDEN},
     };
     EXPECT_EQ(listed, expected);
-    for (const auto& entry : expected)
+    for (const auto& entry : expected) {
         EXPECT_EQ(plat_file_attributes(f.dir.path(entry.first).c_str()), entry.second) << entry.first;
+        EXPECT_EQ(plat_is_link(f.dir.path(entry.first).c_str()), entry.second & PLAT_ATTR_REPARSE_POINT ? 1 : 0)
+            << entry.first;
+    }
 
     // plat_set_read_only changes what a link leads to, and the link reports it.
     std::string target = f.outside.path("keep.txt");

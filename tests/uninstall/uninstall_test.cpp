@@ -19,6 +19,9 @@
 #endif
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include <chrono>
 #include <cstdio>
@@ -134,6 +137,13 @@ struct Installed : ::testing::Test {
     std::string key_path() const { return std::string(kUninstallKeyRoot) + "\\" + regkey; }
     std::string group() const { return programs + "\\" + company + "\\" + product; }
     std::string desktop_link() const { return desktop + "\\" + product + ".lnk"; }
+    void set_key_folder(const std::string& path)
+    {
+        void* key = nullptr;
+        ASSERT_EQ(plat_registry_create_machine_key(key_path().c_str(), &key), 1);
+        plat_registry_set_string(key, "path", path.c_str(), (uint32_t)path.size() + 1);
+        plat_registry_close_key(key);
+    }
     bool key_exists() const
     {
         void* key = nullptr;
@@ -256,14 +266,9 @@ TEST_F(Installed, BadInputDeletesNothing)
              plat_registry_close_key(key);
          },
          "損毀"},
-        {"the key names another folder",
-         [&] {
-             void* key = nullptr;
-             plat_registry_create_machine_key(key_path().c_str(), &key);
-             plat_registry_set_string(key, "path", "C:\\Elsewhere", 13);
-             plat_registry_close_key(key);
-         },
-         "C:\\Elsewhere"},
+        {"the key names another folder", [&] { set_key_folder("C:\\Elsewhere"); }, "C:\\Elsewhere"},
+        {"the key names the folder above", [&] { set_key_folder(dir.path("Program Files")); }, "Program Files"},
+        {"the key names a network folder", [&] { set_key_folder("\\\\server\\share"); }, "\\\\server\\share"},
         {"manifest missing", [&] { plat_remove_file(list.c_str()); }, "uninstall.lst"},
         {"manifest cut short", [&] { write_file(list, good_list.substr(0, good_list.size() - 9)); }, "損毀"},
         {"a line that leaves the folder",
@@ -349,6 +354,140 @@ TEST_F(Installed, ManyKeptFilesAreCountedNotAllNamed)
     ASSERT_EQ(boxes.shown.size(), 2u);
     EXPECT_NE(boxes.shown[1].text.find("以及其他 3 項"), std::string::npos) << boxes.shown[1].text;
     EXPECT_TRUE(exists(folder + "\\f14.txt"));  // a checksum that does not match: kept
+}
+
+// Links planted inside the installation, each leading to an identical copy
+// outside it (as the set installed it): a folder with its files, a file, an
+// empty folder, the shortcuts' group folder and the manifest. Nothing
+// outside changes; the links stay and are named in the closing box; nothing
+// behind them is listed.
+TEST_F(Installed, LinksAreNeverFollowed)
+{
+#ifdef _WIN32
+    GTEST_SKIP() << "links are planted by the end-to-end test under Wine";
+#else
+    const fs::path outside = dir.host / "outside";
+    const std::string map = big5("資料\\地圖\\村莊.map");
+    put_host_bytes(outside / "map" / "村莊.map", read_file(folder + "\\" + map));
+    put_host_bytes(outside / "map" / "mine.txt", "the user's, elsewhere");
+    put_host_bytes(outside / "readme.txt", "read me");
+    fs::create_directories(outside / "empty");
+    struct Planted {
+        const char* utf8_path;  // replaced by a link
+        fs::path target;
+    } planted[] = {
+        {"資料/地圖", outside / "map"},
+        {"資料/說明.txt", outside / "readme.txt"},
+        {"存檔", outside / "empty"},
+    };
+    for (const Planted& p : planted) {
+        fs::path at = host_of(folder) / fs::u8path(p.utf8_path);
+        fs::remove_all(at);
+        fs::create_symlink(p.target, at);
+        ASSERT_EQ(plat_is_link((folder + "\\" + big5(p.utf8_path)).c_str()), 1) << p.utf8_path;
+    }
+    for (const std::string& moved : {group(), folder + "\\uninstall.lst"}) {
+        fs::path target = outside / host_of(moved).filename();
+        fs::rename(host_of(moved), target);
+        fs::create_symlink(target, host_of(moved));
+    }
+    ASSERT_EQ(plat_is_link(folder.c_str()), 0);
+    const Snapshot before = snapshot(outside);
+
+    BoxRecorder boxes;
+    EXPECT_EQ(run(PLAT_IDYES), kUninstallRemoved);
+    EXPECT_EQ(snapshot(outside), before);
+    for (const Planted& p : planted)
+        EXPECT_TRUE(fs::is_symlink(host_of(folder) / fs::u8path(p.utf8_path))) << p.utf8_path;
+    EXPECT_TRUE(fs::is_symlink(host_of(group())));
+    EXPECT_TRUE(fs::is_symlink(host_of(folder + "\\uninstall.lst")));
+    EXPECT_FALSE(exists(desktop_link()));
+    ASSERT_EQ(boxes.shown.size(), 2u);
+    const std::string& done = boxes.shown[1].text;
+    EXPECT_NE(done.find("連結"), std::string::npos) << done;
+    for (const char* name : {"資料\\地圖", "資料\\說明.txt", "存檔", "uninstall.lst"})
+        EXPECT_NE(done.find(std::string("\n  ") + name), std::string::npos) << name << "\n" << done;
+    EXPECT_EQ(done.find("村莊.map"), std::string::npos) << done;
+    EXPECT_EQ(done.find("mine.txt"), std::string::npos) << done;
+    EXPECT_FALSE(exists(folder + "\\game.exe"));  // what is not behind a link goes
+    EXPECT_FALSE(key_exists());
+#endif
+}
+
+// The key's folder in another spelling of the install folder (a short 8.3
+// name on Windows; another drive letter for the same host folder on the
+// stand-in) is the same folder: the run goes ahead.
+TEST_F(Installed, KeyFolderInAnotherSpellingIsAccepted)
+{
+    std::string other;
+#ifdef _WIN32
+    char shorter[MAX_PATH];
+    DWORD n = GetShortPathNameA(folder.c_str(), shorter, sizeof shorter);
+    ASSERT_TRUE(n > 0 && n < sizeof shorter);
+    other = shorter;
+#else
+    ASSERT_EQ(plat_map_drive('Q', dir.host.u8string().c_str()), 1);
+    other = "Q:\\Program Files\\" + product;
+#endif
+    ASSERT_NE(other, folder);
+    set_key_folder(other);
+    BoxRecorder boxes;
+    EXPECT_EQ(run(PLAT_IDYES), kUninstallRemoved);
+    EXPECT_FALSE(key_exists());
+#ifndef _WIN32
+    plat_map_drive('Q', nullptr);
+#endif
+}
+
+// A second run started while the first asks its question stops at once
+// with a box and exit code 2, touching nothing; the first then goes on.
+namespace {
+struct SecondRun {
+    static MessageBoxHandler recorder;
+    static std::function<void()> at_question;
+    static int ask(void* owner, const char* text, const char* caption, unsigned type)
+    {
+        if ((type & 0xF) == PLAT_MB_YESNO && at_question) {
+            auto once = at_question;
+            at_question = nullptr;
+            once();
+        }
+        return recorder(owner, text, caption, type);
+    }
+};
+MessageBoxHandler SecondRun::recorder = nullptr;
+std::function<void()> SecondRun::at_question;
+}  // namespace
+
+TEST_F(Installed, SecondRunAtOnceStopsWithoutTouchingAnything)
+{
+    BoxRecorder boxes;
+    int32_t second = -1, second_self = -1;
+    bool unchanged = false;
+    SecondRun::at_question = [&] {
+        auto before = everything();
+        second = run_uninstall(folder.c_str(), &second_self);
+        unchanged = everything() == before;
+    };
+    SecondRun::recorder = plat_set_message_box_handler(SecondRun::ask);
+    BoxRecorder::answers = {PLAT_IDOK, PLAT_IDYES};  // the second run's box, then the first's question
+    int32_t first = run_uninstall(folder.c_str(), nullptr);
+    plat_set_message_box_handler(SecondRun::recorder);
+
+    EXPECT_EQ(second, kUninstallFailed);
+    EXPECT_EQ(second_self, 0);
+    EXPECT_TRUE(unchanged);
+    ASSERT_EQ(boxes.shown.size(), 3u);
+    EXPECT_NE(boxes.shown[0].text.find("正在執行中"), std::string::npos) << boxes.shown[0].text;
+    EXPECT_EQ(first, kUninstallRemoved);
+    EXPECT_FALSE(key_exists());
+
+    // Once the first has ended, the lock is free again.
+    register_installation(folder.c_str(), company.c_str(), product.c_str(), "game.exe", regkey.c_str(),
+                          kUninstallLinkName, 1);
+    write_file(folder + "\\uninstall.dat", regkey + std::string(40 - regkey.size(), '\0'));
+    write_file(folder + "\\uninstall.lst", manifest_text);
+    EXPECT_EQ(run(PLAT_IDNO), kUninstallCancelled);
 }
 
 TEST(UninstallTexts, AreBig5Bytes)
