@@ -128,16 +128,10 @@ check "64 folders deep: check exits 0" test $? -eq 0
 # Chinese characters, 6000 empty files side by side at the bottom, each
 # path some 3 KB (18 MB in all from a 2 MB image). The image is refused
 # before its listing is spelled out.
-python3 - "$work/longnames" <<'EOF'
-import os, sys
-os.makedirs(sys.argv[1])
-os.chdir(sys.argv[1])
-for _ in range(15):
-    os.mkdir("許" * 64)
-    os.chdir("許" * 64)
-for i in range(6000):
-    open("蓋" * 60 + "%04d" % i, "w").close()
-EOF
+python3 -c 'import os, sys
+d = os.path.join(sys.argv[1], *["許" * 64] * 15)
+os.makedirs(d)
+for i in range(6000): open(os.path.join(d, "蓋" * 60 + "%04d" % i), "w").close()' "$work/longnames"
 xorriso -report_about FAILURE -outdev "$work/longnames.iso" -joliet on -rockridge off \
   -compliance deep_paths:joliet_long_paths -map "$work/longnames" / -commit >/dev/null 2>&1
 refused long-paths "add up to more than 16 MiB" "$work/longnames.iso" "$s/disc2"

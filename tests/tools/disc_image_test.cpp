@@ -145,19 +145,14 @@ TEST(ImageExtract, ProgressBarCountsToTheHeadersTotal)
                       (tmp.host / "both").string() + "' / -commit >/dev/null 2>&1";
     ASSERT_EQ(system(cmd.c_str()), 0) << "xorriso could not write the image";
 
-    FILE* sink = tmpfile();
-    ASSERT_NE(sink, nullptr);
     ProgressBar bar;
-    bar.create(sink, 1, 0, 0.0);
+    bar.create(nullptr, 0, 0, 0.0);  // drawn nowhere; its counts are kept all the same
     ExtractOptions options;
     options.progress = &bar;
-    options.threads = 1;
     std::string error;
     ASSERT_TRUE(disc_extract({image.string()}, tmp.host / "out", options, &error)) << error;
     EXPECT_EQ(bar.total, set.total);
     EXPECT_EQ(bar.last_done, set.total);
-    bar.release(1.0);
-    fclose(sink);
 }
 
 }  // namespace
