@@ -94,13 +94,44 @@ char* last_separator_char(char* text)
     return last;
 }
 
+const char* big5_round_trip_problem(unsigned char lead, unsigned char trail)
+{
+    // Two codes of one character each way, in either system's tables: the
+    // name would come back from the host as the other code.
+    static const struct {
+        unsigned code;
+        const char* problem;
+    } kNoRoundTrip[] = {
+        {0xA2A4, "Big5 code A2A4 does not convert back to itself (Windows turns its U+2550 into F9F9)"},
+        {0xA2A5, "Big5 code A2A5 does not convert back to itself (Windows turns its U+255E into F9E9)"},
+        {0xA2A6, "Big5 code A2A6 does not convert back to itself (Windows turns its U+256A into F9EA)"},
+        {0xA2A7, "Big5 code A2A7 does not convert back to itself (Windows turns its U+2561 into F9EB)"},
+        {0xA2CC, "Big5 code A2CC does not convert back to itself (its U+5341 becomes A451 on every system)"},
+        {0xA2CE, "Big5 code A2CE does not convert back to itself (its U+5345 becomes A4CA on every system)"},
+        {0xF9E9, "Big5 code F9E9 does not convert back to itself (Linux turns its U+255E into A2A5)"},
+        {0xF9EA, "Big5 code F9EA does not convert back to itself (Linux turns its U+256A into A2A6)"},
+        {0xF9EB, "Big5 code F9EB does not convert back to itself (Linux turns its U+2561 into A2A7)"},
+        {0xF9F9, "Big5 code F9F9 does not convert back to itself (Linux turns its U+2550 into A2A4)"},
+        {0xF9FA, "Big5 code F9FA does not convert back to itself (its U+256D becomes A27E on every system)"},
+        {0xF9FB, "Big5 code F9FB does not convert back to itself (its U+256E becomes A2A1 on every system)"},
+        {0xF9FC, "Big5 code F9FC does not convert back to itself (its U+2570 becomes A2A2 on every system)"},
+        {0xF9FD, "Big5 code F9FD does not convert back to itself (its U+256F becomes A2A3 on every system)"},
+    };
+    unsigned code = (unsigned)lead << 8 | trail;
+    for (const auto& c : kNoRoundTrip)
+        if (c.code == code)
+            return c.problem;
+    return nullptr;
+}
+
 bool is_mapped_big5(unsigned char lead, unsigned char trail)
 {
     if (!is_trail(trail))
         return false;
     unsigned code = (unsigned)lead << 8 | trail;
-    return (code >= 0xA140 && code <= 0xA3BF) || code == 0xA3E1 || (code >= 0xA440 && code <= 0xC67E) ||
-           (code >= 0xC940 && code <= 0xF9FE);
+    bool ordinary = (code >= 0xA140 && code <= 0xA3BF) || code == 0xA3E1 || (code >= 0xA440 && code <= 0xC67E) ||
+                    (code >= 0xC940 && code <= 0xF9FE);
+    return ordinary && !big5_round_trip_problem(lead, trail);
 }
 
 int check_path_component(const unsigned char* name, int32_t length, const char** problem)
@@ -115,6 +146,8 @@ int check_path_component(const unsigned char* name, int32_t length, const char**
         if (is_dbcs_lead(c)) {
             if (p + 1 >= end || !is_trail(p[1]))
                 return fail(problem, "invalid Big5 character");
+            if (const char* twin = big5_round_trip_problem(c, p[1]))
+                return fail(problem, twin);
             if (!is_mapped_big5(c, p[1]))
                 return fail(problem, "Big5 code without a Unicode character (user-defined or unassigned)");
             p += 2;

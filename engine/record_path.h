@@ -30,19 +30,29 @@ char* last_separator_char(char* text);
 // CONIN$, CONOUT$, with or without an extension) and is valid Big5: every
 // lead byte has a trail byte in 0x40-0x7E or 0xA1-0xFE, and the character
 // is one that Windows and iconv both map to an ordinary Unicode character
-// (is_mapped_big5). A trail byte 0x5C is part of its character, not a
-// separator. Otherwise 0, and *problem (when not null) gets an English
-// description.
+// and back to itself (is_mapped_big5). A trail byte 0x5C is part of its
+// character, not a separator. Otherwise 0, and *problem (when not null)
+// gets an English description.
 int check_path_component(const unsigned char* name, int32_t length, const char** problem);
 
 // Whether the double-byte code (lead, trail) is a character of code page 950
-// with an ordinary Unicode form: 0xA140-0xA3BF, 0xA3E1 (the euro sign),
-// 0xA440-0xC67E and 0xC940-0xF9FE. The user-defined areas (0x8140-0xA0FE,
+// with an ordinary Unicode form that converts back to the same code on
+// Windows and with iconv: 0xA140-0xA3BF, 0xA3E1 (the euro sign),
+// 0xA440-0xC67E and 0xC940-0xF9FE, less the 14 codes of
+// big5_round_trip_problem. The user-defined areas (0x8140-0xA0FE,
 // 0xC6A1-0xC8FE, 0xFA40-0xFEFE) become private-use characters under Windows
 // and are partly refused by iconv, and 0xA3C0-0xA3E0 and 0xA3E2-0xA3FE are
 // unassigned: a name holding one would not be the same name on both systems,
 // so both refuse it.
 bool is_mapped_big5(unsigned char lead, unsigned char trail);
+
+// For a code whose character converts back to another code on Windows or
+// with iconv, a description naming both (a name holding it would not be the
+// name it came from once it has been a host file name): A2CC and A2CE
+// (twins of A451 and A4CA), and the box-drawing twins A2A4-A2A7 and
+// F9E9-F9EB, F9F9-F9FD (each system picks another one of a pair for the
+// way back). Null for every other code.
+const char* big5_round_trip_problem(unsigned char lead, unsigned char trail);
 
 // Checks the path of a directory record (`type` disc::kDirectory) or a file
 // record (disc::kFile), the decompressed bytes `data` of `length` bytes, and

@@ -44,6 +44,8 @@ SEEDS = {
     "control_char": sel(0) + package([(b"a\x1b[2J", b"x")]),
     "bad_big5": sel(0) + package([(b"\xb3", b"x"), (b"\xa4\x20", b"y")]),
     "trail_5c": sel(0) + package([(b"\xb3\x5c.txt", b"x")]),
+    # Found by fuzzing: F9F9 comes back from a Linux file name as A2A4.
+    "round_trip_twins": sel(0) + package([(b"m" + b"\xf9\xf9" * 7 + b"%xt", b"x")]),
     "unterminated_name": sel(0) + package([(b"n" * 32, b"x")]),
     "later_damaged": sel(0) + package([(b"a", b"good"), (b"m.txt", b"bad", 100000)]),
     "negative_size": sel(0) + package([(b"m.txt", b"x", -1)]),

@@ -20,6 +20,12 @@
 
 namespace {
 
+// What --disc-size takes (parse_disc_size), for pack and check alike.
+const char kDiscSizeHelp[] =
+    "650M (681984000 bytes, a 74-minute CD) or 700M (737280000, an 80-minute CD); else bytes, or a number "
+    "with a unit: K, M, G count in 1024s (25M is 26214400 bytes, as 25MiB), kB, MB, GB in 1000s (25MB is "
+    "25000000); default 650M";
+
 // How much pack and extract tell while they work: --quiet draws no
 // progress bar, --verbose names each folder and file.
 struct Chatter {
@@ -514,7 +520,7 @@ int main(int argc, char** argv)
         ->required();
     pack->add_option("--regkey", pack_options.regkey, "Name of the uninstall registry key (one name: no \\ or /)")->required();
     pack->add_option("--exe", pack_options.exe, "Game program, a file relative to the game folder (bin\\game.exe)")->required();
-    pack->add_option("--disc-size", disc_size, "650M (681984000), 700M (737280000) or a number of bytes; default 650M");
+    pack->add_option("--disc-size", disc_size, kDiscSizeHelp);
     pack->add_option("--first-disc-reserve", pack_options.first_disc_reserve,
                      "Bytes kept free on disc 1 for anything else (what --layout puts there is counted already; default 0)");
     pack->add_option("--threads", pack_options.threads, "Compression threads (default: one per core)")
@@ -574,7 +580,7 @@ int main(int argc, char** argv)
                           ? "Disc folders or disc images (.iso, .cue), all discs of the set, in any order"
                           : "Disc folders, all discs of the set, in any order (this build reads no disc images)")
         ->required();
-    check->add_option("--disc-size", check_disc_size, "650M (681984000), 700M (737280000) or a number of bytes; default 650M");
+    check->add_option("--disc-size", check_disc_size, kDiscSizeHelp);
 
     std::string dest;
     bool no_prompt = false;
@@ -588,7 +594,8 @@ int main(int argc, char** argv)
                         "Extract only what matches (repeatable): a glob on the path in the install folder, "
                         "ASCII case ignored; * and ? stay within one name, ** crosses \\ (/ works too); a pattern "
                         "without \\ matches the name at any depth; a folder that matches brings all below it; "
-                        "the folders on the way to what matches are created, nothing else");
+                        "the folders on the way to what matches are created, nothing else")
+        ->allow_extra_args(false);  // one pattern each time: the disc arguments after it stay discs
     bool keep_going = false, remove_damaged = false;
     std::string report_file;
     CLI::Option* keep = extract->add_flag(

@@ -65,7 +65,7 @@ break_damaged-record() { printf '\xff\xff\xff\xff' | dd of="$1/disc2/cd2" bs=1 s
 expect='^disc 2: cd2 at byte'
 broken damaged-record
 break_picture-gap() { rm "$1/disc1/pic/02.tga"; }
-expect='^disc 1: pic\\03.tga never shows'
+expect='^disc 1: pic\\02.tga, pic\\03.tga never show'  # one line: disc 2 holds both
 broken picture-gap
 break_picture-broken() { head -c 30 "$1/disc1/pic/03.tga" >"$1/t" && mv "$1/t" "$1/disc1/pic/03.tga"; }
 expect="^disc 1: pic\\\\03.tga does not load with the installer's TGA reader"
@@ -100,6 +100,9 @@ check "directory loop: says so" grep -q 'the folder pic in .*loop.iso leads back
 plain "$s/disc1" "$work/past.iso"
 "$fixture" extent-past-end "$work/past.iso" setup.exe
 refused extent-past-end "setup.exe in $work/past.iso lies past the end of the image" "$work/past.iso"
+plain "$s/disc1" "$work/wrap.iso"
+"$fixture" size "$work/wrap.iso" setup.exe 4294967295  # 0xFFFFFFFF: 2^32 bytes of sectors
+refused size-wraps "setup.exe in $work/wrap.iso lies past the end of the image" "$work/wrap.iso"
 plain "$s/disc1" "$work/name.iso"
 "$fixture" bad-name "$work/name.iso" launcher.exe
 refused name-not-big5 "a name in the root folder of $work/name.iso does not convert to a file name" "$work/name.iso"
@@ -120,6 +123,18 @@ refused too-deep "lies more than 64 folders deep" "$work/deep65.iso" "$s/disc2"
 deep_image deep64 64
 "$ds" check "$work/deep64.iso" "$s/disc2" >"$work/deep64.out" 2>"$work/deep64.err"
 check "64 folders deep: check exits 0" test $? -eq 0
+
+# Paths that add up to more than any disc's: 15 folders under names of 64
+# Chinese characters, 6000 empty files side by side at the bottom, each
+# path some 3 KB (18 MB in all from a 2 MB image). The image is refused
+# before its listing is spelled out.
+python3 -c 'import os, sys
+d = os.path.join(sys.argv[1], *["許" * 64] * 15)
+os.makedirs(d)
+for i in range(6000): open(os.path.join(d, "蓋" * 60 + "%04d" % i), "w").close()' "$work/longnames"
+xorriso -report_about FAILURE -outdev "$work/longnames.iso" -joliet on -rockridge off \
+  -compliance deep_paths:joliet_long_paths -map "$work/longnames" / -commit >/dev/null 2>&1
+refused long-paths "add up to more than 16 MiB" "$work/longnames.iso" "$s/disc2"
 
 "$ds" check --help >"$work/help.out" 2>&1
 check "check --help says images are read" grep -q 'disc images (.iso, .cue)' "$work/help.out"

@@ -104,6 +104,12 @@ cp "$work/both.iso" "$work/past.iso"
 "$fixture" extent-past-end "$work/past.iso" cd2
 refused extent-past-end "$work/past.iso"
 
+# A recorded size of 0xFFFFF801 bytes rounds up to 2^32 bytes of sectors:
+# summed in 32 bits the extent would seem to end where it starts.
+cp "$work/both.iso" "$work/wrap.iso"
+"$fixture" size "$work/wrap.iso" cd2 4294965249
+refused size-wraps "$work/wrap.iso"
+
 cp "$work/both.iso" "$work/two.iso"
 "$fixture" two-pieces "$work/two.iso" cd1 cd2
 expect="cd1 is recorded 2 times"

@@ -1,9 +1,13 @@
 // The stream over a disc file in an image: every byte where the file has it
 // (xorriso writes the image, so the layout is not ours), seeks anywhere,
-// the end where the file ends, a failed sector read as a read error, and
-// the served path that the installer opens through plat_fopen.
+// the end where the file ends, a failed sector read as a read error, the
+// served path that the installer opens through plat_fopen, and extract's
+// progress on a set read from an image.
+#include "disc_extract.h"
+#include "disc_fixture.h"
 #include "disc_image.h"
 #include "platform.h"
+#include "test_support.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -125,6 +129,30 @@ TEST_F(ImageWithDisc, FailedReadOfTheStreamIsAReadError)
     EXPECT_EQ(plat_fread(buf, 1, sizeof buf, f), 0u);
     EXPECT_EQ(plat_read_failed(f), 1);
     plat_fclose(f);
+}
+
+// extract's bar counts to the header's total on an image as on a folder.
+TEST(ImageExtract, ProgressBarCountsToTheHeadersTotal)
+{
+    TempDir tmp;
+    fixture::DiscSet set;
+    set.add_file(0, "\\a.bin", std::string(50000, 'a'));
+    set.add_file(1, "\\b.bin", std::string(30000, 'b'));
+    fs::create_directory(tmp.host / "both");
+    fixture::write_set(set, tmp.path("both"));
+    fs::path image = tmp.host / "both.iso";
+    std::string cmd = "xorriso -report_about FAILURE -outdev '" + image.string() + "' -joliet on -map '" +
+                      (tmp.host / "both").string() + "' / -commit >/dev/null 2>&1";
+    ASSERT_EQ(system(cmd.c_str()), 0) << "xorriso could not write the image";
+
+    ProgressBar bar;
+    bar.create(nullptr, 0, 0, 0.0);  // drawn nowhere; its counts are kept all the same
+    ExtractOptions options;
+    options.progress = &bar;
+    std::string error;
+    ASSERT_TRUE(disc_extract({image.string()}, tmp.host / "out", options, &error)) << error;
+    EXPECT_EQ(bar.total, set.total);
+    EXPECT_EQ(bar.last_done, set.total);
 }
 
 }  // namespace

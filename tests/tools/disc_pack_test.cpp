@@ -256,16 +256,26 @@ TEST_F(PackFixture, OutputInsideTheGameIsRefused)
 
 TEST_F(PackFixture, DiscSizeTexts)
 {
-    int64_t n = 0;
-    std::string error;
-    EXPECT_TRUE(parse_disc_size("650M", &n, &error));
-    EXPECT_EQ(n, 681984000);
-    EXPECT_TRUE(parse_disc_size("700M", &n, &error));
-    EXPECT_EQ(n, 737280000);
-    EXPECT_TRUE(parse_disc_size("123456", &n, &error));
-    EXPECT_EQ(n, 123456);
-    EXPECT_FALSE(parse_disc_size("12k", &n, &error));
-    EXPECT_FALSE(parse_disc_size("-5", &n, &error));
+    // 650M and 700M name the CD sizes; other sizes count K, M, G in 1024s
+    // and kB, MB, GB in 1000s, in any case.
+    const struct {
+        const char* text;
+        int64_t bytes;  // -1: refused
+    } cases[] = {{"650M", 681984000},  {"700m", 737280000},   {"123456", 123456},    {"25M", 26214400},
+                 {"25MiB", 26214400},  {"25mib", 26214400},   {"25MB", 25000000},    {"12k", 12288},
+                 {"3KiB", 3072},       {"2kB", 2000},         {"2G", 2147483648LL},  {"4GB", 4000000000LL},
+                 {"650MiB", 681574400}, {"650MB", 650000000}, {"512B", 512},         {"12x", -1},
+                 {"M", -1},            {"-5", -1},            {"1.5G", -1},          {"25 M", -1},
+                 {"", -1},             {"999999999999999G", -1}};
+    for (const auto& c : cases) {
+        int64_t n = -1;
+        std::string error;
+        EXPECT_EQ(parse_disc_size(c.text, &n, &error), c.bytes >= 0) << c.text;
+        if (c.bytes >= 0)
+            EXPECT_EQ(n, c.bytes) << c.text;
+        else
+            EXPECT_NE(error.find("a number with a unit"), std::string::npos) << c.text << ": " << error;
+    }
 }
 
 TEST_F(PackFixture, ExtractRefusesAFolderWithFilesAndAMissingDiscLeavesNothing)

@@ -181,6 +181,8 @@ discset extract >/dev/null 2>&1
 check "extract without arguments exits 1" test $? -eq 1
 discset pack "$game" -o "$work/zset" "${opts[@]}" "${plain[@]}" --disc-size lots >/dev/null 2>&1
 check "a disc size that is no size exits 1" test $? -eq 1
+discset pack "$game" -o "$work/mset" "${opts[@]}" "${plain[@]}" --disc-size 1M >/dev/null 2>&1
+check "a disc size with a unit (1M) packs" test $? -eq 0
 discset list "$work/no-such-folder" >/dev/null 2>&1
 check "list of a folder that is not there exits 2" test $? -eq 2
 
@@ -198,6 +200,8 @@ discset extract --no-prompt "$work"/kset/disc* -o "$work/inc2" --include '\空�
   --include '許?蓋/空' >/dev/null 2>&1
 check "--include of single files and a folder by a Big5 pattern" \
   test "$(tree_of "$work/inc2")" = "table.txt 空白.txt 許功蓋 許功蓋/空 "
+discset extract --no-prompt --include 'TABLE.TXT' "$work"/kset/disc* -o "$work/inc5" >/dev/null 2>&1
+check "--include before the discs takes one pattern, the discs stay discs" test "$(tree_of "$work/inc5")" = "table.txt "
 discset extract --no-prompt "$work"/kset/disc* -o "$work/inc3" --include 'nothing*' >/dev/null 2>"$work/inc3.err"
 check "--include that matches nothing exits 2" test $? -eq 2
 check "and names the pattern" grep -q 'nothing\* matches nothing' "$work/inc3.err"

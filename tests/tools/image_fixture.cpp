@@ -7,6 +7,7 @@
 //   image_fixture loop IMAGE.iso DIRNAME          (DIRNAME leads back to the root)
 //   image_fixture two-pieces IMAGE.iso FIRST SECOND (SECOND becomes FIRST's second extent)
 //   image_fixture bad-name IMAGE.iso NAME          (NAME's first byte becomes 0xFF, no Big5 lead byte)
+//   image_fixture size IMAGE.iso NAME BYTES        (NAME's recorded data length becomes BYTES)
 //
 // The root folder edited is the primary one, so images for the damage cases
 // are made without Joliet and Rock Ridge names.
@@ -196,6 +197,8 @@ int damage(const std::string& how, const char* iso, const char* name, const char
         put733(&image[at + 2], root_lsn);
     } else if (how == "bad-name") {
         image[at + 33] = 0xFF;  // the first byte of the recorded name
+    } else if (how == "size" && second) {
+        put733(&image[at + 10], (uint32_t)std::stoul(second));  // the data length, both byte orders
     } else if (how == "two-pieces" && second) {
         size_t next = find_record(image, records, second);
         if (!next || image[next + 32] != image[at + 32]) {
@@ -222,8 +225,8 @@ int main(int argc, char** argv)
         return bincue(argv[2], argv[3], argv[4], argv[5]);
     if ((what == "extent-past-end" || what == "loop" || what == "bad-name") && argc == 4)
         return damage(what, argv[2], argv[3], nullptr);
-    if (what == "two-pieces" && argc == 5)
+    if ((what == "two-pieces" || what == "size") && argc == 5)
         return damage(what, argv[2], argv[3], argv[4]);
-    fprintf(stderr, "usage: image_fixture bincue|extent-past-end|loop|two-pieces|bad-name ...\n");
+    fprintf(stderr, "usage: image_fixture bincue|extent-past-end|loop|two-pieces|bad-name|size ...\n");
     return 1;
 }

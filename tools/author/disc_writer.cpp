@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -720,12 +721,32 @@ bool parse_disc_size(const std::string& text, int64_t* bytes, std::string* error
         *bytes = disc::kCd700;
         return true;
     }
-    if (text.empty() || text.size() > 15 || text.find_first_not_of("0123456789") != std::string::npos) {
-        *error = "disc size \"" + text + "\": give 650M, 700M or a number of bytes";
-        return false;
+    // A number of bytes, or a number and a unit. K, M and G alone count in
+    // 1024s, as the CD names do (a 74-minute CD holds 650.4 MiB).
+    static const struct {
+        const char* unit;
+        int64_t bytes;
+    } kUnits[] = {{"", 1},          {"b", 1},          {"k", 1 << 10},       {"kib", 1 << 10},
+                  {"m", 1 << 20},   {"mib", 1 << 20},  {"g", 1 << 30},       {"gib", 1 << 30},
+                  {"kb", 1000},     {"mb", 1000000},   {"gb", 1000000000}};
+    size_t digits = text.find_first_not_of("0123456789");
+    if (digits == std::string::npos)
+        digits = text.size();
+    std::string unit = text.substr(digits);
+    for (char& c : unit)
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+    if (digits > 0 && digits <= 15) {
+        int64_t number = std::stoll(text.substr(0, digits));
+        for (const auto& u : kUnits)
+            if (unit == u.unit && number <= INT64_MAX / u.bytes) {
+                *bytes = number * u.bytes;
+                return true;
+            }
     }
-    *bytes = std::stoll(text);
-    return true;
+    *error = "disc size \"" + text + "\": give 650M or 700M (the CD sizes), a number of bytes, or a number " +
+             "with a unit: K, M, G (1024-based, as KiB, MiB, GiB) or kB, MB, GB (1000-based)";
+    return false;
 }
 
 std::string proposed_install_folder(const std::string& company_cp950, const std::string& product_cp950)

@@ -40,7 +40,9 @@ const int kMaxPathBytes = 259;
 bool header_text_from_utf8(const std::string& utf8, const char* what, std::string* cp950, std::string* error);
 
 // Parses a disc size: "650M" and "700M" are the compact-disc capacities
-// above, anything else is a number of bytes.
+// above; anything else is a number of bytes, or a number with a unit
+// (any case): K, M, G or KiB, MiB, GiB count in 1024s ("25M" is 26214400
+// bytes), kB, MB, GB in 1000s, B in bytes.
 bool parse_disc_size(const std::string& text, int64_t* bytes, std::string* error);
 
 struct DiscPackOptions {

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -339,22 +340,24 @@ struct Check {
                                       " is only inside pic.apkg: setup counts the slide-show pictures as plain "
                                       "files only, so the count stops at " + std::to_string(count));
         }
-        // Pictures past the count never show.
-        for (const Disc& d : discs) {
-            std::string lost;
+        // Pictures past the count never show, on whichever disc they are:
+        // one line, on the disc that lacks the picture where the count stops.
+        std::set<int32_t> past_count;
+        for (const Disc& d : discs)
             for (const MediumEntry& e : d.entries) {
                 int32_t n = picture_number_of(e.path);
                 if (n > count && !e.is_directory)
-                    lost += (lost.empty() ? "" : ", ") + picture_name_utf8(n);
+                    past_count.insert(n);
             }
-            if (lost.empty())
-                continue;
-            problem(d.number, lost + (lost.find(',') == std::string::npos ? " never shows" : " never show") +
-                                  ": setup counts the pictures on disc " + std::to_string(first.number) +
-                                  " from pic\\01.tga up to the first gap, and " +
-                                  picture_name_utf8(count + 1) + " is missing there (" + std::to_string(count) +
-                                  " picture(s) counted)");
-        }
+        std::string lost;
+        for (int32_t n : past_count)
+            lost += (lost.empty() ? "" : ", ") + picture_name_utf8(n);
+        if (!lost.empty())
+            problem(first.number, lost + (past_count.size() == 1 ? " never shows" : " never show") +
+                                      ": setup counts the pictures on disc " + std::to_string(first.number) +
+                                      " from pic\\01.tga up to the first gap, and " +
+                                      picture_name_utf8(count + 1) + " is missing there (" +
+                                      std::to_string(count) + " picture(s) counted)");
     }
 
     static std::string picture_name_utf8(int32_t number)

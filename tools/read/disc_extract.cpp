@@ -332,22 +332,6 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
         return false;
     }
 
-    // The header's total sizes the progress bar; the engine reads and
-    // checks the header itself, so a header that cannot be read here only
-    // leaves the bar without a total.
-    {
-        std::string cd1;
-        FileObject file;
-        DiscHeader header;
-        if (system_path_of(*first / disc_file_name_of(1), &cd1, nullptr) && file.open_read(cd1.c_str())) {
-            if (read_disc_header(&file, &header) == 1 && header.total_size > 0)
-                run.total_size = header.total_size;
-            file.close();
-        }
-    }
-    if (options.progress)
-        options.progress->total = run.total_size;
-
     fs::path saved = fs::current_path(ec);
     if (!enter(*first)) {
         *error = "cannot change into " + utf8_of(*first);
@@ -363,6 +347,21 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     for (const GivenImage& g : run.images)
         for (int32_t n : g.numbers)
             serve_image_disc(engine_disc_path(n), g.image, n);
+    // The header's total sizes the progress bar. It is read where the
+    // engine reads it, once the images are served: cd1 may be in one. The
+    // engine reads and checks the header itself, so a header that cannot
+    // be read here only leaves the bar without a total.
+    {
+        FileObject file;
+        DiscHeader header;
+        if (file.open_read(engine_disc_path(1).c_str())) {
+            if (read_disc_header(&file, &header) == 1 && header.total_size > 0)
+                run.total_size = header.total_size;
+            file.close();
+        }
+    }
+    if (options.progress)
+        options.progress->total = run.total_size;
     MessageBoxHandler previous = plat_set_message_box_handler(terminal_box);
     set_registration_enabled(0);
     g_interrupted = 0;

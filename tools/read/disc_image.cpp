@@ -64,7 +64,7 @@ int read_root(const fs::path& image, const ImageVolume& img, std::vector<RootFil
             return 0;
         }
     for (const RootFile& f : *files) {
-        uint64_t end = f.lsn + (f.size + kImageSectorBytes - 1) / kImageSectorBytes;
+        uint64_t end = extent_end_sector(f.lsn, f.size);
         if (end > img.sectors) {
             *error = f.name + " in " + name + " lies past the end of the image (its data end at sector " +
                      std::to_string(end) + ", the image has " + std::to_string(img.sectors) + "): cut short or damaged";

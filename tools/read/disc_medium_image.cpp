@@ -5,6 +5,8 @@
 
 #include "image_volume.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <deque>
 #include <set>
@@ -15,45 +17,113 @@ namespace {
 // walk going (deep chains of folders, millions of entries).
 const int kMaxFolderDepth = 64;
 const size_t kMaxEntries = 200000;
+// The listing spells out every path, and a deep chain of folders with long
+// names makes each path long: a few MB of directory records can name paths
+// that add up to gigabytes. No disc's paths come near this (it is some 80
+// bytes for each of kMaxEntries).
+const uint64_t kMaxListingBytes = 16u << 20;
 
 // Windows reads a disc's Joliet names when it has them, else the ISO 9660
 // names; Rock Ridge names it never reads.
 const iso_extension_mask_t kNamesWindowsReads = ISO_EXTENSION_JOLIET;
 
-// A file or folder of the image where its bytes lie.
-struct ImageEntry {
+const uint32_t kNoParent = UINT32_MAX;
+
+bool same_name_ascii_case(const std::string& a, const std::string& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i] >= 'A' && a[i] <= 'Z' ? (char)(a[i] - 'A' + 'a') : a[i];
+        char y = b[i] >= 'A' && b[i] <= 'Z' ? (char)(b[i] - 'A' + 'a') : b[i];
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// A file or folder of the image: its own name once, its folder, and where
+// its bytes lie. Nodes are kept in the order the folders were read (each
+// folder's entries together, every folder before what it holds), so a
+// path is resolved name by name and spelled out only when listed.
+struct ImageNode {
+    std::string name;
+    uint32_t parent;       // index of its folder; kNoParent in the root folder
+    bool is_directory;
     uint64_t lsn;
     uint32_t size;
+    uint32_t first_child;  // a folder's entries: [first_child, first_child + children)
+    uint32_t children;
 };
 
 struct ImageMedium : DiscMedium {
     fs::path image;          // absolute
     bool raw_sectors = false;  // a cue sheet's .bin
     uint64_t sectors = 0;
-    std::vector<MediumEntry> entries;
-    std::vector<ImageEntry> places;  // by the index of `entries`
+    std::vector<ImageNode> nodes;
+    uint32_t root_children = 0;  // the root folder's entries are nodes [0, root_children)
 
     std::string name() const override { return utf8_of(image); }
     fs::path root() const override { return image; }
 
+    std::string path_of(uint32_t i) const
+    {
+        std::string path = nodes[i].name;
+        for (uint32_t p = nodes[i].parent; p != kNoParent; p = nodes[p].parent)
+            path = nodes[p].name + "/" + path;
+        return path;
+    }
+
+    // Every entry with its path, in the order the folder form lists in.
     int list(std::vector<MediumEntry>* out, std::string*) override
     {
-        *out = entries;
+        out->clear();
+        out->reserve(nodes.size());
+        std::vector<size_t> path_start(nodes.size());  // where each folder's path is in `out`
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            const ImageNode& n = nodes[i];
+            std::string path = n.parent == kNoParent ? n.name : (*out)[path_start[n.parent]].path + "/" + n.name;
+            path_start[i] = out->size();
+            out->push_back(MediumEntry{path, n.is_directory, n.is_directory ? 0 : (int64_t)n.size});
+        }
+        std::sort(out->begin(), out->end(), [](const MediumEntry& a, const MediumEntry& b) { return a.path < b.path; });
         return 1;
+    }
+
+    // The node of `path` (ASCII case ignored, as find_entry compares),
+    // found name by name; kNoParent when there is none.
+    uint32_t find(const std::string& path) const
+    {
+        uint32_t first = 0, count = root_children, found = kNoParent;
+        size_t at = 0;
+        for (;;) {
+            size_t slash = path.find('/', at);
+            std::string part = path.substr(at, slash == std::string::npos ? std::string::npos : slash - at);
+            found = kNoParent;
+            for (uint32_t i = first; i < first + count; ++i)
+                if (same_name_ascii_case(nodes[i].name, part)) {
+                    found = i;
+                    break;
+                }
+            if (found == kNoParent || slash == std::string::npos)
+                return found;
+            first = nodes[found].first_child;
+            count = nodes[found].children;
+            at = slash + 1;
+        }
     }
 
     FILE* open(const std::string& path, std::string* error) override
     {
-        const MediumEntry* e = find_entry(entries, path);
-        if (!e || e->is_directory) {
+        uint32_t i = find(path);
+        if (i == kNoParent || nodes[i].is_directory) {
             *error = path + " is not a file on " + name();
             return nullptr;
         }
-        const ImageEntry& where = places[(size_t)(e - entries.data())];
         ImageVolume volume;
         if (!open_image_volume(image, &volume, error, kNamesWindowsReads))
             return nullptr;
-        return open_extent_stream(&volume, where.lsn, where.size, e->path + " in " + name(), error);
+        return open_extent_stream(&volume, nodes[i].lsn, nodes[i].size, path_of(i) + " in " + name(), error);
     }
 
     int64_t bytes_needed(const std::vector<MediumEntry>&) const override
@@ -69,12 +139,13 @@ struct ImageMedium : DiscMedium {
     }
 };
 
-// A folder still to be read: where it is recorded, its path as the medium
-// lists it, and how deep it is.
+// A folder still to be read: where it is recorded, its node (kNoParent for
+// the root), the length of its path, and how deep it is.
 struct PendingFolder {
     uint64_t lsn;
     uint32_t size;
-    std::string path;
+    uint32_t node;
+    uint64_t path_bytes;
     int depth;
 };
 
@@ -83,51 +154,68 @@ int read_tree(ImageMedium* m, const ImageVolume& volume, std::string* error)
 {
     const std::string image = m->name();
     std::set<uint64_t> folders_seen{volume.root_lsn};  // extents of the folders read or to be read
-    std::deque<PendingFolder> pending{PendingFolder{volume.root_lsn, volume.root_size, "", 0}};
+    std::deque<PendingFolder> pending{PendingFolder{volume.root_lsn, volume.root_size, kNoParent, 0, 0}};
+    uint64_t listing_bytes = 0;  // the paths the listing will spell out
     while (!pending.empty()) {
         PendingFolder folder = pending.front();
         pending.pop_front();
-        const std::string shown = (folder.path.empty() ? "the root folder" : "the folder " + folder.path) +
+        const std::string folder_path = folder.node == kNoParent ? "" : m->path_of(folder.node);
+        const std::string shown = (folder.node == kNoParent ? "the root folder" : "the folder " + folder_path) +
                                   " of " + image;
         std::vector<ImageFolderEntry> listed;
         if (!read_image_folder(volume, folder.lsn, folder.size, shown, &listed, error))
             return 0;
+        uint32_t first = (uint32_t)m->nodes.size();
+        if (folder.node == kNoParent)
+            m->root_children = (uint32_t)listed.size();
+        else {
+            m->nodes[folder.node].first_child = first;
+            m->nodes[folder.node].children = (uint32_t)listed.size();
+        }
         std::set<std::string> names;  // to find twins (a folder may hold tens of thousands)
         for (const ImageFolderEntry& e : listed) {
-            std::string path = folder.path.empty() ? e.name : folder.path + "/" + e.name;
+            auto path = [&] { return folder_path.empty() ? e.name : folder_path + "/" + e.name; };
             if (e.more_extents || !names.insert(e.name).second) {
-                *error = path + " is recorded more than once in " + image +
+                *error = path() + " is recorded more than once in " + image +
                          " (a file in several pieces, or two entries of one name); the check reads a file "
                          "recorded once, in one piece";
                 return 0;
             }
-            uint64_t end = e.lsn + (e.size + kImageSectorBytes - 1) / kImageSectorBytes;
+            uint64_t end = extent_end_sector(e.lsn, e.size);
             if (end > volume.sectors) {
-                *error = path + " in " + image + " lies past the end of the image (its data end at sector " +
+                *error = path() + " in " + image + " lies past the end of the image (its data end at sector " +
                          std::to_string(end) + ", the image has " + std::to_string(volume.sectors) +
                          "): cut short or damaged";
                 return 0;
             }
-            if (m->entries.size() >= kMaxEntries) {
+            if (m->nodes.size() >= kMaxEntries) {
                 *error = image + " holds more than " + std::to_string(kMaxEntries) +
                          " files and folders: no disc does (damaged)";
                 return 0;
             }
-            m->entries.push_back(MediumEntry{path, e.is_directory, e.is_directory ? 0 : (int64_t)e.size});
-            m->places.push_back(ImageEntry{e.lsn, e.size});
+            uint64_t path_bytes = folder.path_bytes + (folder.node == kNoParent ? 0 : 1) + e.name.size();
+            listing_bytes += path_bytes;
+            if (listing_bytes > kMaxListingBytes) {
+                *error = "the paths of the files and folders in " + image + " add up to more than " +
+                         std::to_string(kMaxListingBytes >> 20) +
+                         " MiB (folders nested deep under long names): no disc does (damaged)";
+                return 0;
+            }
+            m->nodes.push_back(ImageNode{e.name, folder.node, e.is_directory, e.lsn, e.size, 0, 0});
             if (!e.is_directory)
                 continue;
             if (!folders_seen.insert(e.lsn).second) {
-                *error = "the folder " + path + " in " + image +
+                *error = "the folder " + path() + " in " + image +
                          " leads back to a folder read before (a directory loop): damaged";
                 return 0;
             }
             if (folder.depth + 1 > kMaxFolderDepth) {
-                *error = "the folder " + path + " in " + image + " lies more than " +
+                *error = "the folder " + path() + " in " + image + " lies more than " +
                          std::to_string(kMaxFolderDepth) + " folders deep: no disc does (damaged)";
                 return 0;
             }
-            pending.push_back(PendingFolder{e.lsn, e.size, path, folder.depth + 1});
+            pending.push_back(
+                PendingFolder{e.lsn, e.size, (uint32_t)m->nodes.size() - 1, path_bytes, folder.depth + 1});
         }
     }
     return 1;
@@ -153,19 +241,5 @@ std::unique_ptr<DiscMedium> open_disc_image(const fs::path& image, std::string* 
     volume.release();
     if (!ok)
         return nullptr;
-    // The order the folder form lists in.
-    std::vector<size_t> order(m->entries.size());
-    for (size_t i = 0; i < order.size(); ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(),
-              [&](size_t a, size_t b) { return m->entries[a].path < m->entries[b].path; });
-    std::vector<MediumEntry> entries;
-    std::vector<ImageEntry> places;
-    for (size_t i : order) {
-        entries.push_back(m->entries[i]);
-        places.push_back(m->places[i]);
-    }
-    m->entries.swap(entries);
-    m->places.swap(places);
     return std::unique_ptr<DiscMedium>(m.release());
 }

@@ -172,7 +172,7 @@ bool shown_name(const unsigned char* recorded, size_t n, uint8_t joliet, std::st
 // Checks an extent against the image: 1, or 0 with *error.
 int extent_inside(const ImageVolume& v, uint64_t lsn, uint64_t size, const std::string& what, std::string* error)
 {
-    uint64_t end = lsn + (size + kImageSectorBytes - 1) / kImageSectorBytes;
+    uint64_t end = extent_end_sector(lsn, size);
     if (end > v.sectors) {
         *error = what + " lies past the end of the image (its data end at sector " + std::to_string(end) +
                  ", the image has " + std::to_string(v.sectors) + "): cut short or damaged";

@@ -22,6 +22,14 @@ constexpr uint32_t kImageSectorBytes = ISO_BLOCKSIZE;
 // and read all of it.
 constexpr uint32_t kMaxImageDirectoryBytes = 4u << 20;
 
+// The sector after the last one of an extent of `size` bytes from sector
+// `lsn`. Summed in 64 bits: a recorded size near 4 GiB must not wrap around
+// to an extent that seems to end inside the image.
+inline uint64_t extent_end_sector(uint64_t lsn, uint64_t size)
+{
+    return lsn + (size + kImageSectorBytes - 1) / kImageSectorBytes;
+}
+
 // An ISO 9660 image file, or a disc read from a cue sheet and its .bin.
 struct ImageVolume {
     iso9660_t* iso = nullptr;
