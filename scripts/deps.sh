@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64
   locales fonts-arphic-uming fonts-arphic-bsmi00lp
-  xvfb xdotool imagemagick liblnk-utils
+  xvfb xdotool imagemagick liblnk-utils icoutils
   xorriso libarchive-tools
   unzip zip xxd python3 time gnuplot-nox
 )
