@@ -36,7 +36,18 @@ static int set_current_directory(const char* path)
 
 static unsigned exec(const char* command_line, unsigned show)
 {
+    SetLastError(0);  // so last_error tells this call's failure only
     return WinExec(command_line, show);
+}
+
+static unsigned long last_error()
+{
+    return GetLastError();
+}
+
+static unsigned long module_path(char* buffer, unsigned long size)
+{
+    return GetModuleFileNameA(nullptr, buffer, size);
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -45,7 +56,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     // system's "no disk in the drive" box on every pass.
     SetErrorMode(SEM_FAILCRITICALERRORS);
     const LauncherSystem sys = {
-        drive_type, file_readable, message_box, get_current_directory, set_current_directory, exec,
+        drive_type, file_readable, message_box, get_current_directory, set_current_directory, exec, last_error,
+        module_path,
     };
     return run_launcher(sys);
 }
