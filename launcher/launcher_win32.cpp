@@ -1,5 +1,6 @@
 // The launcher's entry point: the Windows calls behind LauncherSystem.
 #include "launcher_logic.h"
+#include "platform.h"
 
 #include <windows.h>
 
@@ -55,6 +56,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     // A drive without a disc must simply fail the probe, not raise the
     // system's "no disk in the drive" box on every pass.
     SetErrorMode(SEM_FAILCRITICALERRORS);
+    plat_check_code_page(0);  // a box when the system's code page is not Big5's
     const LauncherSystem sys = {
         drive_type, file_readable, message_box, get_current_directory, set_current_directory, exec, last_error,
         module_path,

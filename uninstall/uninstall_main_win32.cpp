@@ -12,6 +12,7 @@
 //     uninstall.exe and, when nothing else is left, the install folder.
 //
 // Every other Windows call of the uninstaller goes through platform/.
+#include "platform.h"
 #include "record_path.h"
 #include "uninstall_logic.h"
 #include "uninstall_texts.h"
@@ -153,5 +154,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     SetErrorMode(SEM_FAILCRITICALERRORS);
     if (command_line && strncmp(command_line, kRelocatedMarker, sizeof kRelocatedMarker - 1) == 0)
         return run_relocated(command_line + sizeof kRelocatedMarker - 1);
+    plat_check_code_page(0);  // once, by the program Windows started
     return start_relocated();
 }

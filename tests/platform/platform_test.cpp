@@ -218,3 +218,60 @@ TEST(Drives, FreeSpaceOfTheTemporaryFolder)
     ASSERT_EQ(plat_disk_free_bytes(dir.win.c_str(), &free_bytes), 1);
     EXPECT_GT(free_bytes, 0u);
 }
+
+namespace {
+struct Utf8Box {
+    std::string text, caption;
+    unsigned type;
+};
+std::vector<Utf8Box> g_utf8_boxes;
+int g_utf8_answer = PLAT_IDOK;
+int record_utf8_box(void*, const char* text, const char* caption, unsigned type)
+{
+    g_utf8_boxes.push_back({text, caption, type});
+    return g_utf8_answer;
+}
+}  // namespace
+
+TEST(CodePage, AnyCodePageButBig5sIsWarnedOfOnceAndSetupMayStop)
+{
+    struct Case {
+        unsigned code_page;
+        int may_stop;
+        int answer;
+        size_t boxes;
+        unsigned type;  // of the box shown
+        int go_on;
+    };
+    const Case cases[] = {
+        {950, 0, PLAT_IDOK, 0, 0, 1},
+        {950, 1, PLAT_IDNO, 0, 0, 1},
+        {1252, 0, PLAT_IDOK, 1, 0x30, 1},      // launcher, uninstaller: OK, then on
+        {936, 0, 0, 1, 0x30, 1},               // a box not shown does not stop them
+        {1252, 1, PLAT_IDYES, 1, 0x34, 1},     // setup: Yes goes on
+        {1252, 1, PLAT_IDNO, 1, 0x34, 0},      // ... No stops
+        {65001, 1, 0, 1, 0x34, 1},             // ... no answer goes on
+    };
+    MessageBoxHandler previous = plat_set_utf8_message_box_handler(record_utf8_box);
+    for (const Case& c : cases) {
+        plat_set_ansi_code_page(c.code_page);
+        if (plat_ansi_code_page() != c.code_page)
+            continue;  // Windows reports its own (950 under the tests' Wine)
+        g_utf8_boxes.clear();
+        g_utf8_answer = c.answer;
+        EXPECT_EQ(plat_check_code_page(c.may_stop), c.go_on) << c.code_page << " " << c.may_stop;
+        ASSERT_EQ(g_utf8_boxes.size(), c.boxes) << c.code_page;
+        if (!c.boxes)
+            continue;
+        const Utf8Box& box = g_utf8_boxes[0];
+        EXPECT_EQ(box.type, c.type);
+        EXPECT_EQ(box.caption, "語言設定 Language setting");
+        for (const char* part : {"「非 Unicode 程式的語言」設為「中文 (繁體,台灣)」", "亂碼",
+                                 "\"Language for non-Unicode programs\" to Chinese (Traditional, Taiwan)",
+                                 "garbled"})
+            EXPECT_NE(box.text.find(part), std::string::npos) << part;
+        EXPECT_EQ(box.text.find("Continue the installation anyway?") != std::string::npos, c.may_stop == 1);
+    }
+    plat_set_ansi_code_page(950);
+    plat_set_utf8_message_box_handler(previous);
+}
