@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 namespace {
@@ -201,7 +202,11 @@ struct Uninstall {
     char regkey[kTextSize + 1];
     char key_path[kUninstallEntrySize];
     char product[kPathSize], company[kPathSize], path[kPathSize];
-    char company_folder[kPathSize], group[kPathSize];  // empty when the shell gives no Programs folder
+    // The group of the current user's Programs folder and that of all
+    // users' (setup uses the latter when elevated as another user): setup
+    // and the uninstaller may run as different users, so both are looked
+    // in. Empty when the shell gives no such folder.
+    char company_folder[2][kPathSize], group[2][kPathSize];
     UninstallManifest manifest;
     PathList remove;    // files to delete first: unchanged files of the set, the links
     PathList changed;   // files of the set the user changed: kept
@@ -276,11 +281,15 @@ int Uninstall::read_inputs()
         fail_with(box.text);
         return 0;
     }
-    company_folder[0] = group[0] = '\0';
-    char programs[kPathSize];
-    if (programs_folder_path(nullptr, programs) && programs[0] &&
-        (!join(company_folder, programs, company) || !join(group, company_folder, product)))
-        company_folder[0] = group[0] = '\0';
+    const int programs_ids[2] = {PLAT_FOLDER_PROGRAMS, PLAT_FOLDER_COMMON_PROGRAMS};
+    for (int i = 0; i < 2; ++i) {
+        company_folder[i][0] = group[i][0] = '\0';
+        char programs[kPathSize];
+        if (!plat_special_folder_path(nullptr, programs_ids[i], programs) || !programs[0] ||
+            !join(company_folder[i], programs, company) || !join(group[i], company_folder[i], product) ||
+            (i == 1 && same_folder(group[0], group[1])))
+            company_folder[i][0] = group[i][0] = '\0';
+    }
     return 1;
 }
 
@@ -312,20 +321,24 @@ void Uninstall::plan()
     }
     char desktop[kPathSize];
     char link[kPathSize];
-    if (desktop_folder_path(nullptr, desktop) && desktop[0] &&
-        compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link)) {
-        remove.add(link, nullptr);
-        check(link, nullptr);
+    for (int id : {PLAT_FOLDER_DESKTOP, PLAT_FOLDER_COMMON_DESKTOP}) {
+        if (plat_special_folder_path(nullptr, id, desktop) && desktop[0] &&
+            compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link)) {
+            remove.add(link, nullptr);
+            check(link, nullptr);
+        }
     }
-    if (group[0]) {
+    for (const char* g : group) {
+        if (!g[0])
+            continue;
         const char* names[] = {kUninstallLinkName, product};
         for (const char* n : names) {
-            if (compose_text(link, kPathSize, "%s\\%s.lnk", group, n) && is_file(link)) {
+            if (compose_text(link, kPathSize, "%s\\%s.lnk", g, n) && is_file(link)) {
                 remove.add(link, nullptr);
                 check(link, nullptr);
             }
         }
-        if (join(link, group, kWebShortcut) && is_file(link)) {
+        if (join(link, g, kWebShortcut) && is_file(link)) {
             remove.add(link, nullptr);
             check(link, nullptr);
         }
@@ -363,9 +376,11 @@ int32_t Uninstall::remove_all(int32_t* remove_self)
         if (!plat_remove_directory(full) && is_folder(full))
             kept_folders.add(full, e.path);
     }
-    if (group[0]) {
-        plat_remove_directory(group);           // only when empty
-        plat_remove_directory(company_folder);  // only when empty
+    for (int i = 0; i < 2; ++i) {
+        if (group[i][0]) {
+            plat_remove_directory(group[i]);           // only when empty
+            plat_remove_directory(company_folder[i]);  // only when empty
+        }
     }
 
     // The key and the files that a second run needs go last, and only when

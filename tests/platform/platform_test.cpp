@@ -275,3 +275,14 @@ TEST(CodePage, AnyCodePageButBig5sIsWarnedOfOnceAndSetupMayStop)
     plat_set_ansi_code_page(950);
     plat_set_utf8_message_box_handler(previous);
 }
+
+#ifdef _WIN32
+#include "shell_registry.h"
+
+TEST(ShellUser, TheTestsRunAsTheDesktopsOwnUser)
+{
+    // The shell's window, its process and both tokens are read; they are
+    // the same user here, so the per-user folders stay in use.
+    EXPECT_EQ(plat_runs_as_other_user(), 0);
+}
+#endif
