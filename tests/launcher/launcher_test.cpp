@@ -7,12 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -364,77 +366,60 @@ TEST_F(Launcher, TooLongFoldersAreRefusedWithAMessage)
 
 TEST_F(Launcher, SetupIsLookedForBesideTheLauncherWhenNotInTheStartingFolder)
 {
-    struct Case {
-        std::string current, module;
-        std::set<std::string> files;
-        std::string command;
+    const std::string big5_folder = "E:\\" + big5("許功");
+    // starting folder, launcher's path, readable setup.exe files -> command line
+    const std::vector<std::vector<std::string>> cases = {
+        {"C:\\Games", "E:\\launcher.exe", "C:\\Games\\setup.exe|E:\\setup.exe", "C:\\Games\\setup.exe E:"},
+        // an elevated start in the system folder: setup beside the launcher
+        {"C:\\Windows\\system32", "E:\\launcher.exe", "E:\\setup.exe", "E:\\setup.exe E:"},
+        {"C:\\", big5_folder + "\\launcher.exe", big5_folder + "\\setup.exe", "\"" + big5_folder + "\\setup.exe\" E:"},
+        // nowhere, a module path without a folder or too long: the starting folder's
+        {"C:\\Games", "E:\\launcher.exe", "", "C:\\Games\\setup.exe E:"},
+        {"C:\\Games", "launcher.exe", "setup.exe", "C:\\Games\\setup.exe E:"},
+        {"C:\\Games", "E:\\" + std::string(300, 'x') + "\\launcher.exe", "", "C:\\Games\\setup.exe E:"},
     };
-    const std::vector<Case> cases = {
-        // setup.exe in the starting folder: used, the launcher's folder is not asked.
-        {"C:\\Games", "E:\\launcher.exe", {"C:\\Games\\setup.exe", "E:\\setup.exe"},
-         "C:\\Games\\setup.exe E:"},
-        // An elevated start in the system folder: setup beside the launcher.
-        {"C:\\Windows\\system32", "E:\\launcher.exe", {"E:\\setup.exe"}, "E:\\setup.exe E:"},
-        {"C:\\", "E:\\" + big5("許功") + "\\launcher.exe", {"E:\\" + big5("許功") + "\\setup.exe"},
-         "\"E:\\" + big5("許功") + "\\setup.exe\" E:"},
-        // Nowhere: the starting folder's command is tried (and its failure told).
-        {"C:\\Games", "E:\\launcher.exe", {}, "C:\\Games\\setup.exe E:"},
-        // A module path without a folder, or too long for the buffer: not used.
-        {"C:\\Games", "launcher.exe", {"setup.exe"}, "C:\\Games\\setup.exe E:"},
-        {"C:\\Games", "E:\\" + std::string(300, 'x') + "\\launcher.exe", {}, "C:\\Games\\setup.exe E:"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Machine mm;
         machine = &mm;
         mm.drives['E'] = {kDriveCdrom, true};
-        mm.current = c.current;
-        mm.module = c.module;
-        mm.files = c.files;
+        mm.current = c[0];
+        mm.module = c[1];
+        for (size_t at = 0, bar; at < c[2].size(); at = bar + 1) {
+            bar = std::min(c[2].find('|', at), c[2].size());
+            mm.files.insert(c[2].substr(at, bar - at));
+        }
         EXPECT_EQ(run_launcher(fake_system), 0);
-        EXPECT_EQ(mm.commands, (std::vector<std::string>{c.command})) << c.module;
-        EXPECT_EQ(mm.set_dirs, (std::vector<std::string>{"E:"})) << c.module;
+        EXPECT_EQ(mm.commands, (std::vector<std::string>{c[3]})) << c[1];
+        EXPECT_EQ(mm.set_dirs, (std::vector<std::string>{"E:"})) << c[1];
     }
 }
 
 TEST_F(Launcher, ASetupThatDoesNotStartIsReportedWithTheReason)
 {
-    struct Case {
-        unsigned result;
-        unsigned long error;
-        std::string reason;  // UTF-8
-    };
-    const std::vector<Case> cases = {
-        {2, 2, "找不到檔案 (file not found)"},
-        {3, 3, "找不到路徑 (path not found)"},
-        {0, 8, "記憶體不足 (out of memory)"},
-        {11, 193, "不是有效的程式 (not a valid program)"},
-        // CreateProcess refuses a program that needs elevation; WinExec's
-        // own result then says little.
+    // WinExec's result, GetLastError -> the reason (UTF-8); 32 and above: started, no box
+    const std::vector<std::tuple<unsigned, unsigned long, std::string>> cases = {
+        {2, 2, "找不到檔案 (file not found)"},  {3, 3, "找不到路徑 (path not found)"},
+        {0, 8, "記憶體不足 (out of memory)"},   {11, 193, "不是有效的程式 (not a valid program)"},
+        // CreateProcess refuses a program that needs elevation; WinExec's result then says little
         {11, kElevationRequired, "需要系統管理員權限 (elevation required)"},
         {0, kElevationRequired, "需要系統管理員權限 (elevation required)"},
-        {5, 5, "錯誤碼 5 (error 5)"},
+        {5, 5, "錯誤碼 5 (error 5)"},           {32, kElevationRequired, ""},  // an earlier call's error
     };
-    for (const Case& c : cases) {
+    for (const auto& [result, error, reason] : cases) {
         Machine mm;
         machine = &mm;
         mm.drives['E'] = {kDriveCdrom, true};
         mm.current = "C:\\Games";
-        mm.exec_result = c.result;
-        mm.error = c.error;
+        mm.exec_result = result;
+        mm.error = error;
         EXPECT_EQ(run_launcher(fake_system), 0);
-        ASSERT_EQ(mm.boxes.size(), 1u) << c.result;
-        EXPECT_EQ(mm.boxes[0].text, big5("無法啟動安裝程式 (Setup could not be started):\nC:\\Games\\setup.exe E:\n\n" +
-                                         c.reason));
+        ASSERT_EQ(mm.boxes.size(), reason.empty() ? 0u : 1u) << result;
+        if (reason.empty())
+            continue;
+        EXPECT_EQ(mm.boxes[0].text, big5("無法啟動安裝程式 (Setup could not be started):\nC:\\Games\\setup.exe E:\n\n" + reason));
         EXPECT_EQ(mm.boxes[0].caption, "Warning");
         EXPECT_EQ(mm.boxes[0].style, 0x10u);
     }
-    // 32 and above: started, nothing to say.
-    machine = &m;
-    m.drives['E'] = {kDriveCdrom, true};
-    m.exec_result = 32;
-    m.error = kElevationRequired;  // a stale error of an earlier call
-    EXPECT_EQ(run_launcher(fake_system), 0);
-    EXPECT_TRUE(m.boxes.empty());
 }
 
 TEST(SetupCommand, NeverWritesPastItsBuffer)

@@ -220,57 +220,38 @@ TEST(Drives, FreeSpaceOfTheTemporaryFolder)
 }
 
 namespace {
-struct Utf8Box {
-    std::string text, caption;
-    unsigned type;
-};
-std::vector<Utf8Box> g_utf8_boxes;
+std::vector<std::string> g_utf8_boxes;  // "caption|type|text"
 int g_utf8_answer = PLAT_IDOK;
 int record_utf8_box(void*, const char* text, const char* caption, unsigned type)
 {
-    g_utf8_boxes.push_back({text, caption, type});
+    g_utf8_boxes.push_back(std::string(caption) + "|" + std::to_string(type) + "|" + text);
     return g_utf8_answer;
 }
 }  // namespace
 
 TEST(CodePage, AnyCodePageButBig5sIsWarnedOfOnceAndSetupMayStop)
 {
-    struct Case {
-        unsigned code_page;
-        int may_stop;
-        int answer;
-        size_t boxes;
-        unsigned type;  // of the box shown
-        int go_on;
-    };
-    const Case cases[] = {
-        {950, 0, PLAT_IDOK, 0, 0, 1},
-        {950, 1, PLAT_IDNO, 0, 0, 1},
-        {1252, 0, PLAT_IDOK, 1, 0x30, 1},      // launcher, uninstaller: OK, then on
-        {936, 0, 0, 1, 0x30, 1},               // a box not shown does not stop them
-        {1252, 1, PLAT_IDYES, 1, 0x34, 1},     // setup: Yes goes on
-        {1252, 1, PLAT_IDNO, 1, 0x34, 0},      // ... No stops
-        {65001, 1, 0, 1, 0x34, 1},             // ... no answer goes on
-    };
+    // code page, may stop, answer -> the box's type (0: none), go on
+    const int cases[][5] = {{950, 0, PLAT_IDOK, 0, 1},     {950, 1, PLAT_IDNO, 0, 1},
+                            {1252, 0, PLAT_IDOK, 0x30, 1}, {936, 0, 0, 0x30, 1},  // no box shown: on
+                            {1252, 1, PLAT_IDYES, 0x34, 1}, {1252, 1, PLAT_IDNO, 0x34, 0}, {65001, 1, 0, 0x34, 1}};
     MessageBoxHandler previous = plat_set_utf8_message_box_handler(record_utf8_box);
-    for (const Case& c : cases) {
-        plat_set_ansi_code_page(c.code_page);
-        if (plat_ansi_code_page() != c.code_page)
+    for (const auto& c : cases) {
+        plat_set_ansi_code_page((unsigned)c[0]);
+        if (plat_ansi_code_page() != (unsigned)c[0])
             continue;  // Windows reports its own (950 under the tests' Wine)
         g_utf8_boxes.clear();
-        g_utf8_answer = c.answer;
-        EXPECT_EQ(plat_check_code_page(c.may_stop), c.go_on) << c.code_page << " " << c.may_stop;
-        ASSERT_EQ(g_utf8_boxes.size(), c.boxes) << c.code_page;
-        if (!c.boxes)
+        g_utf8_answer = c[2];
+        EXPECT_EQ(plat_check_code_page(c[1]), c[4]) << c[0] << " " << c[1];
+        ASSERT_EQ(g_utf8_boxes.size(), c[3] ? 1u : 0u) << c[0];
+        if (!c[3])
             continue;
-        const Utf8Box& box = g_utf8_boxes[0];
-        EXPECT_EQ(box.type, c.type);
-        EXPECT_EQ(box.caption, "語言設定 Language setting");
-        for (const char* part : {"「非 Unicode 程式的語言」設為「中文 (繁體,台灣)」", "亂碼",
-                                 "\"Language for non-Unicode programs\" to Chinese (Traditional, Taiwan)",
-                                 "garbled"})
-            EXPECT_NE(box.text.find(part), std::string::npos) << part;
-        EXPECT_EQ(box.text.find("Continue the installation anyway?") != std::string::npos, c.may_stop == 1);
+        const std::string& box = g_utf8_boxes[0];
+        EXPECT_EQ(box.rfind("語言設定 Language setting|" + std::to_string(c[3]) + "|", 0), 0u) << box;
+        for (const char* part : {"「非 Unicode 程式的語言」設為「中文 (繁體,台灣)」", "亂碼", "garbled",
+                                 "\"Language for non-Unicode programs\" to Chinese (Traditional, Taiwan)"})
+            EXPECT_NE(box.find(part), std::string::npos) << part;
+        EXPECT_EQ(box.find("Continue the installation anyway?") != std::string::npos, c[1] == 1);
     }
     plat_set_ansi_code_page(950);
     plat_set_utf8_message_box_handler(previous);
@@ -281,8 +262,6 @@ TEST(CodePage, AnyCodePageButBig5sIsWarnedOfOnceAndSetupMayStop)
 
 TEST(ShellUser, TheTestsRunAsTheDesktopsOwnUser)
 {
-    // The shell's window, its process and both tokens are read; they are
-    // the same user here, so the per-user folders stay in use.
-    EXPECT_EQ(plat_runs_as_other_user(), 0);
+    EXPECT_EQ(plat_runs_as_other_user(), 0);  // shell window, its process, both tokens read
 }
 #endif
