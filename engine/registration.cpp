@@ -169,12 +169,18 @@ int32_t create_shortcut(const char* target_path, const char* arguments, int32_t 
                                  working_directory, description, link_path);
 }
 
+// A process elevated as another user than the desktop's (a standard user
+// who typed an administrator's password) would put the shortcuts into that
+// administrator's folders, where the player never sees them: they go into
+// the folders of all users then.
 int programs_folder_path(void* owner, char* out_path)
 {
-    return plat_special_folder_path(owner, PLAT_FOLDER_PROGRAMS, out_path);
+    int id = plat_runs_as_other_user() ? PLAT_FOLDER_COMMON_PROGRAMS : PLAT_FOLDER_PROGRAMS;
+    return plat_special_folder_path(owner, id, out_path);
 }
 
 int desktop_folder_path(void* owner, char* out_path)
 {
-    return plat_special_folder_path(owner, PLAT_FOLDER_DESKTOP, out_path);
+    int id = plat_runs_as_other_user() ? PLAT_FOLDER_COMMON_DESKTOP : PLAT_FOLDER_DESKTOP;
+    return plat_special_folder_path(owner, id, out_path);
 }

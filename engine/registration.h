@@ -75,6 +75,8 @@ int32_t create_shortcut(const char* target_path, const char* arguments, int32_t 
                         const char* description, const char* link_path);
 
 // The current user's Start-menu Programs folder, and desktop, into `out_path`
-// (260 bytes). 1 when the shell supplied the folder, 0 when not.
+// (260 bytes); those of all users instead when the process runs as another
+// user than the desktop's (plat_runs_as_other_user). 1 when the shell
+// supplied the folder, 0 when not.
 int programs_folder_path(void* owner, char* out_path);
 int desktop_folder_path(void* owner, char* out_path);

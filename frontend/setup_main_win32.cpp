@@ -10,6 +10,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int)
     // An empty command line, or one longer than a path, ends setup at once.
     if (!take_source_root(command_line, g_flow.source_root))
         return 0;
+    // Under another code page than Big5's the player is told, and may stop.
+    if (!plat_check_code_page(1))
+        return 0;
     run_setup();
     return 0;
 }

@@ -93,6 +93,69 @@ int build_setup_command(const char* folder, const char* drive, char* out, size_t
     return 1;
 }
 
+// "<folder>\setup.exe" into out; 0 when it does not fit.
+static int setup_path(const char* folder, char* out, size_t out_size)
+{
+    size_t len = std::strlen(folder);
+    if (len > INT_MAX)
+        return 0;
+    if (ends_with_separator(folder, len))
+        --len;
+    int n = std::snprintf(out, out_size, "%.*s\\setup.exe", (int)len, folder);
+    return n > 0 && (size_t)n < out_size;
+}
+
+static int holds_setup(const LauncherSystem& sys, const char* folder)
+{
+    char path[kCommandSize];
+    return setup_path(folder, path, sizeof path) && sys.file_readable(path);
+}
+
+// The launcher's own folder (its module path up to the last separator,
+// Big5-aware) into out; 0 when it is unknown or does not fit.
+static int launcher_folder(const LauncherSystem& sys, char* out, size_t out_size)
+{
+    unsigned long n = sys.module_path(out, (unsigned long)out_size);
+    if (n == 0 || n >= out_size)
+        return 0;
+    out[n] = '\0';
+    size_t last = 0;
+    int found = 0;
+    for (size_t i = 0; i < n; ++i) {
+        unsigned char c = (unsigned char)out[i];
+        if (c >= 0x81 && c <= 0xFE && i + 1 < n) {
+            ++i;
+        } else if (c == '\\') {
+            last = i;
+            found = 1;
+        }
+    }
+    if (!found)
+        return 0;
+    out[last] = '\0';
+    return 1;
+}
+
+// Tells the user that setup did not start: the command line and the reason
+// WinExec gave (result 31 or less), or ERROR_ELEVATION_REQUIRED.
+static void report_not_started(const LauncherSystem& sys, const char* command, unsigned result, unsigned long error)
+{
+    char reason[128];
+    const char* fixed = error == kElevationRequired ? kReasonElevation
+                        : result == 0               ? kReasonOutOfMemory
+                        : result == 2               ? kReasonFileNotFound
+                        : result == 3               ? kReasonPathNotFound
+                        : result == 11              ? kReasonBadFormat
+                                                    : nullptr;
+    if (fixed)
+        std::snprintf(reason, sizeof reason, "%s", fixed);
+    else
+        std::snprintf(reason, sizeof reason, kReasonOtherFormat, result, result);
+    char text[kCommandSize + 256];
+    std::snprintf(text, sizeof text, "%s\n%s\n\n%s", kCannotStartText, command, reason);
+    sys.message_box(text, kWarningCaption, kCannotStartStyle);
+}
+
 int run_launcher(const LauncherSystem& sys)
 {
     if (!find_disc_drive(sys))
@@ -114,6 +177,11 @@ int run_launcher(const LauncherSystem& sys)
     int fits = 0;
     if (n < sizeof folder) {
         folder[n] = '\0';
+        // An elevated start may begin in another folder than the one autorun
+        // gave: without setup.exe here, the launcher's own folder is tried.
+        char own[kDirectorySize];
+        if (!holds_setup(sys, folder) && launcher_folder(sys, own, sizeof own) && holds_setup(sys, own))
+            std::memcpy(folder, own, sizeof folder);
         fits = build_setup_command(folder, disc_drive, command, sizeof command);
     }
     if (!fits) {
@@ -121,9 +189,11 @@ int run_launcher(const LauncherSystem& sys)
         return 0;
     }
 
-    // setup inherits the current directory on the disc; neither result is
-    // looked at, as there is nothing left to do if either fails.
+    // setup inherits the current directory on the disc; a failed change is
+    // not reported (setup still starts), a setup that does not start is.
     sys.set_current_directory(disc_drive);
-    sys.exec(command, kShowSetup);
+    unsigned started = sys.exec(command, kShowSetup);
+    if (started <= 31)
+        report_not_started(sys, command, started, sys.last_error());
     return 0;
 }

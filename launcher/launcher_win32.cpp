@@ -37,7 +37,18 @@ static int set_current_directory(const char* path)
 
 static unsigned exec(const char* command_line, unsigned show)
 {
+    SetLastError(0);  // so last_error tells this call's failure only
     return WinExec(command_line, show);
+}
+
+static unsigned long last_error()
+{
+    return GetLastError();
+}
+
+static unsigned long module_path(char* buffer, unsigned long size)
+{
+    return GetModuleFileNameA(nullptr, buffer, size);
 }
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
@@ -46,8 +57,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     // A drive without a disc must simply fail the probe, not raise the
     // system's "no disk in the drive" box on every pass.
     SetErrorMode(SEM_FAILCRITICALERRORS);
+    plat_check_code_page(0);  // a box when the system's code page is not Big5's
     const LauncherSystem sys = {
-        drive_type, file_readable, message_box, get_current_directory, set_current_directory, exec,
+        drive_type, file_readable, message_box, get_current_directory, set_current_directory, exec, last_error,
+        module_path,
     };
     return run_launcher(sys);
 }

@@ -43,6 +43,30 @@ typedef int (*MessageBoxHandler)(void* owner, const char* text, const char* capt
 // offer a choice so that nothing waits forever). Returns the previous one.
 MessageBoxHandler plat_set_message_box_handler(MessageBoxHandler handler);
 
+// A box whose text and caption are UTF-8, shown through the Unicode
+// interface (MessageBoxW), so that it reads the same whatever the system's
+// code page. A handler set with plat_set_utf8_message_box_handler receives
+// it instead (the UTF-8 bytes); without one, POSIX writes a line on
+// standard error and answers as plat_message_box's default does.
+int plat_message_box_utf8(void* owner, const char* text, const char* caption, unsigned type);
+MessageBoxHandler plat_set_utf8_message_box_handler(MessageBoxHandler handler);
+
+// ---- The system's code page ------------------------------------------------
+
+// The ANSI code page of the system (GetACP): the one the "A" functions
+// read texts and names in. The POSIX stand-in reports 950 unless
+// plat_set_ansi_code_page set another; on Windows that does nothing.
+unsigned plat_ansi_code_page();
+void plat_set_ansi_code_page(unsigned code_page);
+
+// The programs' texts and names are Big5 (code page 950) and reach the "A"
+// functions as such; under any other code page they come out garbled. Then
+// one box (plat_message_box_utf8), in Chinese and English, says which
+// Windows setting to change; with may_stop it asks Yes (go on) or No.
+// 1 to go on (also under 950, where nothing is shown), 0 to stop: only
+// with may_stop and the answer No.
+int plat_check_code_page(int may_stop);
+
 // ---- Files and directories -------------------------------------------------
 
 // fopen with path translation. A file-open handler, when one is set, is

@@ -39,8 +39,10 @@ int plat_registry_delete_machine_key(const char* path);
 
 // Shell folder ids, with the values of the Windows API.
 enum : int {
-    PLAT_FOLDER_DESKTOP = 0,   // the current user's desktop
-    PLAT_FOLDER_PROGRAMS = 2,  // the current user's Start-menu Programs folder
+    PLAT_FOLDER_DESKTOP = 0,            // the current user's desktop
+    PLAT_FOLDER_PROGRAMS = 2,           // the current user's Start-menu Programs folder
+    PLAT_FOLDER_COMMON_PROGRAMS = 0x17, // the Start-menu Programs folder of all users
+    PLAT_FOLDER_COMMON_DESKTOP = 0x19,  // the desktop of all users (CSIDL_COMMON_DESKTOPDIRECTORY)
 };
 enum { PLAT_FOLDER_PATH_SIZE = 260 };
 
@@ -49,6 +51,15 @@ enum { PLAT_FOLDER_PATH_SIZE = 260 };
 // holds a NUL-terminated text afterwards (empty when the shell supplied the
 // folder but not its path). `owner` is a window handle or null.
 int plat_special_folder_path(void* owner, int folder_id, char* out);
+
+// 1 when this process runs as another user than the one whose desktop it
+// is on: a standard user who typed an administrator's password at the
+// elevation prompt starts it as that administrator, whose own Programs
+// folder and desktop the player never sees. Told by the process token's
+// user against that of the process owning the shell's window. 0 when they
+// are the same, and whenever it cannot be told (no shell window, no right
+// to look at its process).
+int plat_runs_as_other_user();
 
 // ---- Shell links ----------------------------------------------------------------
 

@@ -9,7 +9,7 @@ packages=(
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64
   locales fonts-arphic-uming fonts-arphic-bsmi00lp
-  xvfb xdotool imagemagick liblnk-utils
+  xvfb xdotool imagemagick liblnk-utils icoutils
   xorriso libarchive-tools
   unzip zip xxd python3 time gnuplot-nox
   scdoc man-db dpkg-dev file lintian
@@ -32,12 +32,16 @@ if [ "${#missing[@]}" -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Chinese (Taiwan) locale, so that Wine runs with code page 950.
-if ! locale -a 2>/dev/null | grep -qi '^zh_TW\.utf-\?8$'; then
-  echo "deps: generating zh_TW.UTF-8"
-  sudo_cmd=""
-  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
-  $sudo_cmd sed -i 's/^# *\(zh_TW.UTF-8 UTF-8\)/\1/' /etc/locale.gen
-  grep -q '^zh_TW.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_TW.UTF-8 UTF-8' | $sudo_cmd tee -a /etc/locale.gen >/dev/null
-  $sudo_cmd locale-gen >/dev/null
-fi
+# Chinese (Taiwan) locale, so that Wine runs with code page 950, and
+# English (US), with which it runs with code page 1252 (the code-page
+# warning's tests).
+for loc in zh_TW en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^$loc\.utf-\?8\$"; then
+    echo "deps: generating $loc.UTF-8"
+    sudo_cmd=""
+    [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+    $sudo_cmd sed -i "s/^# *\($loc.UTF-8 UTF-8\)/\1/" /etc/locale.gen
+    grep -q "^$loc.UTF-8 UTF-8" /etc/locale.gen || echo "$loc.UTF-8 UTF-8" | $sudo_cmd tee -a /etc/locale.gen >/dev/null
+    $sudo_cmd locale-gen >/dev/null
+  fi
+done

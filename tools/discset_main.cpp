@@ -501,7 +501,8 @@ int main(int argc, char** argv)
                         "(ISO 9660, plain or Joliet, or a .cue sheet with mode 1 or mode 2 form 1 raw sectors).\n"
                         "A disc image that cannot be read exits with 2."
                       : "A disc is a folder holding cdN or a cdN file. This build reads no disc images\n"
-                        "(it has no libcdio; the Linux build reads ISO 9660 and .cue/.bin images).")};
+                        "(it has no libcdio; the Linux build reads ISO 9660 and .cue/.bin images)."),
+                 "discset"};
     app.require_subcommand(1);
     // Set before the subcommands are added: each takes it over.
     app.footer(exit_codes_help());

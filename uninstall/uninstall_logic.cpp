@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <new>
 
 namespace {
@@ -216,7 +217,11 @@ struct Uninstall {
     char regkey[kTextSize + 1];
     char key_path[kUninstallEntrySize];
     char product[kPathSize], company[kPathSize], path[kPathSize];
-    char company_folder[kPathSize], group[kPathSize];  // empty when the shell gives no Programs folder
+    // The group of the current user's Programs folder and that of all
+    // users' (setup uses the latter when elevated as another user): setup
+    // and the uninstaller may run as different users, so both are looked
+    // in. Empty when the shell gives no such folder.
+    char company_folder[2][kPathSize], group[2][kPathSize];
     UninstallManifest manifest;
     PathList remove;    // files to delete first: unchanged files of the set, the links
     PathList changed;   // files of the set the user changed: kept
@@ -225,7 +230,7 @@ struct Uninstall {
     PathList kept_folders;
     PathList folders;   // the manifest's folders reached without a link, in its order
     PathList links;     // links found where the install put files or folders: kept
-    char programs[kPathSize];
+    char programs[2][kPathSize];  // the Programs folders the groups lie in
     char clear[kPathSize];  // a folder below `folder` reached without a link ("" none known)
     int dat_is_link, list_is_link;
     void* lock;         // one uninstallation of this key at a time
@@ -328,10 +333,14 @@ int Uninstall::read_inputs()
         fail_with(box.text);
         return 0;
     }
-    company_folder[0] = group[0] = '\0';
-    if (programs_folder_path(nullptr, programs) && programs[0] &&
-        (!join(company_folder, programs, company) || !join(group, company_folder, product)))
-        company_folder[0] = group[0] = '\0';
+    const int programs_ids[2] = {PLAT_FOLDER_PROGRAMS, PLAT_FOLDER_COMMON_PROGRAMS};
+    for (int i = 0; i < 2; ++i) {
+        company_folder[i][0] = group[i][0] = '\0';
+        if (!plat_special_folder_path(nullptr, programs_ids[i], programs[i]) || !programs[i][0] ||
+            !join(company_folder[i], programs[i], company) || !join(group[i], company_folder[i], product) ||
+            (i == 1 && same_folder(group[0], group[1])))
+            company_folder[i][0] = group[i][0] = '\0';
+    }
     return 1;
 }
 
@@ -395,12 +404,14 @@ int Uninstall::way_to(const char* base, const char* rel, int cached)
 // links, stay (with what they lead to) and are reported.
 void Uninstall::plan_links()
 {
-    if (group[0]) {
+    for (int i = 0; i < 2; ++i) {
+        if (!group[i][0])
+            continue;
         char rel[kPathSize];
-        int way = compose_text(rel, kPathSize, "%s\\%s", company, product) ? way_to(programs, rel, 0) : kBehindLink;
+        int way = compose_text(rel, kPathSize, "%s\\%s", company, product) ? way_to(programs[i], rel, 0) : kBehindLink;
         if (way != kDirect) {
-            links.add(plat_is_link(company_folder) ? company_folder : group, nullptr);
-            company_folder[0] = group[0] = '\0';
+            links.add(plat_is_link(company_folder[i]) ? company_folder[i] : group[i], nullptr);
+            company_folder[i][0] = group[i][0] = '\0';
         }
     }
     dat_is_link = plat_is_link(dat);
@@ -454,16 +465,20 @@ void Uninstall::plan()
     }
     char desktop[kPathSize];
     char link[kPathSize];
-    if (desktop_folder_path(nullptr, desktop) && desktop[0] &&
-        compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link))
-        add_shortcut(link);
-    if (group[0]) {
+    for (int id : {PLAT_FOLDER_DESKTOP, PLAT_FOLDER_COMMON_DESKTOP}) {
+        if (plat_special_folder_path(nullptr, id, desktop) && desktop[0] &&
+            compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link))
+            add_shortcut(link);
+    }
+    for (const char* g : group) {
+        if (!g[0])
+            continue;
         const char* names[] = {kUninstallLinkName, product};
         for (const char* n : names) {
-            if (compose_text(link, kPathSize, "%s\\%s.lnk", group, n) && is_file(link))
+            if (compose_text(link, kPathSize, "%s\\%s.lnk", g, n) && is_file(link))
                 add_shortcut(link);
         }
-        if (join(link, group, kWebShortcut) && is_file(link))
+        if (join(link, g, kWebShortcut) && is_file(link))
             add_shortcut(link);
     }
     check(dat, kUninstallDataName);
@@ -498,9 +513,11 @@ int32_t Uninstall::remove_all(int32_t* remove_self)
         if (!plat_remove_directory(full) && is_folder(full))
             kept_folders.add(full, folders.shown[i]);
     }
-    if (group[0]) {
-        plat_remove_directory(group);           // only when empty
-        plat_remove_directory(company_folder);  // only when empty
+    for (int i = 0; i < 2; ++i) {
+        if (group[i][0]) {
+            plat_remove_directory(group[i]);           // only when empty
+            plat_remove_directory(company_folder[i]);  // only when empty
+        }
     }
 
     // The key and the files that a second run needs go last, and only when

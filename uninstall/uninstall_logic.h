@@ -10,7 +10,9 @@
 //    newest first, each only when empty;
 //  - the desktop link, the two links and the web shortcut in the group
 //    folder <Programs>\company\product, then the group folder and the
-//    company folder when empty;
+//    company folder when empty; in the current user's folders and in
+//    those of all users (where setup puts them when elevated as another
+//    user than the desktop's);
 //  - the uninstall key, then uninstall.dat and the manifest.
 // uninstall.exe itself, and the install folder when nothing else is left in
 // it, go once the program has ended (remove_uninstaller).

@@ -288,5 +288,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR command_line, int)
     SetErrorMode(SEM_FAILCRITICALERRORS);
     if (command_line && strncmp(command_line, kRelocatedMarker, sizeof kRelocatedMarker - 1) == 0)
         return run_relocated(command_line + sizeof kRelocatedMarker - 1);
+    plat_check_code_page(0);  // once, by the program Windows started
     return start_relocated();
 }

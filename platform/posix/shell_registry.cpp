@@ -40,8 +40,11 @@ struct StoredValue {
     std::string data;
 };
 
+const int kFolderIds = 0x20;  // folder ids below this one can be set
+
 struct StandInState {
-    std::optional<std::string> folders[3];  // by folder id 0..2; only 0 and 2 are used
+    std::optional<std::string> folders[kFolderIds];  // by folder id
+    int other_user = 0;
     int fail_registry = 0;
     // The stand-in's registry: folded key path -> folded value name -> value.
     std::map<std::string, std::map<std::string, StoredValue>> keys;
@@ -98,9 +101,19 @@ int plat_shell_key_exists(const char* key_path)
 
 void plat_shell_set_special_folder(int folder_id, const char* path)
 {
-    if (folder_id < 0 || folder_id > 2)
+    if (folder_id < 0 || folder_id >= kFolderIds)
         return;
     state().folders[folder_id] = text_of(path);
+}
+
+void plat_shell_set_other_user(int other)
+{
+    state().other_user = other;
+}
+
+int plat_runs_as_other_user()
+{
+    return state().other_user;
 }
 
 void plat_shell_fail_registry(int fail)
@@ -183,7 +196,7 @@ void plat_registry_close_key(void* key)
 int shell_backend_special_folder_path(void*, int folder_id, char* out)
 {
     record().folder_requests.push_back(folder_id);
-    if (folder_id < 0 || folder_id > 2 || !state().folders[folder_id])
+    if (folder_id < 0 || folder_id >= kFolderIds || !state().folders[folder_id])
         return 0;
     const std::string& path = *state().folders[folder_id];
     // Like the shell, at most 260 bytes with the NUL.

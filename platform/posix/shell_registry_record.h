@@ -51,6 +51,8 @@ int plat_shell_key_exists(const char* key_path);
 // Where a special folder lies (a system path), or null: the shell does not
 // supply that folder (the start state for both folders).
 void plat_shell_set_special_folder(int folder_id, const char* path);
+// What plat_runs_as_other_user reports (0 at the start).
+void plat_shell_set_other_user(int other);
 // With 1, creating a registry key fails, as without the rights to write
 // under HKEY_LOCAL_MACHINE; 0 restores.
 void plat_shell_fail_registry(int fail);

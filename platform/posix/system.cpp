@@ -30,6 +30,30 @@ int plat_default_message_box(void*, const char* text, const char* caption, unsig
     }
 }
 
+int plat_default_message_box_utf8(void*, const char* text, const char* caption, unsigned type)
+{
+    fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
+    switch (type & 0xF) {
+    case PLAT_MB_OKCANCEL: return PLAT_IDCANCEL;
+    case PLAT_MB_YESNO: return PLAT_IDNO;
+    default: return PLAT_IDOK;
+    }
+}
+
+namespace {
+unsigned g_code_page = 950;
+}
+
+unsigned plat_ansi_code_page()
+{
+    return g_code_page;
+}
+
+void plat_set_ansi_code_page(unsigned code_page)
+{
+    g_code_page = code_page;
+}
+
 int plat_drive_type(const char* root)
 {
     if (!root || !root[0])

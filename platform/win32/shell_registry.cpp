@@ -88,6 +88,41 @@ int shell_backend_special_folder_path(void* owner, int folder_id, char* out)
     return 1;
 }
 
+namespace {
+
+// The user of a process's token into `buffer`; null when it cannot be read.
+PSID token_user(HANDLE process, BYTE* buffer, DWORD size)
+{
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(process, TOKEN_QUERY, &token))
+        return nullptr;
+    DWORD got = 0;
+    BOOL ok = GetTokenInformation(token, TokenUser, buffer, size, &got);
+    CloseHandle(token);
+    return ok ? ((TOKEN_USER*)buffer)->User.Sid : nullptr;
+}
+
+}  // namespace
+
+int plat_runs_as_other_user()
+{
+    HWND shell = GetShellWindow();
+    DWORD shell_id = 0;
+    if (!shell || !GetWindowThreadProcessId(shell, &shell_id) || shell_id == 0)
+        return 0;
+    const DWORD kQueryLimited = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION (Vista and later)
+    HANDLE shell_process = OpenProcess(kQueryLimited, FALSE, shell_id);
+    if (!shell_process)
+        shell_process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shell_id);
+    if (!shell_process)
+        return 0;
+    BYTE mine[256], theirs[256];  // TOKEN_USER and its SID (at most 76 bytes)
+    PSID me = token_user(GetCurrentProcess(), mine, sizeof mine);
+    PSID desktop_user = token_user(shell_process, theirs, sizeof theirs);
+    CloseHandle(shell_process);
+    return me && desktop_user && !EqualSid(me, desktop_user) ? 1 : 0;
+}
+
 int32_t plat_write_shell_link(const char* target, const char* arguments, int32_t hotkey, const char* icon_path,
                               int32_t icon_index, int32_t show_command, const char* working_directory,
                               const char* description, const char* link_path)

@@ -12,6 +12,28 @@ int plat_default_message_box(void* owner, const char* text, const char* caption,
     return MessageBoxA((HWND)owner, text, caption, type);
 }
 
+int plat_default_message_box_utf8(void* owner, const char* text, const char* caption, unsigned type)
+{
+    auto wide = [](const char* utf8, wchar_t* out, int size) {
+        if (!utf8 || MultiByteToWideChar(CP_UTF8, 0, utf8, -1, out, size) == 0)
+            out[0] = L'\0';
+    };
+    static wchar_t wide_text[2048];
+    wchar_t wide_caption[256];
+    wide(text, wide_text, 2048);
+    wide(caption, wide_caption, 256);
+    return MessageBoxW((HWND)owner, wide_text, wide_caption, type);
+}
+
+unsigned plat_ansi_code_page()
+{
+    return GetACP();
+}
+
+void plat_set_ansi_code_page(unsigned)
+{
+}
+
 int plat_drive_type(const char* root)
 {
     return (int)GetDriveTypeA(root);

@@ -19,6 +19,10 @@
 #   5. No disc, on Xvfb: the box "Warning" appears; Yes with the disc still
 #      missing asks again; the disc goes in, Yes -> setup starts.
 #   6. No disc, on Xvfb: No -> the launcher ends with 0, nothing started.
+#   7. Started in a folder without setup.exe: the setup.exe beside the
+#      launcher is started ("C:\Games\Setup\setup.exe E:").
+#   8. No setup.exe there either: a box "Warning" names setup's command line
+#      and the reason (file not found); read with window_list.exe.
 #
 #   launcher_e2e.sh [BUILD_DIR]     (the win64 build; default: build/win64)
 # Every wait is bounded; the whole run takes well under two minutes.
@@ -27,7 +31,8 @@ set -uo pipefail
 . "$(dirname "$0")/lib.sh" "$@"
 launcher=$build/launcher/launcher.exe
 fake=$build/tests/launcher/fake_setup.exe
-e2e_need_files "$launcher" "$fake"
+window_list=$build/tests/frontend/window_list.exe
+e2e_need_files "$launcher" "$fake" "$window_list"
 e2e_need_tools "launcher e2e" Xvfb xdotool xwininfo iconv
 
 # The prefix is made before the watchdog starts: copying it is not part of
@@ -48,7 +53,7 @@ trap 'exit 1' TERM
 # sleep writes nowhere: the clean-up ends the guard but not the sleep, and a
 # sleep holding the script's output open kept ctest waiting for all of its
 # 110 s after the script had ended.
-( sleep 110 >/dev/null 2>&1 </dev/null; echo "launcher end-to-end: took too long, stopped" >&2
+( sleep 150 >/dev/null 2>&1 </dev/null; echo "launcher end-to-end: took too long, stopped" >&2
   timeout 20 wineserver -k >/dev/null 2>&1; kill -TERM $$ ) &
 watchdog_pid=$!
 
@@ -196,6 +201,29 @@ pid=$!
 answer n
 wait "$pid" || status=1
 check_not_started "$games"
+
+# 7: the starting folder has no setup.exe; the launcher's own folder has.
+: >"$disc/cd1"
+elsewhere=$WINEPREFIX/drive_c/Elsewhere
+mkdir -p "$elsewhere"
+place "$games"
+(cd "$elsewhere" && timeout 30 "$repo/scripts/wine-run.sh" "$games/launcher.exe") || fail "launcher from C:\Elsewhere failed"
+check_started "$games" 'C:\Games\Setup\setup.exe E:'
+
+# 8: no setup.exe anywhere: the box says which command failed and why.
+lonely=$WINEPREFIX/drive_c/Lonely
+mkdir -p "$lonely"
+cp "$launcher" "$lonely/launcher.exe"
+run_launcher "$lonely" &
+pid=$!
+# The box's texts (window_list.exe: every visible window with its texts).
+read_box() { timeout 30 wine "$window_list" 2>/dev/null | tr -d '\r' >"$shots/cannot-start.txt"; }
+answer Return cannot-start-box.png read_box
+wait "$pid" || status=1
+grep -qF '(Setup could not be started):' "$shots/cannot-start.txt" &&
+  grep -qF 'C:\Lonely\setup.exe E:' "$shots/cannot-start.txt" &&
+  grep -qF '(file not found)' "$shots/cannot-start.txt" ||
+  fail "the box does not name the command and the reason: $(cat "$shots/cannot-start.txt")"
 
 if [ $status -eq 0 ]; then echo "launcher end-to-end: ok"; else echo "launcher end-to-end: FAILED"; fi
 exit $status

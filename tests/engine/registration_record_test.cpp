@@ -102,6 +102,38 @@ TEST_F(Recorded, EntryThenGroupThenDesktopInOrder)
     EXPECT_EQ(plat_file_attributes((programs + "\\Co").c_str()), (uint32_t)PLAT_ATTR_DIRECTORY);
 }
 
+TEST_F(Recorded, ElevatedAsAnotherUserTheShortcutsGoToTheFoldersOfAllUsers)
+{
+    // A standard user typed an administrator's password: that
+    // administrator's own folders are not the player's.
+    std::string common_programs = dir.path("AllPrograms"), common_desktop = dir.path("AllDesktop");
+    plat_create_directory(common_programs.c_str());
+    plat_create_directory(common_desktop.c_str());
+    plat_shell_set_special_folder(PLAT_FOLDER_COMMON_PROGRAMS, common_programs.c_str());
+    plat_shell_set_special_folder(PLAT_FOLDER_COMMON_DESKTOP, common_desktop.c_str());
+    for (int other : {1, 0}) {
+        plat_shell_record_clear();
+        plat_shell_set_other_user(other);
+        register_now(1);
+        std::string p = other ? common_programs : programs, d = other ? common_desktop : desktop;
+        std::vector<int> ids = {PLAT_FOLDER_PROGRAMS, PLAT_FOLDER_DESKTOP};
+        if (other)
+            ids = {PLAT_FOLDER_COMMON_PROGRAMS, PLAT_FOLDER_COMMON_DESKTOP};
+        EXPECT_EQ(plat_shell_record().folder_requests, ids);
+        EXPECT_EQ(link_paths(), (std::vector<std::string>{p + "\\Co\\Game\\Uninstall.lnk", p + "\\Co\\Game\\Game.lnk",
+                                                          d + "\\Game.lnk"}));
+        for (const RecordedLink& l : plat_shell_record().links)
+            EXPECT_EQ(l.status, 0) << *l.link_path;
+        // The web shortcut follows the group (setup asks the same function).
+        char folder[PLAT_FOLDER_PATH_SIZE];
+        ASSERT_EQ(programs_folder_path(nullptr, folder), 1);
+        EXPECT_EQ(std::string(folder), p);
+    }
+    plat_shell_set_other_user(0);
+    plat_shell_set_special_folder(PLAT_FOLDER_COMMON_PROGRAMS, nullptr);
+    plat_shell_set_special_folder(PLAT_FOLDER_COMMON_DESKTOP, nullptr);
+}
+
 TEST_F(Recorded, DesktopFlagZeroDoesNotAskForTheDesktop)
 {
     register_now(0);

@@ -7,11 +7,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -41,6 +44,10 @@ struct Machine {
     std::vector<std::string> set_dirs;
     std::vector<std::string> commands;
     std::vector<unsigned> shows;
+    std::set<std::string> files;             // other readable files (setup.exe)
+    std::string module = "E:\\launcher.exe";  // the launcher's own path
+    unsigned exec_result = 33;               // WinExec's answer
+    unsigned long error = 0;                 // GetLastError after it
 };
 
 Machine* machine = nullptr;
@@ -60,6 +67,8 @@ int fake_file_readable(const char* path)
     machine->opened.push_back(path);
     std::string p = path;
     auto it = machine->drives.find(p[0]);
+    if (machine->files.count(p))
+        return 1;
     return it != machine->drives.end() && p.substr(1) == ":\\cd1" && it->second.has_cd1;
 }
 
@@ -103,12 +112,30 @@ unsigned fake_exec(const char* command, unsigned show)
     machine->calls.push_back(std::string("exec ") + command);
     machine->commands.push_back(command);
     machine->shows.push_back(show);
-    return 33;
+    return machine->exec_result;
+}
+
+unsigned long fake_last_error()
+{
+    return machine->error;
+}
+
+// GetModuleFileNameA's contract: the length, or `size` when cut short.
+unsigned long fake_module_path(char* buffer, unsigned long size)
+{
+    const std::string& m = machine->module;
+    if (m.size() + 1 > size) {
+        std::memcpy(buffer, m.c_str(), size - 1);
+        buffer[size - 1] = '\0';
+        return size;
+    }
+    std::memcpy(buffer, m.c_str(), m.size() + 1);
+    return (unsigned long)m.size();
 }
 
 const LauncherSystem fake_system = {
     fake_drive_type,  fake_file_readable,         fake_message_box,
-    fake_get_current_directory, fake_set_current_directory, fake_exec,
+    fake_get_current_directory, fake_set_current_directory, fake_exec, fake_last_error, fake_module_path,
 };
 
 class Launcher : public ::testing::Test {
@@ -330,6 +357,66 @@ TEST_F(Launcher, TooLongFoldersAreRefusedWithAMessage)
         EXPECT_TRUE(mm.set_dirs.empty()) << folder.size();
         ASSERT_EQ(mm.boxes.size(), 1u) << folder.size();
         EXPECT_EQ(mm.boxes[0].text, kFolderTooLongText);
+        EXPECT_EQ(mm.boxes[0].caption, "Warning");
+        EXPECT_EQ(mm.boxes[0].style, 0x10u);
+    }
+}
+
+// --- Where setup.exe is found, and when it does not start -------------------
+
+TEST_F(Launcher, SetupIsLookedForBesideTheLauncherWhenNotInTheStartingFolder)
+{
+    const std::string big5_folder = "E:\\" + big5("許功");
+    // starting folder, launcher's path, readable setup.exe files -> command line
+    const std::vector<std::vector<std::string>> cases = {
+        {"C:\\Games", "E:\\launcher.exe", "C:\\Games\\setup.exe|E:\\setup.exe", "C:\\Games\\setup.exe E:"},
+        // an elevated start in the system folder: setup beside the launcher
+        {"C:\\Windows\\system32", "E:\\launcher.exe", "E:\\setup.exe", "E:\\setup.exe E:"},
+        {"C:\\", big5_folder + "\\launcher.exe", big5_folder + "\\setup.exe", "\"" + big5_folder + "\\setup.exe\" E:"},
+        // nowhere, a module path without a folder or too long: the starting folder's
+        {"C:\\Games", "E:\\launcher.exe", "", "C:\\Games\\setup.exe E:"},
+        {"C:\\Games", "launcher.exe", "setup.exe", "C:\\Games\\setup.exe E:"},
+        {"C:\\Games", "E:\\" + std::string(300, 'x') + "\\launcher.exe", "", "C:\\Games\\setup.exe E:"},
+    };
+    for (const auto& c : cases) {
+        Machine mm;
+        machine = &mm;
+        mm.drives['E'] = {kDriveCdrom, true};
+        mm.current = c[0];
+        mm.module = c[1];
+        for (size_t at = 0, bar; at < c[2].size(); at = bar + 1) {
+            bar = std::min(c[2].find('|', at), c[2].size());
+            mm.files.insert(c[2].substr(at, bar - at));
+        }
+        EXPECT_EQ(run_launcher(fake_system), 0);
+        EXPECT_EQ(mm.commands, (std::vector<std::string>{c[3]})) << c[1];
+        EXPECT_EQ(mm.set_dirs, (std::vector<std::string>{"E:"})) << c[1];
+    }
+}
+
+TEST_F(Launcher, ASetupThatDoesNotStartIsReportedWithTheReason)
+{
+    // WinExec's result, GetLastError -> the reason (UTF-8); 32 and above: started, no box
+    const std::vector<std::tuple<unsigned, unsigned long, std::string>> cases = {
+        {2, 2, "找不到檔案 (file not found)"},  {3, 3, "找不到路徑 (path not found)"},
+        {0, 8, "記憶體不足 (out of memory)"},   {11, 193, "不是有效的程式 (not a valid program)"},
+        // CreateProcess refuses a program that needs elevation; WinExec's result then says little
+        {11, kElevationRequired, "需要系統管理員權限 (elevation required)"},
+        {0, kElevationRequired, "需要系統管理員權限 (elevation required)"},
+        {5, 5, "錯誤碼 5 (error 5)"},           {32, kElevationRequired, ""},  // an earlier call's error
+    };
+    for (const auto& [result, error, reason] : cases) {
+        Machine mm;
+        machine = &mm;
+        mm.drives['E'] = {kDriveCdrom, true};
+        mm.current = "C:\\Games";
+        mm.exec_result = result;
+        mm.error = error;
+        EXPECT_EQ(run_launcher(fake_system), 0);
+        ASSERT_EQ(mm.boxes.size(), reason.empty() ? 0u : 1u) << result;
+        if (reason.empty())
+            continue;
+        EXPECT_EQ(mm.boxes[0].text, big5("無法啟動安裝程式 (Setup could not be started):\nC:\\Games\\setup.exe E:\n\n" + reason));
         EXPECT_EQ(mm.boxes[0].caption, "Warning");
         EXPECT_EQ(mm.boxes[0].style, 0x10u);
     }

@@ -247,3 +247,50 @@ TEST(Drives, FreeSpaceOfTheTemporaryFolder)
     ASSERT_EQ(plat_disk_free_bytes(dir.win.c_str(), &free_bytes), 1);
     EXPECT_GT(free_bytes, 0u);
 }
+
+namespace {
+std::vector<std::string> g_utf8_boxes;  // "caption|type|text"
+int g_utf8_answer = PLAT_IDOK;
+int record_utf8_box(void*, const char* text, const char* caption, unsigned type)
+{
+    g_utf8_boxes.push_back(std::string(caption) + "|" + std::to_string(type) + "|" + text);
+    return g_utf8_answer;
+}
+}  // namespace
+
+TEST(CodePage, AnyCodePageButBig5sIsWarnedOfOnceAndSetupMayStop)
+{
+    // code page, may stop, answer -> the box's type (0: none), go on
+    const int cases[][5] = {{950, 0, PLAT_IDOK, 0, 1},     {950, 1, PLAT_IDNO, 0, 1},
+                            {1252, 0, PLAT_IDOK, 0x30, 1}, {936, 0, 0, 0x30, 1},  // no box shown: on
+                            {1252, 1, PLAT_IDYES, 0x34, 1}, {1252, 1, PLAT_IDNO, 0x34, 0}, {65001, 1, 0, 0x34, 1}};
+    MessageBoxHandler previous = plat_set_utf8_message_box_handler(record_utf8_box);
+    for (const auto& c : cases) {
+        plat_set_ansi_code_page((unsigned)c[0]);
+        if (plat_ansi_code_page() != (unsigned)c[0])
+            continue;  // Windows reports its own (950 under the tests' Wine)
+        g_utf8_boxes.clear();
+        g_utf8_answer = c[2];
+        EXPECT_EQ(plat_check_code_page(c[1]), c[4]) << c[0] << " " << c[1];
+        ASSERT_EQ(g_utf8_boxes.size(), c[3] ? 1u : 0u) << c[0];
+        if (!c[3])
+            continue;
+        const std::string& box = g_utf8_boxes[0];
+        EXPECT_EQ(box.rfind("語言設定 Language setting|" + std::to_string(c[3]) + "|", 0), 0u) << box;
+        for (const char* part : {"「非 Unicode 程式的語言」設為「中文 (繁體,台灣)」", "亂碼", "garbled",
+                                 "\"Language for non-Unicode programs\" to Chinese (Traditional, Taiwan)"})
+            EXPECT_NE(box.find(part), std::string::npos) << part;
+        EXPECT_EQ(box.find("Continue the installation anyway?") != std::string::npos, c[1] == 1);
+    }
+    plat_set_ansi_code_page(950);
+    plat_set_utf8_message_box_handler(previous);
+}
+
+#ifdef _WIN32
+#include "shell_registry.h"
+
+TEST(ShellUser, TheTestsRunAsTheDesktopsOwnUser)
+{
+    EXPECT_EQ(plat_runs_as_other_user(), 0);  // shell window, its process, both tokens read
+}
+#endif

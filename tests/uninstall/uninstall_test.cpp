@@ -490,6 +490,44 @@ TEST_F(Installed, SecondRunAtOnceStopsWithoutTouchingAnything)
     EXPECT_EQ(run(PLAT_IDNO), kUninstallCancelled);
 }
 
+#ifndef _WIN32
+TEST_F(Installed, ShortcutsAreRemovedFromTheFoldersOfAllUsersToo)
+{
+    // Installed once more by setup elevated as another user: the same
+    // shortcuts and web shortcut in the folders of all users. The
+    // uninstaller, run by the desktop's own user, finds both sets.
+    std::string all_programs = dir.path("AllPrograms"), all_desktop = dir.path("AllDesktop");
+    plat_create_directory(all_programs.c_str());
+    plat_create_directory(all_desktop.c_str());
+    plat_shell_set_special_folder(PLAT_FOLDER_COMMON_PROGRAMS, all_programs.c_str());
+    plat_shell_set_special_folder(PLAT_FOLDER_COMMON_DESKTOP, all_desktop.c_str());
+    struct Reset {
+        ~Reset()
+        {
+            plat_shell_set_other_user(0);
+            plat_shell_set_special_folder(PLAT_FOLDER_COMMON_PROGRAMS, nullptr);
+            plat_shell_set_special_folder(PLAT_FOLDER_COMMON_DESKTOP, nullptr);
+        }
+    } reset;
+    plat_shell_set_other_user(1);
+    register_installation(folder.c_str(), company.c_str(), product.c_str(), "game.exe", regkey.c_str(),
+                          kUninstallLinkName, 1);
+    std::string all_group = all_programs + "\\" + company + "\\" + product;
+    write_file(all_group + "\\" + big5("官方網頁.url"), "[InternetShortcut]\r\n");
+    ASSERT_TRUE(exists(all_group + "\\" + big5("解除安裝.lnk")));
+    ASSERT_TRUE(exists(all_desktop + "\\" + product + ".lnk"));
+    plat_shell_set_other_user(0);
+
+    BoxRecorder boxes;
+    EXPECT_EQ(run(PLAT_IDYES), kUninstallRemoved);
+    EXPECT_FALSE(exists(all_desktop + "\\" + product + ".lnk"));
+    EXPECT_FALSE(exists(all_programs + "\\" + company));  // group and company folder, emptied
+    EXPECT_FALSE(exists(desktop_link()));
+    EXPECT_FALSE(exists(programs + "\\" + company));
+    EXPECT_TRUE(exists(all_programs));
+}
+#endif
+
 TEST(UninstallTexts, AreBig5Bytes)
 {
     // The same list compiled here as UTF-8: each text converted to code

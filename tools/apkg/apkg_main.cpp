@@ -64,7 +64,7 @@ int main(int argc, char** argv)
     // Arguments as UTF-8 on every system (Windows hands them over in the
     // ANSI code page), and host paths such as /tmp/x are never options.
     plat_utf8_command_line(&argc, &argv);
-    CLI::App app{"Create, list and unpack APKG packages (the file packages the installer reads)."};
+    CLI::App app{"Create, list and unpack APKG packages (the file packages the installer reads).", "apkg"};
     app.allow_windows_style_options(false);
     app.require_subcommand(1);
     // Set before the subcommands are added: each takes it over.
