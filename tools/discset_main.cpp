@@ -422,22 +422,43 @@ void stop_salvage(int)
     g_salvage_stop = 1;
 }
 
+// The loss report goes to `report_file` (when one is named) whatever
+// happens, so that no report of an earlier run is left to say "complete".
+// `code` is the run's exit code; a report that cannot be written makes a
+// run that saved something a failure.
+int write_loss_report(const std::string& report_file, const std::string& text, int code)
+{
+    if (report_file.empty())
+        return code;
+    std::string why;
+    if (!write_host_file(host_path_from_utf8(report_file), text, &why)) {
+        fprintf(stderr, "discset extract: cannot write the report %s: %s\n", report_file.c_str(), why.c_str());
+        std::error_code ec;
+        fs::remove(host_path_from_utf8(report_file), ec);
+        if (code == kExitDone || code == kExitPartial)
+            code = kExitFailed;
+    }
+    return code;
+}
+
 // extract --keep-going: whatever can be saved, and a report of what could not.
 int run_salvage(const std::vector<std::string>& args, const std::string& dest, const std::vector<std::string>& includes,
                 bool remove_damaged, const std::string& report_file)
 {
     PathSelection selection;
     if (!make_selection(includes, &selection))
-        return kExitUsage;
+        return write_loss_report(report_file, failed_report_json("--include: a pattern is refused"), kExitUsage);
     std::vector<DiscFile> discs;
-    if (int code = collect_or_report("extract", args, &discs))
-        return code;
+    std::string error;
+    if (!collect_discs(args, &discs, &error)) {
+        fprintf(stderr, "discset extract: %s\n", error.c_str());
+        return write_loss_report(report_file, failed_report_json(error), kExitFailed);
+    }
     SalvageOptions options;
     options.remove_damaged = remove_damaged;
     options.selection = includes.empty() ? nullptr : &selection;
     options.stop = &g_salvage_stop;
     SalvageResult result;
-    std::string error;
     g_salvage_stop = 0;
     void (*previous)(int) = std::signal(SIGINT, stop_salvage);
     int ok = salvage_disc_set(discs, host_path_from_utf8(dest), options, &result, &error);
@@ -445,8 +466,11 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     for (const std::string& note : result.notes)
         fprintf(stderr, "discset extract: %s\n", printable(note).c_str());
     if (ok || result.files || result.folders || !result.losses.empty()) {
-        printf("extracted into %s: %lld folder(s), %lld file(s), %lld bytes\n", dest.c_str(),
-               (long long)result.folders, (long long)result.files, (long long)result.bytes);
+        printf("extracted into %s: %lld folder(s), %lld file(s), %lld bytes", dest.c_str(), (long long)result.folders,
+               (long long)result.files, (long long)result.bytes);
+        if (result.filled)
+            printf(", %lld bytes of lost records filled with zeros", (long long)result.filled);
+        printf("\n");
         if (!result.losses.empty()) {
             printf("loss report (%zu):\n", result.losses.size());
             for (const SalvageLoss& l : result.losses)
@@ -461,20 +485,17 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     } else if (result.interrupted) {
         fprintf(stderr, "discset extract: interrupted; what was extracted stays\n");
         code = kExitInterrupted;
-    } else if (!result.losses.empty()) {
+    } else if (!result.complete()) {
         code = kExitPartial;
     }
     if (ok && report_unmatched(selection) && code == kExitDone)
         code = kExitFailed;
-    if (!report_file.empty() && (ok || !result.losses.empty())) {
-        std::string why;
-        if (!write_host_file(host_path_from_utf8(report_file), salvage_report_json(result), &why)) {
-            fprintf(stderr, "discset extract: cannot write the report %s: %s\n", report_file.c_str(), why.c_str());
-            if (code == kExitDone || code == kExitPartial)
-                code = kExitFailed;
-        }
+    std::string text = salvage_report_json(result);
+    if (!ok) {
+        result.notes.push_back(error);
+        text = salvage_report_json(result);
     }
-    return code;
+    return write_loss_report(report_file, text, code);
 }
 
 }  // namespace
