@@ -7,9 +7,11 @@
 #include "disc_salvage.h"
 #include "json_names.h"
 #include "test_support.h"
+#include "uninstall_manifest.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <zlib.h>
 
 #include <algorithm>
 #include <map>
@@ -292,6 +294,134 @@ TEST_F(SalvageFixture, StrayEndRecordsCostNoFile)
     // Each byte is named; no file lost anything.
     EXPECT_EQ(lines(), (std::vector<std::string>{span(stray), span(closing)}));
     EXPECT_EQ(saved(), (Snapshot{{"a.txt", "partrest"}, {"b.txt", "intact"}}));
+    EXPECT_FALSE(result.complete());
+    check_json();
+}
+
+// A file of four records of one size and a short last one.
+struct LongFile : SalvageFixture {
+    std::string bytes;
+    std::vector<int64_t> records;  // offsets of its data records
+    void SetUp() override
+    {
+        // Bytes that do not compress: each record's stream is over 1000 bytes.
+        uint32_t seed = 7;
+        for (int k = 0; k < 4 * 1000 + 300; ++k)
+            bytes += (char)((seed = seed * 1103515245u + 12345u) >> 24);
+        set.add_dir(0, "\\d");
+        set.add_file(0, "\\d\\long.bin");
+        for (size_t at = 0; at < bytes.size(); at += 1000) {
+            records.push_back(next_offset(0));
+            set.add_data(0, bytes.substr(at, 1000));
+        }
+        close(0);
+        set.add_file(0, "\\d\\next.txt", "intact");
+        close(0);
+    }
+    // `bytes` with [from, to] as zeros.
+    std::string zeroed(size_t from, size_t to) const
+    {
+        std::string z = bytes;
+        for (size_t k = from; k <= to; ++k)
+            z[k] = '\0';
+        return z;
+    }
+    // Replaces the data record k by one whose stream fails (same frame).
+    void break_record(int k)
+    {
+        std::string& disc = set.streams[0];
+        size_t at = (size_t)(records[(size_t)k] - disc::kHeaderSize) + 5 + 6;
+        disc[at] = (char)(disc[at] ^ 0x40);
+    }
+};
+
+TEST_F(LongFile, ALostRecordOfKnownLengthIsFilledAndTheRestKept)
+{
+    break_record(1);
+    end(0);
+    salvage();
+    ASSERT_EQ(result.losses.size(), 1u) << testing::PrintToString(lines());
+    EXPECT_EQ(result.losses[0].filled_from, 1000);
+    EXPECT_EQ(result.losses[0].filled_to, 1999);
+    EXPECT_NE(lines()[0].find("bytes 1000-1999 of the file are filled with zeros"), std::string::npos) << lines()[0];
+    EXPECT_EQ(saved(), (Snapshot{{"d", kFolderMark}, {"d/long.bin", zeroed(1000, 1999)}, {"d/next.txt", "intact"}}));
+    EXPECT_EQ(result.filled, 1000);
+    check_json();
+}
+
+TEST_F(LongFile, ALostLastRecordTakesTheLengthTheHeaderLacks)
+{
+    break_record(4);  // the short last one: only the header's total tells
+    end(0);
+    salvage();
+    ASSERT_EQ(result.losses.size(), 1u) << testing::PrintToString(lines());
+    EXPECT_EQ(saved()["d/long.bin"], zeroed(4000, 4299));
+}
+
+TEST_F(LongFile, ZerosOverTwoRecordsAreFilledFromTheManifest)
+{
+    // The set's own manifest gives the file's size; 200 zero bytes from the
+    // middle of record 1 into record 2 leave no frame to follow.
+    char line[manifest::kMaxLineBytes + 1];
+    std::string text(line, (size_t)manifest_first_line(line, sizeof line));
+    uint32_t crc = (uint32_t)crc32(0L, (const Bytef*)bytes.data(), (uInt)bytes.size());
+    text += std::string(line, (size_t)manifest_entry_line(manifest::kFile, (uint32_t)bytes.size(), crc, "d\\long.bin",
+                                                          line, sizeof line));
+    text += std::string(line, (size_t)manifest_end_line(1, line, sizeof line));
+    set.add_file(0, "\\uninstall.lst", text);
+    close(0);
+    end(0);
+    std::string& disc = set.streams[0];
+    size_t from = (size_t)(records[2] - disc::kHeaderSize) - 100;
+    for (size_t k = from; k < from + 200; ++k)
+        disc[k] = 0;
+    salvage();
+    ASSERT_EQ(result.losses.size(), 2u) << testing::PrintToString(lines());
+    EXPECT_EQ(result.losses[0].last, records[3] - 1) << lines()[0];  // the span: to the next sound record
+    EXPECT_EQ(result.losses[1].filled_from, 1000) << lines()[1];
+    EXPECT_EQ(result.losses[1].filled_to, 2999) << lines()[1];
+    EXPECT_EQ(saved()["d/long.bin"], zeroed(1000, 2999));
+    EXPECT_EQ(saved()["d/next.txt"], "intact");
+    check_json();
+}
+
+TEST_F(LongFile, ZerosWithoutAnyLengthToGoByCutTheFile)
+{
+    end(0);
+    std::string& disc = set.streams[0];
+    size_t from = (size_t)(records[2] - disc::kHeaderSize) - 100;
+    for (size_t k = from; k < from + 200; ++k)
+        disc[k] = 0;
+    set.use_total_override = true;
+    set.total_override = 1;  // no help from the header
+    salvage();
+    ASSERT_EQ(result.losses.size(), 2u) << testing::PrintToString(lines());
+    EXPECT_EQ(result.losses[1].kept, 1000);
+    EXPECT_EQ(saved()["d/long.bin"], bytes.substr(0, 1000));
+    EXPECT_EQ(saved()["d/next.txt"], "intact");
+}
+
+TEST_F(SalvageFixture, EachFolderIsMadeOnce)
+{
+    for (int i = 0; i < 30; ++i)
+        set.add_file(0, "\\a\\b\\c" + std::to_string(i % 3) + "\\f" + std::to_string(i), "x");
+    end(0);
+    salvage();
+    EXPECT_EQ(result.folders, 5);
+    EXPECT_EQ(result.mkdirs, 5);  // a, a\b and the three a\b\cN
+    EXPECT_EQ(result.files, 30);
+}
+
+TEST_F(SalvageFixture, ASetShortOfItsTotalIsNotComplete)
+{
+    set.add_file(0, "\\a.txt", "whole");
+    close(0);
+    end(0);
+    set.use_total_override = true;
+    set.total_override = (int32_t)set.total + 100;  // a disc cut at a record boundary
+    salvage();
+    EXPECT_EQ(lines(), std::vector<std::string>{"(the set): the records hold 12 bytes, the header's total size is 112: "
+                                                "the set is not whole (a disc cut short, or one of another set?)"});
     EXPECT_FALSE(result.complete());
     check_json();
 }
