@@ -117,6 +117,8 @@ struct Salvage {
     int64_t file_disc_bytes = 0;   // of which came from the discs
     int32_t record_size = -1;      // the size its records before the last share; -1 none yet, -2 they differ
     int32_t last_size = -1;        // the size of its last record so far; -1 none
+    std::vector<size_t> fill_lines; // its loss lines that name zeros written for lost records
+    int64_t file_filled = 0;
     // Data records with no file of their own to go to, after a loss: they
     // belong to a file whose start is lost, and are dropped without a word.
     bool dropping = false;
@@ -357,11 +359,31 @@ struct Salvage {
     }
 
     // The current file ends normally (close record, a new file, the end).
+    // One with zeros in place of lost records goes with --remove-damaged.
     void finish_file(int32_t disc, int64_t offset)
     {
         if (file_written && !output.close())
             lose(file_raw, disc, offset, "the file cannot be closed: its last bytes may not be written", -1, false);
+        else if (file_written && !fill_lines.empty())
+            remove_if_asked();
         file_open = file_written = false;
+        fill_lines.clear();
+    }
+
+    // --remove-damaged: the closed current file goes, and its loss lines
+    // say so. True when it was removed.
+    bool remove_if_asked()
+    {
+        if (!options->remove_damaged || !plat_remove_file(file_full))
+            return false;
+        --result->files;
+        result->bytes -= file_disc_bytes;
+        result->filled -= file_filled;
+        for (size_t i : fill_lines) {
+            result->losses[i].removed = true;
+            result->losses[i].kept = -1;
+        }
+        return true;
     }
 
     // The current file loses the rest of its data here: kept as it is, or
@@ -370,16 +392,12 @@ struct Salvage {
     {
         if (file_open && file_written) {
             int closed = output.close();
-            bool removed = false;
-            if (options->remove_damaged && plat_remove_file(file_full)) {
-                removed = true;
-                --result->files;
-                result->bytes -= file_disc_bytes;
-            }
+            bool removed = remove_if_asked();
             lose(file_raw, disc, offset, reason + (closed ? "" : "; the file cannot be closed"),
                  removed ? -1 : file_bytes, removed);
         }
         file_open = file_written = false;
+        fill_lines.clear();
         dropping = true;
     }
 
@@ -392,7 +410,9 @@ struct Salvage {
             l.raw_path = file_raw;
             l.filled_from = file_bytes;
             l.filled_to = file_bytes + n - 1;
+            fill_lines.push_back(result->losses.size());
             result->losses.push_back(l);
+            file_filled += n;
             std::vector<unsigned char> zeros((size_t)std::min<int64_t>(n, disc::kMaxDecompressed), 0);
             for (int64_t left = n; left > 0 && !failed;) {
                 int32_t k = (int32_t)std::min<int64_t>(left, (int64_t)zeros.size());
@@ -479,8 +499,9 @@ struct Salvage {
             file_open = true;
             file_raw = raw;
             file_path = path;
-            file_bytes = file_disc_bytes = 0;
+            file_bytes = file_disc_bytes = file_filled = 0;
             record_size = last_size = -1;
+            fill_lines.clear();
         }
         if (!selected(path)) {
             passed.add(kind, full);
@@ -781,11 +802,11 @@ std::string describe_loss(const SalvageLoss& loss)
     else if (loss.offset >= 0)
         line += ", offset " + std::to_string(loss.offset);
     line += ": " + loss.reason;
-    if (loss.filled_from >= 0)
+    if (loss.removed)
+        line += "; removed";
+    else if (loss.filled_from >= 0)
         line += "; bytes " + std::to_string(loss.filled_from) + "-" + std::to_string(loss.filled_to) +
                 " of the file are filled with zeros";
-    else if (loss.removed)
-        line += "; removed";
     else if (!loss.path.empty() && loss.kept >= 0)
         line += "; kept the first " + std::to_string(loss.kept) + " bytes";
     return printable(line);
