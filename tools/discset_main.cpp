@@ -448,12 +448,33 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     PathSelection selection;
     if (!make_selection(includes, &selection))
         return write_loss_report(report_file, failed_report_json("--include: a pattern is refused"), kExitUsage);
+    // An image that cannot be read costs only its own discs: they are
+    // skipped like discs not given, and the others are read.
+    set_image_salvage(1);
     std::vector<DiscFile> discs;
+    std::vector<std::string> unread;
     std::string error;
-    if (!collect_discs(args, &discs, &error)) {
-        fprintf(stderr, "discset extract: %s\n", error.c_str());
-        return write_loss_report(report_file, failed_report_json(error), kExitFailed);
+    for (const std::string& arg : args) {
+        std::vector<DiscFile> found;
+        int bad_image = 0;
+        if (!collect_discs({arg}, &found, &error, &bad_image) && !bad_image) {
+            fprintf(stderr, "discset extract: %s\n", error.c_str());
+            return write_loss_report(report_file, failed_report_json(error), kExitFailed);
+        }
+        if (bad_image)
+            unread.push_back(error + "; what it holds is skipped");
+        for (const DiscFile& d : found) {
+            for (const DiscFile& e : discs)
+                if (e.number == d.number) {
+                    error = "disc " + std::to_string(d.number) + " is given twice: " + utf8_of(e.host) + " and " +
+                            utf8_of(d.host);
+                    fprintf(stderr, "discset extract: %s\n", error.c_str());
+                    return write_loss_report(report_file, failed_report_json(error), kExitFailed);
+                }
+            discs.push_back(d);
+        }
     }
+    std::sort(discs.begin(), discs.end(), [](const DiscFile& a, const DiscFile& b) { return a.number < b.number; });
     SalvageOptions options;
     options.remove_damaged = remove_damaged;
     options.selection = includes.empty() ? nullptr : &selection;
@@ -463,6 +484,7 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     void (*previous)(int) = std::signal(SIGINT, stop_salvage);
     int ok = salvage_disc_set(discs, host_path_from_utf8(dest), options, &result, &error);
     std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+    result.notes.insert(result.notes.begin(), unread.begin(), unread.end());
     for (const std::string& note : result.notes)
         fprintf(stderr, "discset extract: %s\n", printable(note).c_str());
     if (ok || result.files || result.folders || !result.losses.empty()) {
