@@ -604,6 +604,8 @@ struct Salvage {
             dropping = true;
             return;
         }
+        if (!file_written)
+            result->passed_over_damage = true;  // in a file --include passes over
         bool continues = i + 1 < events.size() && is_sound(events[i + 1], disc::kData);
         int64_t n = lost_length(i, continues);
         if (n < 0)
@@ -694,7 +696,8 @@ const DiscFile* disc_numbered(const std::vector<DiscFile>& discs, int32_t number
 
 bool SalvageResult::complete() const
 {
-    return losses.empty() && notes.empty() && !interrupted && header_read && counted_total == header_total;
+    return losses.empty() && notes.empty() && !interrupted && header_read &&
+           (counted_total == header_total || passed_over_damage);
 }
 
 int salvage_disc_set(const std::vector<DiscFile>& discs, const fs::path& dest, const SalvageOptions& options,
@@ -776,7 +779,7 @@ int salvage_disc_set(const std::vector<DiscFile>& discs, const fs::path& dest, c
     // A set without damage of its own whose records do not add up to the
     // header's total lacks what no record shows: a disc cut at a record
     // boundary, a disc of another set.
-    if (!s.failed && !result->interrupted && result->losses.empty() &&
+    if (!s.failed && !result->interrupted && result->losses.empty() && !result->passed_over_damage &&
         result->counted_total != result->header_total)
         result->losses.push_back(loss_of(
             "", 0, -1,

@@ -63,11 +63,14 @@ struct SalvageResult {
     bool header_read = false;   // the header of cd1 was read
     int64_t header_total = 0;   // the header's total size
     int64_t counted_total = 0;  // decompressed bytes of the sound records of types 1, 2 and 3
+    bool passed_over_damage = false;  // a damaged record lay in a file --include passed over
+                                      // (so the header's total cannot be met)
     std::vector<std::string> notes;  // what is wrong beyond the records (the header)
     std::vector<SalvageLoss> losses;
 
     // Every check passed: nothing lost or skipped, every disc read to its
-    // end, every file closed, the header's total met, not interrupted.
+    // end, every file closed, the header's total met (or missed only by
+    // damage in files --include passed over), not interrupted.
     bool complete() const;
 };
 

@@ -62,16 +62,22 @@ int RecordProbe::sound_at(int64_t at, int32_t* type, int64_t* end, int32_t* leng
 
 int RecordProbe::continues_at(int64_t at)
 {
-    int32_t type = 0, n = 0;
-    int64_t end = 0;
-    if (at == size || sound_at(at, &type, &end, &n))
-        return 1;
-    unsigned char b = 0;
-    if (at > size || !file->seek((int32_t)at) || file->read(&b, 1) != 1)
-        return 0;
-    if (b == disc::kEnd)
-        return at + 1 == size;
-    return b == disc::kClose && (at + 1 == size || sound_at(at + 1, &type, &end, &n));
+    // At most a close record and an end record may stand before the next
+    // sound record or the end of the file.
+    for (int ones = 0; ones <= 2; ++ones, ++at) {
+        int32_t type = 0, n = 0;
+        int64_t end = 0;
+        if (at == size || sound_at(at, &type, &end, &n))
+            return 1;
+        unsigned char b = 0;
+        if (at > size || !file->seek((int32_t)at) || file->read(&b, 1) != 1)
+            return 0;
+        if (b == disc::kEnd)
+            return at + 1 == size || sound_at(at + 1, &type, &end, &n);
+        if (b != disc::kClose)
+            return 0;
+    }
+    return 0;
 }
 
 int64_t RecordProbe::next_sound(int64_t from)

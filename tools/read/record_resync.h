@@ -29,8 +29,9 @@ struct RecordProbe {
     // 1 when a sound record of type 1, 2 or 3 starts at `at`: *type, *end
     // (one past it) and *length (decompressed bytes, left in `out`) are set.
     int sound_at(int64_t at, int32_t* type, int64_t* end, int32_t* length);
-    // Whether the stream plainly goes on at `at`: the end of the file, a
-    // sound record, or one close or end byte followed by either.
+    // Whether the stream plainly goes on at `at`: the end of the file or a
+    // sound record, perhaps after a close record, an end record (the last
+    // of a disc, or one before the next disc's records) or both.
     int continues_at(int64_t at);
     // The first offset at or after `from` where a sound record starts; -1
     // when there is none before the end of the file (or it cannot be read).
