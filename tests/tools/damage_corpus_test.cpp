@@ -17,10 +17,8 @@
 #include "disc_salvage.h"
 #include "iso_medium.h"
 #include "test_support.h"
-#include "uninstall_manifest.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -91,15 +89,10 @@ Corpus make_corpus(int count, bool manifest, uint32_t seed)
         c.files.push_back(f);
     }
     if (manifest) {
-        char line[manifest::kMaxLineBytes + 1];
-        std::string text(line, (size_t)manifest_first_line(line, sizeof line));
-        for (const CorpusFile& f : c.files) {
-            uint32_t crc = (uint32_t)crc32(0L, (const Bytef*)f.bytes.data(), (uInt)f.bytes.size());
-            text += std::string(line, (size_t)manifest_entry_line(manifest::kFile, (uint32_t)f.bytes.size(), crc,
-                                                                  f.path.c_str() + 1, line, sizeof line));
-        }
-        text += std::string(line, (size_t)manifest_end_line((int32_t)c.files.size(), line, sizeof line));
-        set.add_file(1, "\\uninstall.lst", text);
+        std::vector<std::pair<std::string, std::string>> listed;
+        for (const CorpusFile& f : c.files)
+            listed.push_back({f.path, f.bytes});
+        set.add_file(1, "\\uninstall.lst", fixture::manifest_text(listed));
         set.add_raw(1, fixture::close_file());
     }
     set.add_raw(1, fixture::end_disc());
@@ -133,16 +126,6 @@ void overwrite(std::string* disc, Damage* d, int n, int64_t at, const std::strin
     }
     if (changed)
         d->hit[n].push_back({from, to});
-}
-
-// The offsets of the close records (one byte each) of disc n.
-std::vector<int64_t> close_records(const Corpus& c, int n)
-{
-    std::vector<int64_t> at;
-    for (const CorpusFile& f : c.files)
-        if (f.spans.back().disc == n)
-            at.push_back(f.spans.back().end - 1);
-    return at;
 }
 
 enum Kind { kZeros16K, kZeroSectors, kFlippedBytes, kZeroedLength, kStreamByte, kCloseToEnd, kCutShort, kDiscMissing, kIsoZeros, kKinds };
@@ -201,13 +184,13 @@ Damage damage(Corpus* c, Kind k, int run, uint32_t seed)
             overwrite(&one, &d, 0, record + 5 + length / 2, std::string(1, (char)(one[record + 5 + length / 2] ^ 0x55)));
         break;
     }
-    case kCloseToEnd:
-        for (int n = 0; n < 2; ++n) {
-            std::vector<int64_t> at = close_records(*c, n);
-            for (int s = 0; s < 3 && !at.empty(); ++s)
-                overwrite(&c->discs[n], &d, n, at[run == 0 ? s : next_random(&seed) % at.size()],
-                          std::string(1, (char)disc::kEnd));
-        }
+    case kCloseToEnd:  // three close records of each disc
+        for (int n = 0; n < 2; ++n)
+            for (int s = 0, k = 0; s < 3 && k < (int)c->files.size(); ++k) {
+                const Span& last = c->files[(size_t)(run == 0 ? k : next_random(&seed) % c->files.size())].spans.back();
+                if (last.disc == n && ++s)
+                    overwrite(&c->discs[n], &d, n, last.end - 1, std::string(1, (char)disc::kEnd));
+            }
         break;
     case kCutShort: {
         int64_t at = run == 0 ? (int64_t)two.size() / 2 : random_in(1, 1);

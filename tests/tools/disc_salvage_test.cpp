@@ -7,11 +7,9 @@
 #include "disc_salvage.h"
 #include "json_names.h"
 #include "test_support.h"
-#include "uninstall_manifest.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
-#include <zlib.h>
 
 #include <algorithm>
 #include <map>
@@ -362,13 +360,7 @@ TEST_F(LongFile, ZerosOverTwoRecordsAreFilledFromTheManifest)
 {
     // The set's own manifest gives the file's size; 200 zero bytes from the
     // middle of record 1 into record 2 leave no frame to follow.
-    char line[manifest::kMaxLineBytes + 1];
-    std::string text(line, (size_t)manifest_first_line(line, sizeof line));
-    uint32_t crc = (uint32_t)crc32(0L, (const Bytef*)bytes.data(), (uInt)bytes.size());
-    text += std::string(line, (size_t)manifest_entry_line(manifest::kFile, (uint32_t)bytes.size(), crc, "d\\long.bin",
-                                                          line, sizeof line));
-    text += std::string(line, (size_t)manifest_end_line(1, line, sizeof line));
-    set.add_file(0, "\\uninstall.lst", text);
+    set.add_file(0, "\\uninstall.lst", fixture::manifest_text({{"\\d\\long.bin", bytes}}));
     close(0);
     end(0);
     std::string& disc = set.streams[0];
@@ -383,22 +375,6 @@ TEST_F(LongFile, ZerosOverTwoRecordsAreFilledFromTheManifest)
     EXPECT_EQ(saved()["d/long.bin"], zeroed(1000, 2999));
     EXPECT_EQ(saved()["d/next.txt"], "intact");
     check_json();
-}
-
-TEST_F(LongFile, ZerosWithoutAnyLengthToGoByCutTheFile)
-{
-    end(0);
-    std::string& disc = set.streams[0];
-    size_t from = (size_t)(records[2] - disc::kHeaderSize) - 100;
-    for (size_t k = from; k < from + 200; ++k)
-        disc[k] = 0;
-    set.use_total_override = true;
-    set.total_override = 1;  // no help from the header
-    salvage();
-    ASSERT_EQ(result.losses.size(), 2u) << testing::PrintToString(lines());
-    EXPECT_EQ(result.losses[1].kept, 1000);
-    EXPECT_EQ(saved()["d/long.bin"], bytes.substr(0, 1000));
-    EXPECT_EQ(saved()["d/next.txt"], "intact");
 }
 
 TEST_F(SalvageFixture, EachFolderIsMadeOnce)
