@@ -435,31 +435,77 @@ void stop_salvage(int)
     g_salvage_stop = 1;
 }
 
+// The loss report goes to `report_file` (when one is named) whatever
+// happens, so that no report of an earlier run is left to say "complete".
+// `code` is the run's exit code; a report that cannot be written makes a
+// run that saved something a failure.
+int write_loss_report(const std::string& report_file, const std::string& text, int code)
+{
+    if (report_file.empty())
+        return code;
+    std::string why;
+    if (!write_host_file(host_path_from_utf8(report_file), text, &why)) {
+        fprintf(stderr, "discset extract: cannot write the report %s: %s\n", report_file.c_str(), why.c_str());
+        std::error_code ec;
+        fs::remove(host_path_from_utf8(report_file), ec);
+        if (code == kExitDone || code == kExitPartial)
+            code = kExitFailed;
+    }
+    return code;
+}
+
 // extract --keep-going: whatever can be saved, and a report of what could not.
 int run_salvage(const std::vector<std::string>& args, const std::string& dest, const std::vector<std::string>& includes,
                 bool remove_damaged, const std::string& report_file)
 {
     PathSelection selection;
     if (!make_selection(includes, &selection))
-        return kExitUsage;
+        return write_loss_report(report_file, failed_report_json("--include: a pattern is refused"), kExitUsage);
+    // An image that cannot be read costs only its own discs: they are
+    // skipped like discs not given, and the others are read.
+    set_image_salvage(1);
     std::vector<DiscFile> discs;
-    if (int code = collect_or_report("extract", args, &discs))
-        return code;
+    std::vector<std::string> unread;
+    std::string error;
+    for (const std::string& arg : args) {
+        std::vector<DiscFile> found;
+        int bad_image = 0;
+        if (!collect_discs({arg}, &found, &error, &bad_image) && !bad_image) {
+            fprintf(stderr, "discset extract: %s\n", error.c_str());
+            return write_loss_report(report_file, failed_report_json(error), kExitFailed);
+        }
+        if (bad_image)
+            unread.push_back(error + "; what it holds is skipped");
+        for (const DiscFile& d : found) {
+            for (const DiscFile& e : discs)
+                if (e.number == d.number) {
+                    error = "disc " + std::to_string(d.number) + " is given twice: " + utf8_of(e.host) + " and " +
+                            utf8_of(d.host);
+                    fprintf(stderr, "discset extract: %s\n", error.c_str());
+                    return write_loss_report(report_file, failed_report_json(error), kExitFailed);
+                }
+            discs.push_back(d);
+        }
+    }
+    std::sort(discs.begin(), discs.end(), [](const DiscFile& a, const DiscFile& b) { return a.number < b.number; });
     SalvageOptions options;
     options.remove_damaged = remove_damaged;
     options.selection = includes.empty() ? nullptr : &selection;
     options.stop = &g_salvage_stop;
     SalvageResult result;
-    std::string error;
     g_salvage_stop = 0;
     void (*previous)(int) = std::signal(SIGINT, stop_salvage);
     int ok = salvage_disc_set(discs, host_path_from_utf8(dest), options, &result, &error);
     std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+    result.notes.insert(result.notes.begin(), unread.begin(), unread.end());
     for (const std::string& note : result.notes)
         fprintf(stderr, "discset extract: %s\n", printable(note).c_str());
     if (ok || result.files || result.folders || !result.losses.empty()) {
-        printf("extracted into %s: %lld folder(s), %lld file(s), %lld bytes\n", dest.c_str(),
-               (long long)result.folders, (long long)result.files, (long long)result.bytes);
+        printf("extracted into %s: %lld folder(s), %lld file(s), %lld bytes", dest.c_str(), (long long)result.folders,
+               (long long)result.files, (long long)result.bytes);
+        if (result.filled)
+            printf(", %lld bytes of lost records filled with zeros", (long long)result.filled);
+        printf("\n");
         if (!result.losses.empty()) {
             printf("loss report (%zu):\n", result.losses.size());
             for (const SalvageLoss& l : result.losses)
@@ -474,20 +520,17 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     } else if (result.interrupted) {
         fprintf(stderr, "discset extract: interrupted; what was extracted stays\n");
         code = kExitInterrupted;
-    } else if (!result.losses.empty()) {
+    } else if (!result.complete()) {
         code = kExitPartial;
     }
     if (ok && report_unmatched(selection) && code == kExitDone)
         code = kExitFailed;
-    if (!report_file.empty() && (ok || !result.losses.empty())) {
-        std::string why;
-        if (!write_host_file(host_path_from_utf8(report_file), salvage_report_json(result), &why)) {
-            fprintf(stderr, "discset extract: cannot write the report %s: %s\n", report_file.c_str(), why.c_str());
-            if (code == kExitDone || code == kExitPartial)
-                code = kExitFailed;
-        }
+    std::string text = salvage_report_json(result);
+    if (!ok) {
+        result.notes.push_back(error);
+        text = salvage_report_json(result);
     }
-    return code;
+    return write_loss_report(report_file, text, code);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "disc_format.h"
 #include "disc_header.h"
 #include "disc_names.h"
+#include "uninstall_manifest.h"
 
 #include <cstdio>
 #include <cstring>
@@ -81,6 +82,18 @@ std::string close_file()
 std::string end_disc()
 {
     return std::string(1, (char)disc::kEnd);
+}
+
+std::string manifest_text(const std::vector<std::pair<std::string, std::string>>& files)
+{
+    char line[manifest::kMaxLineBytes + 1];
+    std::string text(line, (size_t)manifest_first_line(line, sizeof line));
+    for (const auto& f : files) {
+        uint32_t crc = (uint32_t)crc32(0L, (const Bytef*)f.second.data(), (uInt)f.second.size());
+        text += std::string(line, (size_t)manifest_entry_line(manifest::kFile, (uint32_t)f.second.size(), crc,
+                                                              f.first.c_str() + 1, line, sizeof line));
+    }
+    return text + std::string(line, (size_t)manifest_end_line((int32_t)files.size(), line, sizeof line));
 }
 
 void DiscSet::add_dir(int disc, const std::string& path)

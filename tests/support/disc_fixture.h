@@ -28,6 +28,10 @@ std::string data(const std::string& bytes);
 std::string close_file();
 std::string end_disc();
 
+// The text of an uninstall manifest (uninstall.lst) listing `files`:
+// record path ("\\a\\b.bin") and bytes, each with its size and crc32.
+std::string manifest_text(const std::vector<std::pair<std::string, std::string>>& files);
+
 // A whole set under construction. The add_* functions keep `total`, the
 // header's total size: path length + 1 for a directory or file record, the
 // data length for a data record.

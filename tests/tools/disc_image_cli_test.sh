@@ -140,6 +140,39 @@ check "missing disc: leaves no files" test -z "$(find "$work/out-missing" -type 
 "$ds" list "$work/set/disc1" "$work/plain1.iso" "$work/plain2.iso" >/dev/null 2>"$work/twice.err"
 check "a disc given twice is refused" grep -q 'disc 1 is given twice' "$work/twice.err"
 
+# Salvage costs a damaged image only what it lost: an image cut short is
+# read as far as it goes, one whose Joliet tree is damaged through its ISO
+# 9660 tree, one that cannot be read at all is skipped; the other discs are
+# read and the run ends with exit code 3.
+size=$(stat -c %s "$work/plain2.iso")
+head -c $((size / 2 / 2048 * 2048)) "$work/plain2.iso" >"$work/half2.iso"
+"$ds" extract --keep-going "$work/set/disc1" "$work/half2.iso" -o "$work/kept-half" >"$work/kept-half.out" 2>&1
+check "cut image: --keep-going exits 3" test $? -eq 3
+check "cut image: what lies before the cut is saved" test -s "$work/kept-half/許功蓋/big.bin"
+check "cut image: the loss is named" grep -q 'big.bin  disc 2' "$work/kept-half.out"
+cp "$work/joliet2.iso" "$work/nojoliet.iso"
+python3 - "$work/nojoliet.iso" <<'PY'
+import sys
+f = open(sys.argv[1], "r+b")
+for sector in range(16, 32):
+    f.seek(sector * 2048)
+    d = f.read(2048)
+    if d[0] == 2 and d[1:6] == b"CD001":   # the Joliet descriptor: its root folder far past the end
+        f.seek(sector * 2048 + 156 + 2)
+        f.write((0x7FFFFFF0).to_bytes(4, "little") + (0x7FFFFFF0).to_bytes(4, "big"))
+PY
+"$ds" list "$work/set/disc1" "$work/nojoliet.iso" >/dev/null 2>&1
+check "damaged Joliet tree: list refuses the image" test $? -eq 2
+"$ds" extract --keep-going "$work/set/disc1" "$work/nojoliet.iso" -o "$work/kept-nojoliet" >/dev/null 2>&1
+check "damaged Joliet tree: --keep-going reads the ISO 9660 tree" test $? -eq 0
+check "damaged Joliet tree: and saves the whole set" diff -r "$game" "$work/kept-nojoliet"
+head -c 30000 "$work/plain2.iso" >"$work/short2.iso"
+"$ds" extract --keep-going "$work/set/disc1" "$work/short2.iso" -o "$work/kept-short2" --report "$work/short2.json" \
+  >"$work/kept-short2.out" 2>"$work/kept-short2.err"
+check "unreadable image: --keep-going goes on and exits 3" test $? -eq 3
+check "unreadable image: names the image" grep -q 'short2.iso' "$work/kept-short2.err"
+check "unreadable image: the files of disc 1 are saved" test -s "$work/kept-short2/game.exe"
+
 "$ds" --help >"$work/help.out" 2>&1
 check "--help says images are read" grep -q 'ISO 9660' "$work/help.out"
 

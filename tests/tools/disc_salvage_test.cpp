@@ -5,6 +5,7 @@
 #include "disc_extract.h"
 #include "disc_fixture.h"
 #include "disc_salvage.h"
+#include "json_names.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -71,17 +72,29 @@ struct SalvageFixture : ::testing::Test {
     void check_json() const
     {
         nlohmann::json j = nlohmann::json::parse(salvage_report_json(result));
-        EXPECT_EQ(j["complete"], result.losses.empty() && !result.interrupted);
+        EXPECT_EQ(j["format"], "discset-loss-report");
+        EXPECT_EQ(j["version"], kLossReportVersion);
+        EXPECT_EQ(j["complete"], result.complete());
         EXPECT_EQ(j["files"], result.files);
         EXPECT_EQ(j["bytes"], result.bytes);
         ASSERT_EQ(j["losses"].size(), result.losses.size());
         for (size_t i = 0; i < result.losses.size(); ++i) {
             const SalvageLoss& l = result.losses[i];
             const nlohmann::json& e = j["losses"][i];
-            if (l.path.empty())
+            if (l.path.empty()) {
                 EXPECT_TRUE(e["path"].is_null());
-            else
+            } else {
                 EXPECT_EQ(e["path"], l.path);
+                EXPECT_EQ(e["path_hex"], hex_of(l.raw_path));
+            }
+            if (l.last < 0)
+                EXPECT_TRUE(e["last_offset"].is_null());
+            else
+                EXPECT_EQ(e["span_bytes"], l.last - l.offset + 1);
+            if (l.filled_from < 0)
+                EXPECT_TRUE(e["filled"].is_null());
+            else
+                EXPECT_EQ(e["filled"], nlohmann::json::array({l.filled_from, l.filled_to}));
             EXPECT_EQ(e["disc"], l.disc);
             if (l.offset < 0)
                 EXPECT_TRUE(e["offset"].is_null());
@@ -157,9 +170,16 @@ struct MiddleDamage : SalvageFixture {
 TEST_F(MiddleDamage, FileIsCutAtTheDamageAndTheNextFileStartsAfresh)
 {
     salvage();
-    EXPECT_EQ(lines(), std::vector<std::string>{
+    const std::string why = "record length outside the buffer (length 2147483392) in a record of type 3";
+    // The span up to the next sound record (the data record after it), and
+    // the file, whose length after the damage cannot be known.
+    EXPECT_EQ(lines(), (std::vector<std::string>{
+                           "(skipped)  disc 1, offsets " + std::to_string(damaged) + "-" +
+                               std::to_string(damaged + 16) + " (17 bytes): " + why +
+                               "; skipped to the next sound record",
                            "\\d\\a.bin  disc 1, offset " + std::to_string(damaged) +
-                           ": record length outside the buffer (length 2147483392); kept the first 11 bytes"});
+                               ": the rest of the file is lost in the span skipped from here (" + why +
+                               "); kept the first 11 bytes"}));
     EXPECT_EQ(saved(), (Snapshot{{"d", kFolderMark}, {"d/a.bin", "first part|"}, {"d/c.txt", "intact"}}));
     EXPECT_EQ(result.files, 2);
     check_json();
@@ -169,11 +189,10 @@ TEST_F(MiddleDamage, RemoveDamagedDeletesTheCutFile)
 {
     options.remove_damaged = true;
     salvage();
-    ASSERT_EQ(result.losses.size(), 1u);
-    EXPECT_TRUE(result.losses[0].removed);
-    EXPECT_EQ(result.losses[0].kept, -1);
-    EXPECT_EQ(lines()[0], "\\d\\a.bin  disc 1, offset " + std::to_string(damaged) +
-                              ": record length outside the buffer (length 2147483392); removed");
+    ASSERT_EQ(result.losses.size(), 2u);
+    EXPECT_TRUE(result.losses[1].removed);
+    EXPECT_EQ(result.losses[1].kept, -1);
+    EXPECT_NE(lines()[1].find("; removed"), std::string::npos) << lines()[1];
     EXPECT_EQ(saved(), (Snapshot{{"d", kFolderMark}, {"d/c.txt", "intact"}}));
     EXPECT_EQ(result.files, 1);
     EXPECT_EQ(result.bytes, 6);
@@ -220,8 +239,10 @@ TEST_F(SalvageFixture, DamagedPathRecordsLoseTheirNameOnly)
     EXPECT_EQ(lines(), (std::vector<std::string>{
                            "(name lost)  disc 1, offset " + std::to_string(bad_dir) + ": " + kBadZlib +
                                " (a folder record: the folder's name is lost)",
-                           "(name lost)  disc 1, offset " + std::to_string(bad_file) + ": " + kBadZlib +
-                               " (a file record: the file's name is lost)"}));
+                           // Its frame does not hold: the span to the next sound record.
+                           "(skipped)  disc 1, offsets " + std::to_string(bad_file) + "-" +
+                               std::to_string(bad_file + 22) + " (23 bytes): " + kBadZlib +
+                               " (a record of type 2); skipped to the next sound record"}));
     EXPECT_EQ(saved(), (Snapshot{{"a.txt", "whole"},
                                  {"許功蓋", kFolderMark},
                                  {"許功蓋/in.txt", "inside"},
@@ -252,21 +273,133 @@ TEST_F(SalvageFixture, MissingMiddleDiscIsSkippedAndReported)
     check_json();
 }
 
-TEST_F(SalvageFixture, DamagedByteTurnedIntoAnEndRecordDoesNotHideTheRest)
+TEST_F(SalvageFixture, StrayEndRecordsCostNoFile)
 {
     set.add_file(0, "\\a.txt", "part");
-    int64_t at = next_offset(0);
-    end(0);  // stands where a data record's type byte was
+    int64_t stray = next_offset(0);
+    end(0);  // a byte between two data records of a file
     set.add_data(0, "rest");
-    close(0);
+    int64_t closing = next_offset(0);
+    end(0);  // the file's close record, damaged into an end record
     set.add_file(0, "\\b.txt", "intact");
     close(0);
     end(0);
     salvage();
-    EXPECT_EQ(lines(), std::vector<std::string>{
-                           "\\a.txt  disc 1, offset " + std::to_string(at) +
-                           ": end record before the end of the disc file, with records after it; kept the first 4 bytes"});
-    EXPECT_EQ(saved(), (Snapshot{{"a.txt", "part"}, {"b.txt", "intact"}}));
+    auto span = [](int64_t at) {
+        return "(skipped)  disc 1, offsets " + std::to_string(at) + "-" + std::to_string(at) +
+               " (1 bytes): end record before the end of the disc file; skipped to the next sound record";
+    };
+    // Each byte is named; no file lost anything.
+    EXPECT_EQ(lines(), (std::vector<std::string>{span(stray), span(closing)}));
+    EXPECT_EQ(saved(), (Snapshot{{"a.txt", "partrest"}, {"b.txt", "intact"}}));
+    EXPECT_FALSE(result.complete());
+    check_json();
+}
+
+// A file of four records of one size and a short last one.
+struct LongFile : SalvageFixture {
+    std::string bytes;
+    std::vector<int64_t> records;  // offsets of its data records
+    void SetUp() override
+    {
+        // Bytes that do not compress: each record's stream is over 1000 bytes.
+        uint32_t seed = 7;
+        for (int k = 0; k < 4 * 1000 + 300; ++k)
+            bytes += (char)((seed = seed * 1103515245u + 12345u) >> 24);
+        set.add_dir(0, "\\d");
+        set.add_file(0, "\\d\\long.bin");
+        for (size_t at = 0; at < bytes.size(); at += 1000) {
+            records.push_back(next_offset(0));
+            set.add_data(0, bytes.substr(at, 1000));
+        }
+        close(0);
+        set.add_file(0, "\\d\\next.txt", "intact");
+        close(0);
+    }
+    // `bytes` with [from, to] as zeros.
+    std::string zeroed(size_t from, size_t to) const
+    {
+        std::string z = bytes;
+        for (size_t k = from; k <= to; ++k)
+            z[k] = '\0';
+        return z;
+    }
+    // Replaces the data record k by one whose stream fails (same frame).
+    void break_record(int k)
+    {
+        std::string& disc = set.streams[0];
+        size_t at = (size_t)(records[(size_t)k] - disc::kHeaderSize) + 5 + 6;
+        disc[at] = (char)(disc[at] ^ 0x40);
+    }
+};
+
+TEST_F(LongFile, ALostRecordOfKnownLengthIsFilledAndTheRestKept)
+{
+    break_record(1);
+    end(0);
+    salvage();
+    ASSERT_EQ(result.losses.size(), 1u) << testing::PrintToString(lines());
+    EXPECT_EQ(result.losses[0].filled_from, 1000);
+    EXPECT_EQ(result.losses[0].filled_to, 1999);
+    EXPECT_NE(lines()[0].find("bytes 1000-1999 of the file are filled with zeros"), std::string::npos) << lines()[0];
+    EXPECT_EQ(saved(), (Snapshot{{"d", kFolderMark}, {"d/long.bin", zeroed(1000, 1999)}, {"d/next.txt", "intact"}}));
+    EXPECT_EQ(result.filled, 1000);
+    check_json();
+}
+
+TEST_F(LongFile, ALostLastRecordTakesTheLengthTheHeaderLacks)
+{
+    break_record(4);  // the short last one: only the header's total tells
+    end(0);
+    salvage();
+    ASSERT_EQ(result.losses.size(), 1u) << testing::PrintToString(lines());
+    EXPECT_EQ(saved()["d/long.bin"], zeroed(4000, 4299));
+}
+
+TEST_F(LongFile, ZerosOverTwoRecordsAreFilledFromTheManifest)
+{
+    // The set's own manifest gives the file's size; 200 zero bytes from the
+    // middle of record 1 into record 2 leave no frame to follow.
+    set.add_file(0, "\\uninstall.lst", fixture::manifest_text({{"\\d\\long.bin", bytes}}));
+    close(0);
+    end(0);
+    std::string& disc = set.streams[0];
+    size_t from = (size_t)(records[2] - disc::kHeaderSize) - 100;
+    for (size_t k = from; k < from + 200; ++k)
+        disc[k] = 0;
+    salvage();
+    ASSERT_EQ(result.losses.size(), 2u) << testing::PrintToString(lines());
+    EXPECT_EQ(result.losses[0].last, records[3] - 1) << lines()[0];  // the span: to the next sound record
+    EXPECT_EQ(result.losses[1].filled_from, 1000) << lines()[1];
+    EXPECT_EQ(result.losses[1].filled_to, 2999) << lines()[1];
+    EXPECT_EQ(saved()["d/long.bin"], zeroed(1000, 2999));
+    EXPECT_EQ(saved()["d/next.txt"], "intact");
+    check_json();
+}
+
+TEST_F(SalvageFixture, EachFolderIsMadeOnce)
+{
+    for (int i = 0; i < 30; ++i)
+        set.add_file(0, "\\a\\b\\c" + std::to_string(i % 3) + "\\f" + std::to_string(i), "x");
+    end(0);
+    salvage();
+    EXPECT_EQ(result.folders, 5);
+    EXPECT_EQ(result.mkdirs, 5);  // a, a\b and the three a\b\cN
+    EXPECT_EQ(result.files, 30);
+}
+
+TEST_F(SalvageFixture, ASetShortOfItsTotalIsNotComplete)
+{
+    set.add_file(0, "\\a.txt", "whole");
+    close(0);
+    end(0);
+    set.use_total_override = true;
+    set.total_override = (int32_t)set.total + 100;  // a disc cut at a record boundary
+    salvage();
+    EXPECT_EQ(lines(), std::vector<std::string>{"(the set): the records hold 12 bytes, the header's total size is 112: "
+                                                "the set is not whole (a disc cut short, or one of another set?)"});
+    EXPECT_FALSE(result.complete());
+    check_json();
 }
 
 TEST_F(SalvageFixture, SelectionAppliesAndUnselectedDamageIsNoLoss)
@@ -447,22 +580,31 @@ TEST_F(SalvageFixture, RandomDamageStaysInsideTheOutputFolder)
         fs::path out = tmp.host / ("out" + std::to_string(round));
         SalvageResult r;
         ASSERT_EQ(salvage_disc_set(discs, out, options, &r, &error), 1) << "round " << round << ": " << error;
-        std::set<std::string> cut;
+        // A file named in the report may be cut, or have lost records
+        // written as zeros; every other byte must be the set's.
+        std::map<std::string, std::vector<std::pair<int64_t, int64_t>>> named;
         for (const SalvageLoss& l : r.losses)
             if (!l.path.empty()) {
                 std::string rel = l.path.substr(1);
                 std::replace(rel.begin(), rel.end(), '\\', '/');
-                cut.insert(rel);
+                named[rel];
+                if (l.filled_from >= 0)
+                    named[rel].push_back({l.filled_from, l.filled_to});
             }
         for (const auto& kv : snapshot(out)) {
             if (kv.second == kFolderMark)
                 continue;
             ASSERT_TRUE(contents.count(kv.first)) << "round " << round << " made " << kv.first;
-            const std::string& want = contents[kv.first];
-            if (cut.count(kv.first))
-                EXPECT_EQ(want.compare(0, kv.second.size(), kv.second), 0) << "round " << round << ": " << kv.first;
-            else
+            std::string want = contents[kv.first];
+            if (!named.count(kv.first)) {
                 EXPECT_EQ(kv.second, want) << "round " << round << ": " << kv.first << " is not whole";
+                continue;
+            }
+            for (const auto& f : named[kv.first])
+                for (int64_t k = f.first; k <= f.second && k < (int64_t)want.size(); ++k)
+                    want[(size_t)k] = '\0';
+            EXPECT_LE(kv.second.size(), want.size()) << "round " << round << ": " << kv.first;
+            EXPECT_EQ(want.compare(0, kv.second.size(), kv.second), 0) << "round " << round << ": " << kv.first;
         }
     }
     // Nothing beside the disc folder and the output folders.

@@ -246,28 +246,42 @@ lines_of() { tr -d '\r' <"$1" >"$1.lines"; }
 discset extract "$work"/kdamaged/disc* -o "$work/k2" --keep-going --report "$work/k2.json" >"$work/k2.out" 2>&1
 check "--keep-going on a damaged set exits 3" test $? -eq 3
 lines_of "$work/k2.out"
-kept=$(python3 -c '
+# The lost record lies between two of the file's records of one size: its
+# bytes are written as zeros and the rest of the file is kept.
+read -r from to < <(python3 -c '
 import json, sys
 r = json.load(open(sys.argv[1]))
-print(r["losses"][0]["kept"])' "$work/k2.json")
-check "the loss report names the file, disc, offset and reason" grep -qxF \
-  "\\許功蓋\\big.bin  disc 2, offset $rec_offset: the zlib stream does not decompress (zlib status -3); kept the first $kept bytes" \
+print(*r["losses"][0]["filled"])' "$work/k2.json")
+check "the loss report names the file, disc, offset, reason and the bytes filled" grep -qxF \
+  "\\許功蓋\\big.bin  disc 2, offset $rec_offset: the zlib stream does not decompress (zlib status -3); bytes $from-$to of the file are filled with zeros" \
   "$work/k2.out.lines"
 check "the report holds one loss" grep -qx 'loss report (1):' "$work/k2.out.lines"
-check "the JSON report says the same" python3 -c '
+check "the JSON report says the same, with its version and the path's bytes" python3 -c '
 import json, sys
 r = json.load(open(sys.argv[1]))
 l = r["losses"]
-sys.exit(0 if not r["complete"] and len(l) == 1 and l[0]["path"] == "\\許功蓋\\big.bin" and l[0]["disc"] == 2
+sys.exit(0 if r["version"] == 2 and not r["complete"] and len(l) == 1 and l[0]["path"] == "\\許功蓋\\big.bin"
+         and l[0]["path_hex"] == "\\許功蓋\\big.bin".encode("big5").hex() and l[0]["disc"] == 2
          and l[0]["offset"] == int(sys.argv[2]) and l[0]["removed"] is False else 1)' "$work/k2.json" "$rec_offset"
-check "the damaged file is what came before the damage" cmp -n "$kept" "$game/許功蓋/big.bin" "$work/k2/許功蓋/big.bin"
-check "and no more" test "$(stat -c %s "$work/k2/許功蓋/big.bin")" -eq "$kept"
+check "the damaged file is the set's but for the zeros" python3 -c '
+import sys
+a = open(sys.argv[1], "rb").read(); b = open(sys.argv[2], "rb").read(); f, t = int(sys.argv[3]), int(sys.argv[4])
+sys.exit(0 if len(a) == len(b) and a[:f] == b[:f] and a[t + 1:] == b[t + 1:] and b[f:t + 1] == bytes(t + 1 - f) else 1)' \
+  "$game/許功蓋/big.bin" "$work/k2/許功蓋/big.bin" "$from" "$to"
 check "everything else is extracted" diff -r -x big.bin "$game" "$work/k2"
 discset extract "$work"/kdamaged/disc* -o "$work/k3" --keep-going --remove-damaged >"$work/k3.out" 2>&1
 check "--remove-damaged exits 3" test $? -eq 3
 lines_of "$work/k3.out"
 check "and the damaged file is gone" test ! -e "$work/k3/許功蓋/big.bin"
 check "and the report says so" grep -q 'big.bin  disc 2, offset [0-9]*: .*; removed$' "$work/k3.out.lines"
+# A run that cannot start leaves no earlier report saying "complete".
+cp "$work/k0.json" "$work/stale.json"
+discset extract "$work"/kset/disc2 -o "$work/k6" --keep-going --report "$work/stale.json" >/dev/null 2>&1
+check "a run that cannot start exits 2" test $? -eq 2
+check "and its report replaces the earlier one" python3 -c '
+import json, sys
+r = json.load(open(sys.argv[1]))
+sys.exit(0 if r["complete"] is False and "cd1" in r["notes"][0] else 1)' "$work/stale.json"
 
 discset extract "$work"/kset/disc1 -o "$work/k4" --keep-going >"$work/k4.out" 2>&1
 check "--keep-going without disc 2 exits 3" test $? -eq 3

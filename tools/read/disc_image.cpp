@@ -30,6 +30,9 @@ int32_t disc_number_of_entry(const char* recorded)
     return disc_number_in_name(name);
 }
 
+// Salvage: read what a damaged image still holds (set_image_salvage).
+bool g_salvage = false;
+
 struct RootFile {
     int32_t number;
     std::string name;
@@ -63,9 +66,13 @@ int read_root(const fs::path& image, const ImageVolume& img, std::vector<RootFil
                      "discset reads a disc file recorded once, in one piece";
             return 0;
         }
-    for (const RootFile& f : *files) {
+    for (RootFile& f : *files) {
         uint64_t end = extent_end_sector(f.lsn, f.size);
-        if (end > img.sectors) {
+        if (end > img.sectors && g_salvage) {
+            // What the image still holds of it (less than its recorded size).
+            uint64_t held = f.lsn >= img.sectors ? 0 : (img.sectors - f.lsn) * kImageSectorBytes;
+            f.size = (uint32_t)std::min<uint64_t>(held, f.size);
+        } else if (end > img.sectors) {
             *error = f.name + " in " + name + " lies past the end of the image (its data end at sector " +
                      std::to_string(end) + ", the image has " + std::to_string(img.sectors) + "): cut short or damaged";
             return 0;
@@ -74,6 +81,26 @@ int read_root(const fs::path& image, const ImageVolume& img, std::vector<RootFil
     std::sort(files->begin(), files->end(),
               [](const RootFile& a, const RootFile& b) { return a.number < b.number; });
     return 1;
+}
+
+// The image's disc files: from the tree libiso9660 prefers (Joliet when
+// there is one) or, in salvage, from the ISO 9660 tree when that one cannot
+// be read. On success `img` is open; else it is released. 1 / 0 with *error.
+int open_root(const fs::path& image, ImageVolume* img, std::vector<RootFile>* files, std::string* error)
+{
+    if (open_image_volume(image, img, error)) {
+        if (read_root(image, *img, files, error))
+            return 1;
+        img->release();
+    }
+    std::string first = *error;
+    if (!g_salvage || !open_image_volume(image, img, error, ISO_EXTENSION_NONE))
+        return 0;
+    if (read_root(image, *img, files, error))
+        return 1;
+    img->release();
+    *error = first;
+    return 0;
 }
 
 struct Served {
@@ -116,17 +143,19 @@ int disc_images_supported()
     return 1;
 }
 
+void set_image_salvage(int on)
+{
+    g_salvage = on != 0;
+}
+
 int list_image_discs(const fs::path& image, std::vector<ImageDisc>* discs, std::string* error)
 {
     discs->clear();
     ImageVolume img;
-    if (!open_image_volume(image, &img, error))
-        return 0;
     std::vector<RootFile> files;
-    int ok = read_root(image, img, &files, error);
-    img.release();
-    if (!ok)
+    if (!open_root(image, &img, &files, error))
         return 0;
+    img.release();
     if (files.empty()) {
         *error = utf8_of(image) + " holds no disc file (cd1, cd2, ...) in its root folder";
         return 0;
@@ -139,13 +168,9 @@ int list_image_discs(const fs::path& image, std::vector<ImageDisc>* discs, std::
 FILE* open_disc_in_image(const fs::path& image, int32_t number, std::string* error)
 {
     ImageVolume img;
-    if (!open_image_volume(image, &img, error))
-        return nullptr;
     std::vector<RootFile> files;
-    if (!read_root(image, img, &files, error)) {
-        img.release();
+    if (!open_root(image, &img, &files, error))
         return nullptr;
-    }
     const RootFile* found = nullptr;
     for (const RootFile& f : files)
         if (f.number == number)

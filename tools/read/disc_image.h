@@ -37,6 +37,12 @@ struct ImageDisc {
 // *error (not an image, cut short, a cue sheet naming a missing .bin, ...).
 int list_image_discs(const fs::path& image, std::vector<ImageDisc>* discs, std::string* error);
 
+// Salvage (extract --keep-going) reads what a damaged image still holds:
+// while this is on, a disc file that runs past the image's end is read up
+// to that end, and when the Joliet tree cannot be read the ISO 9660 tree is
+// read instead. Off, such images are refused. Off at the start.
+void set_image_salvage(int on);
+
 // Disc `number` of the image as a read-only, seekable stdio stream over the
 // file's sectors in the image; fclose releases it. Null with *error when the
 // image cannot be read or does not hold that disc.

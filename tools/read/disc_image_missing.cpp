@@ -38,6 +38,8 @@ void stop_serving_image_disc(const std::string&) {}
 
 void stop_serving_image_discs() {}
 
+void set_image_salvage(int) {}
+
 std::string served_open_error()
 {
     return "";

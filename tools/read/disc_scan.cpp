@@ -8,12 +8,15 @@
 #include "platform.h"
 #include "record_path.h"
 #include "record_reader.h"
+#include "record_resync.h"
+#include "uninstall_manifest.h"
 #include "terminal_text.h"
 
 #include <algorithm>
 #include <cstring>
 #include <map>
 #include <memory>
+#include <zlib.h>
 
 namespace {
 
@@ -56,6 +59,12 @@ struct Walk {
     // back (nothing is created).
     InstallJournal names;
     ~Walk() { names.release(); }
+    // Every file reported, for the proof against the manifest, and the
+    // manifest's bytes as its records come (-1: damaged, 2: whole).
+    std::vector<TreeEntry> files_seen;
+    std::string manifest_bytes;
+    int manifest_state = 0;
+    int32_t manifest_disc = 0;
     std::unique_ptr<unsigned char[]> in{new unsigned char[disc::kMaxCompressed]};
     std::unique_ptr<unsigned char[]> out{new unsigned char[disc::kMaxDecompressed]};
 
@@ -74,8 +83,25 @@ struct Walk {
 
     void emit(const TreeEntry& e)
     {
+        if (!e.is_directory)
+            files_seen.push_back(e);
         if (*on_entry)
             (*on_entry)(e);
+    }
+
+    bool is_manifest(const TreeEntry& e) const
+    {
+        return uppercase_cp950(e.raw_path) == uppercase_cp950(std::string("\\") + kUninstallManifestName);
+    }
+
+    // The open file meets damage: it is not reported, and the data records
+    // after it (until a path record) belong to a file that is lost.
+    void lose_open_file()
+    {
+        if (file_open && is_manifest(open_file))
+            manifest_state = -1;
+        file_open = false;
+        lost_file = true;
     }
 
     TreeEntry entry_of(bool is_directory, const char* created, int32_t disc, int64_t offset)
@@ -85,15 +111,42 @@ struct Walk {
         return TreeEntry{is_directory, converted ? u : escaped_bytes(created), 0, disc, disc, created, converted, offset};
     }
 
+    // After damage at `r`: where the records go on. A damaged record whose
+    // frame holds is stepped over; otherwise the next sound record is found
+    // byte by byte and the span before it named. -1 when nothing sound
+    // follows (the rest of the disc is then named).
+    int64_t read_on(RecordProbe* probe, const Record& r, bool framed, int32_t disc, const std::string& text)
+    {
+        lose_open_file();
+        int64_t framed_end = r.offset + 1 + disc::kLengthSize + r.compressed_length;
+        if (framed && probe->continues_at(framed_end)) {
+            damage(disc, r.offset, text);
+            return framed_end;
+        }
+        int64_t next = probe->next_sound(r.offset + 1);
+        int64_t end = next < 0 ? probe->size : next;
+        damage(disc, r.offset, text + "; skipped offsets " + std::to_string(r.offset) + "-" +
+                                   std::to_string(end - 1) + " (" + std::to_string(end - r.offset) + " bytes)" +
+                                   (next < 0 ? " to the end of the disc file" : " to the next sound record"));
+        return next;
+    }
+
     // One disc from its record start to its end.
     void walk_disc(const DiscFile& d)
     {
         DiscRecords records;
         if (!records.start(d, in.get())) {
             damage(d.number, records.at, records.why);
+            lose_open_file();
             return;
         }
         const int64_t size = records.size;
+        RecordProbe probe;
+        probe.file = &records.file;
+        probe.size = size;
+        probe.install_path_length = install_path_length;
+        probe.in = in.get();
+        probe.out = out.get();
         size_t damage_before = summary->damage.size();
         bool ended = false;
         for (;;) {
@@ -105,88 +158,196 @@ struct Walk {
                 // Not damage in the data: the disc file itself cannot be
                 // read from here on, and what follows is unknown.
                 damage(d.number, r.offset, record_status_text(status));
+                lose_open_file();
                 break;
             }
+            int64_t next = -2;  // where to go on after damage; -2: no damage
             if (status != kRecordRead) {
-                damage(d.number, r.offset,
-                       record_problem_text(status, r) + " in a record of type " + std::to_string(r.type));
-                break;
-            }
-            ++summary->records;
-            if (r.type == disc::kEnd) {
-                ended = true;
-                if (r.offset + 1 < size)
+                next = read_on(&probe, r, false, d.number,
+                               record_problem_text(status, r) + " in a record of type " + std::to_string(r.type));
+            } else {
+                ++summary->records;
+                if (r.type == disc::kEnd) {
+                    ended = true;
+                    if (r.offset + 1 >= size)
+                        break;
+                    int64_t after = probe.next_sound(r.offset + 1);
                     damage(d.number, r.offset + 1,
                            std::to_string(size - r.offset - 1) +
-                               " byte(s) after the end record, which the installer never reads");
-                break;
-            }
-            if (r.type == disc::kClose) {
-                if (file_open) {
-                    emit(open_file);
-                    file_open = false;
-                }
-                lost_file = false;
-                progress(d.number);
-                continue;
-            }
-            if (!record_has_payload(r.type)) {
-                damage(d.number, r.offset, "unknown record type " + std::to_string(r.type));
-                break;
-            }
-            int32_t n = 0;
-            int z = 0;
-            // zlib decides, so `test` passes exactly the discs setup accepts.
-            if (!inflate_record(r, out.get(), disc::kMaxDecompressed, &n, &z, 1)) {
-                damage(d.number, r.offset,
-                       "the zlib stream of a record of type " + std::to_string(r.type) +
-                           " does not decompress (zlib status " + std::to_string(z) + ")");
-                summary->damage.back().has_zlib_status = true;
-                summary->damage.back().zlib_status = z;
-                break;
-            }
-            summary->counted_total += n;
-            progress(d.number);
-            if (r.type == disc::kData) {
-                if (!file_open && lost_file)
+                               " byte(s) after the end record, which the installer never reads" +
+                               (after < 0 ? "" : "; records go on at offset " + std::to_string(after)));
+                    if (after < 0)
+                        break;
+                    lose_open_file();
+                    next = after;
+                } else if (r.type == disc::kClose) {
+                    if (file_open) {
+                        emit(open_file);
+                        if (is_manifest(open_file) && manifest_state == 1)
+                            manifest_state = 2;
+                        file_open = false;
+                    }
+                    lost_file = false;
+                    progress(d.number);
                     continue;
-                if (!file_open) {
-                    damage(d.number, r.offset, "data record outside a file");
-                    break;
+                } else if (!record_has_payload(r.type)) {
+                    next = read_on(&probe, r, false, d.number, "unknown record type " + std::to_string(r.type));
                 }
-                open_file.size += n;
-                open_file.last_disc = d.number;
-                continue;
             }
-            const char* problem = nullptr;
-            char created[kRecordPathBuffer];
-            if (!fold_record_path(r.type, out.get(), n, install_path_length, created, &problem)) {
-                damage(d.number, r.offset, std::string("path refused by the installer: ") + problem);
+            if (next == -2) {
+                int32_t n = 0;
+                int z = 0;
+                // zlib decides, so `test` passes exactly the discs setup accepts.
+                if (!inflate_record(r, out.get(), disc::kMaxDecompressed, &n, &z, 1)) {
+                    size_t at = summary->damage.size();
+                    next = read_on(&probe, r, true, d.number,
+                                   "the zlib stream of a record of type " + std::to_string(r.type) +
+                                       " does not decompress (zlib status " + std::to_string(z) + ")");
+                    summary->damage[at].has_zlib_status = true;
+                    summary->damage[at].zlib_status = z;
+                } else {
+                    summary->counted_total += n;
+                    progress(d.number);
+                    if (r.type == disc::kData) {
+                        if (!file_open && lost_file)
+                            continue;
+                        if (!file_open) {
+                            damage(d.number, r.offset, "data record outside a file");
+                            lost_file = true;
+                            continue;
+                        }
+                        open_file.size += n;
+                        open_file.crc = (uint32_t)crc32(open_file.crc, out.get(), (uInt)n);
+                        open_file.last_disc = d.number;
+                        if (manifest_state == 1 && is_manifest(open_file)) {
+                            if (manifest_bytes.size() + (size_t)n > (size_t)manifest::kMaxBytes)
+                                manifest_state = -1;
+                            else
+                                manifest_bytes.append((const char*)out.get(), (size_t)n);
+                        }
+                        continue;
+                    }
+                    const char* problem = nullptr;
+                    char created[kRecordPathBuffer];
+                    if (!fold_record_path(r.type, out.get(), n, install_path_length, created, &problem)) {
+                        next = read_on(&probe, r, true, d.number,
+                                       std::string("path refused by the installer: ") + problem);
+                    } else {
+                        path_record(r, created, d.number);
+                        continue;
+                    }
+                }
+            }
+            if (next < 0 || records.reader.start(&records.file, (int32_t)next, in.get(), disc::kMaxCompressed) !=
+                                kRecordRead)
                 break;
-            }
-            lost_file = false;
-            // The tree as the engine makes it: "" is the install folder
-            // itself, and a name made before is found whatever its case.
-            if (created[0])
-                names.match_case(created, 0);
-            if (r.type == disc::kDirectory) {
-                if (!created[0])
-                    continue;
-                ++summary->directories;
-                names.add(InstallJournal::kDirectory, created);
-                emit(entry_of(true, created, d.number, r.offset));
-            } else {
-                if (file_open)
-                    emit(open_file);  // a new file closes the open one
-                ++summary->files;
-                names.add(InstallJournal::kFile, created);
-                open_file = entry_of(false, created, d.number, r.offset);
-                file_open = true;
-            }
         }
         if (!ended && summary->damage.size() == damage_before)
             damage(d.number, size, "the disc ends without an end record (cut short?)");
         records.file.close();
+    }
+
+    void path_record(const Record& r, const char* created, int32_t disc)
+    {
+        lost_file = false;
+        // The tree as the engine makes it: "" is the install folder
+        // itself, and a name made before is found whatever its case.
+        char name[kRecordPathBuffer];
+        memcpy(name, created, strlen(created) + 1);
+        if (name[0])
+            names.match_case(name, 0);
+        if (r.type == disc::kDirectory) {
+            if (!name[0])
+                return;
+            ++summary->directories;
+            names.add(InstallJournal::kDirectory, name);
+            emit(entry_of(true, name, disc, r.offset));
+            return;
+        }
+        if (file_open)
+            emit(open_file);  // a new file closes the open one
+        ++summary->files;
+        names.add(InstallJournal::kFile, name);
+        open_file = entry_of(false, name, disc, r.offset);
+        open_file.crc = (uint32_t)crc32(0L, Z_NULL, 0);
+        file_open = true;
+        if (is_manifest(open_file)) {
+            manifest_state = manifest_state == 0 ? 1 : -1;
+            manifest_disc = disc;
+        }
+    }
+
+    // Every file reported against the manifest the set carries.
+    void prove_files()
+    {
+        UninstallManifest m;
+        if (manifest_state != 2 ||
+            !m.parse(manifest_bytes.data(), (int32_t)manifest_bytes.size(), install_path_length)) {
+            m.release();
+            return;
+        }
+        std::map<std::string, const ManifestEntry*> listed;
+        for (int32_t i = 0; i < m.count; ++i)
+            if (m.entries[i].kind == manifest::kFile)
+                listed[uppercase_cp950(std::string("\\") + m.entries[i].path)] = &m.entries[i];
+        summary->manifest_checked = true;
+        std::map<int32_t, int64_t> matched, differ;
+        std::vector<DiscDamage> found;
+        for (const TreeEntry& e : files_seen) {
+            if (is_manifest(e) || uppercase_cp950(e.raw_path) == "\\UNINSTALL.EXE")
+                continue;
+            std::string on = "disc " + std::to_string(e.disc) +
+                             (e.last_disc != e.disc ? "-" + std::to_string(e.last_disc) : std::string());
+            auto it = listed.find(uppercase_cp950(e.raw_path));
+            std::string problem;
+            if (it == listed.end()) {
+                problem = e.path + " is not in the set's uninstall manifest (its records: " + on + ")";
+            } else if (it->second->size != e.size || it->second->crc != e.crc) {
+                char text[160];
+                snprintf(text, sizeof text,
+                         " differs from the set's uninstall manifest: %lld bytes, crc32 %08x; listed: %lu bytes, "
+                         "crc32 %08x (its records: ",
+                         (long long)e.size, (unsigned)e.crc, (unsigned long)it->second->size,
+                         (unsigned)it->second->crc);
+                problem = e.path + text + on + ")";
+            }
+            if (!problem.empty()) {
+                found.push_back(DiscDamage{e.disc, e.offset, problem});
+                if (e.disc == e.last_disc)
+                    ++differ[e.disc];
+            } else {
+                ++summary->files_proved;
+                if (e.disc == e.last_disc)
+                    ++matched[e.disc];
+            }
+        }
+        m.release();
+        // A disc of another set among them: the header on disc 1 says which
+        // set this is. When the files of disc 1 are not those the manifest
+        // lists while the manifest's own disc matches it, the manifest's
+        // disc is the stranger; otherwise every disc none of whose files
+        // matches is.
+        std::vector<int32_t> strangers;
+        if (!found.empty()) {
+            if (manifest_disc != 1 && differ[1] > 0 && matched[1] == 0 && matched[manifest_disc] > 0) {
+                strangers.push_back(manifest_disc);
+            } else {
+                bool any_match = false;
+                for (const auto& kv : matched)
+                    any_match = any_match || kv.second > 0;
+                for (const auto& kv : differ)
+                    if (kv.second > 0 && matched[kv.first] == 0 && any_match)
+                        strangers.push_back(kv.first);
+            }
+        }
+        for (int32_t d : strangers)
+            damage(d, -1, "disc " + std::to_string(d) +
+                              " does not belong with the others: " +
+                              (d == manifest_disc && d != 1
+                                   ? "its uninstall manifest lists disc 1's files otherwise than they are"
+                                   : "none of its files is listed as it is in the set's uninstall manifest") +
+                              " (a disc of another set or version?)");
+        summary->damage.insert(summary->damage.end(), found.begin(), found.end());
     }
 };
 
@@ -419,20 +580,14 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
         if (!d) {
             w.damage(n, -1, "missing (cd" + std::to_string(n) + " was not given)");
             // The file that runs on across the missing disc cannot be followed.
-            w.file_open = false;
-            w.lost_file = true;
+            w.lose_open_file();
             continue;
         }
-        size_t before = summary->damage.size();
         w.walk_disc(*d);
-        if (summary->damage.size() != before) {
-            // The rest of a damaged disc is unknown.
-            w.file_open = false;
-            w.lost_file = true;
-        }
     }
     if (w.file_open)
         w.damage(h.disc_count, -1, "the set ends inside the file " + w.open_file.path + " (no close record)");
+    w.prove_files();
     if (summary->damage.empty() && summary->counted_total != h.total_size)
         w.damage(1, disc::kTotalSizeAt, "the header's total size " + std::to_string(h.total_size) +
                                             " differs from the records' " + std::to_string(summary->counted_total) +

@@ -86,6 +86,7 @@ struct TreeEntry {
     std::string raw_path;   // the same path as the record gives it, code page 950
     bool path_converted;    // false: raw_path is not Big5, and `path` only stands in for it
     int64_t offset;         // of its directory or file record in the disc file of `disc`
+    uint32_t crc = 0;       // zlib crc32 of a file's bytes
 };
 
 struct DiscSetSummary {
@@ -96,6 +97,10 @@ struct DiscSetSummary {
     int64_t files = 0;
     int64_t records = 0;
     std::vector<DiscDamage> damage;
+    // The set's uninstall manifest (uninstall.lst, made by pack), when it
+    // was read whole and sound: every file of the set was compared with it.
+    bool manifest_checked = false;
+    int64_t files_proved = 0;    // files whose size and crc32 the manifest confirms
 };
 
 // Walks every record of the set: decompresses each one, checks the structure
@@ -103,9 +108,13 @@ struct DiscSetSummary {
 // inside a file, an end record closing each disc and nothing after it, every
 // disc of the header's count present, the header's total) and reports each
 // entry of the tree to `on_entry` (may be empty) when it is complete: a
-// directory at its record, a file at its close. Damage stops the walk of the
-// disc it is on; later discs are still read. Returns 1 when the set is
-// undamaged.
+// directory at its record, a file at its close. After damage the walk reads
+// on: past a damaged record whose frame holds, or from the next sound record
+// found byte by byte (record_resync.h), naming the span it skipped; a file
+// that met damage is not reported. Where the set carries the uninstall
+// manifest that pack writes, every file's size and crc32 is compared with
+// it, and a disc whose files it does not list as they are is named. Returns
+// 1 when the set is undamaged.
 int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
                   DiscSetSummary* summary);
 // The same walk, also calling `on_progress` (may be empty) where the engine
