@@ -2,10 +2,11 @@
 # Runs every test: installs what is missing, then one CMake workflow preset
 # per build (CMakePresets.json): the i686 release build, the native unit
 # tests and the sample's end-to-end run, the same unit tests under
-# ASan+UBSan, the Windows build under Wine with its end-to-end tests, and the
-# fuzz corpus replay under ASan+UBSan. ctest runs the tests of each and writes a
-# JUnit report; the counts below are read from those reports. The native and
-# ASan tests run two at a time (their test presets); the tests under Wine run
+# ASan+UBSan, the portable code's unit tests built 32-bit (gcc -m32) and run
+# under qemu-i386, the Windows build under Wine with its end-to-end tests, and
+# the fuzz corpus replay under ASan+UBSan. ctest runs the tests of each and writes a
+# JUnit report; the counts below are read from those reports. The native,
+# ASan and i386 tests run two at a time (their test presets); the tests under Wine run
 # one at a time, since the window tests restart the prefix's Wine server.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -24,7 +25,7 @@ failed=0
 summary=()
 # The i686 release build comes first: its uninstall.exe is the one that
 # discset pack puts into the native sample's disc set.
-for preset in win32 native asan win64 fuzz; do
+for preset in win32 native asan i386 win64 fuzz; do
   echo "== $preset"
   log=build/workflow-$preset.log
   report=build/$preset/junit.xml

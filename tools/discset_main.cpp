@@ -118,11 +118,31 @@ struct LayoutArgs {
     std::string setup, launcher, pictures, web_shortcut;
 };
 
+// The signing options as typed.
+struct SigningArgs {
+    std::string pkcs12, password_file, timestamp_url;
+};
+
 int run_pack(const std::string& game, const std::string& out, DiscPackOptions options, const std::string& disc_size,
              const std::string& compressor, bool no_uninstaller, const std::string& uninstaller,
-             const std::string& data, const LayoutArgs& layout, Chatter chatter)
+             const std::string& data, const LayoutArgs& layout, const SigningArgs& signing, Chatter chatter)
 {
     std::string error;
+    if (signing.pkcs12.empty() && (!signing.password_file.empty() || !signing.timestamp_url.empty())) {
+        fprintf(stderr, "discset pack: --sign-password-file and --sign-timestamp go with --sign-pkcs12\n");
+        return kExitUsage;
+    }
+    if (!signing.pkcs12.empty() && no_uninstaller && !layout.layout) {
+        fprintf(stderr, "discset pack: --sign-pkcs12 signs uninstall.exe, and with --layout setup.exe and "
+                        "launcher.exe; with --no-uninstaller and no --layout there is nothing to sign\n");
+        return kExitUsage;
+    }
+    if (!signing.pkcs12.empty()) {
+        options.signing.pkcs12 = host_path_from_utf8(signing.pkcs12);
+        if (!signing.password_file.empty())
+            options.signing.password_file = host_path_from_utf8(signing.password_file);
+        options.signing.timestamp_url = signing.timestamp_url;
+    }
     if (no_uninstaller && !uninstaller.empty()) {
         fprintf(stderr, "discset pack: --no-uninstaller and --uninstaller do not go together\n");
         return kExitUsage;
@@ -210,6 +230,9 @@ int run_pack(const std::string& game, const std::string& out, DiscPackOptions op
     if (!no_uninstaller)
         printf("  uninstaller %s and uninstall.lst (%lld entries)\n", utf8_of(options.uninstaller).c_str(),
                (long long)result.manifest_entries);
+    for (const std::string& name : result.signed_programs)
+        printf("  %s signed with %s%s\n", name.c_str(), utf8_of(options.signing.pkcs12).c_str(),
+               options.signing.timestamp_url.empty() ? "" : ", time-stamped");
     return 0;
 }
 
@@ -600,6 +623,17 @@ int main(int argc, char** argv)
                    "Also write OUT/disc1.iso, disc2.iso, ...: ISO 9660 with Joliet names, fixed dates (the same "
                    "input gives the same bytes), volume id from the product and the disc number (xorriso). "
                    "--disc-size then limits each whole image");
+    SigningArgs signing;
+    pack->add_option("--sign-pkcs12", signing.pkcs12,
+                     "Sign uninstall.exe, and with --layout setup.exe and launcher.exe, with the publisher's "
+                     "certificate and key in this PKCS#12 file (Authenticode, SHA-256, by osslsigncode) before they "
+                     "go onto the discs; the programs named stay unsigned. A program that does not sign stops the pack");
+    pack->add_option("--sign-password-file", signing.password_file,
+                     "File holding the PKCS#12 password, one line (read by osslsigncode, so the password is on no "
+                     "command line)");
+    pack->add_option("--sign-timestamp", signing.timestamp_url,
+                     "URL of an RFC 3161 time-stamp server, so the signatures stay valid after the certificate "
+                     "expires (default: no time stamp; the server is asked only when named)");
     Chatter chatter;
     pack->add_flag("-q,--quiet", chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
     pack->add_flag("-v,--verbose", chatter.verbose, "Name each folder and file as it goes onto a disc");
@@ -679,7 +713,7 @@ int main(int argc, char** argv)
     try {
         if (pack->parsed())
             return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data, layout,
-                            chatter);
+                            signing, chatter);
         if (list->parsed() || test->parsed()) {
             JsonAnswer answer = !json ? nullptr : list->parsed() ? disc_list_json : disc_test_json;
             std::vector<DiscFile> set;

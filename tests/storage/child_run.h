@@ -3,6 +3,13 @@
 
 #include <string>
 
+// The emulator that runs this build's programs, followed by a space, or
+// nothing (CMake defines it when there is one): the child's command line
+// starts with it.
+#ifndef CHILD_RUNNER
+#define CHILD_RUNNER ""
+#endif
+
 struct ChildRun {
     int status;         // the child's exit status
     std::string boxes;  // "caption|text" lines, in the order shown

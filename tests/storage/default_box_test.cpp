@@ -3,6 +3,7 @@
 // standard error, made readable by converting its code page 950 text; the
 // conversion must still work while the process is ending, after the
 // thread's own clean-up has run.
+#include "child_run.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -26,7 +27,7 @@ DefaultBoxRun run_with_default_box(const std::string& mode, const std::string& f
 {
     TempDir dir;
     fs::path err = dir.host / "stderr.txt";
-    std::string cmd = std::string("./") + EXIT_CHECK_CHILD + " - " + mode + " '" + folder_win + "' > /dev/null 2> '" +
+    std::string cmd = std::string(CHILD_RUNNER "./") + EXIT_CHECK_CHILD + " - " + mode + " '" + folder_win + "' > /dev/null 2> '" +
                       err.string() + "'";
     int raw = std::system(cmd.c_str());
     DefaultBoxRun r;
@@ -64,7 +65,7 @@ TEST(DefaultBoxAtExit, EveryExitCheckPrintsItsBoxAndKeepsItsStatus)
         {"file-left-open", 0, "[error] Some file is not close\n"},
         // The failure box comes while the program runs, the leak boxes of
         // the block still held at its end.
-        {"alloc-failure", 1, std::string("[alloc failure] size=0 an=1 as=1\n") + kBothLeakLines},
+        {"alloc-failure", 1, std::string("[alloc failure] size=-1 an=1 as=1\n") + kBothLeakLines},
         {"balanced", 0, ""},
     };
     for (const Case& c : cases) {

@@ -9,6 +9,7 @@
 #include "platform.h"
 #include "tracked_memory.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -75,7 +76,9 @@ int main(int argc, char** argv)
     }
     if (mode == "alloc-failure") {
         tracked_alloc(5);
-        tracked_alloc((size_t)1 << 62);  // no heap can give this
+        // No heap can give this, with a size_t of 32 bits or of 64; the box
+        // shows it as the int -1.
+        tracked_alloc(SIZE_MAX);
         return 3;                        // not reached: the allocator ends the process
     }
     std::string plain = folder + "\\plain.bin";

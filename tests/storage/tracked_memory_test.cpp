@@ -78,7 +78,7 @@ TEST(TrackedMemoryExitCheck, FailedAllocationShowsCountersAndEndsWithStatusOne)
 {
     ChildRun r = run_exit_check_child("alloc-failure");
     EXPECT_EQ(r.status, 1);
-    // size is printed as a signed 32-bit number: 1 << 62 truncates to 0.
+    // size is printed as a signed 32-bit number: SIZE_MAX shows as -1.
     // The 5-byte block is still live, so the exit check reports it too.
-    EXPECT_EQ(r.boxes, std::string("alloc failure|size=0 an=1 as=1\n") + kBothLeakBoxes);
+    EXPECT_EQ(r.boxes, std::string("alloc failure|size=-1 an=1 as=1\n") + kBothLeakBoxes);
 }

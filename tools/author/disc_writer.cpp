@@ -1163,6 +1163,53 @@ bool write_layout_and_images(const fs::path& out, const DiscLayout& layout, cons
     return true;
 }
 
+// Signs the programs that go onto the discs into `folder` and points the
+// plan and the layout at the signed copies: the uninstaller (whose size in
+// the plan grows by its signature) and setup.exe and launcher.exe.
+bool sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPlan* plan,
+                   DiscLayoutOptions* layout, std::vector<std::string>* names, std::string* error)
+{
+    std::error_code ec;
+    fs::create_directories(folder, ec);
+    if (ec) {
+        *error = "cannot create " + utf8_of(folder) + ": " + ec.message();
+        return false;
+    }
+    auto sign = [&](const fs::path& program, const char* name, fs::path* signed_copy) {
+        *signed_copy = folder / name;
+        if (!sign_program(options.signing, program, *signed_copy, error))
+            return false;
+        names->push_back(name);
+        return true;
+    };
+    for (PackItem& it : plan->items) {
+        if (options.uninstaller.empty() || it.is_directory || it.host != options.uninstaller.native() ||
+            it.record_path != std::string("\\") + kUninstallProgram)
+            continue;
+        fs::path signed_copy;
+        if (!sign(options.uninstaller, kUninstallProgram, &signed_copy))
+            return false;
+        uint64_t size = fs::file_size(signed_copy, ec);
+        if (ec) {
+            *error = "cannot read " + utf8_of(signed_copy) + ": " + ec.message();
+            return false;
+        }
+        plan->total += (int64_t)size - (int64_t)it.size;
+        it.host = signed_copy.native();
+        it.size = size;
+        if (plan->total > INT32_MAX) {
+            *error = "the game takes " + std::to_string(plan->total) +
+                     " bytes with its paths and the signed uninstaller; the disc header counts at most 2147483647";
+            return false;
+        }
+    }
+    if (layout->enabled &&
+        (!sign(options.layout.setup_program, "setup.exe", &layout->setup_program) ||
+         !sign(options.layout.launcher_program, "launcher.exe", &layout->launcher_program)))
+        return false;
+    return true;
+}
+
 }  // namespace
 
 bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
@@ -1196,7 +1243,12 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
             fs::remove(out, ec);  // only when it is empty
         return false;
     };
-    if (!plan_disc_layout(options.layout, work, &layout, error) ||
+    DiscLayoutOptions layout_options = options.layout;
+    std::vector<std::string> signed_programs;
+    if (options.signing.enabled() &&
+        !sign_programs(options, work / "signed", &plan, &layout_options, &signed_programs, error))
+        return give_up(nullptr);
+    if (!plan_disc_layout(layout_options, work, &layout, error) ||
         !check_layout_targets(out, layout, options, error))
         return give_up(nullptr);
     StructureSizes sizes{&layout, work, iso_volume_id(options.product, options.regkey, 1), {}};
@@ -1254,5 +1306,6 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     result->data_bytes = source.data_bytes;
     result->manifest_entries = source.manifest_entries;
     result->pictures = layout.pictures;
+    result->signed_programs = signed_programs;
     return true;
 }

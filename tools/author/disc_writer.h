@@ -13,6 +13,7 @@
 // size, reserve, backend and level), never on the number of threads.
 #pragma once
 
+#include "code_signing.h"
 #include "disc_format.h"
 #include "disc_header.h"
 #include "disc_layout.h"
@@ -66,6 +67,10 @@ struct DiscPackOptions {
     // Also write OUT/disc1.iso, disc2.iso, ...; the disc size then limits
     // each whole image.
     bool iso = false;
+    // Sign the uninstaller, and with the layout setup.exe and launcher.exe,
+    // before they go onto the discs (the signed sizes are the ones counted
+    // and listed in the manifest). The programs named stay as they are.
+    CodeSigning signing;
     // Told of each folder and file as its record goes onto a disc (the
     // record path in code page 950), and after every record of the
     // decompressed bytes written so far of the planned total (paths and
@@ -86,6 +91,7 @@ struct DiscPackResult {
     std::vector<int64_t> layout_bytes; // bytes of the files beside each disc file
     std::vector<int64_t> image_bytes;  // size of each image (with iso)
     std::vector<std::string> volume_ids;
+    std::vector<std::string> signed_programs;  // file names, in the order signed
     // Files and folders in the disc folders that are not part of the set
     // (an earlier run's, say): kept, and not in the images.
     std::vector<std::string> stray_files;
@@ -103,7 +109,7 @@ std::string proposed_install_folder(const std::string& company_cp950, const std:
 // overwrite is set), an uninstaller that is not a file, or a game folder
 // that holds an uninstall.exe or uninstall.lst of its own when the
 // uninstaller is added; a layout path that is missing, a picture that does
-// not convert or load, or xorriso failing. Layout files of this run and its
+// not convert or load, xorriso failing, or a program that does not sign. Layout files of this run and its
 // images are removed again on failure too.
 bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
                std::string* error);
