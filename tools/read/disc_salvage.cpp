@@ -81,8 +81,12 @@ struct Salvage {
     // The current file ends normally (close record, a new file, the end).
     void finish_file()
     {
-        if (file_written)
-            output.close();
+        // The close writes the runtime's buffered bytes: failing, it is a
+        // write that failed, and the walk stops as it does for one.
+        if (file_written && !output.close() && !failed) {
+            *error = "cannot write to " + file_path + " in the output folder (closing it failed)";
+            failed = true;
+        }
         file_open = file_written = false;
     }
 
