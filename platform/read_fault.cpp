@@ -41,7 +41,11 @@ int plat_fclose(FILE* stream)
     if (stream == g_failed_stream)
         g_failed_stream = nullptr;
     ++g_closes;
-    int ok = fclose(stream) == 0 ? 1 : 0;
+    // The buffered bytes are written out first, and that result counts: the
+    // runtime under Wine was seen to return success from fclose when writing
+    // them out failed (a full disk), and to report it from fflush.
+    int flushed = fflush(stream) == 0;
+    int ok = fclose(stream) == 0 && flushed ? 1 : 0;
     if (g_close_fail_after == 0) {
         // Like a full disk met while the runtime writes out its buffer: the
         // stream is gone and the close reports the failure.
