@@ -211,27 +211,6 @@ TEST(WriteFault, TheChosenWriteFailsOnceThenWritesGoOn)
     EXPECT_EQ(read_file(dir.path("w")), "abd");
 }
 
-TEST(CloseFault, TheChosenCloseReportsAFailureAndStillCloses)
-{
-    TempDir dir;
-    long before = plat_close_count();
-    plat_fail_close_after(1);
-    int results[3];
-    for (int i = 0; i < 3; ++i) {
-        FILE* f = plat_fopen(dir.path("c" + std::to_string(i)).c_str(), "wb");
-        ASSERT_NE(f, nullptr);
-        fputs("x", f);
-        results[i] = plat_fclose(f);
-    }
-    plat_fail_close_after(-1);
-    EXPECT_EQ(results[0], 1);
-    EXPECT_EQ(results[1], 0);
-    EXPECT_EQ(results[2], 1);
-    EXPECT_EQ(plat_close_count() - before, 3);
-    // The failed close closed its stream all the same.
-    EXPECT_TRUE(plat_remove_file(dir.path("c1").c_str()));
-}
-
 TEST(Drives, FreeSpaceOfTheTemporaryFolder)
 {
     TempDir dir;

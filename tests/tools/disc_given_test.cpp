@@ -1,115 +1,74 @@
-// extract reads exactly the discs the user named: not a disc file that lies
-// beside them, not one of another set among them; a missing disc is asked
+// extract reads exactly the discs the user named; a missing one is asked
 // for, and a relative path typed then is taken from where the user started.
-// The sets are written record by record by the test's own writer.
 #include "disc_extract.h"
 #include "disc_fixture.h"
 #include "disc_tree.h"
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 namespace {
 
-// One file per disc: \one.bin, \two.bin, \three.bin; `salt` changes their
-// bytes (not their lengths), as another pressing of the same set would.
-fixture::DiscSet pressing(int discs, unsigned salt)
+// One file per disc, \1.bin, \2.bin, ...; `salt` changes the bytes, not the
+// lengths, as another pressing would.
+std::vector<std::string> pressing(int discs, unsigned salt)
 {
-    const char* names[] = {"\\one.bin", "\\two.bin", "\\three.bin"};
     fixture::DiscSet set;
-    for (int i = 0; i < discs; ++i) {
-        set.add_file(i, names[i], random_bytes(2000, salt * 10 + (unsigned)i));
-        set.add_raw(i, fixture::close_file());
-        set.add_raw(i, fixture::end_disc());
-    }
-    return set;
+    for (int i = 0; i < discs; ++i)
+        set.add_file(i, "\\" + std::to_string(i + 1) + ".bin", random_bytes(2000, salt * 10 + (unsigned)i));
+    return set.files();
 }
 
 struct GivenDiscs : ::testing::Test {
     TempDir tmp;
     fs::path dest = tmp.host / "out";
-
-    // The disc files of `set` into the folder `name` below the test folder.
-    fs::path write(const fixture::DiscSet& set, const std::string& name)
+    std::string error;
+    // Disc file n of `files` as `folder`/cdn below the test folder.
+    std::string put(const std::vector<std::string>& files, int n, const std::string& folder)
     {
-        fs::create_directories(tmp.host / name);
-        fixture::write_set(set, tmp.path(name));
-        return tmp.host / name;
-    }
-    // Moves the cdN file of `from` into `to`.
-    static void move_disc(const fs::path& from, const fs::path& to, int n)
-    {
-        fs::create_directories(to);
-        fs::rename(from / ("cd" + std::to_string(n)), to / ("cd" + std::to_string(n)));
+        fs::path p = tmp.host / folder / ("cd" + std::to_string(n));
+        put_host_bytes(p, files[(size_t)n - 1]);
+        return utf8_of(p);
     }
 };
 
 }  // namespace
 
-// The first disc's folder also holds a cd2, of another pressing; the cd2
-// named is elsewhere. Only the named one is read.
-TEST_F(GivenDiscs, DiscFileBesideTheFirstIsNotReadInsteadOfTheOneNamed)
+TEST_F(GivenDiscs, OnlyTheNamedDiscsAreRead)
 {
-    fs::path mine = write(pressing(2, 1), "mine");
-    move_disc(mine, tmp.host / "second", 2);
-    fs::path other = write(pressing(2, 2), "other");
-    fs::rename(other / "cd2", mine / "cd2");  // same length, other bytes
-    std::string error;
-    ASSERT_TRUE(disc_extract({utf8_of(mine / "cd1"), utf8_of(tmp.host / "second" / "cd2")}, dest, ExtractOptions(),
-                             &error))
-        << error;
-    EXPECT_EQ(host_bytes(dest / "two.bin"), random_bytes(2000, 11));
-}
-
-// A three-disc set with cd1 and cd2 named and a cd3 lying beside cd1: disc
-// 3 was not named, so it is missing, and without a terminal that fails.
-TEST_F(GivenDiscs, DiscNotNamedIsMissingEvenWhenOneLiesBeside)
-{
-    fs::path set = write(pressing(3, 1), "set");
-    std::string error;
-    EXPECT_FALSE(disc_extract({utf8_of(set / "cd1"), utf8_of(set / "cd2")}, dest, ExtractOptions(), &error));
-    EXPECT_NE(error.find("disc 3"), std::string::npos) << error;
+    std::vector<std::string> mine = pressing(3, 1), other = pressing(3, 2);
+    std::string cd1 = put(mine, 1, "a"), cd2 = put(mine, 2, "b");
+    put(other, 2, "a");  // beside the named cd1: another pressing's cd2
+    put(mine, 3, "a");   // and a cd3 that was not named
+    EXPECT_FALSE(disc_extract({cd1, cd2}, dest, ExtractOptions(), &error));
+    EXPECT_NE(error.find("disc 3 (cd3) is in none of the given discs"), std::string::npos) << error;
     EXPECT_TRUE(!fs::exists(dest) || fs::is_empty(dest));
+    // Disc 3 named: the named cd2 is the one read, not the one beside cd1.
+    ASSERT_TRUE(disc_extract({cd1, cd2, put(mine, 3, "c")}, dest, ExtractOptions(), &error)) << error;
+    EXPECT_EQ(host_bytes(dest / "2.bin"), random_bytes(2000, 11));
+    // A disc past the header's count is of another set.
+    fs::remove_all(dest);
+    std::vector<std::string> four = pressing(4, 3);
+    EXPECT_FALSE(disc_extract({cd1, cd2, put(mine, 3, "c"), put(four, 4, "d")}, dest, ExtractOptions(), &error));
+    EXPECT_NE(error.find("disc 4 (" + utf8_of(tmp.host / "d" / "cd4") + ") is not part of the set"),
+              std::string::npos)
+        << error;
 }
 
-// A disc past the header's count belongs to another set: refused before
-// anything is written, as `test` refuses it.
-TEST_F(GivenDiscs, DiscOfAnotherSetAmongThemIsAnError)
-{
-    fs::path set = write(pressing(2, 1), "set");
-    fs::path bigger = write(pressing(3, 2), "bigger");
-    std::string error;
-    EXPECT_FALSE(disc_extract({utf8_of(set), utf8_of(bigger / "cd3")}, dest, ExtractOptions(), &error));
-    EXPECT_NE(error.find("disc 3"), std::string::npos) << error;
-    EXPECT_NE(error.find("not part of the set"), std::string::npos) << error;
-    EXPECT_FALSE(fs::exists(dest));
-}
-
-// Answers typed at the disc prompt: a relative folder is taken from the
-// folder the extraction started in (not from the disc folder it stands in
-// meanwhile), and a cdN file is taken as its disc.
 TEST_F(GivenDiscs, RelativePathTypedAtThePromptIsTakenFromTheStartingFolder)
 {
-    fs::path set = write(pressing(3, 1), "set");
-    move_disc(set, tmp.host / "set" / "d2", 2);
-    move_disc(set, tmp.host / "d3", 3);
-    fs::path answers = tmp.host / "answers.txt";
-    put_host_bytes(answers, std::string("set/d2\n") + "d3/cd3\n");
+    std::vector<std::string> set = pressing(3, 1);
+    std::string cd1 = put(set, 1, "set");
+    put(set, 2, "set/d2");
+    put(set, 3, "d3");
+    put_host_bytes(tmp.host / "answers.txt", "set/d2\nd3/cd3\n");
     std::error_code ec;
     fs::path saved = fs::current_path(ec);
     fs::current_path(tmp.host, ec);
-    std::string error, said;
-    bool ok = false;
+    bool ok;
     {
-        TerminalPrompts terminal(answers);
-        ASSERT_TRUE(terminal.opened());
-        ok = disc_extract({utf8_of(set / "cd1")}, dest, terminal.options, &error);
-        said = terminal.said_text();
+        TerminalPrompts terminal(tmp.host / "answers.txt");
+        ok = disc_extract({cd1}, dest, terminal.options, &error);
+        EXPECT_EQ(terminal.said_text().find("holds no"), std::string::npos) << terminal.said_text();
     }
-    EXPECT_EQ(fs::current_path(ec), tmp.host);  // given back as it was
     fs::current_path(saved, ec);
-    ASSERT_TRUE(ok) << error << "\n" << said;
-    EXPECT_EQ(host_bytes(dest / "two.bin"), random_bytes(2000, 11));
-    EXPECT_EQ(host_bytes(dest / "three.bin"), random_bytes(2000, 12));
-    EXPECT_EQ(said.find("holds no"), std::string::npos) << said;
+    ASSERT_TRUE(ok) << error;
+    EXPECT_EQ(host_bytes(dest / "3.bin"), random_bytes(2000, 12));
 }
