@@ -15,4 +15,9 @@
 // The current directory serves as the traversal's position and is the one at
 // the call again when this returns. When the source cannot be entered (or
 // the current directory cannot be remembered) nothing is copied or created.
-void copy_tree(const char* source_directory, const char* destination_directory);
+//
+// 1 when every file of the tree was copied whole (also when there was no
+// tree to copy); 0 when one could not be: its copy is not left behind
+// short (copy_file), the other entries are still copied, and the caller
+// learns that the destination lacks something.
+int copy_tree(const char* source_directory, const char* destination_directory);

@@ -13,14 +13,18 @@
 //                                             (nothing was created)
 //   prompt for a missing disc answered 0      the prompt only
 //   progress callback returned 0              nothing from the engine
-//   a data record could not be written        "無法寫入磁碟" / "磁碟錯誤!"
+//   a data record could not be written, or
+//   a file could not be closed (its buffered
+//   bytes did not reach the disk)             "無法寫入磁碟" / "磁碟錯誤!"
 //   a file record could not be created, or
 //   the file it replaces could not be moved
 //   aside (read-only, no backup folder or
 //   name free)                                "Create File Fail" / "Error"
 //   damaged data (record cut short, length
 //   outside the buffers, zlib stream that
-//   does not decompress, unsafe path)         "安裝資料損毀" / "磁碟錯誤!"
+//   does not decompress, unsafe path; or the
+//   set ends with other than the header's
+//   total of decompressed bytes)              "安裝資料損毀" / "磁碟錯誤!"
 //   a disc file that cannot be read           "無法讀取磁碟" / "磁碟錯誤!"
 #include "install_engine.h"
 
@@ -91,6 +95,21 @@ int32_t percent_done()
 void report_damage()
 {
     plat_message_box(nullptr, engine_text::kDataDamaged, engine_text::kDiskErrorCaption, PLAT_MB_OK);
+}
+
+void report_write_error()
+{
+    plat_message_box(nullptr, engine_text::kCannotWrite, engine_text::kDiskErrorCaption, PLAT_MB_OK);
+}
+
+// Closes the output file. The runtime writes out its buffered bytes here,
+// so a close that fails is a write that failed: 0 then. 1 when it closed or
+// no file was open.
+int close_output()
+{
+    if (!g_state.output.handle)
+        return 1;
+    return g_state.output.close();
 }
 
 void report_read_error()
@@ -217,7 +236,10 @@ int handle_path_record(int type, const unsigned char* out, int32_t out_len)
             g_state.passed_names.add(type == disc::kDirectory ? InstallJournal::kDirectory : InstallJournal::kFile,
                                      full);
             if (type == disc::kFile) {
-                g_state.output.close();
+                if (!close_output()) {
+                    report_write_error();
+                    return 0;
+                }
                 g_state.passing_over = 1;
             }
             return 1;
@@ -232,7 +254,10 @@ int handle_path_record(int type, const unsigned char* out, int32_t out_len)
             g_state.journal.add(InstallJournal::kDirectory, full);
         return 1;
     }
-    g_state.output.close();
+    if (!close_output()) {
+        report_write_error();
+        return 0;
+    }
     // A file that was there before is moved aside first, so that a rollback
     // can give it back as it was. A file this installation made itself, and
     // anything inside a folder it created, was not there before: the file
@@ -290,15 +315,17 @@ int extract_disc()
                         // Checked above like every record; not written.
                     } else if (out_len > 0 && !g_state.output.write(decoded.data, out_len)) {
                         g_state.abort = 1;
-                        plat_message_box(nullptr, engine_text::kCannotWrite, engine_text::kDiskErrorCaption,
-                                         PLAT_MB_OK);
+                        report_write_error();
                     }
                 } else if (!handle_path_record(record.type, decoded.data, out_len)) {
                     break;
                 }
             } else if (record.type == disc::kClose) {
-                g_state.output.close();
                 g_state.passing_over = 0;
+                if (!close_output()) {
+                    report_write_error();
+                    break;
+                }
             }
             // Other type bytes are skipped, but still report progress.
             if (!g_state.progress(percent_done()))
@@ -387,7 +414,19 @@ int install(const char* install_path, const char* source_root, const char* unins
         }
     }
     // The set may end in the middle of a file.
-    g_state.output.close();
+    if (!close_output()) {
+        report_write_error();
+        roll_back();
+        return 0;
+    }
+    // The header's total is the set's own account of itself: a disc cut
+    // short at a record boundary, a disc of another pressing or a disc
+    // count that lost discs all end with another number of bytes.
+    if (g_state.bytes_done != (int64_t)g_state.header.total_size) {
+        report_damage();
+        roll_back();
+        return 0;
+    }
     // Every file is in place: the files it replaced are no longer needed.
     g_state.journal.commit();
     remove_backup_folder();

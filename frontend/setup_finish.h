@@ -1,6 +1,6 @@
 // Finishing a successful installation: the data folder, uninstall.dat and
 // the web shortcut file. Each step is attempted whatever the others did and
-// none reports anything: the installation counts as done.
+// none shows anything; the result says whether all that is there was written.
 #pragma once
 
 #include "disc_format.h"
@@ -15,5 +15,9 @@ inline constexpr char kDataFolderName[] = "data";
 // 3. Copies the web shortcut file from the current directory into the
 //    program group "<Programs>\<company>\<product>"; skipped when the shell
 //    gives no Programs folder or an empty one.
-// A path that does not fit 260 bytes skips its step.
-void finish_installation(const char* install_path, const char* source_root, const DiscHeader& header);
+// A path that does not fit 260 bytes skips its step. A data folder or web
+// shortcut that is not on the disc is skipped too.
+// 1 when everything was written whole; 0 when a file of the data folder,
+// uninstall.dat or a web shortcut that is there could not be (a full disk
+// shows when a file is closed): the installation is then not complete.
+int finish_installation(const char* install_path, const char* source_root, const DiscHeader& header);

@@ -2,6 +2,7 @@
 #include "setup_flow.h"
 
 #include "disk_space.h"
+#include "engine_texts.h"
 #include "install_engine.h"
 #include "platform.h"
 #include "registration.h"
@@ -26,8 +27,12 @@ void run_setup()
         int success = 0;
         if (install_disc_set(g_flow.install_path, g_flow.source_root, kUninstallLinkName, nullptr,
                              on_progress)) {
-            finish_installation(g_flow.install_path, g_flow.source_root, g_flow.header);
-            success = 1;
+            // A finishing file that could not be written is a write error:
+            // the installation lacks it, and says so rather than success.
+            if (finish_installation(g_flow.install_path, g_flow.source_root, g_flow.header))
+                success = 1;
+            else
+                plat_message_box(nullptr, engine_text::kCannotWrite, engine_text::kDiskErrorCaption, PLAT_MB_OK);
         }
         DestroyWindow(g_windows.progress_dialog);
         g_windows.progress_dialog = nullptr;

@@ -267,6 +267,14 @@ int plat_fclose(FILE* stream);
 void plat_fail_read_after(long successful_reads);
 long plat_read_count();
 
+// Makes the close that follows `successful_closes` more successful closes
+// through plat_fclose fail (0: the very next one): the stream is closed, but
+// the close reports a failure, as when the runtime cannot write out its
+// buffer. A negative value turns the injector off. plat_close_count tells
+// how many closes went through.
+void plat_fail_close_after(long successful_closes);
+long plat_close_count();
+
 // ---- Command line of the toolkit programs -----------------------------------
 
 // Replaces argc/argv with the program's arguments in UTF-8 (on Windows from

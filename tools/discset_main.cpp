@@ -7,6 +7,7 @@
 #include "disc_writer.h"
 #include "command_line.h"
 #include "exit_codes.h"
+#include "standard_output.h"
 #include "disc_json.h"
 #include "json_names.h"
 #include "platform.h"
@@ -556,9 +557,7 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     return write_loss_report(report_file, text, code);
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int run_discset(int argc, char** argv)
 {
     plat_utf8_command_line(&argc, &argv);
     CLI::App app{std::string("Author, list, test and extract disc sets (the discs the installer reads).\n") +
@@ -733,4 +732,11 @@ int main(int argc, char** argv)
         fprintf(stderr, "discset %s: unexpected error\n", command);
     }
     return kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return close_standard_output("discset", run_discset(argc, argv));
 }

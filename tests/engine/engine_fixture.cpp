@@ -55,6 +55,7 @@ void EngineTest::SetUp()
     Calls::reset();
     set_registration_enabled(0);
     plat_fail_write_after(-1);
+    plat_fail_close_after(-1);
     src = tmp.path("src");
     inst = tmp.path("inst");
     sentinel = tmp.path("sentinel.txt");
@@ -65,6 +66,7 @@ void EngineTest::SetUp()
 void EngineTest::TearDown()
 {
     plat_fail_write_after(-1);
+    plat_fail_close_after(-1);
     EXPECT_EQ(read_file(sentinel), "do not touch");
 }
 

@@ -110,3 +110,23 @@ TEST_F(Finishing, NoProgramsFolderSkipsTheWebShortcut)
     EXPECT_FALSE(exists(group + "\\" + big5("官方網頁.url")));
 }
 #endif
+
+// Each file the finishing steps write must close: the runtime writes its
+// buffered bytes then, so a full disk may show only there. A close that
+// fails makes the finish incomplete; the reads' closes do not matter.
+TEST_F(Finishing, FileThatFailsToCloseMakesTheFinishIncomplete)
+{
+    long before = plat_close_count();
+    ASSERT_EQ(1, finish_installation(install.win.c_str(), disc.win.c_str(), header));
+    long closes = plat_close_count() - before;
+    int incomplete = 0;
+    for (long close = 1; close <= closes; ++close) {
+        SCOPED_TRACE("close " + std::to_string(close) + " fails");
+        plat_fail_close_after(close - 1);
+        int result = finish_installation(install.win.c_str(), disc.win.c_str(), header);
+        plat_fail_close_after(-1);
+        incomplete += result == 0;
+    }
+    // 設定.ini, 存檔\說明.txt, uninstall.dat and the web shortcut.
+    EXPECT_EQ(incomplete, 4);
+}

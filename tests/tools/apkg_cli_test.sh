@@ -31,6 +31,10 @@ check "list exits 0" test $? -eq 0
 check "list prints no ESC byte" test "$(tr -cd '\033' <"$work/list.out" | wc -c)" -eq 0
 check "list shows the escaped name" grep -qF 'a\x1B[2Jb' "$work/list.out"
 
+apkg list "$work/esc.apkg" >/dev/full 2>"$work/full.err"
+check "list into a full disk exits 2" test $? -eq 2
+check "and says standard output could not be written" grep -q 'cannot write to standard output' "$work/full.err"
+
 apkg list --json "$work/esc.apkg" >"$work/list.json" 2>&1
 check "list --json exits 0" test $? -eq 0
 check "list --json prints no ESC byte" test "$(tr -cd '\033' <"$work/list.json" | wc -c)" -eq 0

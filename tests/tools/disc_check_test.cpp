@@ -87,6 +87,9 @@ TEST_F(CheckFixture, DamageIsReportedWithDiscAndOffset)
     const RawRecord last1 = r1[r1.size() - 2];  // the record before disc 1's end record
     ASSERT_EQ(r2.back().type, disc::kEnd);
     ASSERT_GT(data2.length, 1000u);
+    // Before the close and end records: a record that counts in the total.
+    const RawRecord cut2 = r2[r2.size() - 3];
+    ASSERT_TRUE(cut2.type >= disc::kDirectory && cut2.type <= disc::kData);
 
     struct Case {
         const char* what;
@@ -134,9 +137,9 @@ TEST_F(CheckFixture, DamageIsReportedWithDiscAndOffset)
              put_host_bytes(cd(1), b);
          },
          1, (int64_t)dir1.offset, "dot"},
-        {"end record of disc 2 missing",
-         [&] { put_host_bytes(cd(2), cd2.substr(0, cd2.size() - 1)); },
-         2, (int64_t)cd2.size() - 1, "without an end record"},
+        {"disc 2 cut at a record boundary (its last three records gone)",
+         [&] { put_host_bytes(cd(2), cd2.substr(0, cut2.offset)); },
+         2, (int64_t)cut2.offset, "without an end record"},
         {"bytes after the end record",
          [&] { put_host_bytes(cd(2), cd2 + "junk"); },
          2, (int64_t)cd2.size(), "after the end record"},
@@ -171,6 +174,30 @@ TEST_F(CheckFixture, DamageIsReportedWithDiscAndOffset)
             EXPECT_NE(line.find("offset " + std::to_string(c.offset)), std::string::npos) << line;
         }
     }
+}
+
+// The end of the last disc file acts as its end record, and a file may
+// still be open there: with the header's total matching, that set is sound.
+TEST_F(CheckFixture, LastDiscWithoutEndOrCloseRecordIsSoundWhenTheTotalMatches)
+{
+    std::string cd2 = host_bytes(cd(2));
+    std::vector<RawRecord> r2 = raw_records(cd2, 0);
+    ASSERT_EQ(r2.back().type, disc::kEnd);
+    ASSERT_EQ(r2[r2.size() - 2].type, disc::kClose);
+    std::map<std::string, int64_t> sound;
+    std::vector<DiscFile> discs;
+    std::string error;
+    ASSERT_TRUE(collect_discs(disc_args(out, count), &discs, &error)) << error;
+    DiscSetSummary s;
+    auto list = [&](std::map<std::string, int64_t>* into) {
+        return walk_disc_set(discs, [&](const TreeEntry& e) { (*into)[e.path] = e.size; }, &s);
+    };
+    ASSERT_EQ(list(&sound), 1);
+    put_host_bytes(cd(2), cd2.substr(0, r2[r2.size() - 2].offset));  // close and end records gone
+    std::map<std::string, int64_t> listed;
+    EXPECT_EQ(list(&listed), 1);
+    EXPECT_TRUE(s.damage.empty()) << s.damage.front().text;
+    EXPECT_EQ(listed, sound);  // the file open at the end is listed, whole
 }
 
 // Damage inside a file that runs on to disc 2 is reported once: the rest of

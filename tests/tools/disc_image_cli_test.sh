@@ -136,6 +136,15 @@ check "missing disc: extract fails" test $? -ne 0
 check "missing disc: names disc 2" grep -q 'disc 2' "$work/missing.err"
 check "missing disc: leaves no files" test -z "$(find "$work/out-missing" -type f 2>/dev/null)"
 
+# Only the images named are read: a cd2 lying beside the first image is not
+# taken for the disc 2 that was not given.
+mkdir -p "$work/beside"
+cp "$work/plain1.iso" "$work/set/disc2/cd2" "$work/beside/"
+"$ds" extract --no-prompt "$work/beside/plain1.iso" -o "$work/out-beside" </dev/null >/dev/null 2>"$work/beside.err"
+check "cd2 beside the image: extract fails" test $? -eq 2
+check "cd2 beside the image: names disc 2 as missing" grep -q 'disc 2 (cd2) is in none of the given discs' "$work/beside.err"
+check "cd2 beside the image: leaves no files" test -z "$(find "$work/out-beside" -type f 2>/dev/null)"
+
 # The same disc twice, in a folder and in an image.
 "$ds" list "$work/set/disc1" "$work/plain1.iso" "$work/plain2.iso" >/dev/null 2>"$work/twice.err"
 check "a disc given twice is refused" grep -q 'disc 1 is given twice' "$work/twice.err"

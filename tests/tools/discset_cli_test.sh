@@ -294,6 +294,34 @@ discset extract "$work"/kset/disc2 -o "$work/k5" --keep-going >/dev/null 2>"$wor
 check "--keep-going without cd1 exits 2" test $? -eq 2
 check "and says why" grep -q 'cd1' "$work/k5.err"
 
+# Standard output is a file the user keeps: a listing that cannot be
+# written there is not done (exit 2, and a line on stderr says why).
+for form in "" --json; do
+  discset list $form "$work"/set/disc* >/dev/full 2>"$work/full.err"
+  check "list $form into a full disk exits 2" test $? -eq 2
+  check "and says standard output could not be written" grep -q 'cannot write to standard output' "$work/full.err"
+done
+discset test "$work"/set/disc* >/dev/full 2>/dev/null
+check "test into a full disk exits 2" test $? -eq 2
+
+# A file system with 8 KiB left and a file of 10000 bytes: the runtime's
+# last buffer reaches the disk only when the file is closed, and that close
+# fails. extract rolls back and exits 2. A tmpfs needs the right to mount
+# one: without it these checks are skipped, saying so.
+mkdir -p "$work/tiny-game" "$work/tiny"
+python3 -c 'import random, sys; sys.stdout.buffer.write(random.Random(3).randbytes(10000))' >"$work/tiny-game/game.exe"
+discset pack "$work/tiny-game" -o "$work/tinyset" "${opts[@]}" "${plain[@]}" >/dev/null 2>&1
+if mount -t tmpfs -o size=8k,mode=0777 tmpfs "$work/tiny" 2>/dev/null; then
+  trap 'umount "$work/tiny" 2>/dev/null; rm -rf "$work"' EXIT
+  discset extract --no-prompt "$work/tinyset/disc1" -o "$work/tiny/out" >/dev/null 2>"$work/tiny.err"
+  check "extract onto a full file system exits 2" test $? -eq 2
+  check "and says it could not write" grep -q '無法寫入磁碟' "$work/tiny.err"
+  check "and leaves nothing there" test -z "$(find "$work/tiny/out" -type f 2>/dev/null)"
+  umount "$work/tiny"
+else
+  echo "SKIP: extract onto a full file system (no right to mount a tmpfs here)"
+fi
+
 # Progress: on a terminal (a pty from script) a bar on stderr, redrawn;
 # none through a pipe or with --quiet; --verbose names each file. Native
 # only: under Wine a pty is not a console.

@@ -3,6 +3,7 @@
 #include "apkg_writer.h"
 #include "command_line.h"
 #include "exit_codes.h"
+#include "standard_output.h"
 #include "json_names.h"
 #include "platform.h"
 #include "terminal_text.h"
@@ -57,9 +58,7 @@ int run_command(CLI::App* create, CLI::App* list, const std::string& folder, con
     return kExitDone;
 }
 
-}  // namespace
-
-int main(int argc, char** argv)
+int run_apkg(int argc, char** argv)
 {
     // Arguments as UTF-8 on every system (Windows hands them over in the
     // ANSI code page), and host paths such as /tmp/x are never options.
@@ -97,4 +96,11 @@ int main(int argc, char** argv)
         fprintf(stderr, "apkg: unexpected error\n");
     }
     return kExitFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return close_standard_output("apkg", run_apkg(argc, argv));
 }

@@ -574,6 +574,11 @@ struct DiscOutput {
     {
         file.close();
         fs::path path = disc_path(disc_count);
+        // The buffered bytes are written out here: a full disk shows now.
+        if (!file) {
+            *error = "cannot write " + utf8_of(path);
+            return false;
+        }
         std::ifstream in(path, std::ios::binary);
         in.seekg(at);
         int64_t length = used - at;

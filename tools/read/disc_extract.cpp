@@ -9,27 +9,25 @@
 #include "platform.h"
 
 #include <algorithm>
+#include <map>
 #include <csignal>
 #include <cstring>
 #include <thread>
 
 namespace {
 
-// A disc image given for the set, and the discs it holds.
-struct GivenImage {
-    fs::path image;
-    std::vector<int32_t> numbers;
-};
-
 struct ExtractRun {
-    std::vector<fs::path> folders;  // the given disc folders, absolute
-    std::vector<GivenImage> images; // the given disc images, absolute
+    // The discs the user named, by number: on the command line, or typed at
+    // the disc prompt. The engine reads these and no others.
+    std::map<int32_t, DiscFile> given;
+    fs::path start_folder;          // where the user started: typed paths are taken from here
+    std::string root;               // the engine's source root (see disc_extract)
+    FileOpenHandler previous_open = nullptr;
+    std::string open_error;         // why the last served disc did not open
     ExtractOptions options;
     int64_t total_size = 0;         // the header's, for the progress bar
     std::string boxes;              // what the engine reported, in UTF-8
     std::string prompt_error;
-    int32_t asked_index = -1;        // the disc the engine last asked for
-    std::vector<fs::path> tried;     // folders already offered for it
 };
 
 ExtractRun* g_run = nullptr;
@@ -49,25 +47,48 @@ std::string utf8_text(const char* cp950)
     return u;
 }
 
-bool folder_holds(const fs::path& folder, int32_t number)
+// Where a given disc is, for messages: its cdN file or its image.
+std::string where_of(const DiscFile& d)
 {
-    std::error_code ec;
-    return fs::is_regular_file(folder / disc_file_name_of(number), ec);
+    return utf8_of(d.image.empty() ? d.host : d.image);
 }
 
-// The path the engine opens for disc N: "<root>\cdN" with the root ".".
-std::string engine_disc_path(int32_t number)
+// A given disc file as a read-only stream: from its folder, or in place in
+// its image. Null with *error.
+FILE* open_given(const DiscFile& d, std::string* error)
 {
-    return ".\\" + disc_file_name_of(number);
+    if (!d.image.empty())
+        return open_disc_in_image(d.image, d.number, error);
+    FILE* f = open_host_file_read(d.host);
+    if (!f)
+        *error = "cannot be opened";
+    return f;
 }
 
-const GivenImage* image_holding(int32_t number)
+// The engine's opens: "<root>\cdN" is disc N when the user named it. Any
+// other path goes on as it would have; under the root that finds nothing,
+// since the root is a file (see disc_extract).
+FILE* open_engine_path(const char* path, const char* mode)
 {
-    for (const GivenImage& g : g_run->images)
-        for (int32_t n : g.numbers)
-            if (n == number)
-                return &g;
-    return nullptr;
+    ExtractRun* run = g_run;
+    bool reading = !strchr(mode, 'w') && !strchr(mode, 'a') && !strchr(mode, '+');
+    if (run && reading && strncmp(path, run->root.c_str(), run->root.size()) == 0 &&
+        path[run->root.size()] == '\\') {
+        try {
+            for (const auto& kv : run->given)
+                if (disc_file_name_of(kv.first) == path + run->root.size() + 1) {
+                    std::string error;
+                    FILE* f = open_given(kv.second, &error);
+                    if (!f)
+                        run->open_error = error;
+                    return f;
+                }
+        } catch (...) {
+            return nullptr;  // no memory for a name: like a missing disc
+        }
+        return nullptr;
+    }
+    return run && run->previous_open ? run->previous_open(path, mode) : nullptr;
 }
 
 bool enter(const fs::path& folder)
@@ -89,46 +110,61 @@ bool read_line(std::string* line)
     return c != EOF || !line->empty();
 }
 
-// The engine cannot open "<root>\cd<N>": move the root to the given folder
-// that holds it, or ask for one.
+// The disc `number` that a typed answer names: a folder holding its cdN, the
+// cdN file itself, or a disc image holding it. False with *why (may stay
+// empty) when it names none.
+bool disc_typed(const std::string& typed, int32_t number, DiscFile* disc, std::string* why)
+{
+    fs::path p = host_path_from_utf8(typed);
+    if (p.empty())
+        return false;
+    std::error_code ec;
+    // A relative path is taken from the folder the user started in, not
+    // from wherever the extraction stands now.
+    if (p.is_relative())
+        p = g_run->start_folder / p;
+    p = p.lexically_normal();
+    std::string name = disc_file_name_of(number);
+    if (fs::is_directory(p, ec) && fs::is_regular_file(p / name, ec)) {
+        *disc = DiscFile{number, p / name, p, fs::path()};
+        return true;
+    }
+    if (fs::is_regular_file(p, ec) && p.filename() == name) {
+        *disc = DiscFile{number, p, p.parent_path(), fs::path()};
+        return true;
+    }
+    std::vector<ImageDisc> held;
+    if (is_image_argument(p) && list_image_discs(p, &held, why)) {
+        for (const ImageDisc& h : held)
+            if (h.number == number) {
+                *disc = DiscFile{number, p / name, p, p};
+                return true;
+            }
+    }
+    return false;
+}
+
+// The engine cannot open disc N: the disc was not named, or the one named
+// cannot be read. Asks for it on the terminal, or gives up.
 int32_t find_next_disc(int32_t disc_index)
 {
     int32_t number = disc_index + 1;
-    if (disc_index != g_run->asked_index) {
-        g_run->asked_index = disc_index;
-        g_run->tried.clear();
-    }
-    // A disc served from an image is asked for only when it cannot be read
-    // there: that is the answer, unless someone at the terminal gives
-    // another copy of the disc.
-    if (const GivenImage* g = image_holding(number)) {
-        std::string why = served_open_error();
-        stop_serving_image_disc(engine_disc_path(number));
+    auto named = g_run->given.find(number);
+    if (named != g_run->given.end()) {
+        std::string why = g_run->open_error.empty() ? "" : ": " + g_run->open_error;
+        std::string text = disc_file_name_of(number) + " in " + where_of(named->second) + " cannot be read" + why;
+        // Asked for again only by someone at the terminal, who may have
+        // another copy of the disc.
+        g_run->given.erase(named);
         if (!g_run->options.interactive) {
-            g_run->prompt_error = disc_file_name_of(number) + " in " + utf8_of(g->image) +
-                                  " cannot be read" + (why.empty() ? "" : ": " + why);
+            g_run->prompt_error = text;
             return 0;
         }
-        fprintf(g_run->options.prompt_out, "\n%s in %s cannot be read%s\n", disc_file_name_of(number).c_str(),
-                utf8_of(g->image).c_str(), why.empty() ? "" : (": " + why).c_str());
-    }
-    // Each folder is offered once per disc: a cdN that is there but cannot
-    // be opened must not make the engine ask forever.
-    for (const fs::path& f : g_run->folders) {
-        bool tried = false;
-        for (const fs::path& t : g_run->tried)
-            tried |= t == f;
-        if (!tried && folder_holds(f, number) && enter(f)) {
-            g_run->tried.push_back(f);
-            return 1;
-        }
+        fprintf(g_run->options.prompt_out, "\n%s\n", text.c_str());
     }
     if (!g_run->options.interactive) {
-        g_run->prompt_error = g_run->tried.empty()
-                                  ? "disc " + std::to_string(number) + " (" + disc_file_name_of(number) +
-                                        ") is in none of the given folders"
-                                  : disc_file_name_of(number) + " in " + utf8_of(g_run->tried.back()) +
-                                        " cannot be opened";
+        g_run->prompt_error =
+            "disc " + std::to_string(number) + " (" + disc_file_name_of(number) + ") is in none of the given discs";
         return 0;
     }
     for (;;) {
@@ -141,27 +177,16 @@ int32_t find_next_disc(int32_t disc_index)
             return 0;
         }
         // Whatever was typed (a name too long for the host, a folder that
-        // cannot be read) is at worst a folder without the disc.
-        std::error_code ec;
-        fs::path f = fs::absolute(host_path_from_utf8(line), ec);
-        if (!ec && fs::is_regular_file(f, ec) && f.filename() == disc_file_name_of(number))
-            f = f.parent_path();
-        if (!ec && folder_holds(f, number) && enter(f)) {
-            g_run->folders.push_back(f);
-            g_run->tried.push_back(f);
+        // cannot be read) is at worst a place without the disc.
+        DiscFile disc;
+        std::string why;
+        if (disc_typed(line, number, &disc, &why)) {
+            g_run->given[number] = disc;
+            g_run->open_error.clear();
             return 1;
         }
-        std::vector<ImageDisc> held;
-        std::string why;
-        if (!ec && is_image_argument(f) && list_image_discs(f, &held, &why)) {
-            for (const ImageDisc& h : held)
-                if (h.number == number) {
-                    serve_image_disc(engine_disc_path(number), f, number);
-                    return 1;
-                }
-        } else if (!why.empty()) {
+        if (!why.empty())
             fprintf(g_run->options.prompt_out, "%s\n", why.c_str());
-        }
         fprintf(g_run->options.prompt_out, "%s holds no cd%d.\n", line.c_str(), number);
     }
 }
@@ -276,43 +301,16 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     ExtractRun run;
     run.options = options;
     std::error_code ec;
-    for (const std::string& d : discs) {
-        fs::path p = fs::absolute(host_path_from_utf8(d), ec);
-        if (is_image_argument(p)) {
-            std::vector<ImageDisc> held;
-            if (!list_image_discs(p, &held, error))
-                return false;
-            GivenImage g{p, {}};
-            for (const ImageDisc& h : held)
-                g.numbers.push_back(h.number);
-            run.images.push_back(g);
-            continue;
-        }
-        if (fs::is_regular_file(p, ec))
-            p = p.parent_path();
-        if (!fs::is_directory(p, ec)) {
-            *error = d + " is not a disc folder (nor a disc file cdN in one, nor a disc image)";
-            return false;
-        }
-        run.folders.push_back(p);
-    }
-    // The engine starts in the folder of cd1; when an image holds it, in
-    // the image's folder (the served paths come first there).
-    const fs::path* first = nullptr;
-    fs::path image_folder;
-    for (const fs::path& f : run.folders)
-        if (folder_holds(f, 1)) {
-            first = &f;
-            break;
-        }
-    g_run = &run;
-    const GivenImage* first_image = image_holding(1);
-    g_run = nullptr;
-    if (!first && first_image) {
-        image_folder = first_image->image.parent_path();
-        first = &image_folder;
-    }
-    if (!first) {
+    run.start_folder = fs::current_path(ec);
+    // Exactly the discs named: a folder brings the cdN files in it, a cdN
+    // file itself, an image the cdN files in its root folder.
+    std::vector<DiscFile> named;
+    if (!collect_discs(discs, &named, error))
+        return false;
+    for (const DiscFile& d : named)
+        run.given[d.number] = d;
+    auto first = run.given.find(1);
+    if (first == run.given.end()) {
         *error = "none of the given folders or images holds the first disc file cd1";
         return false;
     }
@@ -332,9 +330,46 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
         return false;
     }
 
-    fs::path saved = fs::current_path(ec);
-    if (!enter(*first)) {
-        *error = "cannot change into " + utf8_of(*first);
+    // The header sizes the progress bar and says which discs belong to the
+    // set; the engine reads and checks it again itself, so a header that
+    // cannot be read here only leaves the bar without a total.
+    {
+        FileObject file;
+        DiscHeader header;
+        std::string why;
+        if (open_disc_file(first->second, &file, &why)) {
+            if (read_disc_header(&file, &header) == 1) {
+                if (header.total_size > 0)
+                    run.total_size = header.total_size;
+                // A disc past the header's count is of another set: the
+                // engine would pass over it, and what it holds is missing.
+                for (const auto& kv : run.given)
+                    if (header.disc_count >= 0 && kv.first > header.disc_count) {
+                        *error = "disc " + std::to_string(kv.first) + " (" + where_of(kv.second) +
+                                 ") is not part of the set: its header counts " +
+                                 std::to_string(header.disc_count) + " disc(s)";
+                        file.close();
+                        return false;
+                    }
+            }
+            file.close();
+        }
+    }
+    if (options.progress)
+        options.progress->total = run.total_size;
+
+    // The engine opens "<root>\cdN". The root is the given disc 1's own
+    // file (its cdN, or its image), named from the folder that holds it:
+    // no file lies under a file, so a disc that was not named is found
+    // nowhere on the file system (not beside the first disc, say), and the
+    // engine asks for it. The named ones are served by open_engine_path.
+    fs::path root_file = first->second.image.empty() ? first->second.host : first->second.image;
+    if (!to_cp950(utf8_of(root_file.filename()), &run.root) || run.root.empty()) {
+        *error = utf8_of(root_file) + " has no name the installer can use (no Big5 form); rename it";
+        return false;
+    }
+    if (!enter(root_file.parent_path())) {
+        *error = "cannot change into " + utf8_of(root_file.parent_path());
         return false;
     }
     int threads = options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
@@ -344,30 +379,13 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     DecodeAhead ahead;
     set_decoded_record_source(threads > 1 && ahead.create(threads) ? ahead.source() : nullptr);
     g_run = &run;
-    for (const GivenImage& g : run.images)
-        for (int32_t n : g.numbers)
-            serve_image_disc(engine_disc_path(n), g.image, n);
-    // The header's total sizes the progress bar. It is read where the
-    // engine reads it, once the images are served: cd1 may be in one. The
-    // engine reads and checks the header itself, so a header that cannot
-    // be read here only leaves the bar without a total.
-    {
-        FileObject file;
-        DiscHeader header;
-        if (file.open_read(engine_disc_path(1).c_str())) {
-            if (read_disc_header(&file, &header) == 1 && header.total_size > 0)
-                run.total_size = header.total_size;
-            file.close();
-        }
-    }
-    if (options.progress)
-        options.progress->total = run.total_size;
+    run.previous_open = plat_set_file_open_handler(open_engine_path);
     MessageBoxHandler previous = plat_set_message_box_handler(terminal_box);
     set_registration_enabled(0);
     g_interrupted = 0;
     void (*previous_interrupt)(int) = std::signal(SIGINT, on_interrupt);
     set_record_filter(options.selection ? select_record : nullptr);
-    int ok = install_disc_set(install_path, ".", "", next_disc, show_progress);
+    int ok = install_disc_set(install_path, run.root.c_str(), "", next_disc, show_progress);
     std::signal(SIGINT, previous_interrupt == SIG_ERR ? SIG_DFL : previous_interrupt);
     set_record_filter(nullptr);
     set_registration_enabled(1);
@@ -376,10 +394,10 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     set_decoded_record_source(previous_source);
     ahead.release();
     plat_set_message_box_handler(previous);
-    stop_serving_image_discs();
+    plat_set_file_open_handler(run.previous_open);
     g_run = nullptr;
-    if (!saved.empty())
-        fs::current_path(saved, ec);
+    if (!run.start_folder.empty())
+        fs::current_path(run.start_folder, ec);
     if (!ok) {
         *error = "extraction failed";
         if (!run.prompt_error.empty())

@@ -12,8 +12,9 @@
 #include <vector>
 
 struct ExtractOptions {
-    // Ask on the terminal for a disc that none of the given folders holds
-    // (and answer the engine's questions there); otherwise give up.
+    // Ask on the terminal for a disc that none of the given discs holds (a
+    // relative path typed there is taken from the folder the run started
+    // in), and answer the engine's questions there; otherwise give up.
     bool interactive = false;
     // Drawn as the engine reports progress (its total the header's total
     // size); null: none. Created and released by the caller.
@@ -31,11 +32,13 @@ struct ExtractOptions {
     bool* interrupted = nullptr;
 };
 
-// Extracts the set whose disc folders (or cdN files) are `discs` into
-// `dest`, a host folder that must not exist yet or be empty (a failed
+// Extracts the set whose disc folders, cdN files or disc images are `discs`
+// into `dest`, a host folder that must not exist yet or be empty (a failed
 // extraction rolls back what it created, and nothing of the user's may be
-// overwritten). The engine opens "<root>\cdN": the root is the current
-// folder, which is moved to the folder that holds the disc it asks for.
-// The current folder is restored afterwards. On failure *error says why.
+// overwritten). Exactly the discs named are read: a disc file lying beside
+// them is not, a disc that is missing is asked for (options.interactive) or
+// fails the extraction, and a disc numbered past the header's count is
+// refused as one of another set. The current folder is restored afterwards.
+// On failure *error says why.
 bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, const ExtractOptions& options,
                   std::string* error);

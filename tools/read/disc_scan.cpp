@@ -52,6 +52,11 @@ struct Walk {
     int32_t install_path_length = 3;
     bool file_open = false;
     TreeEntry open_file;
+    // Discs that ended without an end record, and a file still open when
+    // the set ended: both are how a set may end (the end of a disc file acts
+    // as its end record), and how a cut one ends. The header's total tells:
+    // they are reported only when it does not match.
+    std::vector<DiscDamage> open_ends;
     // After a damaged or missing disc the file that ran across it is
     // unknown: its remaining data records are not damage of their own.
     bool lost_file = false;
@@ -243,7 +248,7 @@ struct Walk {
                 break;
         }
         if (!ended && summary->damage.size() == damage_before)
-            damage(d.number, size, "the disc ends without an end record (cut short?)");
+            open_ends.push_back(DiscDamage{d.number, size, "the disc ends without an end record (cut short?)"});
         records.file.close();
     }
 
@@ -585,13 +590,20 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
         }
         w.walk_disc(*d);
     }
-    if (w.file_open)
-        w.damage(h.disc_count, -1, "the set ends inside the file " + w.open_file.path + " (no close record)");
+    if (w.file_open) {
+        // The end of the set closes it, as it does in the engine.
+        w.emit(w.open_file);
+        w.open_ends.push_back(
+            DiscDamage{h.disc_count, -1, "the set ends inside the file " + w.open_file.path + " (no close record)"});
+    }
     w.prove_files();
-    if (summary->damage.empty() && summary->counted_total != h.total_size)
+    if (summary->damage.empty() && summary->counted_total != h.total_size) {
+        for (const DiscDamage& d : w.open_ends)
+            summary->damage.push_back(d);
         w.damage(1, disc::kTotalSizeAt, "the header's total size " + std::to_string(h.total_size) +
                                             " differs from the records' " + std::to_string(summary->counted_total) +
                                             " decompressed bytes");
+    }
     return summary->damage.empty() ? 1 : 0;
 }
 
