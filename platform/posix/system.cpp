@@ -1,5 +1,6 @@
 // POSIX stand-in for message boxes, drives and the message pump.
 #include "platform.h"
+#include "lock_name.h"
 #include "posix/host_paths.h"
 
 #include <cstdlib>
@@ -89,11 +90,8 @@ void plat_pump_messages()
 // under the name.
 int plat_lock(const char* name, void** lock)
 {
-    if (!name || !name[0] || !lock)
+    if (!plat_lock_name_is_valid(name) || !lock)
         return 0;
-    for (const char* p = name; *p; ++p)
-        if (!((*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || *p == '-'))
-            return 0;
     const char* temp = getenv("TMPDIR");
     std::string path = std::string(temp && temp[0] ? temp : "/tmp") + "/" + name + ".lock";
     int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);

@@ -1,5 +1,6 @@
 // Win32 message boxes, drives and the message pump.
 #include "platform.h"
+#include "lock_name.h"
 #include "pump_throttle.h"
 
 #include <windows.h>
@@ -165,11 +166,8 @@ void plat_pump_messages()
 // else to stop this one, which only stops it).
 int plat_lock(const char* name, void** lock)
 {
-    if (!name || !name[0] || !lock)
+    if (!plat_lock_name_is_valid(name) || !lock)
         return 0;
-    for (const char* p = name; *p; ++p)
-        if (!((*p >= '0' && *p <= '9') || (*p >= 'A' && *p <= 'Z') || (*p >= 'a' && *p <= 'z') || *p == '-'))
-            return 0;
     char full[MAX_PATH];
     int n = snprintf(full, sizeof full, "Global\\%s", name);
     if (n <= 0 || n >= (int)sizeof full)
