@@ -11,7 +11,7 @@ packages=(
   locales fonts-arphic-uming fonts-arphic-bsmi00lp
   xvfb xdotool imagemagick liblnk-utils icoutils
   xorriso libarchive-tools
-  osslsigncode openssl
+  osslsigncode openssl libssl-dev
   gcc-multilib g++-multilib lib32z1-dev qemu-user
   unzip zip xxd python3 time gnuplot-nox
   scdoc man-db dpkg-dev file lintian

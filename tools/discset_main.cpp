@@ -5,6 +5,7 @@
 #include "disc_image.h"
 #include "disc_scan.h"
 #include "disc_writer.h"
+#include "file_sums.h"
 #include "command_line.h"
 #include "exit_codes.h"
 #include "standard_output.h"
@@ -343,6 +344,47 @@ int run_test(const std::vector<DiscFile>& discs)
     return kExitDone;
 }
 
+// test --sums: each file's SHA-256 and path as `sha256sum -c` reads them,
+// for the folder the set extracts into; nothing for a damaged set.
+int run_sums(const std::vector<DiscFile>& discs)
+{
+    DiscSetSummary s;
+    std::vector<TreeEntry> files;
+    if (!disc_file_sums(discs, &files, &s)) {
+        print_damage("test", s, discs);
+        fprintf(stderr, "discset test: the set is damaged (%zu problem(s)); no checksums written\n", s.damage.size());
+        return kExitFailed;
+    }
+    for (const TreeEntry& e : files)
+        fputs(sums_line(e.sha256, sums_path_of(e)).c_str(), stdout);
+    return kExitDone;
+}
+
+// verify: the files a checksum list names, below `dest`.
+int run_verify(const std::string& list, const std::string& dest)
+{
+    std::string text, error;
+    std::error_code ec;
+    if (!read_host_file(host_path_from_utf8(list), &text, &error)) {
+        fprintf(stderr, "discset verify: %s\n", error.c_str());
+        return kExitFailed;
+    }
+    if (!fs::is_directory(host_path_from_utf8(dest), ec)) {
+        fprintf(stderr, "discset verify: %s is not a folder\n", printable(dest).c_str());
+        return kExitFailed;
+    }
+    SumsVerdict verdict;
+    if (verify_sums(text, host_path_from_utf8(dest), &verdict)) {
+        printf("OK: %lld file(s) match\n", (long long)verdict.matched);
+        return kExitDone;
+    }
+    for (const std::string& p : verdict.problems)
+        fprintf(stderr, "discset verify: %s\n", printable(p).c_str());
+    fprintf(stderr, "discset verify: %lld of %lld file(s) match, %zu problem(s)\n", (long long)verdict.matched,
+            (long long)verdict.listed, verdict.problems.size());
+    return kExitFailed;
+}
+
 // The files and folders under `folder`, each as "\\a\\b" (folders with a
 // trailing "\\") and its size, sorted; what --verbose shows after extract.
 void print_extracted(const fs::path& folder)
@@ -647,7 +689,13 @@ int run_discset(int argc, char** argv)
 
     CLI::App* test = app.add_subcommand("test", "Decompress and check every record of a disc set");
     test->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
-    add_json_flag(test, &json, "counts and each problem (disc, offset, reason, zlib status)");
+    add_json_flag(test, &json,
+                  "counts, each file's size, CRC-32 and SHA-256, and each problem (disc, offset, reason, zlib status)");
+    bool sums = false;
+    test->add_flag("--sums", sums,
+                   "Print each file's SHA-256 and path (relative to the folder extract writes, / between names) "
+                   "as `sha256sum -c` reads them, for discset verify; nothing for a damaged set")
+        ->excludes("--json");
 
     std::string check_disc_size = "650M";
     CLI::App* check = app.add_subcommand("check", "Check a disc set before burning: discs, records, setup's files, "
@@ -691,6 +739,14 @@ int run_discset(int argc, char** argv)
     extract->add_flag("-q,--quiet", chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
     extract->add_flag("-v,--verbose", chatter.verbose, "List each extracted folder and file with its size at the end");
 
+    std::string sums_file, verify_dest;
+    CLI::App* verify = app.add_subcommand(
+        "verify", "Check an extracted folder against a checksum list (test --sums, or sha256sum's): exit 0 when "
+                  "every file matches, 2 naming each missing or differing file");
+    verify->add_option("SUMS", sums_file, "The list: lines of HEX  PATH, PATH relative to DEST")->required();
+    verify->add_option("DEST", verify_dest, "The extracted folder; no path may leave it and no link is followed")
+        ->required();
+
     std::string codepage = "950";
     for (CLI::App* sub : {pack, list, test, check, extract})
         sub->add_option("--codepage", codepage, "Code page of the names in the set: 950 (Big5, the default and the format's)");
@@ -706,6 +762,7 @@ int run_discset(int argc, char** argv)
                           : list->parsed()  ? "list"
                           : test->parsed()  ? "test"
                           : check->parsed() ? "check"
+                          : verify->parsed() ? "verify"
                                             : "extract";
     if (!check_codepage(command, codepage))
         return kExitUsage;
@@ -719,10 +776,12 @@ int run_discset(int argc, char** argv)
             int code = kExitDone;
             if (!start_reading(command, discs, answer, &set, &code))
                 return code;
-            return list->parsed() ? run_list(set) : run_test(set);
+            return list->parsed() ? run_list(set) : sums ? run_sums(set) : run_test(set);
         }
         if (check->parsed())
             return run_check(discs, check_disc_size);
+        if (verify->parsed())
+            return run_verify(sums_file, verify_dest);
         if (keep_going)
             return run_salvage(discs, dest, includes, remove_damaged, report_file);
         return run_extract(discs, dest, no_prompt, includes, extract_threads, chatter);

@@ -18,7 +18,7 @@ opts=(--company 公司 --product 遊戲 --regkey Game --exe game.exe)
 # The sets below carry no uninstaller; the ones that do are at the end.
 plain=(--no-uninstaller)
 
-for sub in pack list test check extract; do
+for sub in pack list test check extract verify; do
   discset "$sub" --help >"$work/help.out" 2>&1
   check "$sub --help" grep -q Usage "$work/help.out"
 done
@@ -81,6 +81,26 @@ check "list shows it escaped" grep -qF 'company:      \x1B[2J' "$work/esc.out"
 discset extract --no-prompt "$work"/set/disc* -o "$work/out" >/dev/null
 check "extract exits 0" test $? -eq 0
 check "extracted tree equals the game" diff -r "$game" "$work/out"
+
+# Checksums: test --sums is what sha256sum -c accepts in the extracted
+# folder; verify passes there, and names a changed and a missing file and
+# refuses a path that climbs out of it.
+discset test --sums "$work"/set/disc* >"$work/set.sha256"
+check "test --sums exits 0" test $? -eq 0
+check "test --sums lists every file" test "$(grep -c . "$work/set.sha256")" -eq 4
+check "sha256sum -c accepts the list in the extracted folder" \
+  bash -c 'cd "$1" && sha256sum --quiet --strict -c "$2"' _ "$work/out" "$work/set.sha256"
+discset verify "$work/set.sha256" "$work/out" >"$work/verify.out" 2>&1
+check "verify exits 0 on a sound extraction" test $? -eq 0
+cp -r "$work/out" "$work/vcopy"
+printf 'x' >>"$work/vcopy/table.txt"
+rm "$work/vcopy/許功蓋/big.bin"
+printf '%s  ../game/game.exe\n' "$(sha256sum <"$game/game.exe" | cut -c1-64)" >>"$work/set.sha256"
+discset verify "$work/set.sha256" "$work/vcopy" >/dev/null 2>"$work/verify.err"
+check "verify exits 2 on a changed and a missing file" test $? -eq 2
+check "verify names the changed file" grep -q 'table.txt: differs' "$work/verify.err"
+check "verify names the missing file" grep -q '許功蓋/big.bin: missing' "$work/verify.err"
+check "verify refuses a path out of the folder" grep -q '\.\./game/game.exe: refused' "$work/verify.err"
 
 # --json: parsed back and checked against the set just packed.
 discset list --json "$work"/set/disc* >"$work/list.json"

@@ -63,6 +63,8 @@ TEST_F(JsonFixture, ListGivesHeaderAndEveryEntryWithBytesDiscsAndOffsets)
     ordered doc;
     ASSERT_EQ(disc_list_json(discs(), &doc), 1) << doc.dump();
     json j = reparsed(doc);
+    EXPECT_EQ(j.at("format"), "discset-list");
+    EXPECT_EQ(j.at("version"), 1);
 
     const json& h = j.at("header");
     EXPECT_EQ(h.at("company"), "公司");
@@ -131,7 +133,19 @@ TEST_F(JsonFixture, SoundTestHasCountsAndNoProblems)
     ordered doc;
     EXPECT_EQ(disc_test_json(discs(), &doc), 1);
     json j = reparsed(doc);
+    EXPECT_EQ(j.at("format"), "discset-test");
+    EXPECT_EQ(j.at("version"), 1);
     EXPECT_EQ(j.at("ok"), true);
+    // Each file once, its bytes gathered across both discs: "abc" + "defg".
+    const json& sums = j.at("checksums");
+    ASSERT_EQ(sums.size(), 2u) << sums.dump();
+    EXPECT_EQ(sums[0].at("path"), "\\許功蓋\\big.bin");
+    EXPECT_EQ(sums[0].at("size"), 7);
+    EXPECT_EQ(sums[0].at("crc32"), "312a6aa6");
+    EXPECT_EQ(sums[0].at("sha256"), "7d1a54127b222502f5b79b5fb0803061152a44f92b37e23c6527baf665d4da9a");
+    EXPECT_EQ(sums[1].at("path"), "\\讀我.txt");
+    EXPECT_EQ(sums[1].at("crc32"), "d8932aac");
+    EXPECT_EQ(sums[1].at("sha256"), "8f434346648f6b96df89dda901c5176b10a6d83961dd3c1ac88b59b2dc327aa4");
     // dir, file, data, end | data, close, file, data, close, end
     EXPECT_EQ(j.at("records"), 10);
     EXPECT_EQ(j.at("folders"), 1);

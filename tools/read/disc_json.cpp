@@ -2,7 +2,9 @@
 
 #include "json_names.h"
 
+#include <cstdio>
 #include <cstring>
+#include <map>
 #include <zlib.h>
 
 namespace {
@@ -37,6 +39,18 @@ json entry_json(const TreeEntry& e)
         on.push_back(d);
     out["discs"] = on;
     out["offset"] = e.offset;
+    return out;
+}
+
+json sum_json(const TreeEntry& e)
+{
+    json out = json::object();
+    put_cp950_name(&out, "path", e.raw_path);
+    out["size"] = e.size;
+    char crc[9];
+    snprintf(crc, sizeof crc, "%08x", (unsigned)e.crc);
+    out["crc32"] = crc;
+    out["sha256"] = e.sha256;
     return out;
 }
 
@@ -78,6 +92,8 @@ int disc_list_json(const std::vector<DiscFile>& discs, json* doc)
         },
         &s);
     json out = json::object();
+    out["format"] = "discset-list";
+    out["version"] = kListingVersion;
     out["header"] = s.header_read ? header_json(s.header) : json(nullptr);
     json given = json::array();
     for (const DiscFile& d : discs)
@@ -93,17 +109,55 @@ int disc_list_json(const std::vector<DiscFile>& discs, json* doc)
     return ok;
 }
 
+int disc_file_sums(const std::vector<DiscFile>& discs, std::vector<TreeEntry>* files, DiscSetSummary* s)
+{
+    std::map<std::string, size_t> at;
+    s->hash_files = true;
+    int ok = walk_disc_set(
+        discs,
+        [&](const TreeEntry& e) {
+            if (e.is_directory)
+                return;
+            // A path written again replaces the file, as the engine does.
+            auto it = at.find(e.path);
+            if (it != at.end()) {
+                (*files)[it->second] = e;
+            } else {
+                at[e.path] = files->size();
+                files->push_back(e);
+            }
+        },
+        s);
+    return ok;
+}
+
+std::string sums_path_of(const TreeEntry& e)
+{
+    std::string path = e.path.substr(e.path.empty() || e.path[0] != '\\' ? 0 : 1);
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    return path;
+}
+
 int disc_test_json(const std::vector<DiscFile>& discs, json* doc)
 {
     DiscSetSummary s;
-    int ok = walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s);
+    std::vector<TreeEntry> files;
+    int ok = disc_file_sums(discs, &files, &s);
     json out = json::object();
+    out["format"] = "discset-test";
+    out["version"] = kListingVersion;
     out["ok"] = ok == 1;
     out["disc_count"] = s.header_read ? json(s.header.disc_count) : json(nullptr);
     out["records"] = s.records;
     out["folders"] = s.directories;
     out["files"] = s.files;
     out["total_size"] = s.header_read ? json(s.header.total_size) : json(nullptr);
+    json sums = json::array();
+    for (const TreeEntry& e : files)
+        sums.push_back(sum_json(e));
+    out["checksums"] = std::move(sums);
     out["problems"] = problems_json(s, discs);
     *doc = std::move(out);
     return ok;

@@ -9,6 +9,7 @@
 #include "record_path.h"
 #include "record_reader.h"
 #include "record_resync.h"
+#include "sha256.h"
 #include "uninstall_manifest.h"
 #include "terminal_text.h"
 
@@ -63,7 +64,13 @@ struct Walk {
     // The names the records have made so far; only looked up, never rolled
     // back (nothing is created).
     InstallJournal names;
-    ~Walk() { names.release(); }
+    // The open file's SHA-256, when summary->hash_files asks for it.
+    Sha256 sha;
+    ~Walk()
+    {
+        names.release();
+        sha.release();
+    }
     // Every file reported, for the proof against the manifest, and the
     // manifest's bytes as its records come (-1: damaged, 2: whole).
     std::vector<TreeEntry> files_seen;
@@ -88,10 +95,16 @@ struct Walk {
 
     void emit(const TreeEntry& e)
     {
-        if (!e.is_directory)
-            files_seen.push_back(e);
+        if (e.is_directory) {
+            if (*on_entry)
+                (*on_entry)(e);
+            return;
+        }
+        files_seen.push_back(e);
+        if (sha.state && !sha.finish(&files_seen.back().sha256))
+            damage(0, -1, "the SHA-256 of " + e.path + " could not be computed");
         if (*on_entry)
-            (*on_entry)(e);
+            (*on_entry)(files_seen.back());
     }
 
     bool is_manifest(const TreeEntry& e) const
@@ -223,6 +236,8 @@ struct Walk {
                         }
                         open_file.size += n;
                         open_file.crc = (uint32_t)crc32(open_file.crc, out.get(), (uInt)n);
+                        if (sha.state)
+                            sha.update(out.get(), (size_t)n);
                         open_file.last_disc = d.number;
                         if (manifest_state == 1 && is_manifest(open_file)) {
                             if (manifest_bytes.size() + (size_t)n > (size_t)manifest::kMaxBytes)
@@ -275,6 +290,8 @@ struct Walk {
         names.add(InstallJournal::kFile, name);
         open_file = entry_of(false, name, disc, r.offset);
         open_file.crc = (uint32_t)crc32(0L, Z_NULL, 0);
+        if (sha.state)
+            sha.restart();
         file_open = true;
         if (is_manifest(open_file)) {
             manifest_state = manifest_state == 0 ? 1 : -1;
@@ -512,13 +529,17 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
 int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
                   const std::function<void(int32_t, int64_t)>& on_progress, DiscSetSummary* summary)
 {
+    bool hash_files = summary->hash_files;
     *summary = DiscSetSummary();
+    summary->hash_files = hash_files;
     memset(&summary->header, 0, sizeof summary->header);
     Walk w;
     w.discs = &discs;
     w.on_entry = &on_entry;
     w.on_progress = &on_progress;
     w.summary = summary;
+    if (hash_files && !w.sha.create())
+        w.damage(0, -1, "SHA-256 is not available on this system");
 
     const DiscFile* first = nullptr;
     for (const DiscFile& d : discs)

@@ -87,9 +87,12 @@ struct TreeEntry {
     bool path_converted;    // false: raw_path is not Big5, and `path` only stands in for it
     int64_t offset;         // of its directory or file record in the disc file of `disc`
     uint32_t crc = 0;       // zlib crc32 of a file's bytes
+    std::string sha256 = {};  // SHA-256 of a file's bytes, in hex, when the walk was asked for it
 };
 
 struct DiscSetSummary {
+    // Asked before the walk: every file's SHA-256 too (TreeEntry::sha256).
+    bool hash_files = false;
     DiscHeader header;
     bool header_read = false;
     int64_t counted_total = 0;   // decompressed bytes of types 1, 2 and 3
