@@ -8,8 +8,6 @@
 
 namespace {
 
-const int kPathSize = 260;
-
 bool is_dot_entry(const char* name)
 {
     return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
@@ -19,10 +17,10 @@ bool is_dot_entry(const char* name)
 // 1 when every file below it was copied, else 0.
 int copy_level(const char* source_directory, const char* destination_directory, const char* top)
 {
-    char remembered[kPathSize];
+    char remembered[PLAT_PATH_SIZE];
     // Without a way back the walk must not start; and when the source cannot
     // be entered, the directory that happens to be current is not the source.
-    if (!plat_get_current_directory(remembered, kPathSize))
+    if (!plat_get_current_directory(remembered, PLAT_PATH_SIZE))
         return 1;
     if (!plat_set_current_directory(source_directory))
         return 1;
@@ -40,9 +38,9 @@ int copy_level(const char* source_directory, const char* destination_directory, 
     DirEntry entry;
     if (listing.open(".", &entry)) {
         do {
-            char destination[kPathSize];
+            char destination[PLAT_PATH_SIZE];
             int n = snprintf(destination, sizeof destination, "%s\\%s", destination_directory, entry.name);
-            if (n < 0 || n >= kPathSize)
+            if (n < 0 || n >= PLAT_PATH_SIZE)
                 continue;  // a destination path that does not fit is not used
             // Entries are named by their bare names, relative to the
             // directory being listed, which is current now.

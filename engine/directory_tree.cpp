@@ -8,8 +8,6 @@
 
 namespace {
 
-const int kPathBuffer = 260;
-
 void create_level(const char* path, InstallJournal* journal)
 {
     if (!path[0])
@@ -45,9 +43,21 @@ void clear_current_directory()
 
 }  // namespace
 
+void make_parent_folders(const char* full, size_t base_length, InstallJournal* journal)
+{
+    char parent[PLAT_PATH_SIZE];
+    const char* last = find_last_separator(full);
+    size_t n = last ? (size_t)(last - full) : 0;
+    if (n <= base_length || n >= sizeof parent)
+        return;
+    memcpy(parent, full, n);
+    parent[n] = '\0';
+    make_directory_path(parent, journal);
+}
+
 void make_directory_path(const char* path, InstallJournal* journal)
 {
-    char level[kPathBuffer];
+    char level[PLAT_PATH_SIZE];
     size_t len = strlen(path);
     if (len >= sizeof level)
         return;  // no level of an over-long path is created
@@ -63,7 +73,7 @@ void make_directory_path(const char* path, InstallJournal* journal)
 
 int remove_tree(const char* directory)
 {
-    char previous[kPathBuffer];
+    char previous[PLAT_PATH_SIZE];
     if (!plat_get_current_directory(previous, sizeof previous))
         return 0;  // without a way back nothing is touched
     if (!plat_set_current_directory(directory))

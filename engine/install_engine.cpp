@@ -46,7 +46,6 @@
 
 namespace {
 
-const int kPathBuffer = 260;
 // Backups of the files an installation replaces go into one folder it
 // creates in the install folder, "~bak1" or, when that name is taken (by the
 // backups of an installation that was killed, say, which are never touched),
@@ -64,8 +63,8 @@ int32_t always_go_on(int32_t)
 
 // The engine's state; one instance for the process.
 struct EngineState {
-    char install_path[kPathBuffer] = {0};
-    char source_root[kPathBuffer] = {0};
+    char install_path[PLAT_PATH_SIZE] = {0};
+    char source_root[PLAT_PATH_SIZE] = {0};
     DiscHeader header = {};
     FileObject disc;               // the disc file being extracted
     FileObject output;             // the file being written
@@ -76,7 +75,7 @@ struct EngineState {
     ProgressCallback progress = always_go_on;
     int32_t registration_enabled = 1;
     InstallJournal journal;        // what this installation created
-    char backup_folder[kPathBuffer] = {0};  // "" until the first file is replaced
+    char backup_folder[PLAT_PATH_SIZE] = {0};  // "" until the first file is replaced
     int32_t backups = 0;           // numbers used in it so far
     RecordFilter filter = nullptr; // null: every record is extracted
     int32_t passing_over = 0;      // 1 while the current file is one the filter passed over
@@ -120,17 +119,15 @@ void report_read_error()
 // Joins the install path and a checked record path; 0 when it does not fit.
 int join_install_path(const char* record_path, char* out)
 {
-    int n = snprintf(out, kPathBuffer, "%s%s", g_state.install_path, record_path);
-    return n >= 0 && n < kPathBuffer;
+    int n = snprintf(out, PLAT_PATH_SIZE, "%s%s", g_state.install_path, record_path);
+    return n >= 0 && n < PLAT_PATH_SIZE;
 }
 
 // Whether the folder holding `path` (everything before its last separator)
 // was created by this installation.
 bool in_created_folder(const char* path)
 {
-    const char* last = nullptr;
-    for (const char* sep = find_separator(path); sep; sep = find_separator(sep + 1))
-        last = sep;
+    const char* last = find_last_separator(path);
     return last && g_state.journal.contains(InstallJournal::kDirectory, path, (int32_t)(last - path));
 }
 
@@ -142,7 +139,7 @@ bool in_created_folder(const char* path)
 // be created.
 int make_backup_folder()
 {
-    char folder[kPathBuffer];
+    char folder[PLAT_PATH_SIZE];
     for (int number = 1; number <= kMaxBackupFolder; ++number) {
         int n = snprintf(folder, sizeof folder, kBackupFolderFormat, g_state.install_path, number);
         if (n < 0 || n >= (int)sizeof folder)
@@ -179,7 +176,7 @@ int move_aside(const char* path, uint32_t attrib)
         return 0;
     if (!g_state.backup_folder[0] && !make_backup_folder())
         return 0;
-    char backup[kPathBuffer];
+    char backup[PLAT_PATH_SIZE];
     while (g_state.backups < kMaxBackupNumber) {
         int number = ++g_state.backups;
         int n = snprintf(backup, sizeof backup, "%s\\%d", g_state.backup_folder, number);
@@ -196,28 +193,12 @@ int move_aside(const char* path, uint32_t attrib)
     return 0;
 }
 
-// Creates the folders on the way to `full` (a file or folder path in the
-// install folder) that are not there yet, noted for the rollback.
-void make_parent_folders(const char* full)
-{
-    char parent[kPathBuffer];
-    const char* last = nullptr;
-    for (const char* sep = find_separator(full); sep; sep = find_separator(sep + 1))
-        last = sep;
-    size_t n = last ? (size_t)(last - full) : 0;
-    if (n <= strlen(g_state.install_path) || n >= sizeof parent)
-        return;
-    memcpy(parent, full, n);
-    parent[n] = '\0';
-    make_directory_path(parent, &g_state.journal);
-}
-
 // Handles a directory or file record whose decompressed path is in `out`.
 // 1 to go on; 0 stops the disc (a message has been shown).
 int handle_path_record(int type, const unsigned char* out, int32_t out_len)
 {
     char record_path[kRecordPathBuffer];
-    char full[kPathBuffer];
+    char full[PLAT_PATH_SIZE];
     int32_t install_len = (int32_t)strlen(g_state.install_path);
     if (!fold_record_path(type, out, out_len, install_len, record_path, nullptr) ||
         !join_install_path(record_path, full)) {
@@ -245,7 +226,7 @@ int handle_path_record(int type, const unsigned char* out, int32_t out_len)
             return 1;
         }
         g_state.passing_over = 0;
-        make_parent_folders(full);
+        make_parent_folders(full, strlen(g_state.install_path), &g_state.journal);
     }
     if (type == disc::kDirectory) {
         // Errors are ignored: a folder that cannot be made shows up as a file
@@ -371,7 +352,7 @@ int install(const char* install_path, const char* source_root, const char* unins
     if (char* sep = last_separator_char(g_state.source_root))
         *sep = '\0';
 
-    char disc_path[kPathBuffer];
+    char disc_path[PLAT_PATH_SIZE];
     if (!disc_file_path(g_state.source_root, 1, disc_path, sizeof disc_path))
         return 0;
     if (!g_state.disc.open_read(disc_path))

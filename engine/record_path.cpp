@@ -1,12 +1,11 @@
 #include "record_path.h"
 
 #include "disc_format.h"
+#include "platform.h"
 
 #include <cstring>
 
 namespace {
-
-const int32_t kPathBuffer = 260;
 
 bool is_trail(unsigned char c)
 {
@@ -74,6 +73,14 @@ const char* find_separator(const char* p)
         ++s;
     }
     return nullptr;
+}
+
+const char* find_last_separator(const char* p)
+{
+    const char* last = nullptr;
+    for (const char* sep = find_separator(p); sep; sep = find_separator(sep + 1))
+        last = sep;
+    return last;
 }
 
 char* last_separator_char(char* text)
@@ -182,7 +189,7 @@ int fold_record_path(int32_t type, const unsigned char* data, int32_t length, in
     if (!nul)
         return fail(problem, "path without its terminating NUL");
     int32_t n = (int32_t)(nul - data);
-    if (install_path_length < 0 || (int64_t)install_path_length + n + 1 > kPathBuffer)
+    if (install_path_length < 0 || (int64_t)install_path_length + n + 1 > PLAT_PATH_SIZE)
         return fail(problem, "path too long for the install folder");
     if (n == 0 || data[0] != '\\')
         return fail(problem, "path does not start with a backslash");

@@ -3,6 +3,8 @@
 // and file records carry before they are joined to the install folder.
 #pragma once
 
+#include "platform.h"
+
 #include <cstdint>
 
 // A Big5 lead byte (0x81 to 0xFE): it and the byte after it are one
@@ -17,6 +19,8 @@ inline int is_dbcs_lead(unsigned char c)
 // or null when there is none before the NUL. A lead byte followed by the NUL
 // ends the text.
 const char* find_separator(const char* p);
+// The last such separator at or after `p`, or null when there is none.
+const char* find_last_separator(const char* p);
 
 // The last character of `text`, when it is a separator of its own: its
 // address, else null.
@@ -74,6 +78,6 @@ const char* big5_round_trip_problem(unsigned char lead, unsigned char trail);
 //    ("\...") stay refused.
 // 1 when accepted. Otherwise 0, `out` is "", and *problem (when not null)
 // gets an English description.
-const int32_t kRecordPathBuffer = 260;
+const int32_t kRecordPathBuffer = PLAT_PATH_SIZE;
 int fold_record_path(int32_t type, const unsigned char* data, int32_t length, int32_t install_path_length,
                      char* out, const char** problem);

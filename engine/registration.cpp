@@ -12,7 +12,6 @@
 
 namespace {
 
-const int kPathSize = 260;     // every composed path, with its NUL
 const int32_t kShowMinimized = 2;
 
 
@@ -34,38 +33,38 @@ void make_shortcut(const char* target, const char* install_path, const char* des
 void make_group(const char* install_path, const char* company, const char* product, const char* exe,
                 const char* uninstall_link_name)
 {
-    char programs[kPathSize];
+    char programs[PLAT_PATH_SIZE];
     // Without the folder (or its path) nothing is made: an empty path
     // would put the group at the root of the current drive.
     if (!programs_folder_path(nullptr, programs) || !programs[0])
         return;
 
-    char folder[kPathSize];
-    if (compose_text(folder, kPathSize, "%s\\%s", programs, company))
+    char folder[PLAT_PATH_SIZE];
+    if (compose_text(folder, PLAT_PATH_SIZE, "%s\\%s", programs, company))
         plat_create_directory(folder);  // fails harmlessly when it exists
-    char group[kPathSize];
-    if (!compose_text(group, kPathSize, "%s\\%s\\%s", programs, company, product))
+    char group[PLAT_PATH_SIZE];
+    if (!compose_text(group, PLAT_PATH_SIZE, "%s\\%s\\%s", programs, company, product))
         return;
     plat_create_directory(group);
 
-    char target[kPathSize], link[kPathSize];
-    if (compose_text(target, kPathSize, "%s\\%s", install_path, kUninstallProgram) &&
-        compose_text(link, kPathSize, "%s\\%s.lnk", group, uninstall_link_name))
+    char target[PLAT_PATH_SIZE], link[PLAT_PATH_SIZE];
+    if (compose_text(target, PLAT_PATH_SIZE, "%s\\%s", install_path, kUninstallProgram) &&
+        compose_text(link, PLAT_PATH_SIZE, "%s\\%s.lnk", group, uninstall_link_name))
         make_shortcut(target, install_path, uninstall_link_name, link);
 
-    if (compose_text(target, kPathSize, "%s\\%s", install_path, exe) &&
-        compose_text(link, kPathSize, "%s\\%s.lnk", group, product))
+    if (compose_text(target, PLAT_PATH_SIZE, "%s\\%s", install_path, exe) &&
+        compose_text(link, PLAT_PATH_SIZE, "%s\\%s.lnk", group, product))
         make_shortcut(target, install_path, product, link);
 }
 
 void make_desktop_shortcut(const char* install_path, const char* product, const char* exe)
 {
-    char desktop[kPathSize];
+    char desktop[PLAT_PATH_SIZE];
     if (!desktop_folder_path(nullptr, desktop) || !desktop[0])
         return;
-    char target[kPathSize], link[kPathSize];
-    if (compose_text(target, kPathSize, "%s\\%s", install_path, exe) &&
-        compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product))
+    char target[PLAT_PATH_SIZE], link[PLAT_PATH_SIZE];
+    if (compose_text(target, PLAT_PATH_SIZE, "%s\\%s", install_path, exe) &&
+        compose_text(link, PLAT_PATH_SIZE, "%s\\%s.lnk", desktop, product))
         make_shortcut(target, install_path, product, link);
 }
 

@@ -10,7 +10,8 @@
 
 namespace {
 
-const int32_t kPathBuffer = 260;
+// The room for a path with its NUL, under the name the parser uses.
+const int32_t kPathBuffer = PLAT_PATH_SIZE;
 
 int32_t finish(int n, int32_t size)
 {

@@ -22,6 +22,8 @@
 // manifest, and so does a file cut short before its END line.
 #pragma once
 
+#include "platform.h"
+
 #include <cstdint>
 
 // The manifest's file name in the install folder.
@@ -35,7 +37,7 @@ const char kFile = 'F';
 // A larger manifest is refused before it is read.
 const int32_t kMaxBytes = 16 * 1024 * 1024;
 // The longest line the writer makes: kind, size, crc, path, separators, CR LF.
-const int32_t kMaxLineBytes = 2 + 11 + 9 + 260 + 2;
+const int32_t kMaxLineBytes = 2 + 11 + 9 + PLAT_PATH_SIZE + 2;
 }  // namespace manifest
 
 // ---- Writing ------------------------------------------------------------------

@@ -14,14 +14,14 @@ namespace {
 
 int fits(int n)
 {
-    return n >= 0 && n < kSetupPathSize;
+    return n >= 0 && n < PLAT_PATH_SIZE;
 }
 
 }  // namespace
 
 int finish_installation(const char* install_path, const char* source_root, const DiscHeader& header)
 {
-    char path[kSetupPathSize];
+    char path[PLAT_PATH_SIZE];
     int all = 1;
 
     if (fits(snprintf(path, sizeof path, "%s\\%s", source_root, kDataFolderName)) && !copy_tree(path, install_path))
@@ -39,7 +39,7 @@ int finish_installation(const char* install_path, const char* source_root, const
         }
     }
 
-    char programs[kSetupPathSize] = "";
+    char programs[PLAT_PATH_SIZE] = "";
     if (programs_folder_path(nullptr, programs) && programs[0] &&
         fits(snprintf(path, sizeof path, "%s\\%s\\%s\\%s", programs, header.company, header.product,
                       kWebShortcut)) &&

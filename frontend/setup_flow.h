@@ -10,8 +10,8 @@
 
 // The flow's state, one per process, on the user-interface thread.
 struct SetupFlow {
-    char source_root[kSetupPathSize];   // the command line, verbatim ("D:")
-    char install_path[kSetupPathSize];  // proposed, then as the path dialog returns it
+    char source_root[PLAT_PATH_SIZE];   // the command line, verbatim ("D:")
+    char install_path[PLAT_PATH_SIZE];  // proposed, then as the path dialog returns it
     DiscHeader header;                  // read from the first disc file
     HWND path_dialog;                   // the open path dialog
 };

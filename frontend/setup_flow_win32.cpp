@@ -79,7 +79,7 @@ INT_PTR CALLBACK path_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         return FALSE;
     switch (LOWORD(wparam)) {
     case IDOK: {
-        GetWindowTextA(GetDlgItem(dialog, IDC_PATH_EDIT), g_flow.install_path, kSetupPathSize);
+        GetWindowTextA(GetDlgItem(dialog, IDC_PATH_EDIT), g_flow.install_path, PLAT_PATH_SIZE);
         if (check_disk_space()) {
             EndDialog(dialog, 1);
             return TRUE;
@@ -93,7 +93,7 @@ INT_PTR CALLBACK path_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         EndDialog(dialog, 0);
         return TRUE;
     case IDC_BROWSE: {
-        char folder[kSetupPathSize];
+        char folder[PLAT_PATH_SIZE];
         if (browse_for_folder(dialog, folder)) {
             if (compose_browsed_path(folder, g_flow.header.product, g_flow.install_path))
                 SetWindowTextA(GetDlgItem(dialog, IDC_PATH_EDIT), g_flow.install_path);
@@ -108,7 +108,7 @@ INT_PTR CALLBACK path_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
 
 int check_disk_space()
 {
-    GetWindowTextA(GetDlgItem(g_flow.path_dialog, IDC_PATH_EDIT), g_flow.install_path, kSetupPathSize);
+    GetWindowTextA(GetDlgItem(g_flow.path_dialog, IDC_PATH_EDIT), g_flow.install_path, PLAT_PATH_SIZE);
     return has_enough_space(g_flow.install_path, g_flow.header.total_size);
 }
 

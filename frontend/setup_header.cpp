@@ -11,7 +11,7 @@
 int read_setup_header(const char* source_root, DiscHeader* header)
 {
     memset(header, 0, sizeof *header);
-    char cd1[kSetupPathSize];
+    char cd1[PLAT_PATH_SIZE];
     if (!first_disc_path(source_root, cd1))
         return 0;
     FileObject disc;

@@ -11,9 +11,9 @@ namespace {
 template <typename... Args>
 int compose(char* out, const char* format, Args... args)
 {
-    char scratch[kSetupPathSize];
+    char scratch[PLAT_PATH_SIZE];
     const int n = snprintf(scratch, sizeof scratch, format, args...);
-    if (n < 0 || n >= kSetupPathSize)
+    if (n < 0 || n >= PLAT_PATH_SIZE)
         return 0;
     memcpy(out, scratch, (size_t)n + 1);
     return 1;
@@ -26,7 +26,7 @@ int take_source_root(const char* command_line, char* source_root)
     if (!command_line || !command_line[0])
         return 0;
     const size_t n = strlen(command_line);
-    if (n >= (size_t)kSetupPathSize)
+    if (n >= (size_t)PLAT_PATH_SIZE)
         return 0;
     memcpy(source_root, command_line, n + 1);
     return 1;
@@ -34,12 +34,12 @@ int take_source_root(const char* command_line, char* source_root)
 
 int first_disc_path(const char* source_root, char* out)
 {
-    return disc_file_path(source_root, 1, out, (size_t)kSetupPathSize);
+    return disc_file_path(source_root, 1, out, (size_t)PLAT_PATH_SIZE);
 }
 
 int propose_install_path(const char* company, const char* product, char* out)
 {
-    return proposed_install_folder(company, product, out, (size_t)kSetupPathSize);
+    return proposed_install_folder(company, product, out, (size_t)PLAT_PATH_SIZE);
 }
 
 int compose_browsed_path(const char* folder, const char* product, char* out)

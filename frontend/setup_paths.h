@@ -1,13 +1,12 @@
 // The paths of the setup flow: the source root from the command line, the
 // proposed install folder, a browsed folder with the product appended. All
-// are Big5 texts in 260-byte buffers; a text that does not fit is refused
-// and the buffer is left as it was.
+// are Big5 texts in buffers of PLAT_PATH_SIZE (260) bytes; a text that does
+// not fit is refused and the buffer is left as it was.
 #pragma once
 
-#include <cstdint>
+#include "platform.h"
 
-// Room for a path with its NUL.
-constexpr int32_t kSetupPathSize = 260;
+#include <cstdint>
 
 // Copies the command line verbatim (no trimming, quotes kept) into
 // `source_root`. 0 for an empty command line or one of more than 259 bytes

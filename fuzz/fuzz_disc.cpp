@@ -54,7 +54,6 @@ namespace {
 
 const int kMaxDiscs = 4;
 const int kDepth = 48;        // folder levels between the base and the install folder
-const int32_t kPathBuffer = 260;
 
 std::string g_base;      // host folder holding everything
 std::string g_src_win;   // the source root as the system names it
@@ -89,7 +88,7 @@ void set_up()
     g_inst_rel = deep + "/i";
     // A record path has at most 259 - install path length bytes; it cannot
     // climb more levels than that divided by 3.
-    int32_t room = kPathBuffer - 1 - (int32_t)g_inst_win.size();
+    int32_t room = PLAT_PATH_SIZE - 1 - (int32_t)g_inst_win.size();
     if (room / 3 >= kDepth)
         abort();
     plat_set_message_box_handler(answer_cancel);

@@ -69,6 +69,11 @@ int plat_check_code_page(int may_stop);
 
 // ---- Files and directories -------------------------------------------------
 
+// Room for a path with its NUL: the longest path the system's "A" functions
+// take (Windows' MAX_PATH). Every path the installer composes is built in a
+// buffer of this size; one that does not fit is refused.
+enum : int32_t { PLAT_PATH_SIZE = 260 };
+
 // fopen with path translation. A file-open handler, when one is set, is
 // asked first.
 FILE* plat_fopen(const char* path, const char* mode);
@@ -130,7 +135,7 @@ int plat_file_in_use(const char* path);
 
 // One entry of a directory listing.
 struct DirEntry {
-    char name[260];     // bare name, code page 950
+    char name[PLAT_PATH_SIZE];  // bare name, code page 950
     uint32_t attrib;    // PLAT_ATTR_* bits; PLAT_ATTR_DIRECTORY for sub-directories
 };
 

@@ -7,6 +7,8 @@
 // for (platform/posix/shell_registry_record.h) so tests can check it.
 #pragma once
 
+#include "platform.h"
+
 #include <cstdint>
 
 // ---- Registry ----------------------------------------------------------------
@@ -44,9 +46,8 @@ enum : int {
     PLAT_FOLDER_COMMON_PROGRAMS = 0x17, // the Start-menu Programs folder of all users
     PLAT_FOLDER_COMMON_DESKTOP = 0x19,  // the desktop of all users (CSIDL_COMMON_DESKTOPDIRECTORY)
 };
-enum { PLAT_FOLDER_PATH_SIZE = 260 };
 
-// The path of a special folder into `out` (PLAT_FOLDER_PATH_SIZE bytes).
+// The path of a special folder into `out` (PLAT_PATH_SIZE bytes).
 // 1 when the shell supplied the folder, 0 when it did not. `out` always
 // holds a NUL-terminated text afterwards (empty when the shell supplied the
 // folder but not its path). `owner` is a window handle or null.

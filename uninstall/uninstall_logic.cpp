@@ -18,7 +18,6 @@
 
 namespace {
 
-const int kPathSize = 260;
 const int kTextSize = 40;           // the regkey field in uninstall.dat
 const int kListedNames = 12;        // names shown in one list of a box
 const unsigned kIconInformation = 0x40;
@@ -166,7 +165,7 @@ int read_regkey(const char* path, char* regkey)
 
 // A list of system paths (each up to 259 bytes) in tracked memory.
 struct PathList {
-    char (*paths)[kPathSize];
+    char (*paths)[PLAT_PATH_SIZE];
     const char** shown;   // the name to show for each: relative or the path itself
     int32_t count;
     int32_t room;
@@ -177,7 +176,7 @@ struct PathList {
     {
         if (count == room) {
             int32_t more = room ? room * 2 : 64;
-            char(*p)[kPathSize] = (char(*)[kPathSize])tracked_alloc(sizeof(*paths) * (size_t)more);
+            char(*p)[PLAT_PATH_SIZE] = (char(*)[PLAT_PATH_SIZE])tracked_alloc(sizeof(*paths) * (size_t)more);
             const char** s = (const char**)tracked_alloc(sizeof(*shown) * (size_t)more);
             if (count) {
                 memcpy(p, paths, sizeof(*paths) * (size_t)count);
@@ -212,16 +211,16 @@ enum Way {
 
 // Everything one run knows and decides.
 struct Uninstall {
-    char folder[kPathSize];
-    char dat[kPathSize], list[kPathSize];
+    char folder[PLAT_PATH_SIZE];
+    char dat[PLAT_PATH_SIZE], list[PLAT_PATH_SIZE];
     char regkey[kTextSize + 1];
     char key_path[kUninstallEntrySize];
-    char product[kPathSize], company[kPathSize], path[kPathSize];
+    char product[PLAT_PATH_SIZE], company[PLAT_PATH_SIZE], path[PLAT_PATH_SIZE];
     // The group of the current user's Programs folder and that of all
     // users' (setup uses the latter when elevated as another user): setup
     // and the uninstaller may run as different users, so both are looked
     // in. Empty when the shell gives no such folder.
-    char company_folder[2][kPathSize], group[2][kPathSize];
+    char company_folder[2][PLAT_PATH_SIZE], group[2][PLAT_PATH_SIZE];
     UninstallManifest manifest;
     PathList remove;    // files to delete first: unchanged files of the set, the links
     PathList changed;   // files of the set the user changed: kept
@@ -230,15 +229,15 @@ struct Uninstall {
     PathList kept_folders;
     PathList folders;   // the manifest's folders reached without a link, in its order
     PathList links;     // links found where the install put files or folders: kept
-    char programs[2][kPathSize];  // the Programs folders the groups lie in
-    char clear[kPathSize];  // a folder below `folder` reached without a link ("" none known)
+    char programs[2][PLAT_PATH_SIZE];  // the Programs folders the groups lie in
+    char clear[PLAT_PATH_SIZE];  // a folder below `folder` reached without a link ("" none known)
     int dat_is_link, list_is_link;
     void* lock;         // one uninstallation of this key at a time
 
     // Composes "<base>\<name>" into `out`; 0 when it does not fit.
     static int join(char* out, const char* base, const char* name)
     {
-        return compose_text(out, kPathSize, "%s\\%s", base, name);
+        return compose_text(out, PLAT_PATH_SIZE, "%s\\%s", base, name);
     }
 
     int read_inputs();
@@ -307,9 +306,9 @@ int Uninstall::read_inputs()
         fail_with(uninstall_text::kNoKey);
         return 0;
     }
-    int ok = plat_registry_get_string(key, "DisplayName", product, kPathSize) &&
-             plat_registry_get_string(key, "company", company, kPathSize) &&
-             plat_registry_get_string(key, "path", path, kPathSize);
+    int ok = plat_registry_get_string(key, "DisplayName", product, PLAT_PATH_SIZE) &&
+             plat_registry_get_string(key, "company", company, PLAT_PATH_SIZE) &&
+             plat_registry_get_string(key, "path", path, PLAT_PATH_SIZE);
     plat_registry_close_key(key);
     // Company and product name the shortcut folders: single names only.
     if (!ok || !is_name(product) || !is_name(company)) {
@@ -367,9 +366,9 @@ int Uninstall::take_lock()
 // lists a folder's files together).
 int Uninstall::way_to(const char* base, const char* rel, int cached)
 {
-    char path[kPathSize];
+    char path[PLAT_PATH_SIZE];
     size_t base_length = strlen(base), rel_length = strlen(rel);
-    if (base_length + 1 + rel_length + 1 > (size_t)kPathSize)
+    if (base_length + 1 + rel_length + 1 > (size_t)PLAT_PATH_SIZE)
         return kBehindLink;  // cannot be named: not touched
     memcpy(path, base, base_length);
     path[base_length] = '\\';
@@ -407,8 +406,8 @@ void Uninstall::plan_links()
     for (int i = 0; i < 2; ++i) {
         if (!group[i][0])
             continue;
-        char rel[kPathSize];
-        int way = compose_text(rel, kPathSize, "%s\\%s", company, product) ? way_to(programs[i], rel, 0) : kBehindLink;
+        char rel[PLAT_PATH_SIZE];
+        int way = compose_text(rel, PLAT_PATH_SIZE, "%s\\%s", company, product) ? way_to(programs[i], rel, 0) : kBehindLink;
         if (way != kDirect) {
             links.add(plat_is_link(company_folder[i]) ? company_folder[i] : group[i], nullptr);
             company_folder[i][0] = group[i][0] = '\0';
@@ -437,7 +436,7 @@ void Uninstall::check(const char* path, const char* name)
 void Uninstall::plan()
 {
     plan_links();
-    char full[kPathSize];
+    char full[PLAT_PATH_SIZE];
     for (int32_t i = 0; i < manifest.count; ++i) {
         const ManifestEntry& e = manifest.entries[i];
         // The reader made sure every path fits beside the install folder.
@@ -463,11 +462,11 @@ void Uninstall::plan()
             changed.add(full, e.path);
         }
     }
-    char desktop[kPathSize];
-    char link[kPathSize];
+    char desktop[PLAT_PATH_SIZE];
+    char link[PLAT_PATH_SIZE];
     for (int id : {PLAT_FOLDER_DESKTOP, PLAT_FOLDER_COMMON_DESKTOP}) {
         if (plat_special_folder_path(nullptr, id, desktop) && desktop[0] &&
-            compose_text(link, kPathSize, "%s\\%s.lnk", desktop, product) && is_file(link))
+            compose_text(link, PLAT_PATH_SIZE, "%s\\%s.lnk", desktop, product) && is_file(link))
             add_shortcut(link);
     }
     for (const char* g : group) {
@@ -475,7 +474,7 @@ void Uninstall::plan()
             continue;
         const char* names[] = {kUninstallLinkName, product};
         for (const char* n : names) {
-            if (compose_text(link, kPathSize, "%s\\%s.lnk", g, n) && is_file(link))
+            if (compose_text(link, PLAT_PATH_SIZE, "%s\\%s.lnk", g, n) && is_file(link))
                 add_shortcut(link);
         }
         if (join(link, g, kWebShortcut) && is_file(link))
@@ -591,7 +590,7 @@ int32_t run_uninstall(const char* install_folder, int32_t* remove_self)
     Uninstall* u = (Uninstall*)tracked_alloc(sizeof(Uninstall));
     new (u) Uninstall();
     int32_t result = kUninstallFailed;
-    if (!install_folder || !install_folder[0] || !compose_text(u->folder, kPathSize, "%s", install_folder)) {
+    if (!install_folder || !install_folder[0] || !compose_text(u->folder, PLAT_PATH_SIZE, "%s", install_folder)) {
         fail_with(uninstall_text::kNoDataFormat, kUninstallDataName);
     } else {
         if (char* tail = last_separator_char(u->folder))
@@ -626,8 +625,8 @@ int32_t run_uninstall(const char* install_folder, int32_t* remove_self)
 
 int remove_uninstaller(const char* install_folder)
 {
-    char path[kPathSize];
-    if (!install_folder || !compose_text(path, kPathSize, "%s\\%s", install_folder, kUninstallProgram))
+    char path[PLAT_PATH_SIZE];
+    if (!install_folder || !compose_text(path, PLAT_PATH_SIZE, "%s\\%s", install_folder, kUninstallProgram))
         return 0;
     // A link stays, and so does the folder that holds it.
     if (plat_is_link(path))

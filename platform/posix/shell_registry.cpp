@@ -84,21 +84,6 @@ void plat_shell_record_clear()
     state().keys.clear();
 }
 
-void plat_shell_store_string(const char* key_path, const char* name, const char* data, uint32_t size)
-{
-    state().keys[fold(key_path)][fold(name)] = StoredValue{1, std::string(data, size)};
-}
-
-void plat_shell_store_dword(const char* key_path, const char* name, uint32_t value)
-{
-    state().keys[fold(key_path)][fold(name)] = StoredValue{4, std::string((const char*)&value, 4)};
-}
-
-int plat_shell_key_exists(const char* key_path)
-{
-    return state().keys.count(fold(key_path)) ? 1 : 0;
-}
-
 void plat_shell_set_special_folder(int folder_id, const char* path)
 {
     if (folder_id < 0 || folder_id >= kFolderIds)
@@ -200,7 +185,7 @@ int shell_backend_special_folder_path(void*, int folder_id, char* out)
         return 0;
     const std::string& path = *state().folders[folder_id];
     // Like the shell, at most 260 bytes with the NUL.
-    if (path.size() >= (size_t)PLAT_FOLDER_PATH_SIZE)
+    if (path.size() >= (size_t)PLAT_PATH_SIZE)
         return 0;
     memcpy(out, path.c_str(), path.size() + 1);
     return 1;

@@ -41,13 +41,6 @@ struct ShellRecord {
 const ShellRecord& plat_shell_record();
 void plat_shell_record_clear();
 
-// The stand-in's registry holds what was written, for reading back: tests
-// put values there directly (damaged ones too), and ask whether a key is
-// there. Key paths are under HKEY_LOCAL_MACHINE.
-void plat_shell_store_string(const char* key_path, const char* name, const char* data, uint32_t size);
-void plat_shell_store_dword(const char* key_path, const char* name, uint32_t value);
-int plat_shell_key_exists(const char* key_path);
-
 // Where a special folder lies (a system path), or null: the shell does not
 // supply that folder (the start state for both folders).
 void plat_shell_set_special_folder(int folder_id, const char* path);

@@ -27,6 +27,9 @@
 #   step TEXT                a heading in the script's output.
 #   wait_window, shot, press_on, e2e_answer     finding, photographing and
 #                            answering windows on that display with xdotool;
+#   e2e_wait_for, e2e_shoot_answer, e2e_wait_shoot_answer   a window waited
+#                            for, photographed and answered, each failure a
+#                            failed check;
 #   colour_at FILE X Y       a pixel of a screenshot;
 #   e2e_accept_path_dialog SHOT, e2e_answer_success_box SHOT   setup's path
 #                            dialog and its success box photographed and
@@ -190,6 +193,34 @@ e2e_answer() {
   return 1
 }
 
+# e2e_wait_for TITLE WHAT [SECONDS]: waits (60 seconds by default) for a
+# visible window of that title and leaves its id in e2e_window. When none
+# appears: the failed check "WHAT did not appear", and status 1.
+e2e_window=
+e2e_wait_for() {
+  e2e_window=$(wait_window "$1" "${3:-60}")
+  [ -n "$e2e_window" ] && return 0
+  fail "$2 did not appear"
+  return 1
+}
+
+# e2e_shoot_answer ID SHOT WHAT KEY: a second for the window to settle, the
+# screen into $artifacts/SHOT ("-": no screenshot), then KEY on the window
+# until it is gone; when it stays, the failed check "WHAT did not take KEY".
+e2e_shoot_answer() {
+  sleep 1
+  [ "$2" = - ] || shot "$2"
+  e2e_answer "$1" "$4" || fail "$3 did not take $4"
+}
+
+# e2e_wait_shoot_answer TITLE SHOT WHAT KEY [SECONDS]: the two above, one
+# after the other. 1 when the window did not appear, else 0.
+e2e_wait_shoot_answer() {
+  e2e_wait_for "$1" "$3" "${5:-60}" || return 1
+  e2e_shoot_answer "$e2e_window" "$2" "$3" "$4"
+  return 0
+}
+
 # e2e_accept_path_dialog SHOT: waits for setup's path dialog, photographs
 # the screen into $artifacts/SHOT, checks that the full-screen picture
 # (pic\01.tga, read relative to the current directory on the disc) is behind
@@ -198,18 +229,10 @@ e2e_answer() {
 # dialog appeared.
 background_pixel=
 e2e_accept_path_dialog() {
-  local dialog
-  dialog=$(wait_window '請選擇安裝路徑')
-  if [ -z "$dialog" ]; then
-    fail "the path dialog did not appear"
-    return 1
-  fi
-  sleep 1
-  shot "$1"
+  e2e_wait_shoot_answer '請選擇安裝路徑' "$1" "the path dialog" Return || return 1
   background_pixel=$(colour_at "$artifacts/$1" 20 20)
   [ -n "$background_pixel" ] && [ "$background_pixel" != "0,0,0" ] ||
     fail "the background picture is not shown (pixel '$background_pixel')"
-  e2e_answer "$dialog" Return || fail "the path dialog did not take Enter"
   return 0
 }
 
@@ -217,14 +240,7 @@ e2e_accept_path_dialog() {
 # success box, photographs it into $artifacts/SHOT and answers it; without
 # one the screen goes into no-success.png.
 e2e_answer_success_box() {
-  local box
-  box=$(wait_window '安裝成功' 120)
-  if [ -z "$box" ]; then
-    fail "no success box"
-    shot no-success.png
-    return 1
-  fi
-  sleep 1
-  shot "$1"
-  e2e_answer "$box" Return || fail "the success box did not take Enter"
+  e2e_wait_shoot_answer '安裝成功' "$1" "the success box" Return 120 && return 0
+  shot no-success.png
+  return 1
 }

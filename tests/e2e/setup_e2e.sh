@@ -103,7 +103,6 @@ wait_setup() {
   setup_pid=
   return $rc
 }
-press_enter_on() { press_on "$1" Return; }  # window id
 # ends_without TITLES ON_BOX WHEN: waits (at most a minute) for setup to
 # end; a visible window whose title matches TITLES on the way is a fault:
 # ON_BOX gets its id, then it is answered. Then setup's status must be 0 and
@@ -115,7 +114,7 @@ ends_without() {
     box=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
     if [ -n "$box" ]; then
       "$2" "$box"
-      press_enter_on "$box"
+      press_on "$box" Return
       sleep 1
     fi
     sleep 0.2
@@ -124,20 +123,6 @@ ends_without() {
   rc=$?
   [ $rc -eq 0 ] || fail "setup ended with status $rc $3"
   [ ! -e "$install" ] || fail "the install folder is still there $3"
-}
-# answer ID TITLE: Enter on the window until no visible window of that
-# title is left (a few tries: a key can arrive before the window has the
-# focus). 0 when it went away.
-answer() {
-  local try
-  for try in 1 2 3 4 5; do
-    press_enter_on "$1"
-    for _ in $(seq 15); do
-      xdotool search --onlyvisible --name "$2" >/dev/null 2>&1 || return 0
-      sleep 0.2
-    done
-  done
-  return 1
 }
 
 # ---- quiet ends ------------------------------------------------------------------
@@ -168,18 +153,13 @@ cwd=$(cd "$disc1" && timeout 60 wine cmd /c cd 2>/dev/null | tr -d '\r' | tail -
 [ "$cwd" = 'D:\' ] || fail "the current directory under Wine is '$cwd', not D:\\"
 start_setup install
 if e2e_accept_path_dialog 1-path-dialog.png; then
-  prompt=$(wait_window 'Next Disc')
-  if [ -z "$prompt" ]; then
-    fail "no prompt for disc 2"
-  else
-    sleep 1
-    shot 2-extracting.png
+  if e2e_wait_for 'Next Disc' "the prompt for disc 2"; then
+    insert "$disc2"
+    e2e_shoot_answer "$e2e_window" 2-extracting.png "the disc prompt" Return
     # The blue bar runs from 5 pixels into the progress dialog at (256, 668)
     # (inside its frame); 20 pixels in it is blue from 5 % on.
     bar=$(colour_at "$artifacts/2-extracting.png" 276 683)
     [ "$bar" = "0,0,255" ] || fail "no blue progress bar in the extraction screenshot (pixel $bar)"
-    insert "$disc2"
-    answer "$prompt" 'Next Disc' || fail "the disc prompt did not take Enter"
     e2e_answer_success_box 3-success.png
   fi
 fi
@@ -231,13 +211,9 @@ step "cancel run"
 rm -rf "$install"
 insert "$disc1"
 start_setup cancel
-dialog=$(wait_window '請選擇安裝路徑')
-[ -n "$dialog" ] || fail "the path dialog did not appear (cancel run)"
-answer "$dialog" '請選擇安裝路徑' || fail "the path dialog did not take Enter (cancel run)"
-prompt=$(wait_window 'Next Disc')
-if [ -z "$prompt" ]; then
-  fail "no prompt for disc 2 (cancel run)"
-else
+e2e_wait_shoot_answer '請選擇安裝路徑' - "the path dialog (cancel run)" Return
+if e2e_wait_for 'Next Disc' "the prompt for disc 2 (cancel run)"; then
+  prompt=$e2e_window
   before=$(xdotool search --onlyvisible --name '' 2>/dev/null | sort)
   # The cancel button sits right of the progress dialog: (728, 668), 40 x 30.
   # The progress row is not looked at after this click: under Wine a click
@@ -264,19 +240,10 @@ else
     printf '%s\n' "$list" | awk -F'\t' '$1 == "#32770" && $2 == ""' | grep -qF '確定取消嗎 ?' ||
       fail "no message box without a caption says 確定取消嗎 ?: $list"
     # Yes is the default answer. The question has no caption to look for:
-    # wait until that window is no longer visible.
-    for try in 1 2 3 4 5; do
-      press_enter_on "$question"
-      gone=
-      for _ in $(seq 15); do
-        if ! xdotool search --onlyvisible --name '' 2>/dev/null | grep -qx "$question"; then gone=1; break; fi
-        sleep 0.2
-      done
-      [ -n "$gone" ] && break
-    done
-    [ -n "$gone" ] || fail "the cancel question did not take Enter"
+    # it is answered until that window is no longer visible.
+    e2e_answer "$question" Return || fail "the cancel question did not take Return"
     insert "$disc2"
-    answer "$prompt" 'Next Disc' || fail "the disc prompt did not take Enter (cancel run)"
+    e2e_shoot_answer "$prompt" - "the disc prompt (cancel run)" Return
   fi
 fi
 # Wait for setup to end; no success or failure box may appear on the way.
@@ -294,28 +261,18 @@ step "failure run"
 rm -rf "$install"
 insert "$disc1"
 start_setup failure
-dialog=$(wait_window '請選擇安裝路徑')
-[ -n "$dialog" ] || fail "the path dialog did not appear (failure run)"
-answer "$dialog" '請選擇安裝路徑' || fail "the path dialog did not take Enter (failure run)"
-prompt=$(wait_window 'Next Disc')
-if [ -z "$prompt" ]; then
-  fail "no prompt for disc 2 (failure run)"
-else
+e2e_wait_shoot_answer '請選擇安裝路徑' - "the path dialog (failure run)" Return
+if e2e_wait_for 'Next Disc' "the prompt for disc 2 (failure run)"; then
   insert "$disc2_damaged"
-  answer "$prompt" 'Next Disc' || fail "the disc prompt did not take Enter (failure run)"
-  damage_box=$(wait_window '磁碟錯誤' 60)
-  if [ -z "$damage_box" ]; then
-    fail "the damaged record was not reported"
-  else
+  e2e_shoot_answer "$e2e_window" - "the disc prompt (failure run)" Return
+  if e2e_wait_for '磁碟錯誤' "the damage box"; then
     list=$(windows)
     printf '%s\n' "$list" | awk -F'\t' '$1 == "#32770" && $2 == "磁碟錯誤!"' | grep -qF '安裝資料損毀' ||
       fail "the damage box does not say 安裝資料損毀: $list"
-    answer "$damage_box" '磁碟錯誤' || fail "the damage box did not take Enter"
+    e2e_shoot_answer "$e2e_window" - "the damage box" Return
   fi
-  failed_box=$(wait_window '安裝失敗' 60)
-  if [ -z "$failed_box" ]; then
-    fail "no failure box"
-  else
+  if e2e_wait_for '安裝失敗' "the failure box"; then
+    failed_box=$e2e_window
     sleep 1
     shot 6-failure.png
     list=$(windows)
@@ -329,7 +286,7 @@ else
     fi
     printf '%s\n' "$list" | awk -F'\t' '$1 == "setup"' | grep -q . ||
       fail "the picture window is gone before the failure box: $list"
-    answer "$failed_box" '安裝失敗' || fail "the failure box did not take Enter"
+    e2e_answer "$failed_box" Return || fail "the failure box did not take Return"
   fi
 fi
 success_box_after_damage() { fail "the success box appeared after a damaged disc"; }

@@ -63,21 +63,15 @@ e2e_sample_set "$work" "$discset_exe" \
 disc1=$work/discs/disc1 disc2=$work/discs/disc2
 insert() { ln -sfn "$1" "$WINEPREFIX/dosdevices/d:"; }
 
-answer() { e2e_answer "$@"; }
-
 install_sample() {  # label
   insert "$disc1"
   (cd "$disc1" && exec timeout 150 wine "$setup_exe" D: >"$work/setup-$1.log" 2>&1) &
   prog_pid=$!
-  local w
-  w=$(wait_window '請選擇安裝路徑') && [ -n "$w" ] || { fail "no path dialog ($1)"; return 1; }
-  sleep 1
-  answer "$w" Return || fail "the path dialog did not take Enter ($1)"
-  w=$(wait_window 'Next Disc') && [ -n "$w" ] || { fail "no prompt for disc 2 ($1)"; return 1; }
+  e2e_wait_shoot_answer '請選擇安裝路徑' - "the path dialog ($1)" Return || return 1
+  e2e_wait_for 'Next Disc' "the prompt for disc 2 ($1)" || return 1
   insert "$disc2"
-  answer "$w" Return || fail "the disc prompt did not take Enter ($1)"
-  w=$(wait_window '安裝成功' 120) && [ -n "$w" ] || { fail "no success box ($1)"; return 1; }
-  answer "$w" Return || fail "the success box did not take Enter ($1)"
+  e2e_shoot_answer "$e2e_window" - "the disc prompt ($1)" Return
+  e2e_wait_shoot_answer '安裝成功' - "the success box ($1)" Return 120 || return 1
   wait "$prog_pid"
   prog_pid=
 }
@@ -155,24 +149,12 @@ done
 find "$temp" -maxdepth 1 -name 'uninstall-*-[01].exe' | LC_ALL=C sort >"$work/planted.txt"
 planted_sums=$(xargs -r md5sum <"$work/planted.txt")
 start_uninstall yes
-box=$(wait_window '解除安裝')
-if [ -z "$box" ]; then
-  fail "no question from the uninstaller"
-else
+if e2e_wait_for '解除安裝' "the uninstaller's question"; then
   folder_yes=$(private_folders)
   [ "$(printf '%s\n' "$folder_yes" | grep -c .)" = 1 ] || fail "not one private folder in %TEMP% while asking: '$folder_yes'"
   [ "$(ls "$folder_yes" 2>/dev/null)" = uninstall.exe ] || fail "the private folder holds '$(ls "$folder_yes" 2>/dev/null)'"
-  sleep 1
-  shot uninstall-1-question.png
-  answer "$box" Return || fail "the question did not take Enter (Yes)"
-  box=$(wait_window '解除安裝')
-  if [ -z "$box" ]; then
-    fail "no closing box"
-  else
-    sleep 1
-    shot uninstall-2-done.png
-    answer "$box" Return || fail "the closing box did not take Enter"
-  fi
+  e2e_shoot_answer "$e2e_window" uninstall-1-question.png "the question (Yes)" Return
+  e2e_wait_shoot_answer '解除安裝' uninstall-2-done.png "the closing box" Return
 fi
 finish_uninstall
 rc=$?
@@ -201,14 +183,10 @@ rm -rf "$install"
 install_sample second
 before=$(state)
 start_uninstall no
-box=$(wait_window '解除安裝')
-if [ -z "$box" ]; then
-  fail "no question from the uninstaller (No)"
-else
+if e2e_wait_for '解除安裝' "the uninstaller's question (No)"; then
   folder_no=$(private_folders)
   [ -n "$folder_no" ] && [ "$folder_no" != "$folder_yes" ] || fail "the second run's private folder is '$folder_no'"
-  sleep 1
-  answer "$box" n || fail "the question did not take N (No)"
+  e2e_shoot_answer "$e2e_window" - "the question (No)" n
 fi
 finish_uninstall
 rc=$?
@@ -229,14 +207,7 @@ open(p, "wb").write(data[:at] + b"F 3 00000000 ..\\..\\outside.txt\r\n" + data[a
 PY
 before=$(state)
 start_uninstall damaged
-box=$(wait_window '解除安裝')
-if [ -z "$box" ]; then
-  fail "no box for the damaged manifest"
-else
-  sleep 1
-  shot uninstall-3-damaged.png
-  answer "$box" Return || fail "the damage box did not take Enter"
-fi
+e2e_wait_shoot_answer '解除安裝' uninstall-3-damaged.png "the box for the damaged manifest" Return
 finish_uninstall
 rc=$?
 [ $rc -eq 2 ] || fail "uninstall.exe ended with status $rc on a damaged manifest, not 2"
@@ -266,10 +237,8 @@ echo "  $(cd "$outside" && find . -mindepth 1 | wc -l) entries in C:\外部"
 step "two uninstallers at once, then Yes"
 start_uninstall links
 first_pid=$prog_pid
-box=$(wait_window '解除安裝')
-if [ -z "$box" ]; then
-  fail "no question from the first uninstaller"
-else
+if e2e_wait_for '解除安裝' "the first uninstaller's question"; then
+  box=$e2e_window
   before=$(state)
   (cd "$install" && exec timeout 120 wine "$command" >"$work/uninstall-second.log" 2>&1) &
   second_pid=$!
@@ -282,23 +251,14 @@ else
   if [ -z "$second_box" ]; then
     fail "no box from the second uninstaller"
   else
-    sleep 1
-    shot uninstall-4-second-run.png
-    answer "$second_box" Return || fail "the second run's box did not take Enter"
+    e2e_shoot_answer "$second_box" uninstall-4-second-run.png "the second run's box" Return
   fi
   wait "$second_pid"
   rc=$?
   [ $rc -eq 2 ] || fail "the second uninstaller ended with status $rc, not 2"
   [ "$(state)" = "$before" ] || { fail "the second uninstaller changed something"; diff <(printf '%s\n' "$before") <(state) | head; }
-  answer "$box" Return || fail "the question did not take Enter (Yes, links)"
-  box=$(wait_window '解除安裝')
-  if [ -z "$box" ]; then
-    fail "no closing box (links)"
-  else
-    sleep 1
-    shot uninstall-5-links-kept.png
-    answer "$box" Return || fail "the closing box did not take Enter (links)"
-  fi
+  e2e_answer "$box" Return || fail "the question (Yes, links) did not take Return"
+  e2e_wait_shoot_answer '解除安裝' uninstall-5-links-kept.png "the closing box (links)" Return
 fi
 prog_pid=$first_pid
 finish_uninstall

@@ -19,7 +19,7 @@ std::vector<std::string> journal_entries(const InstallJournal& j)
 
 std::string current_directory()
 {
-    char buf[260];
+    char buf[PLAT_PATH_SIZE];
     EXPECT_TRUE(plat_get_current_directory(buf, sizeof buf));
     return buf;
 }

@@ -156,12 +156,6 @@ struct HeaderCase {
     void (*bytes)(std::string* cd1);  // changes the bytes of cd1, or null
 };
 
-void put_number(std::string* cd1, int at, int32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        (*cd1)[(size_t)at + i] = (char)(((uint32_t)value >> (8 * i)) & 0xFF);
-}
-
 const HeaderCase kDamagedHeaders[] = {
     {"product climbing into Startup", [](DiscSet* s) { s->product = "..\\Startup"; }, nullptr},
     {"empty registry key", [](DiscSet* s) { s->regkey = ""; }, nullptr},

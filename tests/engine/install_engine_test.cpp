@@ -226,7 +226,7 @@ TEST_F(EngineTest, PercentDoesNotOverflowWithLargeCounts)
     write(set);
     EXPECT_EQ(run(), 1);
     ASSERT_EQ(Calls::progress.size(), 3u);
-    EXPECT_EQ(Calls::progress[1], (int32_t)((int64_t)150003 * 100 / 300003));
+    EXPECT_EQ(Calls::progress[1], 50);  // 150003 of 300003 bytes
     EXPECT_EQ(Calls::progress[2], 100);
 }
 

@@ -153,6 +153,10 @@ TEST(Separators, FindSeparatorStepsOverBig5Characters)
     EXPECT_EQ(second - path.c_str(), 9);  // after the six bytes of 許功蓋
     EXPECT_EQ(find_separator(second + 1), nullptr);
     EXPECT_EQ(find_separator("\xB3"), nullptr);  // lone lead byte at the end
+    EXPECT_EQ(find_last_separator(path.c_str()), second);
+    std::string in_name = "C:\\" + big5("許");  // 許 ends in 0x5C: no separator of its own
+    EXPECT_EQ(find_last_separator(in_name.c_str()), in_name.c_str() + 2);
+    EXPECT_EQ(find_last_separator("C:"), nullptr);
 }
 
 TEST(Separators, LastSeparatorOnlyWhenItIsACharacterOfItsOwn)

@@ -125,7 +125,7 @@ TEST_F(Recorded, ElevatedAsAnotherUserTheShortcutsGoToTheFoldersOfAllUsers)
         for (const RecordedLink& l : plat_shell_record().links)
             EXPECT_EQ(l.status, 0) << *l.link_path;
         // The web shortcut follows the group (setup asks the same function).
-        char folder[PLAT_FOLDER_PATH_SIZE];
+        char folder[PLAT_PATH_SIZE];
         ASSERT_EQ(programs_folder_path(nullptr, folder), 1);
         EXPECT_EQ(std::string(folder), p);
     }
@@ -242,7 +242,7 @@ TEST_F(Recorded, OverlongKeyPathOpensNoKey)
 
 TEST_F(Recorded, FolderPathsComeFromTheShell)
 {
-    char buf[PLAT_FOLDER_PATH_SIZE];
+    char buf[PLAT_PATH_SIZE];
     ASSERT_EQ(programs_folder_path(nullptr, buf), 1);
     EXPECT_EQ(std::string(buf), programs);
     ASSERT_EQ(desktop_folder_path(nullptr, buf), 1);

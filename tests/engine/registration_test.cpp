@@ -35,7 +35,7 @@ protected:
     void SetUp() override
     {
         probe::prepare_folders(dir);
-        char buf[PLAT_FOLDER_PATH_SIZE];
+        char buf[PLAT_PATH_SIZE];
         ASSERT_EQ(programs_folder_path(nullptr, buf), 1);
         programs = buf;
         ASSERT_EQ(desktop_folder_path(nullptr, buf), 1);

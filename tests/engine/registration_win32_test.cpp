@@ -81,7 +81,7 @@ TEST(ShellLink, RefusedCoInitializeIsReportedOnStdout)
 
 TEST(SpecialFolders, ProgramsMenuAndDesktopOfTheUser)
 {
-    char buf[260];
+    char buf[PLAT_PATH_SIZE];
     ASSERT_EQ(programs_folder_path(nullptr, buf), 1);
     std::string programs = buf;
     ASSERT_EQ(desktop_folder_path(nullptr, buf), 1);

@@ -263,14 +263,14 @@ TEST(SetupTexts, AreBig5Bytes)
     EXPECT_EQ(big5("解除安裝"), kUninstallLinkName);
     EXPECT_EQ(big5("官方網頁.url"), kWebShortcut);
     EXPECT_STREQ("uninstall.dat", kUninstallDataName);
-    char proposed[kSetupPathSize];
+    char proposed[PLAT_PATH_SIZE];
     ASSERT_EQ(1, propose_install_path("%s", "%s", proposed));
     EXPECT_STREQ("C:\\Program Files\\%s\\%s", proposed);
 }
 
 TEST(SetupPaths, SourceRootIsTheCommandLineVerbatim)
 {
-    char root[kSetupPathSize] = "unchanged";
+    char root[PLAT_PATH_SIZE] = "unchanged";
     EXPECT_EQ(0, take_source_root("", root));
     EXPECT_EQ(0, take_source_root(nullptr, root));
     EXPECT_STREQ("unchanged", root);
@@ -285,7 +285,7 @@ TEST(SetupPaths, SourceRootIsTheCommandLineVerbatim)
     EXPECT_EQ(0, take_source_root(too_long.c_str(), root));
     EXPECT_EQ(longest, root);
 
-    char cd1[kSetupPathSize];
+    char cd1[PLAT_PATH_SIZE];
     EXPECT_EQ(1, first_disc_path("D:", cd1));
     EXPECT_STREQ("D:\\cd1", cd1);
     EXPECT_EQ(0, first_disc_path(std::string(256, 'c').c_str(), cd1));  // 260 with "\cd1"
@@ -294,7 +294,7 @@ TEST(SetupPaths, SourceRootIsTheCommandLineVerbatim)
 
 TEST(SetupPaths, ProposalIsUnderProgramFiles)
 {
-    char path[kSetupPathSize];
+    char path[PLAT_PATH_SIZE];
     EXPECT_EQ(1, propose_install_path("Co", "Game", path));
     EXPECT_STREQ("C:\\Program Files\\Co\\Game", path);
     const std::string company = big5("範例軟體公司"), product = big5("許功蓋大冒險");
@@ -308,7 +308,7 @@ TEST(SetupPaths, ProposalIsUnderProgramFiles)
 
 TEST(SetupPaths, BrowsedFolderGetsTheProduct)
 {
-    char path[kSetupPathSize] = "before";
+    char path[PLAT_PATH_SIZE] = "before";
     EXPECT_EQ(1, compose_browsed_path("D:\\Games", "Game", path));
     EXPECT_STREQ("D:\\Games\\Game", path);
     EXPECT_EQ(1, compose_browsed_path("E:\\", "Game", path));

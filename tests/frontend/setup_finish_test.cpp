@@ -35,7 +35,7 @@ struct Finishing : ::testing::Test {
 #ifndef _WIN32
         plat_shell_set_special_folder(PLAT_FOLDER_PROGRAMS, start.win.c_str());
 #endif
-        char buf[260];
+        char buf[PLAT_PATH_SIZE];
         ASSERT_EQ(1, programs_folder_path(nullptr, buf));
         programs = buf;
         // Registration made the group folder before the flow finishes.

@@ -41,12 +41,6 @@ fixture::DiscSet sample_set()
     return set;
 }
 
-void put_number(std::string* cd1, int at, int32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        (*cd1)[(size_t)at + i] = (char)(((uint32_t)value >> (8 * i)) & 0xFF);
-}
-
 bool all_zero(const DiscHeader& h)
 {
     DiscHeader zero;

@@ -319,7 +319,7 @@ TEST_F(SetupWindowsTest, PathDialogOkChecksTheDrive)
     HWND dialog = CreateDialogParamA(g_windows.instance, MAKEINTRESOURCEA(IDD_PATH), nullptr, path_dialog_proc, 0);
     ASSERT_NE(nullptr, dialog);
     EXPECT_EQ(dialog, g_flow.path_dialog);
-    char text[260] = "";
+    char text[PLAT_PATH_SIZE] = "";
     GetDlgItemTextA(dialog, IDC_PATH_EDIT, text, sizeof text);
     EXPECT_STREQ("C:\\Program Files\\Co\\Game", text);
     EXPECT_EQ(IDOK, GetDlgCtrlID(GetNextDlgTabItem(dialog, nullptr, FALSE)));

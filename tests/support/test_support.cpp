@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include "byte_order.h"
 #include "platform.h"
 
 #include <gtest/gtest.h>
@@ -90,6 +91,12 @@ void put_host_bytes(const fs::path& host_path, const std::string& bytes)
     std::ofstream out(host_path, std::ios::binary | std::ios::trunc);
     ASSERT_TRUE(out) << "cannot create " << host_path.u8string();
     out.write(bytes.data(), (std::streamsize)bytes.size());
+}
+
+void put_number(std::string* bytes, int at, int32_t value)
+{
+    ASSERT_LE((size_t)at + 4, bytes->size());
+    put_le32((unsigned char*)&(*bytes)[(size_t)at], value);
 }
 
 Snapshot snapshot(const fs::path& host_folder)

@@ -3,6 +3,7 @@
 // paths, and a message-box recorder with scripted answers.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -44,6 +45,10 @@ struct TempDir {
 // be read), and a file written with `bytes`, its folders made first.
 std::string host_bytes(const fs::path& host_path);
 void put_host_bytes(const fs::path& host_path, const std::string& bytes);
+
+// Overwrites the 4 bytes at `at` of `bytes` with `value`, little endian, as
+// the disc header stores its numbers (damaging a header in place).
+void put_number(std::string* bytes, int at, int32_t value);
 
 // Every entry below a host folder: relative UTF-8 path with "/" between
 // names -> the file's contents, or kFolderMark for a folder. Empty when the

@@ -1,266 +1,492 @@
-// `list` and `test` over sound and damaged disc sets: each damage is named
-// with its disc and the byte offset of the record it is in.
-#include "disc_extract.h"
-#include "disc_scan.h"
+// The pre-flight check over a complete two-disc layout (pack's discs with the
+// programs, autorun file, pictures, data folder and web shortcut placed
+// beside them), and over that layout broken one way at a time: each break
+// must give its exact report line, and only it.
+#include "apkg_writer.h"
+#include "disc_check.h"
 #include "disc_tree.h"
-#include "test_support.h"
+#include "iso_medium.h"
+#include "tga_bytes.h"
 
-#include <functional>
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 namespace {
 
-// A record as the test finds it by walking the bytes itself.
-struct RawRecord {
-    int type;
-    size_t offset;
-    size_t length;  // L for types 1-3
+const char kUrl[] = "官方網頁.url";
+
+// A 2 x 2, 24-bit, top-row-first true-colour picture.
+std::string good_picture(int shade)
+{
+    return tga_header(2, 2, 2, 24, 0x20) + std::string(12, (char)shade);
+}
+
+// The same header with its pixel data cut short: the reader refuses it.
+std::string truncated_picture()
+{
+    return tga_header(2, 2, 2, 24, 0x20) + std::string(5, '\x10');
+}
+
+std::string pic(int n)
+{
+    char name[16];
+    snprintf(name, sizeof name, "pic/%02d.tga", n);
+    return name;
+}
+
+// The decompressed bytes counted after each record of a disc file, read by
+// the test itself (type byte, 4-byte length, zlib stream), as pairs of the
+// record's offset and the running total; end records give no progress.
+struct Progress {
+    int disc;
+    int64_t bytes;
 };
 
-std::vector<RawRecord> raw_records(const std::string& disc, size_t start)
+void replay_disc(const std::string& cd, size_t start, int disc, int64_t* total, std::vector<Progress>* out,
+                 std::vector<size_t>* data_offsets = nullptr)
 {
-    std::vector<RawRecord> out;
     size_t p = start;
-    while (p < disc.size()) {
-        int type = (uint8_t)disc[p];
-        RawRecord r{type, p, 0};
+    while (p < cd.size()) {
+        int type = (uint8_t)cd[p];
+        if (type == 5)
+            return;
         if (type >= 1 && type <= 3) {
-            r.length = (uint8_t)disc[p + 1] | (uint8_t)disc[p + 2] << 8 | (uint8_t)disc[p + 3] << 16 |
-                       (size_t)(uint8_t)disc[p + 4] << 24;
-            p += 5 + r.length;
+            uint32_t length = (uint8_t)cd[p + 1] | (uint8_t)cd[p + 2] << 8 | (uint8_t)cd[p + 3] << 16 |
+                              (uint32_t)(uint8_t)cd[p + 4] << 24;
+            std::vector<unsigned char> plain(204800);
+            uLongf n = plain.size();
+            EXPECT_EQ(uncompress(plain.data(), &n, (const Bytef*)cd.data() + p + 5, length), Z_OK);
+            *total += n;
+            if (type == 3 && data_offsets)
+                data_offsets->push_back(p);
+            p += 5 + length;
         } else {
             p += 1;
         }
-        out.push_back(r);
+        out->push_back(Progress{disc, *total});
     }
-    return out;
 }
 
-struct CheckFixture : TwoDiscSet {
-    DiscSetSummary walk(std::vector<DiscFile>* discs = nullptr)
+struct PreflightTest : TwoDiscSet {
+    fs::path disc(int n) const { return out / ("disc" + std::to_string(n)); }
+
+    std::string packed1, packed2;  // the disc files as pack wrote them
+
+    void SetUp() override
     {
-        std::vector<DiscFile> local;
-        std::string error;
-        EXPECT_TRUE(collect_discs(disc_args(out, count), &local, &error)) << error;
-        DiscSetSummary s;
-        walk_disc_set(local, std::function<void(const TreeEntry&)>(), &s);
-        if (discs)
-            *discs = local;
-        return s;
+        TwoDiscSet::SetUp();
+        packed1 = host_bytes(cd(1));
+        packed2 = host_bytes(cd(2));
+        place_layout();
+    }
+
+    // What goes beside the disc files: the programs and autorun file on
+    // disc 1; pictures, web shortcut and data folder on both.
+    void place_layout()
+    {
+        put_host_bytes(disc(1) / "setup.exe", "MZ setup");
+        put_host_bytes(disc(1) / "launcher.exe", "MZ launcher");
+        put_host_bytes(disc(1) / "autorun.inf", "[autorun]\r\nopen=launcher.exe\r\nicon=setup.exe,0\r\n");
+        for (int d = 1; d <= 2; ++d) {
+            for (int n = 1; n <= 4; ++n)
+                put_host_bytes(disc(d) / pic(n), good_picture(n * 40));
+            put_host_bytes(disc(d) / fs::u8path(kUrl), "[InternetShortcut]\r\nURL=http://example.com/\r\n");
+            put_host_bytes(disc(d) / "data" / "readme.txt", "data of the game");
+        }
+    }
+
+    // The report lines of a check of `folders` (both discs by default).
+    std::vector<std::string> check(int* result, int64_t disc_size = disc::kCd650,
+                                   std::vector<fs::path> folders = {})
+    {
+        if (folders.empty())
+            folders = {disc(1), disc(2)};
+        std::vector<std::unique_ptr<DiscMedium>> media;
+        for (const fs::path& f : folders) {
+            std::string error;
+            int bad_image = 0;
+            media.push_back(open_disc_medium(f, &error, &bad_image));
+            EXPECT_TRUE(media.back()) << error;
+            if (!media.back())
+                media.pop_back();
+        }
+        CheckReport report;
+        *result = check_disc_set(media, CheckOptions{disc_size}, &report);
+        std::vector<std::string> lines;
+        for (const CheckFinding& f : report.findings)
+            lines.push_back(finding_line(f));
+        EXPECT_EQ(report.problems + report.notes, (int)lines.size());
+        return lines;
+    }
+
+    // Problem lines only (notes left out).
+    std::vector<std::string> problems(int* result, int64_t disc_size = disc::kCd650)
+    {
+        std::vector<std::string> lines;
+        for (const std::string& l : check(result, disc_size))
+            if (l.find(": note: ") == std::string::npos)
+                lines.push_back(l);
+        return lines;
+    }
+
+    // Problem lines of a check of `discs` (folders or images).
+    std::vector<std::string> problems_of(int* result, const std::vector<fs::path>& discs,
+                                         int64_t disc_size = disc::kCd650)
+    {
+        std::vector<std::string> lines;
+        for (const std::string& l : check(result, disc_size, discs))
+            if (l.find(": note: ") == std::string::npos)
+                lines.push_back(l);
+        return lines;
+    }
+
+    // The engine's progress over the whole set, replayed from the bytes.
+    std::vector<Progress> replay(int64_t* total)
+    {
+        std::vector<Progress> steps;
+        *total = 0;
+        replay_disc(host_bytes(cd(1)), disc::kHeaderSize, 1, total, &steps);
+        replay_disc(host_bytes(cd(2)), 0, 2, total, &steps);
+        return steps;
+    }
+
+    // Bytes a folder needs on a disc: every file in whole 2048-byte sectors.
+    int64_t sectors_of(const fs::path& folder)
+    {
+        int64_t sum = 0;
+        for (auto& e : fs::recursive_directory_iterator(folder))
+            if (e.is_regular_file())
+                sum += ((int64_t)e.file_size() + 2047) / 2048 * 2048;
+        return sum;
     }
 };
 
-TEST_F(CheckFixture, SoundSetPassesAndListsEveryEntry)
+TEST_F(PreflightTest, CompleteLayoutHasNoProblemAndNotesTheNumberZeroPicture)
 {
-    std::vector<DiscFile> discs;
-    std::string error;
-    ASSERT_TRUE(collect_discs(disc_args(out, count), &discs, &error)) << error;
-    DiscSetSummary s;
-    std::map<std::string, int64_t> listed;
-    EXPECT_EQ(walk_disc_set(discs, [&](const TreeEntry& e) { listed[e.path] = e.is_directory ? -1 : e.size; }, &s), 1);
-    EXPECT_TRUE(s.damage.empty());
-    EXPECT_EQ(utf8(s.header.product), "許功蓋大冒險");
-    EXPECT_EQ(s.header.disc_count, 2);
-    std::map<std::string, int64_t> expected;
-    for (const auto& kv : snapshot(game)) {
-        std::string path = "\\" + kv.first;
-        std::replace(path.begin(), path.end(), '/', '\\');
-        expected[path] = kv.second == kFolderMark ? -1 : (int64_t)kv.second.size();
-    }
-    EXPECT_EQ(listed, expected);
+    int ok = 0;
+    std::vector<std::string> lines = check(&ok);
+    EXPECT_EQ(ok, 1);
+    // With 4 pictures the first step is at 20 %; the first nonzero
+    // percentage below it asks for pic\00.tga, which is not there.
+    int64_t total = 0;
+    std::vector<Progress> steps = replay(&total);
+    int first_percent = 0;
+    int first_disc = 0;
+    for (const Progress& s : steps)
+        if (s.bytes * 100 / total > 0) {
+            first_percent = (int)(s.bytes * 100 / total);
+            first_disc = s.disc;
+            break;
+        }
+    ASSERT_GT(first_percent, 0);
+    ASSERT_LT(first_percent, 20) << "the fixture's first record is too large for this case";
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0], "disc " + std::to_string(first_disc) + ": note: setup asks for pic\\00.tga at " +
+                            std::to_string(first_percent) +
+                            " %, below the first step of the slide show (20 % with 4 picture(s)); there is none, "
+                            "so the first picture stays");
+
+    // A pic\00.tga that is there and loads silences the note.
+    put_host_bytes(disc(first_disc) / pic(0), good_picture(1));
+    EXPECT_TRUE(check(&ok).empty());
+    EXPECT_EQ(ok, 1);
 }
 
-// Each case damages the set in one way; the report must name the disc and the
-// offset where it is.
-TEST_F(CheckFixture, DamageIsReportedWithDiscAndOffset)
+TEST_F(PreflightTest, EachPictureMustBeOnTheDiscInTheDriveWhenSetupAsksForIt)
+{
+    // The test's own replay: picture k (of 4) is asked for at the first
+    // record where (5 x percent) / 100 - 1 reaches k - 1 and changes.
+    int64_t total = 0;
+    std::vector<Progress> steps = replay(&total);
+    struct Asked {
+        int disc;
+        int percent;
+    };
+    std::map<int, Asked> asked;  // picture -> where and when
+    int shown = 0, last = 0;
+    for (const Progress& s : steps) {
+        int percent = (int)(s.bytes * 100 / total);
+        if (percent == last)
+            continue;
+        last = percent;
+        int index = 5 * percent / 100 - 1;
+        if (index != shown && index < 4) {
+            shown = index;
+            asked[index + 1] = Asked{s.disc, percent};
+        }
+    }
+    // A record larger than a step (the fixture's are up to a fifth of the
+    // set) skips a picture: it is never asked for, and needs no copy.
+    ASSERT_EQ(asked.count(0), 1u) << "pic\\00.tga is asked for below the first step";
+    ASSERT_GE(asked.size(), 3u);
+    bool some_on_disc2 = false;
+    for (int n = 1; n <= 4; ++n) {
+        fs::remove(disc(2) / pic(n));
+        int ok = 0;
+        std::vector<std::string> lines = problems(&ok);
+        if (asked.count(n) && asked[n].disc == 2) {
+            some_on_disc2 = true;
+            EXPECT_EQ(ok, 0) << n;
+            ASSERT_EQ(lines.size(), 1u) << n;
+            EXPECT_EQ(lines[0], "disc 2: no pic\\0" + std::to_string(n) + ".tga: setup asks for it at " +
+                                    std::to_string(asked[n].percent) +
+                                    " % while disc 2 is in the drive, and keeps the previous picture");
+        } else {
+            EXPECT_EQ(ok, 1) << "picture " << n << " is shown from disc 1: " << (lines.empty() ? "" : lines[0]);
+        }
+        put_host_bytes(disc(2) / pic(n), good_picture(n * 40));
+    }
+    EXPECT_TRUE(some_on_disc2) << "the fixture's second disc should carry part of the slide show";
+
+    // A copy inside pic.apkg serves the request just as well (setup reads
+    // pictures through the package fallback).
+    int n = 0;
+    for (const auto& kv : asked)
+        if (kv.second.disc == 2 && kv.first > 0)
+            n = kv.first;
+    ASSERT_GT(n, 0);
+    fs::create_directories(tmp.host / "pkg");
+    put_host_bytes(tmp.host / "pkg" / ("0" + std::to_string(n) + ".tga"), good_picture(9));
+    std::string error;
+    ASSERT_TRUE(apkg_create_from_folder(tmp.host / "pkg", disc(2) / "pic.apkg", &error)) << error;
+    fs::remove(disc(2) / pic(n));
+    int ok = 0;
+    EXPECT_TRUE(problems(&ok).empty());
+    EXPECT_EQ(ok, 1);
+}
+
+TEST_F(PreflightTest, BrokenLayoutsGiveTheirReportLine)
 {
     const std::string cd1 = host_bytes(cd(1)), cd2 = host_bytes(cd(2));
-    const std::vector<RawRecord> r1 = raw_records(cd1, disc::kHeaderSize), r2 = raw_records(cd2, 0);
-    auto first_of = [](const std::vector<RawRecord>& rs, int type) {
-        for (const RawRecord& r : rs)
-            if (r.type == type)
-                return r;
-        return RawRecord{0, 0, 0};
-    };
-    const RawRecord data2 = first_of(r2, disc::kData);
-    const RawRecord dir1 = first_of(r1, disc::kDirectory);
-    const RawRecord last1 = r1[r1.size() - 2];  // the record before disc 1's end record
-    ASSERT_EQ(r2.back().type, disc::kEnd);
-    ASSERT_GT(data2.length, 1000u);
-    // Before the close and end records: a record that counts in the total.
-    const RawRecord cut2 = r2[r2.size() - 3];
-    ASSERT_TRUE(cut2.type >= disc::kDirectory && cut2.type <= disc::kData);
+    int64_t total = 0;
+    std::vector<Progress> steps;
+    std::vector<size_t> data2;
+    replay_disc(cd1, disc::kHeaderSize, 1, &total, &steps);
+    replay_disc(cd2, 0, 2, &total, &steps, &data2);
+    ASSERT_FALSE(data2.empty());
+    const std::string no_launcher_why = "disc 1: no launcher.exe: it finds the drive that holds cd1 and starts setup";
 
     struct Case {
         const char* what;
         std::function<void()> damage;
-        int disc;
-        int64_t offset;
-        const char* says;
+        std::vector<std::string> expected;
     };
-    std::vector<Case> cases = {
-        {"byte flipped inside compressed data",
-         [&] { std::string b = cd2; b[data2.offset + 5 + data2.length / 2] ^= 0x01; put_host_bytes(cd(2), b); },
-         2, (int64_t)data2.offset, "does not decompress"},
-        {"Adler-32 trailer changed",
-         [&] { std::string b = cd2; b[data2.offset + 5 + data2.length - 1] ^= 0x80; put_host_bytes(cd(2), b); },
-         2, (int64_t)data2.offset, "does not decompress"},
-        {"disc 1 cut inside a record",
-         [&] { put_host_bytes(cd(1), cd1.substr(0, last1.offset + 3)); },
-         1, (int64_t)last1.offset, "cut short"},
-        {"length beyond the engine's buffer",
-         [&] { std::string b = cd2; b[data2.offset + 4] = 0x7F; put_host_bytes(cd(2), b); },
-         2, (int64_t)data2.offset, "length"},
-        {"type byte changed to an unknown type",
-         [&] { std::string b = cd2; b[data2.offset] = 9; put_host_bytes(cd(2), b); },
-         2, (int64_t)data2.offset, "unknown record type 9"},
-        {"data record turned into a directory record",
-         [&] { std::string b = cd2; b[data2.offset] = disc::kDirectory; put_host_bytes(cd(2), b); },
-         2, (int64_t)data2.offset, "path refused"},
-        {"directory path made to climb out with ..",
+    const std::vector<Case> cases = {
+        {"damaged record: a byte of the zlib stream of cd2's first data record",
          [&] {
-             // Replace the first directory record with one whose path is "\.."
-             // (compressed by zlib itself) of the same total length is not
-             // possible, so rebuild disc 1 around it.
-             std::string path = std::string("\\..") + '\0';
-             std::vector<unsigned char> z(64);
-             size_t zl = 0;
-             RecordCompressor c;
-             c.create(kCompressorZlib, 6);
-             zl = c.compress(path.data(), path.size(), z.data(), z.size());
-             c.release();
-             std::string rec(1, (char)disc::kDirectory);
+             std::string b = cd2;
+             b[data2[0] + 5 + 8] ^= 0x55;  // deflate data past the 2-byte zlib header
+             put_host_bytes(cd(2), b);
+         },
+         {}},  // the line is matched by prefix below
+        {"header total wrong",
+         [&] {
+             std::string b = cd1;
+             int32_t wrong = (int32_t)total + 1;
              for (int i = 0; i < 4; ++i)
-                 rec += (char)((zl >> (8 * i)) & 0xFF);
-             rec.append((const char*)z.data(), zl);
-             std::string b = cd1.substr(0, dir1.offset) + rec + cd1.substr(dir1.offset + 5 + dir1.length);
+                 b[disc::kTotalSizeAt + i] = (char)(wrong >> (8 * i));
              put_host_bytes(cd(1), b);
          },
-         1, (int64_t)dir1.offset, "dot"},
-        {"disc 2 cut at a record boundary (its last three records gone)",
-         [&] { put_host_bytes(cd(2), cd2.substr(0, cut2.offset)); },
-         2, (int64_t)cut2.offset, "without an end record"},
-        {"bytes after the end record",
-         [&] { put_host_bytes(cd(2), cd2 + "junk"); },
-         2, (int64_t)cd2.size(), "after the end record"},
-        {"header total changed",
-         [&] { std::string b = cd1; b[disc::kTotalSizeAt] ^= 0x01; put_host_bytes(cd(1), b); },
-         1, disc::kTotalSizeAt, "total size"},
-        {"header text with garbage after its NUL",
-         [&] { std::string b = cd1; b[disc::kRegkeyAt + 30] = 'x'; put_host_bytes(cd(1), b); },
-         1, disc::kRegkeyAt, "registry key"},
-        {"header counts a third disc",
-         [&] { std::string b = cd1; b[disc::kDiscCountAt] = 3; put_host_bytes(cd(1), b); },
-         3, -1, "missing"},
-        {"disc 1 shorter than the header",
-         [&] { put_host_bytes(cd(1), cd1.substr(0, 100)); },
-         1, 0, "header"},
+         {"disc 1: cd1 at byte 164: the header's total size " + std::to_string(total + 1) +
+          " differs from the records' " + std::to_string(total) + " decompressed bytes"}},
+        {"picture gap on disc 1",
+         [&] { fs::remove(disc(1) / pic(3)); },
+         {"disc 1: pic\\03.tga, pic\\04.tga never show: setup counts the pictures on disc 1 from pic\\01.tga up to "
+          "the first gap, and pic\\03.tga is missing there (2 picture(s) counted)"}},
+        {"a picture that does not load",
+         [&] { put_host_bytes(disc(1) / pic(2), truncated_picture()); },
+         {"disc 1: pic\\02.tga does not load with the installer's TGA reader (a TGA of type 1, 2, 3, 9, 10 or 11, "
+          "8 bits or more, complete)"}},
+        {"a picture only inside pic.apkg on disc 1",
+         [&] {
+             fs::create_directories(tmp.host / "pkg");
+             put_host_bytes(tmp.host / "pkg" / "03.tga", good_picture(3));
+             std::string error;
+             ASSERT_TRUE(apkg_create_from_folder(tmp.host / "pkg", disc(1) / "pic.apkg", &error)) << error;
+             fs::remove(disc(1) / pic(3));
+         },
+         {"disc 1: pic\\03.tga is only inside pic.apkg: setup counts the slide-show pictures as plain files only, "
+          "so the count stops at 2",
+          "disc 1: pic\\03.tga, pic\\04.tga never show: setup counts the pictures on disc 1 from pic\\01.tga up "
+          "to the first gap, and pic\\03.tga is missing there (2 picture(s) counted)"}},
+        {"no launcher",
+         [&] { fs::remove(disc(1) / "launcher.exe"); },
+         {no_launcher_why, "disc 1: autorun.inf's open=launcher.exe names no file on the disc"}},
+        {"no setup",
+         [&] { fs::remove(disc(1) / "setup.exe"); },
+         {"disc 1: no setup.exe: the launcher starts setup.exe from the root of the disc it was started from",
+          "disc 1: autorun.inf's icon=setup.exe,0 names no file on the disc"}},
+        {"no autorun",
+         [&] { fs::remove(disc(1) / "autorun.inf"); },
+         {"disc 1: no autorun.inf: the disc does not start the launcher when it is inserted"}},
+        {"autorun without open=",
+         [&] { put_host_bytes(disc(1) / "autorun.inf", "[autorun]\r\nicon=setup.exe\r\n"); },
+         {"disc 1: autorun.inf has no open= line: nothing starts when the disc is inserted"}},
+        {"data folder missing on the last disc",
+         [&] { fs::remove_all(disc(2) / "data"); },
+         {"disc 2: no data folder: setup copies it from this disc (the last disc, in the drive when setup "
+          "finishes); disc 1 has one"}},
+        {"web shortcut missing on the last disc",
+         [&] { fs::remove(disc(2) / fs::u8path(kUrl)); },
+         {std::string("disc 2: no ") + kUrl +
+          ": setup copies it into the program group from this disc (the last disc, in the drive when setup "
+          "finishes); disc 1 has one"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        put_host_bytes(cd(1), cd1);
-        put_host_bytes(cd(2), cd2);
         c.damage();
-        std::vector<DiscFile> discs;
-        DiscSetSummary s = walk(&discs);
-        ASSERT_FALSE(s.damage.empty());
-        const DiscDamage& d = s.damage.front();
-        EXPECT_EQ(d.disc, c.disc) << d.text;
-        EXPECT_EQ(d.offset, c.offset) << d.text;
-        EXPECT_NE(d.text.find(c.says), std::string::npos) << d.text;
-        std::string line = describe_damage(d, discs);
-        EXPECT_NE(line.find("disc " + std::to_string(c.disc)), std::string::npos) << line;
-        if (c.offset >= 0) {
-            EXPECT_NE(line.find("offset " + std::to_string(c.offset)), std::string::npos) << line;
+        int ok = 1;
+        std::vector<std::string> lines = problems(&ok);
+        EXPECT_EQ(ok, 0);
+        if (c.expected.empty()) {
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_EQ(lines[0].rfind("disc 2: cd2 at byte " + std::to_string(data2[0]) +
+                                         ": the zlib stream of a record of type 3 does not decompress",
+                                     0),
+                      0u)
+                << lines[0];
+        } else {
+            EXPECT_EQ(lines, c.expected);
         }
+        // Back to the complete layout for the next case.
+        put_host_bytes(cd(1), packed1);
+        put_host_bytes(cd(2), packed2);
+        fs::remove(disc(1) / "pic.apkg");
+        fs::remove_all(tmp.host / "pkg");
+        place_layout();
     }
 }
 
-// The end of the last disc file acts as its end record, and a file may
-// still be open there: with the header's total matching, that set is sound.
-TEST_F(CheckFixture, LastDiscWithoutEndOrCloseRecordIsSoundWhenTheTotalMatches)
+TEST_F(PreflightTest, MissingDiscAndDiscsOverTheirSize)
 {
-    std::string cd2 = host_bytes(cd(2));
-    std::vector<RawRecord> r2 = raw_records(cd2, 0);
-    ASSERT_EQ(r2.back().type, disc::kEnd);
-    ASSERT_EQ(r2[r2.size() - 2].type, disc::kClose);
-    std::map<std::string, int64_t> sound;
-    std::vector<DiscFile> discs;
+    int ok = 1;
+    std::vector<std::string> lines = check(&ok, disc::kCd650, {disc(1)});
+    EXPECT_EQ(ok, 0);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "disc 2: missing (cd2 was not given)");
+    EXPECT_EQ(lines.size(), 1u) << "nothing else may be judged on a disc that is not there";
+
+    // Disc 1 carries cd1 and every file beside it, each in whole sectors.
+    const int64_t need1 = sectors_of(disc(1)), need2 = sectors_of(disc(2));
+    ASSERT_GT(need1, need2);
+    lines = problems(&ok, need1);
+    EXPECT_EQ(ok, 1) << (lines.empty() ? "" : lines[0]);
+    lines = problems(&ok, need1 - 1);
+    EXPECT_EQ(ok, 0);
+    EXPECT_EQ(lines, std::vector<std::string>{"disc 1: needs " + std::to_string(need1) + " bytes, 1 more than the "
+                                              "disc size " + std::to_string(need1 - 1)});
+}
+
+TEST_F(PreflightTest, DiscsAreFoundByTheirDiscFilesNotByArgumentOrder)
+{
+    int ok = 0;
+    check(&ok, disc::kCd650, {disc(2), disc(1)});
+    EXPECT_EQ(ok, 1);
+    // A folder without a disc file is named.
+    fs::create_directories(tmp.host / "empty");
+    std::vector<std::string> lines = check(&ok, disc::kCd650, {disc(1), disc(2), tmp.host / "empty"});
+    EXPECT_EQ(ok, 0);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], "the set: " + utf8_of(tmp.host / "empty") + " holds no disc file (cd1, cd2, ...) at its root");
+    // A disc given twice is named once, with both places.
+    fs::copy(disc(2), tmp.host / "again", fs::copy_options::recursive);
+    lines = check(&ok, disc::kCd650, {disc(1), disc(2), tmp.host / "again"});
+    EXPECT_EQ(ok, 0);
+    ASSERT_EQ(lines.size(), 2u) << "the note on pic\\00.tga and the one problem";
+    EXPECT_EQ(lines[1], "disc 2: cd2 is on two discs: " + utf8_of(disc(2)) + " and " + utf8_of(tmp.host / "again"));
+    // A disc file alone is not a disc: the check reads the whole disc.
     std::string error;
-    ASSERT_TRUE(collect_discs(disc_args(out, count), &discs, &error)) << error;
-    DiscSetSummary s;
-    auto list = [&](std::map<std::string, int64_t>* into) {
-        return walk_disc_set(discs, [&](const TreeEntry& e) { (*into)[e.path] = e.size; }, &s);
-    };
-    ASSERT_EQ(list(&sound), 1);
-    put_host_bytes(cd(2), cd2.substr(0, r2[r2.size() - 2].offset));  // close and end records gone
-    std::map<std::string, int64_t> listed;
-    EXPECT_EQ(list(&listed), 1);
-    EXPECT_TRUE(s.damage.empty()) << s.damage.front().text;
-    EXPECT_EQ(listed, sound);  // the file open at the end is listed, whole
+    int bad_image = 1;
+    EXPECT_FALSE(open_disc_medium(cd(1), &error, &bad_image));
+    EXPECT_EQ(bad_image, 0);
+    EXPECT_NE(error.find("is a disc file: give the folder or image that holds it"), std::string::npos) << error;
 }
 
-// Damage inside a file that runs on to disc 2 is reported once: the rest of
-// that file's records on disc 2 are not damage of their own.
-TEST_F(CheckFixture, DamageBeforeADiscBoundaryIsReportedOnce)
+// The same check on disc images that xorriso (an independent writer) made
+// of the folders: for a sound set and for each break, the lines the folders
+// give, with the images given in any order and mixed with folders; and an
+// image's own size counted against the disc.
+TEST_F(PreflightTest, ImagesGiveTheLinesOfTheirFolders)
 {
-    std::string b = host_bytes(cd(1));
-    std::vector<RawRecord> rs = raw_records(b, disc::kHeaderSize);
-    const RawRecord* last_data = nullptr;
-    for (const RawRecord& r : rs)
-        if (r.type == disc::kData)
-            last_data = &r;
-    ASSERT_TRUE(last_data);
-    ASSERT_EQ(raw_records(host_bytes(cd(2)), 0).front().type, disc::kData);  // the file continues
-    b[last_data->offset + 5 + last_data->length / 2] ^= 0x10;
-    put_host_bytes(cd(1), b);
-    DiscSetSummary s = walk();
-    ASSERT_EQ(s.damage.size(), 1u) << s.damage.back().text;
-    EXPECT_EQ(s.damage[0].disc, 1);
-    EXPECT_EQ(s.damage[0].offset, (int64_t)last_data->offset);
-}
-
-// What `test` calls damaged, the engine refuses too, and leaves nothing.
-TEST_F(CheckFixture, DamagedSetDoesNotExtract)
-{
-    std::string b = host_bytes(cd(2));
-    std::vector<RawRecord> rs = raw_records(b, 0);
-    for (const RawRecord& r : rs)
-        if (r.type == disc::kData) {
-            b[r.offset + 5 + r.length / 2] ^= 0x40;
-            break;
+    if (!xorriso_available())
+        GTEST_SKIP() << "xorriso is not installed (scripts/deps.sh installs it)";
+    std::string error;
+    int made = 0;
+    // Images of disc folders as they are now, in the order given.
+    auto images_of = [&](const std::vector<int>& discs, bool joliet = true) {
+        std::vector<fs::path> images;
+        for (int d : discs) {
+            fs::path image = tmp.host / ("image" + std::to_string(++made) + ".iso");
+            EXPECT_TRUE(make_iso(disc(d), image, "GAME_" + std::to_string(d), &error, joliet)) << error;
+            images.push_back(image);
         }
-    put_host_bytes(cd(2), b);
-    fs::path dest = tmp.host / "dest";
-    std::string error;
-    EXPECT_FALSE(disc_extract(disc_args(out, count), dest, ExtractOptions(), &error));
-    EXPECT_TRUE(!fs::exists(dest) || fs::is_empty(dest));
-}
+        return images;
+    };
+    const std::string cd2 = host_bytes(cd(2));
+    struct Case {
+        const char* what;
+        std::function<void()> damage;
+        std::vector<int> discs;  // in the order given
+        int sound;
+    };
+    const std::vector<Case> cases = {
+        {"a sound set", [] {}, {2, 1}, 1},
+        {"cd2 missing", [] {}, {1}, 0},
+        {"a damaged record in cd2",
+         [&] {
+             std::string b = cd2;
+             b[b.size() / 2] ^= 0x55;
+             put_host_bytes(cd(2), b);
+         },
+         {1, 2}, 0},
+        {"a picture gap", [&] { fs::remove(disc(1) / pic(2)); }, {2, 1}, 0},
+        {"a picture that does not load", [&] { put_host_bytes(disc(2) / pic(3), truncated_picture()); }, {1, 2}, 0},
+        {"no setup.exe", [&] { fs::remove(disc(1) / "setup.exe"); }, {1, 2}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.damage();
+        std::vector<fs::path> folders;
+        for (int d : c.discs)
+            folders.push_back(disc(d));
+        int folder_ok = -1, image_ok = -1;
+        std::vector<std::string> from_folders = check(&folder_ok, disc::kCd650, folders);
+        std::vector<std::string> from_images = check(&image_ok, disc::kCd650, images_of(c.discs));
+        EXPECT_EQ(folder_ok, c.sound);
+        EXPECT_EQ(image_ok, c.sound);
+        EXPECT_EQ(from_images, from_folders);
+        EXPECT_EQ(from_folders.empty(), false) << "every case has a line (a problem, or the note on pic\\00.tga)";
+        if (c.discs.size() == 2) {
+            // A folder and an image mixed, image first.
+            int mixed_ok = -1;
+            std::vector<fs::path> mixed = images_of({c.discs[0]});
+            mixed.push_back(disc(c.discs[1]));
+            EXPECT_EQ(check(&mixed_ok, disc::kCd650, mixed), from_folders);
+            EXPECT_EQ(mixed_ok, c.sound);
+        }
+        put_host_bytes(cd(2), cd2);
+        place_layout();
+    }
 
-TEST_F(CheckFixture, DiscsAreNamedByFoldersOrFiles)
-{
-    std::vector<DiscFile> discs;
-    std::string error;
-    // One folder holding every disc file.
-    fs::path all = tmp.host / "all";
-    fs::create_directories(all);
-    fs::copy_file(cd(1), all / "cd1");
-    fs::copy_file(cd(2), all / "cd2");
-    put_host_bytes(all / "cd02", "not a disc name");
-    ASSERT_TRUE(collect_discs({utf8_of(all)}, &discs, &error)) << error;
-    ASSERT_EQ(discs.size(), 2u);
-    EXPECT_EQ(discs[0].number, 1);
-    EXPECT_EQ(discs[1].number, 2);
-    DiscSetSummary s;
-    EXPECT_EQ(walk_disc_set(discs, std::function<void(const TreeEntry&)>(), &s), 1);
-    // Files given directly, in any order.
-    ASSERT_TRUE(collect_discs({utf8_of(cd(2)), utf8_of(cd(1))}, &discs, &error)) << error;
-    EXPECT_EQ(discs[0].number, 1);
-    // The same disc twice, and things that are no disc.
-    EXPECT_FALSE(collect_discs({utf8_of(all), utf8_of(cd(1))}, &discs, &error));
-    EXPECT_NE(error.find("twice"), std::string::npos) << error;
-    EXPECT_FALSE(collect_discs({utf8_of(game)}, &discs, &error));
-    EXPECT_FALSE(collect_discs({utf8_of(tmp.host / "nothing")}, &discs, &error));
+    // Plain ISO 9660 names are read as listings show them (lower case, no
+    // ";1"): the image lacks only what its 8.3 names cannot carry, the web
+    // shortcut's Chinese name, which Windows would not find on it either.
+    int ok = -1;
+    std::vector<std::string> plain = problems_of(&ok, images_of({1, 2}, false));
+    EXPECT_EQ(ok, 0);
+    ASSERT_EQ(plain.size(), 1u);
+    EXPECT_EQ(plain[0].rfind(std::string("disc 2: no ") + kUrl, 0), 0u) << plain[0];
+
+    // The image needs its own size on the disc, sectors of folders and
+    // descriptors included.
+    std::vector<fs::path> pair = images_of({1, 2});
+    const int64_t image1 = (int64_t)fs::file_size(pair[0]);
+    EXPECT_GT(image1, sectors_of(disc(1))) << "an image needs its directories and volume descriptors too";
+    EXPECT_EQ(problems_of(&ok, pair, image1), std::vector<std::string>{});
+    EXPECT_EQ(ok, 1);
+    EXPECT_EQ(problems_of(&ok, pair, image1 - 1),
+              std::vector<std::string>{"disc 1: needs " + std::to_string(image1) + " bytes, 1 more than the disc size " +
+                                       std::to_string(image1 - 1)});
 }
 
 }  // namespace

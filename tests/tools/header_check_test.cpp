@@ -30,12 +30,6 @@ void put_text(std::string* cd1, int at, const std::string& text)
     cd1->replace((size_t)at, text.size(), text);
 }
 
-void put_number(std::string* cd1, int at, int32_t value)
-{
-    for (int i = 0; i < 4; ++i)
-        (*cd1)[(size_t)at + i] = (char)(((uint32_t)value >> (8 * i)) & 0xFF);
-}
-
 }  // namespace
 
 // Each value would have become a folder, link or key name outside its

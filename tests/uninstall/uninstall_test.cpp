@@ -60,7 +60,7 @@ struct Installed : ::testing::Test {
         plat_shell_set_special_folder(PLAT_FOLDER_PROGRAMS, dir.path("Programs").c_str());
         plat_shell_set_special_folder(PLAT_FOLDER_DESKTOP, dir.path("Desktop").c_str());
 #endif
-        char buf[PLAT_FOLDER_PATH_SIZE];
+        char buf[PLAT_PATH_SIZE];
         ASSERT_EQ(programs_folder_path(nullptr, buf), 1);
         programs = buf;
         ASSERT_EQ(desktop_folder_path(nullptr, buf), 1);

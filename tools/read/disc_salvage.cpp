@@ -23,8 +23,6 @@
 
 namespace {
 
-const int kPathBuffer = 260;
-
 // A loss line's common fields; the others keep their defaults.
 SalvageLoss loss_of(const std::string& path, int32_t disc, int64_t offset, const std::string& reason, int64_t kept,
                     bool removed)
@@ -82,7 +80,7 @@ struct Salvage {
     const SalvageOptions* options = nullptr;
     SalvageResult* result = nullptr;
     std::string* error = nullptr;
-    char install_path[kPathBuffer] = {0};
+    char install_path[PLAT_PATH_SIZE] = {0};
     int32_t install_len = 0;
     // The names made so far, and those --include passed over: a later name
     // that differs only in ASCII case takes the first spelling, as on
@@ -112,7 +110,7 @@ struct Salvage {
     bool file_written = false;     // selected and created: its data go to `output`
     std::string file_path;         // UTF-8
     std::string file_raw;          // code page 950, as created (after the install path)
-    char file_full[kPathBuffer] = {0};
+    char file_full[PLAT_PATH_SIZE] = {0};
     int64_t file_bytes = 0;        // bytes in the file so far, zeros written for lost records included
     int64_t file_disc_bytes = 0;   // of which came from the discs
     int32_t record_size = -1;      // the size its records before the last share; -1 none yet, -2 they differ
@@ -442,7 +440,7 @@ struct Salvage {
     {
         if (folders_known.count(folder))
             return true;
-        char path[kPathBuffer];
+        char path[PLAT_PATH_SIZE];
         snprintf(path, sizeof path, "%s", folder.c_str());
         // The levels below the output folder, outermost first.
         for (const char* sep = find_separator(path + install_len + 1); sep; sep = find_separator(sep + 1)) {
@@ -482,7 +480,7 @@ struct Salvage {
         }
         if (e.path.empty())
             return;  // "\": the output folder itself
-        char full[kPathBuffer];
+        char full[PLAT_PATH_SIZE];
         int len = snprintf(full, sizeof full, "%s%s", install_path, e.path.c_str());
         if (len < 0 || len >= (int)sizeof full) {
             lose("", e.disc, e.offset, "path too long for the output folder", -1, false);
@@ -507,9 +505,7 @@ struct Salvage {
             passed.add(kind, full);
             return;  // a file's data records are passed over
         }
-        const char* last = nullptr;
-        for (const char* sep = find_separator(full + install_len + 1); sep; sep = find_separator(sep + 1))
-            last = sep;
+        const char* last = find_last_separator(full + install_len + 1);
         if (last && !make_folder(std::string(full, (size_t)(last - full)))) {
             lose(raw, e.disc, e.offset, "a folder on its way cannot be created", -1, false);
             return;

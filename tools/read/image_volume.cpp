@@ -3,6 +3,8 @@
 // stream (fopencookie) turns a run of sectors into a FILE*.
 #include "image_volume.h"
 
+#include "byte_order.h"
+
 #include <cdio/bytesex.h>
 
 #include <algorithm>
@@ -92,11 +94,6 @@ const size_t kRecordNameLength = 32;
 const size_t kRecordName = 33;
 const unsigned char kFlagDirectory = 0x02;
 const unsigned char kFlagMoreExtents = 0x80;
-
-uint32_t le32(const unsigned char* p)
-{
-    return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
-}
 
 // UCS-2 (big endian, surrogate pairs allowed) to UTF-8; false when it is
 // not well formed.
@@ -430,8 +427,8 @@ int read_image_folder(const ImageVolume& volume, uint64_t lsn, uint32_t size, co
         }
         e.is_directory = (r[kRecordFlags] & kFlagDirectory) != 0;
         e.more_extents = (r[kRecordFlags] & kFlagMoreExtents) != 0;
-        e.lsn = (uint64_t)le32(r + kRecordExtent) + r[kRecordAttributeLength];
-        e.size = le32(r + kRecordSize);
+        e.lsn = (uint64_t)(uint32_t)get_le32(r + kRecordExtent) + r[kRecordAttributeLength];
+        e.size = (uint32_t)get_le32(r + kRecordSize);
         entries->push_back(e);
     }
     return 1;
