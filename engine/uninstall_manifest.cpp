@@ -89,6 +89,57 @@ void UninstallManifest::release()
     count = 0;
 }
 
+namespace {
+
+// The fields of an entry line from p to stop: null, or why the line is
+// refused. The path (at *path) is checked against the record-path rules.
+const char* parse_entry(const char* p, const char* stop, int32_t install_path_length, ManifestEntry* e,
+                        const char** path)
+{
+    e->kind = p[0];
+    if ((e->kind != manifest::kFolder && e->kind != manifest::kFile) || p[1] != ' ')
+        return "a line is neither a folder (D) nor a file (F)";
+    const char* q = p + 2;
+    if (e->kind == manifest::kFile) {
+        if (!read_decimal(&q, stop, 0x7FFFFFFF, &e->size) || q >= stop || *q != ' ')
+            return "a file line has no valid size";
+        ++q;
+        uint32_t crc = 0;
+        for (int i = 0; i < 8; ++i) {
+            int v = q + i < stop ? hex_value(q[i]) : -1;
+            if (v < 0)
+                return "a file line has no valid checksum (8 hex digits)";
+            crc = crc << 4 | (uint32_t)v;
+        }
+        q += 8;
+        if (q >= stop || *q != ' ')
+            return "a file line has no path after its checksum";
+        ++q;
+        e->crc = crc;
+    }
+    // The path with a leading "\", as a record path, under the install folder.
+    int32_t path_length = (int32_t)(stop - q);
+    if (path_length <= 0 || path_length >= kPathBuffer)
+        return "a path is empty or longer than a path can be";
+    unsigned char record[kPathBuffer + 1];
+    record[0] = '\\';
+    memcpy(record + 1, q, (size_t)path_length + 1);
+    // The path must pass the record-path rules and already be in the form
+    // Windows gives it (no trailing dot, space or separator to fold away),
+    // so the name deleted is exactly the name the installation created.
+    const char* why = nullptr;
+    char folded[kRecordPathBuffer];
+    int32_t type = e->kind == manifest::kFolder ? disc::kDirectory : disc::kFile;
+    if (!fold_record_path(type, record, path_length + 2, install_path_length, folded, &why))
+        return why ? why : "a path is refused";
+    if (strcmp(folded, (const char*)record) != 0)
+        return "a path is not in the form the installation creates";
+    *path = q;
+    return nullptr;
+}
+
+}  // namespace
+
 int UninstallManifest::parse(const char* bytes, int32_t length, int32_t install_path_length)
 {
     release();
@@ -150,44 +201,9 @@ int UninstallManifest::parse(const char* bytes, int32_t length, int32_t install_
             continue;
         }
         ManifestEntry e = {};
-        e.kind = p[0];
-        if ((e.kind != manifest::kFolder && e.kind != manifest::kFile) || p[1] != ' ')
-            return refuse(line, "a line is neither a folder (D) nor a file (F)");
-        q = p + 2;
-        if (e.kind == manifest::kFile) {
-            if (!read_decimal(&q, stop, 0x7FFFFFFF, &e.size) || q >= stop || *q != ' ')
-                return refuse(line, "a file line has no valid size");
-            ++q;
-            uint32_t crc = 0;
-            for (int i = 0; i < 8; ++i) {
-                int v = q + i < stop ? hex_value(q[i]) : -1;
-                if (v < 0)
-                    return refuse(line, "a file line has no valid checksum (8 hex digits)");
-                crc = crc << 4 | (uint32_t)v;
-            }
-            q += 8;
-            if (q >= stop || *q != ' ')
-                return refuse(line, "a file line has no path after its checksum");
-            ++q;
-            e.crc = crc;
-        }
-        // The path with a leading "\", as a record path, under the install folder.
-        int32_t path_length = (int32_t)(stop - q);
-        if (path_length <= 0 || path_length >= kPathBuffer)
-            return refuse(line, "a path is empty or longer than a path can be");
-        unsigned char record[kPathBuffer + 1];
-        record[0] = '\\';
-        memcpy(record + 1, q, (size_t)path_length + 1);
-        // The path must pass the record-path rules and already be in the form
-        // Windows gives it (no trailing dot, space or separator to fold away),
-        // so the name deleted is exactly the name the installation created.
-        const char* why = nullptr;
-        char folded[kRecordPathBuffer];
-        int32_t type = e.kind == manifest::kFolder ? disc::kDirectory : disc::kFile;
-        if (!fold_record_path(type, record, path_length + 2, install_path_length, folded, &why))
-            return refuse(line, why ? why : "a path is refused");
-        if (strcmp(folded, (const char*)record) != 0)
-            return refuse(line, "a path is not in the form the installation creates");
+        const char* why = parse_entry(p, stop, install_path_length, &e, &q);
+        if (why)
+            return refuse(line, why);
         e.path = q;
         entries[count++] = e;
         p = next;

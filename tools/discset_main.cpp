@@ -4,7 +4,7 @@
 #include "disc_salvage.h"
 #include "disc_image.h"
 #include "disc_scan.h"
-#include "disc_writer.h"
+#include "discset_pack.h"
 #include "file_sums.h"
 #include "command_line.h"
 #include "exit_codes.h"
@@ -21,19 +21,6 @@
 #include <cstdio>
 
 namespace {
-
-// What --disc-size takes (parse_disc_size), for pack and check alike.
-const char kDiscSizeHelp[] =
-    "650M (681984000 bytes, a 74-minute CD) or 700M (737280000, an 80-minute CD); else bytes, or a number "
-    "with a unit: K, M, G count in 1024s (25M is 26214400 bytes, as 25MiB), kB, MB, GB in 1000s (25MB is "
-    "25000000); default 650M";
-
-// How much pack and extract tell while they work: --quiet draws no
-// progress bar, --verbose names each folder and file.
-struct Chatter {
-    bool quiet = false;
-    bool verbose = false;
-};
 
 // A header text in UTF-8; bytes that are not Big5 are shown as \xNN.
 std::string text_of(const char* cp950)
@@ -74,168 +61,6 @@ void print_header(const DiscHeader& h)
     printf("discs:        %d\n", h.disc_count);
     printf("total size:   %d bytes\n", h.total_size);
     printf("%12s  %5s  %s\n", "SIZE", "DISC", "PATH");
-}
-
-// A Windows program that pack puts in: the one named, else the first that
-// exists of: beside this program (a Windows install), in the folder an
-// install puts them in relative to this program (share/discset/windows
-// beside bin/ on Linux), in the build tree's `build_folder` next to this
-// program's folder, and the path configured at build time (a native build
-// takes the one of the Windows release build).
-bool find_program(const std::string& named, const char* file_name, const char* build_folder, const char* configured,
-                  const char* option, const char* without, fs::path* found, std::string* error)
-{
-    if (!named.empty()) {
-        *found = host_path_from_utf8(named);
-        return true;
-    }
-    std::vector<fs::path> candidates;
-    char self[4096];
-    if (plat_program_path_utf8(self, sizeof self)) {
-        fs::path folder = fs::u8path(self).parent_path();
-        candidates.push_back(folder / file_name);
-        if (DI_INSTALLED_PROGRAMS[0])
-            candidates.push_back((folder / fs::u8path(DI_INSTALLED_PROGRAMS) / file_name).lexically_normal());
-        candidates.push_back(folder.parent_path() / build_folder / file_name);
-    }
-    if (configured[0])
-        candidates.push_back(fs::u8path(configured));
-    std::string looked;
-    for (const fs::path& c : candidates) {
-        std::error_code ec;
-        if (fs::is_regular_file(c, ec)) {
-            *found = c;
-            return true;
-        }
-        looked += (looked.empty() ? "" : ", ") + utf8_of(c);
-    }
-    *error = std::string("no ") + file_name + " to put in (looked at " + looked + "); pass " + option +
-             " PATH (the " + file_name + " of a Windows build)" + without;
-    return false;
-}
-
-// The layout options as typed.
-struct LayoutArgs {
-    bool layout = false;
-    std::string setup, launcher, pictures, web_shortcut;
-};
-
-// The signing options as typed.
-struct SigningArgs {
-    std::string pkcs12, password_file, timestamp_url;
-};
-
-int run_pack(const std::string& game, const std::string& out, DiscPackOptions options, const std::string& disc_size,
-             const std::string& compressor, bool no_uninstaller, const std::string& uninstaller,
-             const std::string& data, const LayoutArgs& layout, const SigningArgs& signing, Chatter chatter)
-{
-    std::string error;
-    if (signing.pkcs12.empty() && (!signing.password_file.empty() || !signing.timestamp_url.empty())) {
-        fprintf(stderr, "discset pack: --sign-password-file and --sign-timestamp go with --sign-pkcs12\n");
-        return kExitUsage;
-    }
-    if (!signing.pkcs12.empty() && no_uninstaller && !layout.layout) {
-        fprintf(stderr, "discset pack: --sign-pkcs12 signs uninstall.exe, and with --layout setup.exe and "
-                        "launcher.exe; with --no-uninstaller and no --layout there is nothing to sign\n");
-        return kExitUsage;
-    }
-    if (!signing.pkcs12.empty()) {
-        options.signing.pkcs12 = host_path_from_utf8(signing.pkcs12);
-        if (!signing.password_file.empty())
-            options.signing.password_file = host_path_from_utf8(signing.password_file);
-        options.signing.timestamp_url = signing.timestamp_url;
-    }
-    if (no_uninstaller && !uninstaller.empty()) {
-        fprintf(stderr, "discset pack: --no-uninstaller and --uninstaller do not go together\n");
-        return kExitUsage;
-    }
-    if (no_uninstaller && !data.empty() && !layout.layout) {
-        fprintf(stderr, "discset pack: --no-uninstaller puts no manifest in, so --data applies only with --layout\n");
-        return kExitUsage;
-    }
-    if (!layout.layout && (!layout.setup.empty() || !layout.launcher.empty() || !layout.pictures.empty() ||
-                           !layout.web_shortcut.empty())) {
-        fprintf(stderr, "discset pack: --setup-exe, --launcher-exe, --pictures and --web-shortcut go with --layout\n");
-        return kExitUsage;
-    }
-    if (layout.layout) {
-        options.layout.enabled = true;
-        if (!find_program(layout.setup, "setup.exe", "frontend", DI_DEFAULT_SETUP, "--setup-exe", "",
-                          &options.layout.setup_program, &error) ||
-            !find_program(layout.launcher, "launcher.exe", "launcher", DI_DEFAULT_LAUNCHER, "--launcher-exe", "",
-                          &options.layout.launcher_program, &error)) {
-            fprintf(stderr, "discset pack: %s\n", error.c_str());
-            return kExitFailed;
-        }
-        if (!layout.pictures.empty())
-            options.layout.pictures = host_path_from_utf8(layout.pictures);
-        if (!layout.web_shortcut.empty())
-            options.layout.web_shortcut = host_path_from_utf8(layout.web_shortcut);
-        if (!data.empty())
-            options.layout.data_folder = host_path_from_utf8(data);
-    }
-    if (!no_uninstaller) {
-        if (!find_program(uninstaller, "uninstall.exe", "uninstall", DI_DEFAULT_UNINSTALLER, "--uninstaller",
-                          " or --no-uninstaller", &options.uninstaller, &error)) {
-            fprintf(stderr, "discset pack: %s\n", error.c_str());
-            return kExitFailed;
-        }
-        if (!data.empty())
-            options.data_folder = host_path_from_utf8(data);
-    }
-    if (!parse_disc_size(disc_size, &options.disc_size, &error)) {
-        fprintf(stderr, "discset pack: %s\n", error.c_str());
-        return kExitUsage;
-    }
-    if (!compressor.empty() && !compressor_from_name(compressor, &options.compressor)) {
-        fprintf(stderr, "discset pack: no compressor \"%s\" in this build (it has zlib%s)\n", compressor.c_str(),
-                compressor_available(kCompressorLibdeflate) ? " and libdeflate" : "");
-        return kExitUsage;
-    }
-    ProgressBar bar;
-    bar.create(stderr, progress_wanted(stream_is_terminal(stderr), chatter.quiet), 0, progress_clock());
-    options.on_progress = [&](int64_t done, int64_t total) {
-        bar.total = total;
-        bar.update(done, progress_clock());
-    };
-    if (chatter.verbose)
-        options.on_entry = [&](const std::string& record_path, bool is_directory) {
-            std::string u;
-            bar.note(stdout, (to_utf8(record_path, &u) ? printable(u) : printable(record_path)) +
-                                 (is_directory ? "\\" : ""));
-        };
-    DiscPackResult result;
-    bool packed = disc_pack(host_path_from_utf8(game), host_path_from_utf8(out), options, &result, &error);
-    bar.release(progress_clock());
-    if (!packed) {
-        fprintf(stderr, "discset pack: %s\n", error.c_str());
-        return kExitFailed;
-    }
-    printf("%d disc(s): %lld folder(s), %lld file(s), %lld bytes of file data, total size %d\n", result.disc_count,
-           (long long)result.directories, (long long)result.files, (long long)result.data_bytes, result.total_size);
-    for (size_t i = 0; i < result.disc_bytes.size(); ++i)
-        printf("  disc%zu/cd%zu  %lld bytes%s\n", i + 1, i + 1, (long long)result.disc_bytes[i],
-               i < result.layout_bytes.size()
-                   ? (", " + std::to_string(result.layout_bytes[i]) + " bytes beside it").c_str()
-                   : "");
-    if (result.pictures > 0)
-        printf("  %d slide-show picture(s) in pic\\ on every disc\n", result.pictures);
-    for (size_t i = 0; i < result.image_bytes.size(); ++i)
-        printf("  disc%zu.iso  %lld bytes, volume id %s\n", i + 1, (long long)result.image_bytes[i],
-               result.volume_ids[i].c_str());
-    for (const std::string& stray : result.stray_files)
-        fprintf(stderr, "discset pack: warning: %s is not part of this set (left by an earlier run?); it is not in "
-                        "the images, remove it before burning the folder\n", printable(stray).c_str());
-    if (layout.layout)
-        printf("  setup.exe %s, launcher.exe %s on disc 1\n", utf8_of(options.layout.setup_program).c_str(),
-               utf8_of(options.layout.launcher_program).c_str());
-    if (!no_uninstaller)
-        printf("  uninstaller %s and uninstall.lst (%lld entries)\n", utf8_of(options.uninstaller).c_str(),
-               (long long)result.manifest_entries);
-    for (const std::string& name : result.signed_programs)
-        printf("  %s signed with %s%s\n", name.c_str(), utf8_of(options.signing.pkcs12).c_str(),
-               options.signing.timestamp_url.empty() ? "" : ", time-stamped");
-    return 0;
 }
 
 // The discs the arguments name: 0, or the exit code after saying on
@@ -384,6 +209,7 @@ int run_verify(const std::string& list, const std::string& dest)
             (long long)verdict.listed, verdict.problems.size());
     return kExitFailed;
 }
+
 
 // The files and folders under `folder`, each as "\\a\\b" (folders with a
 // trailing "\\") and its size, sorted; what --verbose shows after extract.
@@ -599,6 +425,106 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     return write_loss_report(report_file, text, code);
 }
 
+// What extract's command line names.
+struct ExtractArgs {
+    std::string dest;
+    bool no_prompt = false;
+    std::vector<std::string> includes;
+    bool keep_going = false, remove_damaged = false;
+    std::string report_file;
+    int threads = 0;
+    Chatter chatter;
+};
+
+// Every subcommand's options land here; only the parsed one's are read.
+struct DiscsetArgs {
+    PackArgs pack;
+    std::vector<std::string> discs;
+    bool json = false;
+    bool sums = false;
+    std::string check_disc_size = "650M";
+    std::string sums_file, verify_dest;
+    ExtractArgs extract;
+    std::string codepage = "950";
+};
+
+CLI::App* add_list_command(CLI::App* app, DiscsetArgs* args)
+{
+    CLI::App* list = app->add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
+    list->add_option("DISC", args->discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
+    add_json_flag(list, &args->json,
+                  "header, each entry (UTF-8 path, its Big5 bytes in hex, kind, size, discs, offset of its first "
+                  "record) and the problems found");
+    return list;
+}
+
+CLI::App* add_test_command(CLI::App* app, DiscsetArgs* args)
+{
+    CLI::App* test = app->add_subcommand("test", "Decompress and check every record of a disc set");
+    test->add_option("DISC", args->discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
+    add_json_flag(test, &args->json,
+                  "counts, each file's size, CRC-32 and SHA-256, and each problem (disc, offset, reason, zlib status)");
+    test->add_flag("--sums", args->sums,
+                   "Print each file's SHA-256 and path (relative to the folder extract writes, / between names) "
+                   "as `sha256sum -c` reads them, for discset verify; nothing for a damaged set")
+        ->excludes("--json");
+    return test;
+}
+
+CLI::App* add_verify_command(CLI::App* app, DiscsetArgs* args)
+{
+    CLI::App* verify = app->add_subcommand(
+        "verify", "Check an extracted folder against a checksum list (test --sums, or sha256sum's): exit 0 when "
+                  "every file matches, 2 naming each missing or differing file");
+    verify->add_option("SUMS", args->sums_file, "The list: lines of HEX  PATH, PATH relative to DEST")->required();
+    verify->add_option("DEST", args->verify_dest, "The extracted folder; no path may leave it and no link is followed")
+        ->required();
+    return verify;
+}
+
+CLI::App* add_check_command(CLI::App* app, DiscsetArgs* args)
+{
+    CLI::App* check = app->add_subcommand("check", "Check a disc set before burning: discs, records, setup's files, "
+                                                   "pictures, sizes; one line per problem, exit 0 clean, 2 problems");
+    check->add_option("DISC", args->discs,
+                      disc_images_supported()
+                          ? "Disc folders or disc images (.iso, .cue), all discs of the set, in any order"
+                          : "Disc folders, all discs of the set, in any order (this build reads no disc images)")
+        ->required();
+    check->add_option("--disc-size", args->check_disc_size, kDiscSizeHelp);
+    return check;
+}
+
+CLI::App* add_extract_command(CLI::App* app, std::vector<std::string>* discs, ExtractArgs* args)
+{
+    CLI::App* extract = app->add_subcommand("extract", "Extract a disc set with the installer's engine (no registration)");
+    extract->add_option("DISC", *discs, "Disc folders, cdN files or disc images (.iso, .cue); asks for a missing disc on a terminal")
+        ->required();
+    extract->add_option("-o,--output", args->dest, "New or empty folder to extract into")->required();
+    extract->add_flag("--no-prompt", args->no_prompt, "Never ask for a disc; fail when one is missing");
+    extract->add_option("--include", args->includes,
+                        "Extract only what matches (repeatable): a glob on the path in the install folder, "
+                        "ASCII case ignored; * and ? stay within one name, ** crosses \\ (/ works too); a pattern "
+                        "without \\ matches the name at any depth; a folder that matches brings all below it; "
+                        "the folders on the way to what matches are created, nothing else")
+        ->allow_extra_args(false);  // one pattern each time: the disc arguments after it stay discs
+    CLI::Option* keep = extract->add_flag(
+        "--keep-going", args->keep_going,
+        "Salvage a damaged set instead of rolling back: a file is kept up to its damaged record, the walk "
+        "picks up at the next sound folder or file record, a disc not given is skipped; the loss report at "
+        "the end names each damaged file (path, disc, offset, reason); exit code 3 when anything was lost. "
+        "Never asks for a disc");
+    extract->add_flag("--remove-damaged", args->remove_damaged, "With --keep-going: delete a file that lost data instead of keeping it cut")
+        ->needs(keep);
+    extract->add_option("--report", args->report_file, "With --keep-going: also write the loss report as JSON to FILE")
+        ->needs(keep);
+    extract->add_option("--threads", args->threads, "Decompression threads ahead of the writer (default: one per core; 1: inline, as setup)")
+        ->check(CLI::Range(0, 64));
+    extract->add_flag("-q,--quiet", args->chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
+    extract->add_flag("-v,--verbose", args->chatter.verbose, "List each extracted folder and file with its size at the end");
+    return extract;
+}
+
 int run_discset(int argc, char** argv)
 {
     plat_utf8_command_line(&argc, &argv);
@@ -617,139 +543,15 @@ int run_discset(int argc, char** argv)
     // host paths look like that).
     app.allow_windows_style_options(false);
 
-    std::string game, out, disc_size = "650M", compressor;
-    DiscPackOptions pack_options;
-    CLI::App* pack = app.add_subcommand("pack", "Pack a game folder into a disc set (disc1/cd1, disc2/cd2, ...)");
-    pack->add_option("GAME_FOLDER", game, "Folder whose contents are installed")->required();
-    pack->add_option("-o,--output", out, "Folder to write disc1/, disc2/, ... into")->required();
-    pack->add_option("--company", pack_options.company, "Publisher, one folder name (each header text: 1 to 39 bytes in Big5)")
-        ->required();
-    pack->add_option("--product", pack_options.product, "Product: folder, display and shortcut name")
-        ->required();
-    pack->add_option("--regkey", pack_options.regkey, "Name of the uninstall registry key (one name: no \\ or /)")->required();
-    pack->add_option("--exe", pack_options.exe, "Game program, a file relative to the game folder (bin\\game.exe)")->required();
-    pack->add_option("--disc-size", disc_size, kDiscSizeHelp);
-    pack->add_option("--first-disc-reserve", pack_options.first_disc_reserve,
-                     "Bytes kept free on disc 1 for anything else (what --layout puts there is counted already; default 0)");
-    pack->add_option("--threads", pack_options.threads, "Compression threads (default: one per core)")
-        ->check(CLI::Range(0, 256));
-    pack->add_option("--compressor", compressor, "libdeflate (default where built in) or zlib");
-    pack->add_option("--level", pack_options.level, "Compression level, 1 to 12 with libdeflate, 1 to 9 with zlib (default: 5 with libdeflate, 6 with zlib, about the same size)")
-        ->check(CLI::Range(1, 12));
-    pack->add_flag("--force", pack_options.overwrite, "Replace the disc files of an earlier run in the output folder");
-    bool no_uninstaller = false;
-    std::string uninstaller, data;
-    pack->add_flag("--no-uninstaller", no_uninstaller, "Put neither uninstall.exe nor its manifest uninstall.lst into the set");
-    pack->add_option("--uninstaller", uninstaller,
-                     "The uninstall.exe to put in (default: beside discset, else in the share/discset/windows folder of its install, else the Windows release build's)");
-    pack->add_option("--data", data,
-                     "The data folder setup copies at the end; listed in the manifest. With --layout it goes into "
-                     "data\\ on disc 1 and on the last disc (the finishing steps read it from the disc in the drive)");
-    LayoutArgs layout;
-    pack->add_flag("--layout", layout.layout,
-                   "Write complete disc folders: disc1/ gets setup.exe, launcher.exe, autorun.inf (open=launcher.exe) "
-                   "and what --pictures, --data and --web-shortcut name; their room is counted on each disc");
-    pack->add_option("--setup-exe", layout.setup,
-                     "setup.exe for disc 1 (default: beside discset, else in the share/discset/windows folder of its install, else the Windows release build's)");
-    pack->add_option("--launcher-exe", layout.launcher,
-                     "launcher.exe for disc 1 (default: beside discset, else in the share/discset/windows folder of its install, else the Windows release build's)");
-    pack->add_option("--pictures", layout.pictures,
-                     "Slide-show pictures: a folder of NN.tga (00 to 100, copied as they are) or of pictures in any "
-                     "format ImageMagick's convert reads (converted in name order to 01.tga, 02.tga, ...). They go "
-                     "into pic\\ on every disc: setup reads them from the disc in the drive");
-    pack->add_option("--web-shortcut", layout.web_shortcut,
-                     "The web shortcut file, put on disc 1 and on the last disc as 官方網頁.url (the finishing steps "
-                     "read it when the last disc is in the drive)");
-    pack->add_flag("--iso", pack_options.iso,
-                   "Also write OUT/disc1.iso, disc2.iso, ...: ISO 9660 with Joliet names, fixed dates (the same "
-                   "input gives the same bytes), volume id from the product and the disc number (xorriso). "
-                   "--disc-size then limits each whole image");
-    SigningArgs signing;
-    pack->add_option("--sign-pkcs12", signing.pkcs12,
-                     "Sign uninstall.exe, and with --layout setup.exe and launcher.exe, with the publisher's "
-                     "certificate and key in this PKCS#12 file (Authenticode, SHA-256, by osslsigncode) before they "
-                     "go onto the discs; the programs named stay unsigned. A program that does not sign stops the pack");
-    pack->add_option("--sign-password-file", signing.password_file,
-                     "File holding the PKCS#12 password, one line (read by osslsigncode, so the password is on no "
-                     "command line)");
-    pack->add_option("--sign-timestamp", signing.timestamp_url,
-                     "URL of an RFC 3161 time-stamp server, so the signatures stay valid after the certificate "
-                     "expires (default: no time stamp; the server is asked only when named)");
-    Chatter chatter;
-    pack->add_flag("-q,--quiet", chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
-    pack->add_flag("-v,--verbose", chatter.verbose, "Name each folder and file as it goes onto a disc");
-
-    std::vector<std::string> discs;
-    CLI::App* list = app.add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
-    list->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
-    bool json = false;
-    add_json_flag(list, &json,
-                  "header, each entry (UTF-8 path, its Big5 bytes in hex, kind, size, discs, offset of its first "
-                  "record) and the problems found");
-
-    CLI::App* test = app.add_subcommand("test", "Decompress and check every record of a disc set");
-    test->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
-    add_json_flag(test, &json,
-                  "counts, each file's size, CRC-32 and SHA-256, and each problem (disc, offset, reason, zlib status)");
-    bool sums = false;
-    test->add_flag("--sums", sums,
-                   "Print each file's SHA-256 and path (relative to the folder extract writes, / between names) "
-                   "as `sha256sum -c` reads them, for discset verify; nothing for a damaged set")
-        ->excludes("--json");
-
-    std::string check_disc_size = "650M";
-    CLI::App* check = app.add_subcommand("check", "Check a disc set before burning: discs, records, setup's files, "
-                                                  "pictures, sizes; one line per problem, exit 0 clean, 2 problems");
-    check->add_option("DISC", discs,
-                      disc_images_supported()
-                          ? "Disc folders or disc images (.iso, .cue), all discs of the set, in any order"
-                          : "Disc folders, all discs of the set, in any order (this build reads no disc images)")
-        ->required();
-    check->add_option("--disc-size", check_disc_size, kDiscSizeHelp);
-
-    std::string dest;
-    bool no_prompt = false;
-    CLI::App* extract = app.add_subcommand("extract", "Extract a disc set with the installer's engine (no registration)");
-    extract->add_option("DISC", discs, "Disc folders, cdN files or disc images (.iso, .cue); asks for a missing disc on a terminal")
-        ->required();
-    extract->add_option("-o,--output", dest, "New or empty folder to extract into")->required();
-    extract->add_flag("--no-prompt", no_prompt, "Never ask for a disc; fail when one is missing");
-    std::vector<std::string> includes;
-    extract->add_option("--include", includes,
-                        "Extract only what matches (repeatable): a glob on the path in the install folder, "
-                        "ASCII case ignored; * and ? stay within one name, ** crosses \\ (/ works too); a pattern "
-                        "without \\ matches the name at any depth; a folder that matches brings all below it; "
-                        "the folders on the way to what matches are created, nothing else")
-        ->allow_extra_args(false);  // one pattern each time: the disc arguments after it stay discs
-    bool keep_going = false, remove_damaged = false;
-    std::string report_file;
-    CLI::Option* keep = extract->add_flag(
-        "--keep-going", keep_going,
-        "Salvage a damaged set instead of rolling back: a file is kept up to its damaged record, the walk "
-        "picks up at the next sound folder or file record, a disc not given is skipped; the loss report at "
-        "the end names each damaged file (path, disc, offset, reason); exit code 3 when anything was lost. "
-        "Never asks for a disc");
-    extract->add_flag("--remove-damaged", remove_damaged, "With --keep-going: delete a file that lost data instead of keeping it cut")
-        ->needs(keep);
-    extract->add_option("--report", report_file, "With --keep-going: also write the loss report as JSON to FILE")
-        ->needs(keep);
-    int extract_threads = 0;
-    extract->add_option("--threads", extract_threads, "Decompression threads ahead of the writer (default: one per core; 1: inline, as setup)")
-        ->check(CLI::Range(0, 64));
-    extract->add_flag("-q,--quiet", chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
-    extract->add_flag("-v,--verbose", chatter.verbose, "List each extracted folder and file with its size at the end");
-
-    std::string sums_file, verify_dest;
-    CLI::App* verify = app.add_subcommand(
-        "verify", "Check an extracted folder against a checksum list (test --sums, or sha256sum's): exit 0 when "
-                  "every file matches, 2 naming each missing or differing file");
-    verify->add_option("SUMS", sums_file, "The list: lines of HEX  PATH, PATH relative to DEST")->required();
-    verify->add_option("DEST", verify_dest, "The extracted folder; no path may leave it and no link is followed")
-        ->required();
-
-    std::string codepage = "950";
+    DiscsetArgs args;
+    CLI::App* pack = add_pack_command(&app, &args.pack);
+    CLI::App* list = add_list_command(&app, &args);
+    CLI::App* test = add_test_command(&app, &args);
+    CLI::App* check = add_check_command(&app, &args);
+    CLI::App* extract = add_extract_command(&app, &args.discs, &args.extract);
+    CLI::App* verify = add_verify_command(&app, &args);
     for (CLI::App* sub : {pack, list, test, check, extract})
-        sub->add_option("--codepage", codepage, "Code page of the names in the set: 950 (Big5, the default and the format's)");
+        sub->add_option("--codepage", args.codepage, "Code page of the names in the set: 950 (Big5, the default and the format's)");
 
     int parse_code = kExitDone;
     if (!parse_command_line(&app, argc, argv, &parse_code))
@@ -764,27 +566,27 @@ int run_discset(int argc, char** argv)
                           : check->parsed() ? "check"
                           : verify->parsed() ? "verify"
                                             : "extract";
-    if (!check_codepage(command, codepage))
+    if (!check_codepage(command, args.codepage))
         return kExitUsage;
+    const ExtractArgs& ex = args.extract;
     try {
         if (pack->parsed())
-            return run_pack(game, out, pack_options, disc_size, compressor, no_uninstaller, uninstaller, data, layout,
-                            signing, chatter);
+            return run_pack(args.pack);
         if (list->parsed() || test->parsed()) {
-            JsonAnswer answer = !json ? nullptr : list->parsed() ? disc_list_json : disc_test_json;
+            JsonAnswer answer = !args.json ? nullptr : list->parsed() ? disc_list_json : disc_test_json;
             std::vector<DiscFile> set;
             int code = kExitDone;
-            if (!start_reading(command, discs, answer, &set, &code))
+            if (!start_reading(command, args.discs, answer, &set, &code))
                 return code;
-            return list->parsed() ? run_list(set) : sums ? run_sums(set) : run_test(set);
+            return list->parsed() ? run_list(set) : args.sums ? run_sums(set) : run_test(set);
         }
         if (check->parsed())
-            return run_check(discs, check_disc_size);
+            return run_check(args.discs, args.check_disc_size);
         if (verify->parsed())
-            return run_verify(sums_file, verify_dest);
-        if (keep_going)
-            return run_salvage(discs, dest, includes, remove_damaged, report_file);
-        return run_extract(discs, dest, no_prompt, includes, extract_threads, chatter);
+            return run_verify(args.sums_file, args.verify_dest);
+        if (ex.keep_going)
+            return run_salvage(args.discs, ex.dest, ex.includes, ex.remove_damaged, ex.report_file);
+        return run_extract(args.discs, ex.dest, ex.no_prompt, ex.includes, ex.threads, ex.chatter);
     } catch (const std::exception& e) {
         fprintf(stderr, "discset %s: %s\n", command, e.what());
     } catch (...) {

@@ -293,6 +293,67 @@ int terminal_box(void*, const char* text, const char* caption, unsigned type)
     return buttons == PLAT_MB_YESNO ? PLAT_IDNO : PLAT_IDCANCEL;
 }
 
+// The header sizes the progress bar and says which discs belong to the
+// set; the engine reads and checks it again itself, so a header that
+// cannot be read here only leaves the bar without a total. 0 for a given
+// disc past the header's count.
+int check_given_discs(const DiscFile& first, ExtractRun* run, std::string* error)
+{
+    FileObject file;
+    DiscHeader header;
+    std::string why;
+    if (open_disc_file(first, &file, &why)) {
+        if (read_disc_header(&file, &header) == 1) {
+            if (header.total_size > 0)
+                run->total_size = header.total_size;
+            // A disc past the header's count is of another set: the
+            // engine would pass over it, and what it holds is missing.
+            for (const auto& kv : run->given)
+                if (header.disc_count >= 0 && kv.first > header.disc_count) {
+                    *error = "disc " + std::to_string(kv.first) + " (" + where_of(kv.second) +
+                             ") is not part of the set: its header counts " +
+                             std::to_string(header.disc_count) + " disc(s)";
+                    file.close();
+                    return 0;
+                }
+        }
+        file.close();
+    }
+    return 1;
+}
+
+// Runs the engine over the set with the extract's handlers in place of
+// setup's, and puts back every one of them after it.
+int run_engine(ExtractRun* run, const char* install_path)
+{
+    const int threads =
+        run->options.threads > 0 ? run->options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
+    // One thread decodes inline, as setup does; more decode ahead of the
+    // engine (inline too when the memory for it cannot be had).
+    const DecodedRecordSource* previous_source = decoded_record_source();
+    DecodeAhead ahead;
+    set_decoded_record_source(threads > 1 && ahead.create(threads) ? ahead.source() : nullptr);
+    g_run = run;
+    run->previous_open = plat_set_file_open_handler(open_engine_path);
+    MessageBoxHandler previous = plat_set_message_box_handler(terminal_box);
+    set_registration_enabled(0);
+    g_interrupted = 0;
+    void (*previous_interrupt)(int) = std::signal(SIGINT, on_interrupt);
+    set_record_filter(run->options.selection ? select_record : nullptr);
+    int ok = install_disc_set(install_path, run->root.c_str(), "", next_disc, show_progress);
+    std::signal(SIGINT, previous_interrupt == SIG_ERR ? SIG_DFL : previous_interrupt);
+    set_record_filter(nullptr);
+    set_registration_enabled(1);
+    if (run->options.interrupted)
+        *run->options.interrupted = g_interrupted != 0;
+    set_decoded_record_source(previous_source);
+    ahead.release();
+    plat_set_message_box_handler(previous);
+    plat_set_file_open_handler(run->previous_open);
+    g_run = nullptr;
+    return ok;
+}
+
 }  // namespace
 
 bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, const ExtractOptions& options,
@@ -330,31 +391,8 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
         return false;
     }
 
-    // The header sizes the progress bar and says which discs belong to the
-    // set; the engine reads and checks it again itself, so a header that
-    // cannot be read here only leaves the bar without a total.
-    {
-        FileObject file;
-        DiscHeader header;
-        std::string why;
-        if (open_disc_file(first->second, &file, &why)) {
-            if (read_disc_header(&file, &header) == 1) {
-                if (header.total_size > 0)
-                    run.total_size = header.total_size;
-                // A disc past the header's count is of another set: the
-                // engine would pass over it, and what it holds is missing.
-                for (const auto& kv : run.given)
-                    if (header.disc_count >= 0 && kv.first > header.disc_count) {
-                        *error = "disc " + std::to_string(kv.first) + " (" + where_of(kv.second) +
-                                 ") is not part of the set: its header counts " +
-                                 std::to_string(header.disc_count) + " disc(s)";
-                        file.close();
-                        return false;
-                    }
-            }
-            file.close();
-        }
-    }
+    if (!check_given_discs(first->second, &run, error))
+        return false;
     if (options.progress)
         options.progress->total = run.total_size;
 
@@ -372,30 +410,7 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
         *error = "cannot change into " + utf8_of(root_file.parent_path());
         return false;
     }
-    int threads = options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
-    // One thread decodes inline, as setup does; more decode ahead of the
-    // engine (inline too when the memory for it cannot be had).
-    const DecodedRecordSource* previous_source = decoded_record_source();
-    DecodeAhead ahead;
-    set_decoded_record_source(threads > 1 && ahead.create(threads) ? ahead.source() : nullptr);
-    g_run = &run;
-    run.previous_open = plat_set_file_open_handler(open_engine_path);
-    MessageBoxHandler previous = plat_set_message_box_handler(terminal_box);
-    set_registration_enabled(0);
-    g_interrupted = 0;
-    void (*previous_interrupt)(int) = std::signal(SIGINT, on_interrupt);
-    set_record_filter(options.selection ? select_record : nullptr);
-    int ok = install_disc_set(install_path, run.root.c_str(), "", next_disc, show_progress);
-    std::signal(SIGINT, previous_interrupt == SIG_ERR ? SIG_DFL : previous_interrupt);
-    set_record_filter(nullptr);
-    set_registration_enabled(1);
-    if (options.interrupted)
-        *options.interrupted = g_interrupted != 0;
-    set_decoded_record_source(previous_source);
-    ahead.release();
-    plat_set_message_box_handler(previous);
-    plat_set_file_open_handler(run.previous_open);
-    g_run = nullptr;
+    int ok = run_engine(&run, install_path);
     if (!run.start_folder.empty())
         fs::current_path(run.start_folder, ec);
     if (!ok) {

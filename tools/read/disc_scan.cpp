@@ -199,14 +199,7 @@ struct Walk {
                     lose_open_file();
                     next = after;
                 } else if (r.type == disc::kClose) {
-                    if (file_open) {
-                        emit(open_file);
-                        if (is_manifest(open_file) && manifest_state == 1)
-                            manifest_state = 2;
-                        file_open = false;
-                    }
-                    lost_file = false;
-                    progress(d.number);
+                    close_record(d.number);
                     continue;
                 } else if (!record_has_payload(r.type)) {
                     next = read_on(&probe, r, false, d.number, "unknown record type " + std::to_string(r.type));
@@ -227,24 +220,7 @@ struct Walk {
                     summary->counted_total += n;
                     progress(d.number);
                     if (r.type == disc::kData) {
-                        if (!file_open && lost_file)
-                            continue;
-                        if (!file_open) {
-                            damage(d.number, r.offset, "data record outside a file");
-                            lost_file = true;
-                            continue;
-                        }
-                        open_file.size += n;
-                        open_file.crc = (uint32_t)crc32(open_file.crc, out.get(), (uInt)n);
-                        if (sha.state)
-                            sha.update(out.get(), (size_t)n);
-                        open_file.last_disc = d.number;
-                        if (manifest_state == 1 && is_manifest(open_file)) {
-                            if (manifest_bytes.size() + (size_t)n > (size_t)manifest::kMaxBytes)
-                                manifest_state = -1;
-                            else
-                                manifest_bytes.append((const char*)out.get(), (size_t)n);
-                        }
+                        data_record(r, n, d.number);
                         continue;
                     }
                     const char* problem = nullptr;
@@ -265,6 +241,42 @@ struct Walk {
         if (!ended && summary->damage.size() == damage_before)
             open_ends.push_back(DiscDamage{d.number, size, "the disc ends without an end record (cut short?)"});
         records.file.close();
+    }
+
+    // A data record's n decompressed bytes (in out) go to the open file.
+    void data_record(const Record& r, int32_t n, int32_t disc)
+    {
+        if (!file_open && lost_file)
+            return;
+        if (!file_open) {
+            damage(disc, r.offset, "data record outside a file");
+            lost_file = true;
+            return;
+        }
+        open_file.size += n;
+        open_file.crc = (uint32_t)crc32(open_file.crc, out.get(), (uInt)n);
+        if (sha.state)
+            sha.update(out.get(), (size_t)n);
+        open_file.last_disc = disc;
+        if (manifest_state == 1 && is_manifest(open_file)) {
+            if (manifest_bytes.size() + (size_t)n > (size_t)manifest::kMaxBytes)
+                manifest_state = -1;
+            else
+                manifest_bytes.append((const char*)out.get(), (size_t)n);
+        }
+    }
+
+    // A close record ends the open file.
+    void close_record(int32_t disc)
+    {
+        if (file_open) {
+            emit(open_file);
+            if (is_manifest(open_file) && manifest_state == 1)
+                manifest_state = 2;
+            file_open = false;
+        }
+        lost_file = false;
+        progress(disc);
     }
 
     void path_record(const Record& r, const char* created, int32_t disc)
