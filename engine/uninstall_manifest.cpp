@@ -10,9 +10,6 @@
 
 namespace {
 
-// The room for a path with its NUL, under the name the parser uses.
-const int32_t kPathBuffer = PLAT_PATH_SIZE;
-
 int32_t finish(int n, int32_t size)
 {
     return n > 0 && n < size ? (int32_t)n : 0;
@@ -119,9 +116,9 @@ const char* parse_entry(const char* p, const char* stop, int32_t install_path_le
     }
     // The path with a leading "\", as a record path, under the install folder.
     int32_t path_length = (int32_t)(stop - q);
-    if (path_length <= 0 || path_length >= kPathBuffer)
+    if (path_length <= 0 || path_length >= PLAT_PATH_SIZE)
         return "a path is empty or longer than a path can be";
-    unsigned char record[kPathBuffer + 1];
+    unsigned char record[PLAT_PATH_SIZE + 1];
     record[0] = '\\';
     memcpy(record + 1, q, (size_t)path_length + 1);
     // The path must pass the record-path rules and already be in the form

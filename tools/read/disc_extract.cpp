@@ -382,7 +382,7 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
             return false;
         }
     }
-    char install_path[260];
+    char install_path[PLAT_PATH_SIZE];
     std::string target_utf8 = utf8_of(target.lexically_normal());
     while (target_utf8.size() > 1 && (target_utf8.back() == '/' || target_utf8.back() == '\\'))
         target_utf8.pop_back();
