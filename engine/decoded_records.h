@@ -5,7 +5,7 @@
 // a source only reads and decompresses. The default source does both inline
 // on the engine's thread, one record at a time, with the engine's two
 // buffers (setup uses it). The toolkit's extract passes a source that reads
-// and decompresses ahead on other threads (tools/read/decode_ahead.h); since
+// and decompresses ahead on other threads (tools/extract/decode_ahead.h); since
 // it hands the records over in disc order with the same statuses, the engine
 // behaves the same with either: it stops at the first damaged record in
 // order, whatever was decoded after it.

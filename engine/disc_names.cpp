@@ -23,6 +23,25 @@ int disc_file_name(int32_t number, char* out, size_t size)
     return compose(out, size, "cd%d", (int)number);
 }
 
+std::string disc_file_name_of(int32_t number)
+{
+    char name[16];
+    return disc_file_name(number, name, sizeof name) ? name : "";
+}
+
+int32_t disc_number_in_name(const std::string& name)
+{
+    if (name.size() < 3 || name.size() > 11 || name.compare(0, 2, "cd") != 0 || name[2] == '0')
+        return 0;
+    int64_t n = 0;
+    for (size_t i = 2; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9')
+            return 0;
+        n = n * 10 + (name[i] - '0');
+    }
+    return n <= 9999 ? (int32_t)n : 0;
+}
+
 int disc_file_path(const char* root, int32_t number, char* out, size_t size)
 {
     return compose(out, size, "%s\\cd%d", root, (int)number);

@@ -4,7 +4,6 @@
 #include "disc_format.h"
 #include "disc_layout.h"
 #include "disc_names.h"
-#include "disc_scan.h"
 
 #include <cstring>
 

@@ -1,7 +1,6 @@
 #include "pack_images.h"
 
 #include "disc_names.h"
-#include "disc_scan.h"
 #include "iso_image.h"
 
 #include <set>

@@ -2,7 +2,6 @@
 
 #include "byte_order.h"
 #include "disc_names.h"
-#include "disc_scan.h"
 #include "record_path.h"
 #include "registration.h"
 #include "uninstall_manifest.h"

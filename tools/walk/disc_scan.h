@@ -4,6 +4,7 @@
 #pragma once
 
 #include "disc_format.h"
+#include "disc_names.h"
 #include "file_object.h"
 #include "host_files.h"
 #include "record_reader.h"
@@ -21,11 +22,6 @@ struct DiscFile {
     fs::path image;     // the disc image that holds it; empty for a host file
 };
 
-// The file name of disc N, "cd<N>" (disc_file_name).
-std::string disc_file_name_of(int32_t number);
-// N when `name` is a disc file name "cdN" (N from 1 to 9999, no leading
-// zero), else 0.
-int32_t disc_number_in_name(const std::string& name);
 
 // Finds the disc files that the arguments name. An argument is a folder
 // (every file cd1, cd2, ... directly in it), a cdN file itself, or a disc

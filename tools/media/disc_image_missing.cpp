@@ -2,7 +2,7 @@
 // message that says so; folders and cdN files work as everywhere.
 #include "disc_image.h"
 
-#include "disc_scan.h"
+#include "disc_names.h"
 
 namespace {
 

@@ -387,25 +387,6 @@ struct Walk {
 
 }  // namespace
 
-std::string disc_file_name_of(int32_t number)
-{
-    char name[16];
-    return disc_file_name(number, name, sizeof name) ? name : "";
-}
-
-int32_t disc_number_in_name(const std::string& name)
-{
-    if (name.size() < 3 || name.size() > 11 || name.compare(0, 2, "cd") != 0 || name[2] == '0')
-        return 0;
-    int64_t n = 0;
-    for (size_t i = 2; i < name.size(); ++i) {
-        if (name[i] < '0' || name[i] > '9')
-            return 0;
-        n = n * 10 + (name[i] - '0');
-    }
-    return n <= 9999 ? (int32_t)n : 0;
-}
-
 // Here rather than in the image reader: the builds with and without one
 // tell an image argument the same way.
 int is_image_argument(const fs::path& path)

@@ -3,7 +3,7 @@
 // that the engine's file object reads.
 #include "disc_image.h"
 
-#include "disc_scan.h"
+#include "disc_names.h"
 #include "image_volume.h"
 #include "platform.h"
 

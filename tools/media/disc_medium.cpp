@@ -1,7 +1,7 @@
 #include "disc_medium.h"
 
 #include "disc_image.h"
-#include "disc_scan.h"
+#include "disc_names.h"
 
 #include <algorithm>
 
