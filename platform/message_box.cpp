@@ -1,38 +1,49 @@
-// The replaceable message-box handler; the default comes from the backend.
+// The replaceable message-box handlers (code page 950 texts and UTF-8
+// texts); the defaults come from the backend.
 #include "platform.h"
 
 int plat_default_message_box(void* owner, const char* text, const char* caption, unsigned type);
 int plat_default_message_box_utf8(void* owner, const char* text, const char* caption, unsigned type);
 
 namespace {
-MessageBoxHandler g_handler = nullptr;
-MessageBoxHandler g_utf8_handler = nullptr;
-}
+
+// One kind of box: the handler set, else the backend's own.
+struct BoxHandler {
+    MessageBoxHandler installed;
+    MessageBoxHandler standard;
+
+    MessageBoxHandler current() const { return installed ? installed : standard; }
+    // Installs `handler` (null: the backend's again); returns the one that
+    // was in force.
+    MessageBoxHandler replace(MessageBoxHandler handler)
+    {
+        MessageBoxHandler old = current();
+        installed = handler;
+        return old;
+    }
+};
+
+BoxHandler g_code_page_box = {nullptr, plat_default_message_box};
+BoxHandler g_utf8_box = {nullptr, plat_default_message_box_utf8};
+
+}  // namespace
 
 MessageBoxHandler plat_set_utf8_message_box_handler(MessageBoxHandler handler)
 {
-    MessageBoxHandler old = g_utf8_handler ? g_utf8_handler : plat_default_message_box_utf8;
-    g_utf8_handler = handler;
-    return old;
+    return g_utf8_box.replace(handler);
 }
 
 int plat_message_box_utf8(void* owner, const char* text, const char* caption, unsigned type)
 {
-    if (g_utf8_handler)
-        return g_utf8_handler(owner, text, caption, type);
-    return plat_default_message_box_utf8(owner, text, caption, type);
+    return g_utf8_box.current()(owner, text, caption, type);
 }
 
 MessageBoxHandler plat_set_message_box_handler(MessageBoxHandler handler)
 {
-    MessageBoxHandler old = g_handler ? g_handler : plat_default_message_box;
-    g_handler = handler;
-    return old;
+    return g_code_page_box.replace(handler);
 }
 
 int plat_message_box(void* owner, const char* text, const char* caption, unsigned type)
 {
-    if (g_handler)
-        return g_handler(owner, text, caption, type);
-    return plat_default_message_box(owner, text, caption, type);
+    return g_code_page_box.current()(owner, text, caption, type);
 }

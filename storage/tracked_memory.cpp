@@ -82,11 +82,5 @@ void tracked_free(void* block)
 
 TrackedStats tracked_stats()
 {
-    TrackedStats s;
-    s.live = g_live;
-    s.allocations = g_allocations;
-    s.releases = g_releases;
-    s.bytes_allocated = g_bytes_allocated;
-    s.bytes_released = g_bytes_released;
-    return s;
+    return TrackedStats{g_live, g_allocations, g_releases, g_bytes_allocated, g_bytes_released};
 }

@@ -85,14 +85,21 @@ bool identity_of(HANDLE h, BY_HANDLE_FILE_INFORMATION* info)
     return info->nFileIndexHigh != 0 || info->nFileIndexLow != 0;
 }
 
-// The same for a path; directories open too (backup semantics), nothing is
-// read or written, and no share mode is refused to others.
+// A handle on `path` for asking about it: no access asked (nothing is read
+// or written), directories open too (backup semantics), and no share mode
+// is refused to others.
+HANDLE open_to_query(const char* path)
+{
+    return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+
+// The same for a path.
 bool identity_of(const char* path, BY_HANDLE_FILE_INFORMATION* info)
 {
     if (!path)
         return false;
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = open_to_query(path);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     bool ok = identity_of(h, info);
@@ -138,8 +145,7 @@ bool final_path_of(const char* path, char* out, DWORD size)
     FinalPathFunction final_path = final_path_function();
     if (!final_path)
         return false;
-    HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE h = open_to_query(path);
     if (h == INVALID_HANDLE_VALUE)
         return false;
     DWORD n = final_path(h, out, size, 0);

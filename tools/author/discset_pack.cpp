@@ -197,6 +197,14 @@ int run_pack(const PackArgs& args)
     return 0;
 }
 
+// The help of an option naming a Windows program pack puts into the set,
+// with where pack finds it when the option is not given.
+static std::string program_help(const char* what)
+{
+    return std::string(what) + " (default: beside discset, else in the share/discset/windows folder of its "
+                               "install, else the Windows release build's)";
+}
+
 CLI::App* add_pack_command(CLI::App* app, PackArgs* args)
 {
     DiscPackOptions& pack_options = args->options;
@@ -219,39 +227,45 @@ CLI::App* add_pack_command(CLI::App* app, PackArgs* args)
         ->check(CLI::Range(1, 12));
     pack->add_flag("--force", pack_options.overwrite, "Replace the disc files of an earlier run in the output folder");
     pack->add_flag("--no-uninstaller", args->no_uninstaller, "Put neither uninstall.exe nor its manifest uninstall.lst into the set");
-    pack->add_option("--uninstaller", args->uninstaller,
-                     "The uninstall.exe to put in (default: beside discset, else in the share/discset/windows folder of its install, else the Windows release build's)");
+    pack->add_option("--uninstaller", args->uninstaller, program_help("The uninstall.exe to put in"));
     pack->add_option("--data", args->data,
                      "The data folder setup copies at the end; listed in the manifest. With --layout it goes into "
                      "data\\ on disc 1 and on the last disc (the finishing steps read it from the disc in the drive)");
     pack->add_flag("--layout", args->layout.layout,
                    "Write complete disc folders: disc1/ gets setup.exe, launcher.exe, autorun.inf (open=launcher.exe) "
                    "and what --pictures, --data and --web-shortcut name; their room is counted on each disc");
-    pack->add_option("--setup-exe", args->layout.setup,
-                     "setup.exe for disc 1 (default: beside discset, else in the share/discset/windows folder of its install, else the Windows release build's)");
-    pack->add_option("--launcher-exe", args->layout.launcher,
-                     "launcher.exe for disc 1 (default: beside discset, else in the share/discset/windows folder of its install, else the Windows release build's)");
-    pack->add_option("--pictures", args->layout.pictures,
-                     "Slide-show pictures: a folder of NN.tga (00 to 100, copied as they are) or of pictures in any "
-                     "format ImageMagick's convert reads (converted in name order to 01.tga, 02.tga, ...). They go "
-                     "into pic\\ on every disc: setup reads them from the disc in the drive");
-    pack->add_option("--web-shortcut", args->layout.web_shortcut,
-                     "The web shortcut file, put on disc 1 and on the last disc as 官方網頁.url (the finishing steps "
-                     "read it when the last disc is in the drive)");
+    pack->add_option("--setup-exe", args->layout.setup, program_help("setup.exe for disc 1"));
+    pack->add_option("--launcher-exe", args->layout.launcher, program_help("launcher.exe for disc 1"));
+    // The options that name a file or folder to put in or to sign with, or
+    // the time-stamp server.
+    const struct {
+        const char* name;
+        std::string* value;
+        const char* help;
+    } texts[] = {
+        {"--pictures", &args->layout.pictures,
+         "Slide-show pictures: a folder of NN.tga (00 to 100, copied as they are) or of pictures in any format "
+         "ImageMagick's convert reads (converted in name order to 01.tga, 02.tga, ...). They go into pic\\ on every "
+         "disc: setup reads them from the disc in the drive"},
+        {"--web-shortcut", &args->layout.web_shortcut,
+         "The web shortcut file, put on disc 1 and on the last disc as 官方網頁.url (the finishing steps read it "
+         "when the last disc is in the drive)"},
+        {"--sign-pkcs12", &args->signing.pkcs12,
+         "Sign uninstall.exe, and with --layout setup.exe and launcher.exe, with the publisher's certificate and "
+         "key in this PKCS#12 file (Authenticode, SHA-256, by osslsigncode) before they go onto the discs; the "
+         "programs named stay unsigned. A program that does not sign stops the pack"},
+        {"--sign-password-file", &args->signing.password_file,
+         "File holding the PKCS#12 password, one line (read by osslsigncode, so the password is on no command line)"},
+        {"--sign-timestamp", &args->signing.timestamp_url,
+         "URL of an RFC 3161 time-stamp server, so the signatures stay valid after the certificate expires "
+         "(default: no time stamp; the server is asked only when named)"},
+    };
+    for (const auto& text : texts)
+        pack->add_option(text.name, *text.value, text.help);
     pack->add_flag("--iso", pack_options.iso,
                    "Also write OUT/disc1.iso, disc2.iso, ...: ISO 9660 with Joliet names, fixed dates (the same "
                    "input gives the same bytes), volume id from the product and the disc number (xorriso). "
                    "--disc-size then limits each whole image");
-    pack->add_option("--sign-pkcs12", args->signing.pkcs12,
-                     "Sign uninstall.exe, and with --layout setup.exe and launcher.exe, with the publisher's "
-                     "certificate and key in this PKCS#12 file (Authenticode, SHA-256, by osslsigncode) before they "
-                     "go onto the discs; the programs named stay unsigned. A program that does not sign stops the pack");
-    pack->add_option("--sign-password-file", args->signing.password_file,
-                     "File holding the PKCS#12 password, one line (read by osslsigncode, so the password is on no "
-                     "command line)");
-    pack->add_option("--sign-timestamp", args->signing.timestamp_url,
-                     "URL of an RFC 3161 time-stamp server, so the signatures stay valid after the certificate "
-                     "expires (default: no time stamp; the server is asked only when named)");
     pack->add_flag("-q,--quiet", args->chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
     pack->add_flag("-v,--verbose", args->chatter.verbose, "Name each folder and file as it goes onto a disc");
     return pack;

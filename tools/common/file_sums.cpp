@@ -5,17 +5,6 @@
 #include <cstdio>
 #include <memory>
 
-std::string sha256_hex_of(const unsigned char* digest)
-{
-    static const char digits[] = "0123456789abcdef";
-    std::string hex;
-    for (int i = 0; i < 32; ++i) {
-        hex += digits[digest[i] >> 4];
-        hex += digits[digest[i] & 15];
-    }
-    return hex;
-}
-
 std::string sums_line(const std::string& sha256, const std::string& path)
 {
     std::string name;

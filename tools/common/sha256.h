@@ -14,6 +14,9 @@ struct Sha256 {
     // system's library).
     int create();
     void release();
+    // The backend's state, before any message. 1 / 0. (create's first step;
+    // each backend has its own.)
+    int open_state();
     // Starts a new message, dropping what was given so far. 1 / 0.
     int restart();
     int update(const void* data, size_t size);

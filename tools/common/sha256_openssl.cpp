@@ -10,16 +10,10 @@ EVP_MD_CTX* context(const Sha256* s)
 }
 }  // namespace
 
-int Sha256::create()
+int Sha256::open_state()
 {
     state = EVP_MD_CTX_new();
-    if (!state)
-        return 0;
-    if (!restart()) {
-        release();
-        return 0;
-    }
-    return 1;
+    return state ? 1 : 0;
 }
 
 void Sha256::release()

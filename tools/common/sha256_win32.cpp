@@ -18,7 +18,7 @@ CngHash* cng(const Sha256* s)
 }
 }  // namespace
 
-int Sha256::create()
+int Sha256::open_state()
 {
     CngHash* c = new (std::nothrow) CngHash;
     if (!c)
@@ -26,10 +26,6 @@ int Sha256::create()
     state = c;
     if (BCryptOpenAlgorithmProvider(&c->algorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0) != 0) {
         c->algorithm = nullptr;
-        release();
-        return 0;
-    }
-    if (!restart()) {
         release();
         return 0;
     }
