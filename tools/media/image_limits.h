@@ -1,0 +1,20 @@
+// The limits of the disc image readers, in one place. Each bounds what a
+// damaged or hostile image can make a reader allocate or walk; a real disc
+// stays far below every one of them.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// The largest folder read: a directory of some ten thousand entries.
+// Anything larger is a damaged size field.
+constexpr uint32_t kMaxImageDirectoryBytes = 4u << 20;
+// Volume descriptors looked at from sector 16 on before the set
+// terminator: a disc records a handful (primary, boot record, Joliet,
+// version descriptors).
+constexpr uint32_t kMaxVolumeDescriptors = 64;
+// The largest cue sheet read: a sheet of 99 tracks with long file names
+// and comments is a few KiB.
+constexpr size_t kMaxCueSheetBytes = 256u << 10;
+// Tracks of a compact disc.
+constexpr int kMaxCueTracks = 99;
