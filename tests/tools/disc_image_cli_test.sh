@@ -212,20 +212,24 @@ head -c $((size / 2 / 2048 * 2048)) "$work/plain2.iso" >"$work/half2.iso"
 check "cut image: --keep-going exits 3" test $? -eq 3
 check "cut image: what lies before the cut is saved" test -s "$work/kept-half/許功蓋/big.bin"
 check "cut image: the loss is named" grep -q 'big.bin  disc 2' "$work/kept-half.out"
-cp "$work/joliet2.iso" "$work/nojoliet.iso"
-python3 - "$work/nojoliet.iso" <<'PY'
+# One tree's root folder recorded far past the end: the other tree is read.
+for damaged in 1:primary 2:Joliet; do
+  type=${damaged%%:*} tree=${damaged#*:}
+  cp "$work/joliet2.iso" "$work/no-$tree.iso"
+  python3 - "$work/no-$tree.iso" "$type" <<'PY'
 import sys
 f = open(sys.argv[1], "r+b")
 for sector in range(16, 32):
     f.seek(sector * 2048)
     d = f.read(2048)
-    if d[0] == 2 and d[1:6] == b"CD001":   # the Joliet descriptor: its root folder far past the end
+    if d[0] == int(sys.argv[2]) and d[1:6] == b"CD001":   # the descriptor: its root folder's extent
         f.seek(sector * 2048 + 156 + 2)
         f.write((0x7FFFFFF0).to_bytes(4, "little") + (0x7FFFFFF0).to_bytes(4, "big"))
 PY
-"$ds" extract "$work/set/disc1" "$work/nojoliet.iso" -o "$work/kept-nojoliet" >/dev/null 2>&1
-check "damaged Joliet tree: the ISO 9660 tree is read instead" test $? -eq 0
-check "damaged Joliet tree: and saves the whole set" diff -r "$game" "$work/kept-nojoliet"
+  "$ds" extract "$work/set/disc1" "$work/no-$tree.iso" -o "$work/kept-no-$tree" >/dev/null 2>&1
+  check "damaged $tree tree: the other tree is read instead" test $? -eq 0
+  check "damaged $tree tree: and saves the whole set" diff -r "$game" "$work/kept-no-$tree"
+done
 head -c 30000 "$work/plain2.iso" >"$work/short2.iso"
 "$ds" extract --keep-going "$work/set/disc1" "$work/short2.iso" -o "$work/kept-short2" --report "$work/short2.json" \
   >"$work/kept-short2.out" 2>"$work/kept-short2.err"
