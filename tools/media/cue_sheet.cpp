@@ -48,6 +48,13 @@ int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector
         *error = "it is larger than " + std::to_string(kMaxCueSheetBytes >> 10) + " KiB: not a cue sheet";
         return 0;
     }
+    // A sheet is text: a file of other bytes is refused before libcue,
+    // which would report each byte it cannot parse on stderr.
+    for (unsigned char c : text)
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
+            *error = "it holds bytes that are not text";
+            return 0;
+        }
     CdRelease sheet{cue_parse_string(text.c_str())};
     if (!sheet.cd) {
         *error = "it is not a cue sheet libcue can parse";
