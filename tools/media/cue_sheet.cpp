@@ -5,6 +5,8 @@
 
 #include "image_limits.h"
 
+#include <cstdio>
+
 extern "C" {
 #include <libcue.h>
 }
@@ -38,6 +40,25 @@ struct CdRelease {
             cd_delete(cd);
     }
 };
+
+// The data offset the sectors of a raw 2352-byte track record in their
+// headers (sector 16's, where the volume begins), which wins over the
+// sheet's mode: sheets that say MODE1/2352 over mode 2 sectors are common.
+// Other tracks, or a header that says nothing: the sheet's.
+uint32_t data_offset_as_recorded(const RawTrack& t)
+{
+    if (t.stride != kRawSectorBytes)
+        return t.data_offset;
+    uint32_t offset = t.data_offset;
+    unsigned char sector[kRawSectorBytes];
+    FILE* f = open_host_file_read(t.file);
+    if (f && fseeko(f, (off_t)(t.first_byte + 16ull * kRawSectorBytes), SEEK_SET) == 0 &&
+        fread(sector, sizeof sector, 1, f) == 1 && !raw_sector_data_offset(sector, &offset))
+        offset = t.data_offset;
+    if (f)
+        fclose(f);
+    return offset;
+}
 
 }  // namespace
 
@@ -127,7 +148,9 @@ std::unique_ptr<SectorReader> open_cue_sectors(const fs::path& sheet, std::strin
             continue;
         }
         std::string why;
-        std::unique_ptr<SectorReader> r = open_raw_track(t.raw, &why);
+        RawTrack raw = t.raw;
+        raw.data_offset = data_offset_as_recorded(raw);
+        std::unique_ptr<SectorReader> r = open_raw_track(raw, &why);
         if (r && holds_iso_volume(r.get()))
             return r;
         if (unreadable.empty())
