@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # discset list, test and extract on disc images: ISO 9660 images written by
-# xorriso (an independent writer) from disc folders made by pack, with and
-# without Joliet names; .bin/.cue pairs in mode 1 and mode 2 form 1 made by
-# image_fixture; folders and images mixed and in any order; damaged images
+# xorriso and genisoimage (independent writers) from disc folders made by
+# pack, with and without Joliet names, boot records and level 4; .bin files
+# in mode 1 and mode 2 form 1 made by image_fixture with cue sheets written
+# by hand; folders and images mixed and in any order; damaged images
 # refused with a message and exit code 2.
 #     disc_image_cli_test.sh DISCSET IMAGE_FIXTURE
 set -uo pipefail
