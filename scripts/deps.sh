@@ -5,12 +5,12 @@ set -euo pipefail
 
 packages=(
   cmake g++ make zlib1g-dev googletest libgtest-dev clang libclang-rt-14-dev
-  libdeflate-dev libcli11-dev nlohmann-json3-dev libiso9660-dev libcdio-dev
+  libdeflate-dev libcli11-dev nlohmann-json3-dev libiso9660-dev libcdio-dev libcue-dev
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64
   locales fonts-arphic-uming fonts-arphic-bsmi00lp
   xvfb xdotool imagemagick liblnk-utils icoutils
-  xorriso libarchive-tools
+  xorriso genisoimage libarchive-tools
   osslsigncode openssl libssl-dev
   gcc-multilib g++-multilib lib32z1-dev qemu-user
   unzip zip xxd python3 time gnuplot-nox

@@ -1,0 +1,63 @@
+// Disc images by kind: the file name's ending picks the reader that turns
+// the image into 2048-byte sectors of user data. A format plugs in with a
+// line in kFormats.
+#include "sector_reader.h"
+
+#include "cue_sheet.h"
+
+#include <cstring>
+
+namespace {
+
+using OpenSectors = std::unique_ptr<SectorReader> (*)(const fs::path& image, std::string* error);
+
+std::unique_ptr<SectorReader> open_iso_file(const fs::path& image, std::string* error)
+{
+    return open_raw_track(RawTrack{image, 0, 2048, 0, 0}, error);
+}
+
+struct ImageFormat {
+    const char* ending;  // lower case, with its dot
+    OpenSectors open;
+};
+const ImageFormat kFormats[] = {
+    {".cue", open_cue_sectors},
+};
+
+bool ends_with_nocase(const std::string& s, const char* suffix)
+{
+    size_t n = strlen(suffix);
+    if (s.size() < n)
+        return false;
+    for (size_t i = 0; i < n; ++i) {
+        char c = s[s.size() - n + i];
+        if (c >= 'A' && c <= 'Z')
+            c = (char)(c - 'A' + 'a');
+        if (c != suffix[i])
+            return false;
+    }
+    return true;
+}
+
+// The format that reads `image`; null for an ISO 9660 file.
+const ImageFormat* format_of(const fs::path& image)
+{
+    std::string name = utf8_of(image);
+    for (const ImageFormat& f : kFormats)
+        if (ends_with_nocase(name, f.ending))
+            return &f;
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<SectorReader> open_image_sectors(const fs::path& image, std::string* error)
+{
+    const ImageFormat* f = format_of(image);
+    return f ? f->open(image, error) : open_iso_file(image, error);
+}
+
+int image_is_iso_file(const fs::path& image)
+{
+    return format_of(image) == nullptr;
+}
