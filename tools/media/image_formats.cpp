@@ -3,6 +3,11 @@
 // line in kFormats.
 #include "sector_reader.h"
 
+#include "alcohol_image.h"
+#include "cdrdao_image.h"
+#include "chd_image.h"
+#include "clonecd_image.h"
+#include "nero_image.h"
 #include "cue_sheet.h"
 
 #include <cstring>
@@ -22,6 +27,11 @@ struct ImageFormat {
 };
 const ImageFormat kFormats[] = {
     {".cue", open_cue_sectors},
+    {".ccd", open_clonecd_sectors},
+    {".mds", open_alcohol_sectors},
+    {".toc", open_cdrdao_sectors},
+    {".nrg", open_nero_sectors},
+    {".chd", open_chd_sectors},
 };
 
 bool ends_with_nocase(const std::string& s, const char* suffix)
