@@ -10,7 +10,7 @@ packages=(
   wine wine64
   locales fonts-arphic-uming fonts-arphic-bsmi00lp
   xvfb xdotool imagemagick liblnk-utils icoutils
-  xorriso libarchive-tools
+  xorriso genisoimage libarchive-tools
   osslsigncode openssl libssl-dev
   gcc-multilib g++-multilib lib32z1-dev qemu-user
   unzip zip xxd python3 time gnuplot-nox

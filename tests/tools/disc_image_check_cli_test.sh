@@ -83,7 +83,7 @@ refused() {
   check "$name: no report" test ! -s "$work/$name.out"
 }
 head -c 100000 /dev/urandom >"$work/garbage.iso"
-refused not-an-image "nor an ISO 9660 image" "$work/garbage.iso" "$s/disc2"
+refused not-an-image "is not an ISO 9660 image: no primary volume descriptor at its sector 16" "$work/garbage.iso" "$s/disc2"
 size=$(stat -c %s "$s/disc1.iso")
 head -c $((size / 2 / 2048 * 2048)) "$s/disc1.iso" >"$work/half.iso"
 refused truncated "lies past the end of the image" "$work/half.iso" "$s/disc2.iso"

@@ -51,6 +51,22 @@ same_as_folders() {
   check "$name: extract --keep-going exits 0" test $? -eq 0
   check "$name: --keep-going tree equals the game" diff -r "$game" "$work/kept-$name"
 }
+# refused CASE DISC...: list, test and extract each exit 2 with a message
+# that contains the text in $expect, and extract writes nothing.
+refused() {
+  local name=$1; shift
+  for sub in list test; do
+    "$ds" "$sub" "$@" >/dev/null 2>"$work/$name.$sub.err"
+    local rc=$?
+    check "$name: $sub exits 2" test $rc -eq 2
+    check "$name: $sub says why" grep -qF "$expect" "$work/$name.$sub.err"
+  done
+  "$ds" extract --no-prompt "$@" -o "$work/out-$name" >/dev/null 2>"$work/$name.extract.err"
+  check "$name: extract exits 2" test $? -eq 2
+  check "$name: extract says why" grep -qF "$expect" "$work/$name.extract.err"
+  check "$name: extract wrote nothing" test ! -e "$work/out-$name"
+}
+
 same_as_folders plain "$work/plain1.iso" "$work/plain2.iso"
 same_as_folders joliet "$work/joliet1.iso" "$work/joliet2.iso"
 same_as_folders reversed "$work/joliet2.iso" "$work/plain1.iso"
@@ -71,24 +87,61 @@ for mode in mode1 mode2; do
   same_as_folders "cue-$mode" "$work/$mode.cue" "$work/joliet2.iso"
 done
 
-# refused CASE DISC...: list, test and extract each exit 2 with a message
-# that contains the text in $expect, and extract writes nothing.
-refused() {
-  local name=$1; shift
-  for sub in list test; do
-    "$ds" "$sub" "$@" >/dev/null 2>"$work/$name.$sub.err"
-    local rc=$?
-    check "$name: $sub exits 2" test $rc -eq 2
-    check "$name: $sub says why" grep -qF "$expect" "$work/$name.$sub.err"
-  done
-  "$ds" extract --no-prompt "$@" -o "$work/out-$name" >/dev/null 2>"$work/$name.extract.err"
-  check "$name: extract exits 2" test $? -eq 2
-  check "$name: extract says why" grep -qF "$expect" "$work/$name.extract.err"
-  check "$name: extract wrote nothing" test ! -e "$work/out-$name"
-}
+# ISO 9660 images as other tools write them: a boot record standing before
+# the Joliet descriptor, the enhanced descriptor of ISO level 4 (with and
+# without Joliet), from xorriso's mkisofs and from genisoimage. Each disc 1
+# image beside disc 2's plain image reads as the folders do.
+mkdir -p "$work/boot1"
+cp -r "$work/set/disc1/." "$work/boot1/"
+head -c 2048 /dev/zero >"$work/boot1/boot.img"
+while read -r name tool options; do
+  case $tool in
+    xorriso) xorriso -as mkisofs -quiet -o "$work/$name.iso" $options "$work/boot1" >/dev/null 2>&1 ;;
+    genisoimage) genisoimage -quiet -o "$work/$name.iso" $options "$work/boot1" >/dev/null 2>&1 ;;
+  esac
+  check "$name: $tool wrote the image" test -s "$work/$name.iso"
+  same_as_folders "$name" "$work/$name.iso" "$work/plain2.iso"
+done <<'TABLE'
+xorriso-boot-joliet     xorriso     -J -b boot.img -no-emul-boot
+xorriso-level4          xorriso     -iso-level 4
+genisoimage-joliet      genisoimage -J
+genisoimage-boot-joliet genisoimage -J -b boot.img -no-emul-boot
+genisoimage-level4      genisoimage -iso-level 4
+genisoimage-level4-joliet genisoimage -iso-level 4 -J
+TABLE
+
+# Cue sheets as other tools write them, over raw sectors written here: the
+# sheet's own name unlike its FILE's, FILE names quoted or not, one FILE a
+# track with CD audio after the data, INDEX 00 pregaps and PREGAP lines,
+# MODE1/2048, and the data track after an audio one.
+"$fixture" raw "$work/plain1.iso" "$work/disc1.bin" mode1 0
+"$fixture" raw "$work/plain1.iso" "$work/pregap1.bin" mode2 150
+"$fixture" raw "$work/plain2.iso" "$work/wrong.bin" mode1 0   # what a sheet's own name would pick
+head -c $((2352 * 300)) /dev/zero >"$work/Track 02.bin"
+cp "$work/plain1.iso" "$work/disc1-2048.img"
+sheet() { printf '%s\n' "${@:2}" >"$work/$1"; }
+sheet "Game (Disc 1).cue" 'FILE "disc1.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00'
+sheet "wrong.cue" 'FILE disc1.bin BINARY' 'TRACK 01 MODE1/2352' 'INDEX 01 00:00:00'
+sheet "tracks.cue" 'FILE "disc1.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00' \
+  'FILE "Track 02.bin" BINARY' '  TRACK 02 AUDIO' '    PREGAP 00:02:00' '    INDEX 01 00:00:00' \
+  '  TRACK 03 AUDIO' '    INDEX 00 00:01:00' '    INDEX 01 00:03:00' '    POSTGAP 00:02:00'
+sheet "pregap.cue" 'FILE "pregap1.bin" BINARY' '  TRACK 01 MODE2/2352' '    INDEX 00 00:00:00' '    INDEX 01 00:02:00'
+sheet "audio-first.cue" 'FILE "Track 02.bin" BINARY' '  TRACK 01 AUDIO' '    INDEX 01 00:00:00' \
+  'FILE "disc1.bin" BINARY' '  TRACK 02 MODE1/2352' '    INDEX 01 00:00:00'
+sheet "plain.cue" 'REM a sheet over an ISO image' 'FILE disc1-2048.img BINARY' '  TRACK 01 MODE1/2048' '    INDEX 01 00:00:00'
+for cue in "Game (Disc 1)" wrong tracks pregap audio-first plain; do
+  same_as_folders "sheet-$cue" "$work/$cue.cue" "$work/plain2.iso"
+done
+sheet "missing.cue" 'FILE "gone.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00'
+expect="the cue sheet $work/missing.cue names $work/gone.bin, which does not exist"
+refused missing-bin "$work/missing.cue" "$work/plain2.iso"
+sheet "only-audio.cue" 'FILE "Track 02.bin" BINARY' '  TRACK 01 AUDIO' '    INDEX 01 00:00:00'
+expect="has only audio tracks"
+refused only-audio "$work/only-audio.cue" "$work/plain2.iso"
+
 
 head -c 100000 /dev/urandom >"$work/garbage.iso"
-expect="nor an ISO 9660 image"
+expect="is not an ISO 9660 image: no primary volume descriptor at its sector 16"
 refused garbage "$work/garbage.iso"
 
 head -c 30000 "$work/plain1.iso" >"$work/short.iso"   # cut inside the volume descriptors
@@ -159,22 +212,24 @@ head -c $((size / 2 / 2048 * 2048)) "$work/plain2.iso" >"$work/half2.iso"
 check "cut image: --keep-going exits 3" test $? -eq 3
 check "cut image: what lies before the cut is saved" test -s "$work/kept-half/許功蓋/big.bin"
 check "cut image: the loss is named" grep -q 'big.bin  disc 2' "$work/kept-half.out"
-cp "$work/joliet2.iso" "$work/nojoliet.iso"
-python3 - "$work/nojoliet.iso" <<'PY'
+# One tree's root folder recorded far past the end: the other tree is read.
+for damaged in 1:primary 2:Joliet; do
+  type=${damaged%%:*} tree=${damaged#*:}
+  cp "$work/joliet2.iso" "$work/no-$tree.iso"
+  python3 - "$work/no-$tree.iso" "$type" <<'PY'
 import sys
 f = open(sys.argv[1], "r+b")
 for sector in range(16, 32):
     f.seek(sector * 2048)
     d = f.read(2048)
-    if d[0] == 2 and d[1:6] == b"CD001":   # the Joliet descriptor: its root folder far past the end
+    if d[0] == int(sys.argv[2]) and d[1:6] == b"CD001":   # the descriptor: its root folder's extent
         f.seek(sector * 2048 + 156 + 2)
         f.write((0x7FFFFFF0).to_bytes(4, "little") + (0x7FFFFFF0).to_bytes(4, "big"))
 PY
-"$ds" list "$work/set/disc1" "$work/nojoliet.iso" >/dev/null 2>&1
-check "damaged Joliet tree: list refuses the image" test $? -eq 2
-"$ds" extract --keep-going "$work/set/disc1" "$work/nojoliet.iso" -o "$work/kept-nojoliet" >/dev/null 2>&1
-check "damaged Joliet tree: --keep-going reads the ISO 9660 tree" test $? -eq 0
-check "damaged Joliet tree: and saves the whole set" diff -r "$game" "$work/kept-nojoliet"
+  "$ds" extract "$work/set/disc1" "$work/no-$tree.iso" -o "$work/kept-no-$tree" >/dev/null 2>&1
+  check "damaged $tree tree: the other tree is read instead" test $? -eq 0
+  check "damaged $tree tree: and saves the whole set" diff -r "$game" "$work/kept-no-$tree"
+done
 head -c 30000 "$work/plain2.iso" >"$work/short2.iso"
 "$ds" extract --keep-going "$work/set/disc1" "$work/short2.iso" -o "$work/kept-short2" --report "$work/short2.json" \
   >"$work/kept-short2.out" 2>"$work/kept-short2.err"

@@ -100,19 +100,27 @@ void raw_sector(const unsigned char* data, uint32_t lsn, int mode, unsigned char
     }
 }
 
-int bincue(const char* iso, const char* bin, const char* cue, const std::string& mode)
+// The ISO image's sectors as raw sectors of `mode` in `bin`, after `lead`
+// sectors of CD audio (a pregap, or a track before the data one).
+int raw_track(const char* iso, const char* bin, const std::string& mode, size_t lead)
 {
     std::vector<unsigned char> image;
     if (!load(iso, &image) || image.size() % kSector != 0 || (mode != "mode1" && mode != "mode2")) {
-        fprintf(stderr, "image_fixture: bad arguments for bincue\n");
+        fprintf(stderr, "image_fixture: bad arguments for raw\n");
         return 1;
     }
     int m = mode == "mode1" ? 1 : 2;
-    std::vector<unsigned char> raw(image.size() / kSector * kRaw);
+    std::vector<unsigned char> raw((lead + image.size() / kSector) * kRaw, 0x55);
     for (size_t s = 0; s < image.size() / kSector; ++s)
-        raw_sector(&image[s * kSector], (uint32_t)s, m, &raw[s * kRaw]);
-    if (!save(bin, raw))
+        raw_sector(&image[s * kSector], (uint32_t)s, m, &raw[(lead + s) * kRaw]);
+    return save(bin, raw) ? 0 : 1;
+}
+
+int bincue(const char* iso, const char* bin, const char* cue, const std::string& mode)
+{
+    if (raw_track(iso, bin, mode, 0))
         return 1;
+    int m = mode == "mode1" ? 1 : 2;
     std::string name = bin;
     size_t slash = name.rfind('/');
     if (slash != std::string::npos)
@@ -223,10 +231,12 @@ int main(int argc, char** argv)
     std::string what = argc > 1 ? argv[1] : "";
     if (what == "bincue" && argc == 6)
         return bincue(argv[2], argv[3], argv[4], argv[5]);
+    if (what == "raw" && argc == 6)
+        return raw_track(argv[2], argv[3], argv[4], (size_t)strtoul(argv[5], nullptr, 10));
     if ((what == "extent-past-end" || what == "loop" || what == "bad-name") && argc == 4)
         return damage(what, argv[2], argv[3], nullptr);
     if ((what == "two-pieces" || what == "size") && argc == 5)
         return damage(what, argv[2], argv[3], argv[4]);
-    fprintf(stderr, "usage: image_fixture bincue|extent-past-end|loop|two-pieces|bad-name|size ...\n");
+    fprintf(stderr, "usage: image_fixture bincue|raw|extent-past-end|loop|two-pieces|bad-name|size ...\n");
     return 1;
 }

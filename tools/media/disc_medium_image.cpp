@@ -235,7 +235,7 @@ std::unique_ptr<DiscMedium> open_disc_image(const fs::path& image, std::string* 
     ImageVolume volume;
     if (!open_image_volume(m->image, &volume, error, kNamesWindowsReads))
         return nullptr;
-    m->raw_sectors = volume.cdio != nullptr;
+    m->raw_sectors = volume.raw_sectors != 0;
     m->sectors = volume.sectors;
     int ok = read_tree(m.get(), volume, error);
     volume.release();

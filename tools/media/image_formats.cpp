@@ -49,13 +49,25 @@ bool ends_with_nocase(const std::string& s, const char* suffix)
     return true;
 }
 
-}  // namespace
-
-std::unique_ptr<SectorReader> open_image_sectors(const fs::path& image, std::string* error)
+// The format that reads `image`; null for an ISO 9660 file.
+const ImageFormat* format_of(const fs::path& image)
 {
     std::string name = utf8_of(image);
     for (const ImageFormat& f : kFormats)
         if (ends_with_nocase(name, f.ending))
-            return f.open(image, error);
-    return open_iso_file(image, error);
+            return &f;
+    return nullptr;
+}
+
+}  // namespace
+
+std::unique_ptr<SectorReader> open_image_sectors(const fs::path& image, std::string* error)
+{
+    const ImageFormat* f = format_of(image);
+    return f ? f->open(image, error) : open_iso_file(image, error);
+}
+
+int image_is_iso_file(const fs::path& image)
+{
+    return format_of(image) == nullptr;
 }

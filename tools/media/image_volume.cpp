@@ -1,11 +1,10 @@
-// Disc images through libcdio: libiso9660 reads an ISO 9660 image file,
-// libcdio's cue-sheet driver the raw sectors of a .bin, and a glibc cookie
-// stream (fopencookie) turns a run of sectors into a FILE*.
+// The ISO 9660 volume of a disc image: its volume descriptors and
+// directory records read here from the sectors a SectorReader gives
+// (whatever the image's format), and a glibc cookie stream (fopencookie)
+// turning a run of sectors into a FILE*.
 #include "image_volume.h"
 
 #include "byte_order.h"
-
-#include <cdio/bytesex.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -17,10 +16,18 @@ namespace {
 // Sectors read at a time: readers ask for a few KiB at a time, and a cue
 // sheet's raw sectors are best read in runs.
 const uint32_t kChunkSectors = 32;
-// The volume descriptors libiso9660 uses: the primary one at sector 16,
-// the supplementary (Joliet) one it looks for at sector 17.
-const uint32_t kPrimaryDescriptorSector = ISO_PVD_SECTOR;
-const uint32_t kJolietDescriptorSector = ISO_PVD_SECTOR + 1;
+
+// Volume descriptors (ECMA-119 8): a set of them from sector 16 on, one a
+// sector, ended by the set terminator.
+const uint32_t kFirstDescriptorSector = 16;
+const size_t kDescriptorType = 0;
+const size_t kDescriptorIdentifier = 1;          // "CD001"
+const size_t kDescriptorVersion = 6;             // 1; 2 in an enhanced descriptor
+const size_t kDescriptorEscapes = 88;            // a supplementary descriptor's escape sequences, 32 bytes
+const size_t kDescriptorRootRecord = 156;        // the root folder's directory record
+const unsigned char kTypePrimary = 1;
+const unsigned char kTypeSupplementary = 2;
+const unsigned char kTypeTerminator = 255;
 
 std::string g_cdio_message;
 
@@ -50,38 +57,6 @@ bool ends_with_ascii_nocase(const std::string& s, const char* suffix)
             return false;
     }
     return true;
-}
-
-// 1 when every FILE line of the cue sheet names a file that exists (beside
-// the sheet when relative); else 0 with the first missing one in *missing.
-// libcdio reads the sheet itself; this only gives its failure a name.
-int cue_files_present(const fs::path& cue, std::string* missing)
-{
-    std::string text, error;
-    if (!read_host_file(cue, &text, &error) || text.size() > (1u << 20))
-        return 1;  // libcdio's own open reports the sheet
-    size_t at = 0;
-    while ((at = text.find("FILE", at)) != std::string::npos) {
-        bool line_start = at == 0 || text[at - 1] == '\n' || text[at - 1] == ' ' || text[at - 1] == '\t';
-        size_t open = text.find('"', at);
-        size_t eol = text.find('\n', at);
-        at += 4;
-        if (!line_start || open == std::string::npos || (eol != std::string::npos && open > eol))
-            continue;
-        size_t close = text.find('"', open + 1);
-        if (close == std::string::npos || (eol != std::string::npos && close > eol))
-            continue;
-        std::string named = text.substr(open + 1, close - open - 1);
-        fs::path p = host_path_from_utf8(named);
-        if (p.is_relative())
-            p = cue.parent_path() / p;
-        std::error_code ec;
-        if (!fs::is_regular_file(p, ec)) {
-            *missing = utf8_of(p);
-            return 0;
-        }
-    }
-    return 1;
 }
 
 // Fields of a directory record (ECMA-119 9.1), by offset.
@@ -135,8 +110,9 @@ bool ucs2_to_utf8(const unsigned char* p, size_t n, std::string* out)
 }
 
 // A recorded name as listings show it; false when it does not convert.
-bool shown_name(const unsigned char* recorded, size_t n, uint8_t joliet, std::string* name)
+bool shown_name(const unsigned char* recorded, size_t n, ImageTree tree, std::string* name)
 {
+    bool joliet = tree == kTreeJoliet;
     if (joliet) {
         if (!ucs2_to_utf8(recorded, n, name))
             return false;
@@ -151,7 +127,7 @@ bool shown_name(const unsigned char* recorded, size_t n, uint8_t joliet, std::st
         if (!name->empty() && name->back() == '.')
             name->pop_back();
         for (char& c : *name)
-            if (c >= 'A' && c <= 'Z')
+            if (c >= 'A' && c <= 'Z' && tree == kTreePrimary)
                 c = (char)(c - 'A' + 'a');
         std::string utf8;
         if (!to_utf8(*name, &utf8))
@@ -178,26 +154,86 @@ int extent_inside(const ImageVolume& v, uint64_t lsn, uint64_t size, const std::
     return 1;
 }
 
-// The root folder of the tree read (the Joliet one when there is one): it
-// lies inside the image and is not absurdly large.
-int read_root_extent(ImageVolume* v, const std::string& name, std::string* error)
+// The root folders the volume descriptors give, by tree; size 0: no such
+// descriptor.
+struct VolumeRoots {
+    uint64_t lsn[3] = {};
+    uint64_t size[3] = {};
+    uint8_t joliet_level = 0;
+};
+
+// The Joliet level a supplementary descriptor's escape sequences give; 0:
+// not Joliet.
+uint8_t joliet_level_of(const unsigned char* descriptor)
 {
-    unsigned char sector[kImageSectorBytes];
-    uint32_t at = v->joliet ? kJolietDescriptorSector : kPrimaryDescriptorSector;
-    if (!v->read(sector, at, 1)) {
-        *error = name + ": its volume descriptor at sector " + std::to_string(at) + " cannot be read (cut short)";
+    const unsigned char* e = descriptor + kDescriptorEscapes;
+    if (e[0] != '%' || e[1] != '/')
+        return 0;
+    return e[2] == '@' ? 1 : e[2] == 'C' ? 2 : e[2] == 'E' ? 3 : 0;
+}
+
+// Reads the descriptor set from sector 16 to its terminator (or
+// kMaxVolumeDescriptors, or the end of the image). 1 / 0 with *error when
+// no primary descriptor stands at sector 16.
+int read_descriptors(const ImageVolume& v, const std::string& name, VolumeRoots* roots, std::string* error)
+{
+    unsigned char d[kImageSectorBytes];
+    for (uint32_t i = 0; i < kMaxVolumeDescriptors; ++i) {
+        uint64_t at = kFirstDescriptorSector + i;
+        if (at >= v.sectors || !v.read(d, at, 1) || memcmp(d + kDescriptorIdentifier, "CD001", 5) != 0)
+            break;
+        if (d[kDescriptorType] == kTypeTerminator)
+            break;
+        int tree = -1;
+        uint8_t level = 0;
+        if (d[kDescriptorType] == kTypePrimary && i == 0)
+            tree = kTreePrimary;
+        else if (d[kDescriptorType] == kTypeSupplementary && (level = joliet_level_of(d)) != 0)
+            tree = kTreeJoliet;
+        else if (d[kDescriptorType] == kTypeSupplementary && d[kDescriptorVersion] == 2)
+            tree = kTreeEnhanced;
+        if (tree < 0 || roots->size[tree] != 0)
+            continue;  // a boot record, a partition, a second one of a kind: the first one counts
+        const unsigned char* root = d + kDescriptorRootRecord;
+        roots->lsn[tree] = (uint32_t)get_le32(root + kRecordExtent) + root[kRecordAttributeLength];
+        roots->size[tree] = (uint32_t)get_le32(root + kRecordSize);
+        if (roots->size[tree] == 0)
+            roots->size[tree] = UINT64_MAX;  // recorded as 0 bytes: present, and damaged
+        if (tree == kTreeJoliet)
+            roots->joliet_level = level;
+    }
+    if (roots->size[kTreePrimary] == 0) {
+        *error = name + " is not an ISO 9660 image: no primary volume descriptor at its sector 16 " +
+                 "(another kind of file, or cut short)";
         return 0;
     }
-    const iso9660_dir_t* root = v->joliet ? &((const iso9660_svd_t*)sector)->root_directory_record
-                                          : &((const iso9660_pvd_t*)sector)->root_directory_record;
-    v->root_lsn = from_733(root->extent);
-    uint64_t size = from_733(root->size);
-    if (size == 0 || size > kMaxImageDirectoryBytes) {
-        *error = name + ": its root folder is recorded as " + std::to_string(size) + " bytes (damaged)";
+    return 1;
+}
+
+const char* tree_name(int tree)
+{
+    return tree == kTreeJoliet ? "Joliet" : tree == kTreeEnhanced ? "enhanced (ISO 9660:1999)" : "ISO 9660";
+}
+
+// Sets the volume's tree to `tree` when its root folder lies inside the
+// image, has a sane size, and reads. 1 / 0 with *error.
+int take_tree(ImageVolume* v, const VolumeRoots& roots, int tree, const std::string& name, std::string* error)
+{
+    std::string shown = "the root folder of " + name;
+    uint64_t size = roots.size[tree];
+    if (size == UINT64_MAX || size > kMaxImageDirectoryBytes) {
+        *error = name + ": the root folder of its " + tree_name(tree) + " tree is recorded as " +
+                 std::to_string(size == UINT64_MAX ? 0 : size) + " bytes (damaged)";
         return 0;
     }
+    v->tree = (ImageTree)tree;
+    v->joliet = tree == kTreeJoliet ? roots.joliet_level : 0;
+    std::vector<ImageFolderEntry> entries;
+    if (!read_image_folder(*v, roots.lsn[tree], (uint32_t)size, shown, &entries, error))
+        return 0;
+    v->root_lsn = roots.lsn[tree];
     v->root_size = (uint32_t)size;
-    return extent_inside(*v, v->root_lsn, size, "the root folder of " + name, error);
+    return 1;
 }
 
 // The state of one stream over a run of sectors.
@@ -283,21 +319,15 @@ std::string CdioLogCapture::detail() const
 
 int ImageVolume::read(void* buffer, uint64_t lsn, uint32_t count) const
 {
-    if (count == 0 || lsn + count > sectors)
+    if (!reader || count == 0 || lsn >= sectors || count > sectors - lsn)
         return 0;
-    if (iso)
-        return iso9660_iso_seek_read(iso, buffer, (lsn_t)lsn, count) == (long)count * (long)kImageSectorBytes;
-    return cdio_read_data_sectors(cdio, buffer, (lsn_t)lsn, kImageSectorBytes, count) == DRIVER_OP_SUCCESS;
+    return reader->read(buffer, lsn, count);
 }
 
 void ImageVolume::release()
 {
-    if (iso)
-        iso9660_close(iso);
-    if (cdio)
-        cdio_destroy(cdio);
-    iso = nullptr;
-    cdio = nullptr;
+    delete reader;
+    reader = nullptr;
 }
 
 int open_image_volume(const fs::path& image, ImageVolume* out, std::string* error, iso_extension_mask_t extensions)
@@ -308,55 +338,37 @@ int open_image_volume(const fs::path& image, ImageVolume* out, std::string* erro
         *error = name + " is not a file";
         return 0;
     }
-    CdioLogCapture log;
-    std::string file = image.string();
     if (ends_with_ascii_nocase(name, ".bin")) {
         *error = name + " holds raw sectors without their layout: give the .cue sheet that names it";
         return 0;
     }
-    if (ends_with_ascii_nocase(name, ".cue")) {
-        std::string missing;
-        if (!cue_files_present(image, &missing)) {
-            *error = "the cue sheet " + name + " names " + missing + ", which does not exist";
-            return 0;
-        }
-        out->cdio = cdio_open_cue(file.c_str());
-        if (!out->cdio) {
-            *error = "the cue sheet " + name + " cannot be read, or the .bin it names is missing or unreadable" +
-                     log.detail();
-            return 0;
-        }
-        track_format_t format = cdio_get_track_format(out->cdio, 1);
-        if (format != TRACK_FORMAT_DATA && format != TRACK_FORMAT_XA) {
-            *error = "the first track of " + name + " is not a data track (mode 1 or mode 2 form 1)";
-            out->release();
-            return 0;
-        }
-        lsn_t last = cdio_get_disc_last_lsn(out->cdio);
-        out->sectors = last > 0 ? (uint64_t)last : 0;
-        if (!iso9660_fs_read_superblock(out->cdio, ISO_EXTENSION_ALL)) {
-            *error = name + " holds no ISO 9660 file system in its first track (or the .bin is cut short)" +
-                     log.detail();
-            out->release();
-            return 0;
-        }
-        out->joliet = cdio_get_joliet_level(out->cdio);
-    } else {
-        out->iso = iso9660_open_ext(file.c_str(), extensions);
-        if (!out->iso) {
-            *error = name + " is neither a disc folder, a disc file cdN nor an ISO 9660 image " +
-                     "(no volume descriptor at its sector 16: another kind of file, or cut short)" + log.detail();
-            return 0;
-        }
-        uintmax_t bytes = fs::file_size(image, ec);
-        out->sectors = ec ? 0 : bytes / kImageSectorBytes;
-        out->joliet = iso9660_ifs_get_joliet_level(out->iso);
-    }
-    if (!read_root_extent(out, name, error)) {
+    std::unique_ptr<SectorReader> reader = open_image_sectors(image, error);
+    if (!reader)
+        return 0;
+    *out = ImageVolume();
+    out->sectors = reader->sectors();
+    out->raw_sectors = !image_is_iso_file(image);
+    out->reader = reader.release();
+    VolumeRoots roots;
+    if (!read_descriptors(*out, name, &roots, error)) {
         out->release();
         return 0;
     }
-    return 1;
+    static const int kJolietFirst[] = {kTreeJoliet, kTreeEnhanced, kTreePrimary};
+    static const int kPrimaryFirst[] = {kTreePrimary, kTreeEnhanced, kTreeJoliet};
+    const int* order = (extensions & ISO_EXTENSION_JOLIET) ? kJolietFirst : kPrimaryFirst;
+    std::string first;
+    for (int i = 0; i < 3; ++i) {
+        if (roots.size[order[i]] == 0)
+            continue;
+        if (take_tree(out, roots, order[i], name, error))
+            return 1;
+        if (first.empty())
+            first = *error;
+    }
+    *error = first;
+    out->release();
+    return 0;
 }
 
 FILE* open_extent_stream(ImageVolume* volume, uint64_t lsn, uint64_t size, const std::string& what,
@@ -420,9 +432,9 @@ int read_image_folder(const ImageVolume& volume, uint64_t lsn, uint32_t size, co
         if (name_length == 1 && (recorded[0] == 0 || recorded[0] == 1))
             continue;  // "." and ".."
         ImageFolderEntry e;
-        if (!shown_name(recorded, name_length, volume.joliet, &e.name)) {
+        if (!shown_name(recorded, name_length, volume.tree, &e.name)) {
             *error = "a name in " + shown + " does not convert to a file name (it is not " +
-                     (volume.joliet ? "UCS-2" : "code page 950") + " text, or holds / or \\ or a control character)";
+                     (volume.tree == kTreeJoliet ? "UCS-2" : "code page 950") + " text, or holds / or \\ or a control character)";
             return 0;
         }
         e.is_directory = (r[kRecordFlags] & kFlagDirectory) != 0;

@@ -1,10 +1,12 @@
-// A disc image opened through libcdio, and read-only streams over runs of
-// its sectors: what the reader of disc files in an image (disc_image.cpp)
-// and the image form of a disc medium (disc_medium_image.cpp) share. Only
-// in builds with libcdio.
+// A disc image's ISO 9660 volume read through a SectorReader, and
+// read-only streams over runs of its sectors: what the reader of disc
+// files in an image (disc_image.cpp) and the image form of a disc medium
+// (disc_medium_image.cpp) share. Only in builds with libcdio.
 #pragma once
 
 #include "host_files.h"
+#include "image_limits.h"
+#include "sector_reader.h"
 
 #include <cdio/cdio.h>
 #include <cdio/iso9660.h>
@@ -17,10 +19,6 @@
 
 // Bytes of one sector of user data.
 constexpr uint32_t kImageSectorBytes = ISO_BLOCKSIZE;
-// The largest directory read: a folder of some ten thousand entries.
-// Anything larger is a damaged size field, and libiso9660 would allocate
-// and read all of it.
-constexpr uint32_t kMaxImageDirectoryBytes = 4u << 20;
 
 // The sector after the last one of an extent of `size` bytes from sector
 // `lsn`. Summed in 64 bits: a recorded size near 4 GiB must not wrap around
@@ -30,12 +28,21 @@ inline uint64_t extent_end_sector(uint64_t lsn, uint64_t size)
     return lsn + (size + kImageSectorBytes - 1) / kImageSectorBytes;
 }
 
-// An ISO 9660 image file, or a disc read from a cue sheet and its .bin.
+// The tree of names a volume descriptor gives.
+enum ImageTree : uint8_t {
+    kTreePrimary,   // the primary descriptor's: ISO 9660 names, shown in lower case
+    kTreeJoliet,    // a Joliet descriptor's: UCS-2 names
+    kTreeEnhanced,  // an enhanced descriptor's (ISO 9660:1999, "level 4"): names as recorded
+};
+
+// An ISO 9660 image file, or a disc read from a cue sheet and its .bin
+// (any format open_image_sectors reads).
 struct ImageVolume {
-    iso9660_t* iso = nullptr;
-    CdIo_t* cdio = nullptr;
+    SectorReader* reader = nullptr;  // owned: release() frees it
+    int raw_sectors = 0;     // 1: the image is not the volume's 2048-byte sectors themselves (a sheet, a .bin)
     uint64_t sectors = 0;    // 2048-byte sectors of user data the image holds
-    uint8_t joliet = 0;      // Joliet level of the tree libiso9660 reads; 0: the ISO 9660 names
+    uint8_t joliet = 0;      // Joliet level of the tree read; 0: not a Joliet tree
+    ImageTree tree = kTreePrimary;  // the tree read
 
     // Reads `count` sectors from `lsn` on. 1 / 0.
     int read(void* buffer, uint64_t lsn, uint32_t count) const;
@@ -70,11 +77,15 @@ struct ImageFolderEntry {
 int read_image_folder(const ImageVolume& volume, uint64_t lsn, uint32_t size, const std::string& shown,
                       std::vector<ImageFolderEntry>* entries, std::string* error);
 
-// Opens the image (an ISO 9660 file, or a .cue sheet naming its .bin) and
-// reads its volume descriptors; `extensions` are the ISO_EXTENSION_* bits
-// libiso9660 may use for an ISO file (a cue sheet's disc always gets all).
-// The root folder of the tree it reads is checked to lie inside the image
-// and to have a sane size. 1 / 0 with *error.
+// Opens the image (an ISO 9660 file, a .cue sheet, any kind
+// open_image_sectors reads) and reads its volume descriptors from sector 16
+// up to the set terminator: the primary one, a Joliet one (escape sequence
+// %/@, %/C or %/E) and an enhanced one (version 2, no escape sequence),
+// wherever they stand. With ISO_EXTENSION_JOLIET bits in `extensions` the
+// Joliet tree is read first, then the enhanced, then the primary one;
+// without them the primary first, then the enhanced, then Joliet. The
+// first whose root folder lies inside the image, has a sane size and reads
+// is the volume's tree. 1 / 0 with *error (the first tree's failure).
 int open_image_volume(const fs::path& image, ImageVolume* out, std::string* error,
                       iso_extension_mask_t extensions = ISO_EXTENSION_ALL);
 

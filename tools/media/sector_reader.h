@@ -31,6 +31,11 @@ std::unique_ptr<SectorReader> open_raw_track(const RawTrack& track, std::string*
 // The image's data as sectors, by its kind: the dispatch every format plugs into.
 std::unique_ptr<SectorReader> open_image_sectors(const fs::path& image, std::string* error);
 
+// 1 when open_image_sectors reads `image` itself as 2048-byte sectors (an
+// ISO 9660 file); 0 when a format keeps the sectors otherwise (a sheet and
+// the files it names, raw sectors of 2352 bytes, ...).
+int image_is_iso_file(const fs::path& image);
+
 // Bytes of a raw CD sector: sync, header, user data and error correction.
 constexpr uint32_t kRawSectorBytes = 2352;
 
