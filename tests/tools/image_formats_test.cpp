@@ -1,13 +1,17 @@
-// The image kinds of collections read as sectors: every kind is written here
-// around one ISO 9660 image that xorriso made of a disc set's folder
-// (CloneCD .ccd/.img/.sub, Alcohol .mds/.mdf with 2048-, 2352- and
-// 2448-byte sectors, Nero .nrg of both footers, cdrdao .toc, a cue sheet
-// over 2048-byte sectors, and a CHD that chdman makes), and every sector
-// read through open_image_sectors must equal the ISO's. Then the variants
+// The image kinds of collections: every kind is written here around one
+// ISO 9660 image that xorriso made of a disc set's folder (CloneCD
+// .ccd/.img/.sub, Alcohol .mds/.mdf with 2048-, 2352- and 2448-byte
+// sectors, Nero .nrg of both footers, cdrdao .toc, a cue sheet over
+// 2048-byte sectors, and a CHD that chdman makes); every sector read
+// through open_image_sectors must equal the ISO's, and the set extracted
+// from the image must be the set's files byte for byte. Then the variants
 // that are not read, each refused with a message naming the format and
 // what is missing.
+#include "disc_extract.h"
+#include "disc_fixture.h"
 #include "iso_medium.h"
 #include "sector_reader.h"
+#include "test_support.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -196,6 +200,7 @@ struct ImageFormats : ::testing::Test {
     fs::path dir;
     Bytes iso;
     uint32_t sectors = 0;
+    std::string big;  // what the set's data/big.bin holds
 
     void SetUp() override
     {
@@ -203,15 +208,22 @@ struct ImageFormats : ::testing::Test {
         char tmpl[] = "/tmp/image_formats_test.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
-        // A disc set's first disc as a folder: the disc file and a folder
-        // beside it, random bytes not a multiple of a sector.
-        fs::create_directories(dir / "disc1" / "data");
-        Bytes file(200000 + 77);
+        // A one-disc set written record by record: a folder, a file of
+        // random bytes not a multiple of a sector, a small file; and an
+        // unrelated folder beside cd1 on the disc.
+        big.resize(200000 + 77);
         std::mt19937 rng(23);
-        for (unsigned char& b : file)
-            b = (unsigned char)rng();
-        save(dir / "disc1" / "cd1", file);
-        save_text(dir / "disc1" / "data" / "readme.txt", "a file in a folder\n");
+        for (char& b : big)
+            b = (char)rng();
+        fixture::DiscSet set;
+        set.add_dir(0, "\\data");
+        set.add_file(0, "\\data\\big.bin", big);
+        set.add_file(0, "\\readme.txt", "a file of the set\n");
+        fs::create_directories(dir / "disc1" / "extra");
+        save_text(dir / "disc1" / "extra" / "note.txt", "beside the disc file\n");
+        std::string win;
+        ASSERT_TRUE(system_path_of(dir / "disc1", &win, nullptr));
+        fixture::write_set(set, win);
         std::string error;
         ASSERT_TRUE(make_iso(dir / "disc1", dir / "disc1.iso", "DISC1", &error)) << error;
         iso = load(dir / "disc1.iso");
@@ -240,6 +252,20 @@ struct ImageFormats : ::testing::Test {
         EXPECT_TRUE(got == iso) << utf8_of(image) << ": the sectors differ from the ISO's";
         unsigned char one[kUser];
         EXPECT_FALSE(r->read(one, sectors, 1));
+    }
+
+    // The set extracted from the image is the set's files, byte for byte.
+    void expect_the_set(const fs::path& image, const std::string& kind)
+    {
+        fs::path out = dir / ("out-" + kind);
+        std::string error;
+        ASSERT_TRUE(disc_extract({image.string()}, out, ExtractOptions(), &error)) << error;
+        EXPECT_EQ(host_bytes(out / "data" / "big.bin"), big);
+        EXPECT_EQ(host_bytes(out / "readme.txt"), "a file of the set\n");
+        size_t entries = 0;
+        for (auto it = fs::recursive_directory_iterator(out); it != fs::recursive_directory_iterator(); ++it)
+            ++entries;
+        EXPECT_EQ(entries, 3u) << "data, data/big.bin and readme.txt, nothing else";
     }
 
     // The image is refused with a message holding each of `words`.
@@ -341,9 +367,12 @@ TEST_F(ImageFormats, EveryKindReadsAsTheIsoSectorForSector)
              return t.dir / "h.chd";
          }},
     };
+    int n = 0;
     for (const Kind& k : kinds) {
         SCOPED_TRACE(k.name);
-        expect_the_iso(k.write(*this));
+        fs::path image = k.write(*this);
+        expect_the_iso(image);
+        expect_the_set(image, std::to_string(n++));
     }
     // The CHD's extracted disc went with its reader.
     for (const auto& e : fs::directory_iterator(fs::temp_directory_path()))
