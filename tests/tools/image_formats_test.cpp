@@ -201,6 +201,14 @@ struct ImageFormats : ::testing::Test {
     Bytes iso;
     uint32_t sectors = 0;
     std::string big;  // what the set's data/big.bin holds
+    std::string saved_tmpdir;
+    bool had_tmpdir = false;
+
+    // Nothing a reader wrote into its temporary folder is left.
+    void expect_no_temporary_folders()
+    {
+        EXPECT_TRUE(fs::is_empty(dir / "tmp")) << "a reader left its temporary folder behind";
+    }
 
     void SetUp() override
     {
@@ -208,6 +216,13 @@ struct ImageFormats : ::testing::Test {
         char tmpl[] = "/tmp/image_formats_test.XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         dir = tmpl;
+        // Temporary folders of the readers (a CHD's disc) go here, where
+        // the test sees whether they were removed.
+        const char* tmpdir = getenv("TMPDIR");
+        saved_tmpdir = tmpdir ? tmpdir : "";
+        had_tmpdir = tmpdir != nullptr;
+        fs::create_directory(dir / "tmp");
+        setenv("TMPDIR", (dir / "tmp").c_str(), 1);
         // A one-disc set written record by record: a folder, a file of
         // random bytes not a multiple of a sector, a small file; and an
         // unrelated folder beside cd1 on the disc.
@@ -232,6 +247,10 @@ struct ImageFormats : ::testing::Test {
     }
     void TearDown() override
     {
+        if (had_tmpdir)
+            setenv("TMPDIR", saved_tmpdir.c_str(), 1);
+        else
+            unsetenv("TMPDIR");
         std::error_code ec;
         fs::remove_all(dir, ec);
     }
@@ -280,7 +299,7 @@ struct ImageFormats : ::testing::Test {
     }
 };
 
-TEST_F(ImageFormats, EveryKindReadsAsTheIsoSectorForSector)
+TEST_F(ImageFormats, EveryKindReadsAsTheIsoAndExtractsTheSet)
 {
     struct Kind {
         const char* name;
@@ -375,8 +394,7 @@ TEST_F(ImageFormats, EveryKindReadsAsTheIsoSectorForSector)
         expect_the_set(image, std::to_string(n++));
     }
     // The CHD's extracted disc went with its reader.
-    for (const auto& e : fs::directory_iterator(fs::temp_directory_path()))
-        EXPECT_EQ(e.path().filename().string().rfind("discset-chd-", 0), std::string::npos) << e.path();
+    expect_no_temporary_folders();
 }
 
 TEST_F(ImageFormats, VariantsNotReadAreRefusedNamingTheFormatAndWhatIsMissing)
@@ -509,6 +527,8 @@ TEST_F(ImageFormats, VariantsNotReadAreRefusedNamingTheFormatAndWhatIsMissing)
     setenv("PATH", (dir / "no-programs").c_str(), 1);
     expect_refused(dir / "fake.chd", {"needs chdman", "mame-tools"});
     setenv("PATH", path.c_str(), 1);
+    // The folder chdman wrote into for the refused CHD went too.
+    expect_no_temporary_folders();
 }
 
 }  // namespace
