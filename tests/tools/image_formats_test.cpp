@@ -375,6 +375,11 @@ TEST_F(ImageFormats, EveryKindReadsAsTheIsoAndExtractsTheSet)
              save_text(t.dir / "Game (Disc 1).cue", "FILE \"u1.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
              return t.dir / "Game (Disc 1).cue";
          }},
+        {"an ISO file named .img, no CloneCD sheet beside it",
+         [](ImageFormats& t) {
+             save(t.dir / "plain.img", t.iso);
+             return t.dir / "plain.img";
+         }},
         {"CHD made by chdman",
          [](ImageFormats& t) {
              save(t.dir / "h.bin", raw_sectors(t.iso, 1));
@@ -448,6 +453,25 @@ TEST_F(ImageFormats, VariantsNotReadAreRefusedNamingTheFormatAndWhatIsMissing)
              return t.dir / "lie.ccd";
          },
          {"CloneCD", "mode 1 sector, not mode 2"}},
+        {"CloneCD, its .img given",
+         [](ImageFormats& t) {
+             save_text(t.dir / "raw1.ccd", ccd_text(t.sectors, 1));
+             return t.dir / "raw1.img";
+         },
+         {"CloneCD", "raw1.ccd"}},
+        {"CloneCD, its .sub given",
+         [](ImageFormats& t) {
+             save(t.dir / "raw1.sub", Bytes(96));
+             return t.dir / "raw1.sub";
+         },
+         {"CloneCD", "subchannel", ".ccd"}},
+        {"Alcohol, its .mdf given",
+         [](ImageFormats& t) {
+             save(t.dir / "given.mdf", t.iso);
+             save(t.dir / "given.MDS", mds_bytes(t.sectors, 0xAA, 2048));
+             return t.dir / "given.mdf";
+         },
+         {"Alcohol", "given.MDS"}},
         {"Alcohol, no signature",
          [](ImageFormats& t) {
              Bytes d = mds_bytes(t.sectors, 0xAA, 2352);
