@@ -2,7 +2,7 @@
 """Seeds for the image-format fuzz targets: CloneCD sheets, Alcohol
 descriptors, cdrdao sheets and small Nero images, each sound and a few
 damaged, written from the layouts described in tools/media/*_image.cpp.
-    python3 fuzz/make_image_corpus.py fuzz/corpus
+    python3 fuzz/make_image_kinds_corpus.py fuzz/corpus
 """
 import os
 import struct
