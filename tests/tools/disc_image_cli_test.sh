@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # discset list, test and extract on disc images: ISO 9660 images written by
-# xorriso (an independent writer) from disc folders made by pack, with and
-# without Joliet names; .bin/.cue pairs in mode 1 and mode 2 form 1 made by
-# image_fixture; folders and images mixed and in any order; damaged images
+# xorriso and genisoimage (independent writers) from disc folders made by
+# pack, with and without Joliet names, boot records and level 4; .bin files
+# in mode 1 and mode 2 form 1 made by image_fixture with cue sheets written
+# by hand; folders and images mixed and in any order; damaged images
 # refused with a message and exit code 2.
 #     disc_image_cli_test.sh DISCSET IMAGE_FIXTURE
 set -uo pipefail
@@ -113,7 +114,8 @@ TABLE
 # Cue sheets as other tools write them, over raw sectors written here: the
 # sheet's own name unlike its FILE's, FILE names quoted or not, one FILE a
 # track with CD audio after the data, INDEX 00 pregaps and PREGAP lines,
-# MODE1/2048, and the data track after an audio one.
+# MODE1/2048, the data track after an audio one, and a sheet that says
+# MODE1/2352 over mode 2 sectors (their headers say which).
 "$fixture" raw "$work/plain1.iso" "$work/disc1.bin" mode1 0
 "$fixture" raw "$work/plain1.iso" "$work/pregap1.bin" mode2 150
 "$fixture" raw "$work/plain2.iso" "$work/wrong.bin" mode1 0   # what a sheet's own name would pick
@@ -128,8 +130,9 @@ sheet "tracks.cue" 'FILE "disc1.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 
 sheet "pregap.cue" 'FILE "pregap1.bin" BINARY' '  TRACK 01 MODE2/2352' '    INDEX 00 00:00:00' '    INDEX 01 00:02:00'
 sheet "audio-first.cue" 'FILE "Track 02.bin" BINARY' '  TRACK 01 AUDIO' '    INDEX 01 00:00:00' \
   'FILE "disc1.bin" BINARY' '  TRACK 02 MODE1/2352' '    INDEX 01 00:00:00'
+sheet "mislabelled.cue" 'FILE "pregap1.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 00 00:00:00' '    INDEX 01 00:02:00'
 sheet "plain.cue" 'REM a sheet over an ISO image' 'FILE disc1-2048.img BINARY' '  TRACK 01 MODE1/2048' '    INDEX 01 00:00:00'
-for cue in "Game (Disc 1)" wrong tracks pregap audio-first plain; do
+for cue in "Game (Disc 1)" wrong tracks pregap mislabelled audio-first plain; do
   same_as_folders "sheet-$cue" "$work/$cue.cue" "$work/plain2.iso"
 done
 sheet "missing.cue" 'FILE "gone.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00'

@@ -5,6 +5,8 @@
 
 #include "image_limits.h"
 
+#include <cstdio>
+
 extern "C" {
 #include <libcue.h>
 }
@@ -39,6 +41,25 @@ struct CdRelease {
     }
 };
 
+// The data offset the sectors of a raw 2352-byte track record in their
+// headers (sector 16's, where the volume begins), which wins over the
+// sheet's mode: sheets that say MODE1/2352 over mode 2 sectors are common.
+// Other tracks, or a header that says nothing: the sheet's.
+uint32_t data_offset_as_recorded(const RawTrack& t)
+{
+    if (t.stride != kRawSectorBytes)
+        return t.data_offset;
+    uint32_t offset = t.data_offset;
+    unsigned char sector[kRawSectorBytes];
+    FILE* f = open_host_file_read(t.file);
+    if (f && fseeko(f, (off_t)(t.first_byte + 16ull * kRawSectorBytes), SEEK_SET) == 0 &&
+        fread(sector, sizeof sector, 1, f) == 1 && !raw_sector_data_offset(sector, &offset))
+        offset = t.data_offset;
+    if (f)
+        fclose(f);
+    return offset;
+}
+
 }  // namespace
 
 int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector<CueTrack>* tracks,
@@ -48,6 +69,13 @@ int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector
         *error = "it is larger than " + std::to_string(kMaxCueSheetBytes >> 10) + " KiB: not a cue sheet";
         return 0;
     }
+    // A sheet is text: a file of other bytes is refused before libcue,
+    // which would report each byte it cannot parse on stderr.
+    for (unsigned char c : text)
+        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
+            *error = "it holds bytes that are not text";
+            return 0;
+        }
     CdRelease sheet{cue_parse_string(text.c_str())};
     if (!sheet.cd) {
         *error = "it is not a cue sheet libcue can parse";
@@ -120,7 +148,9 @@ std::unique_ptr<SectorReader> open_cue_sectors(const fs::path& sheet, std::strin
             continue;
         }
         std::string why;
-        std::unique_ptr<SectorReader> r = open_raw_track(t.raw, &why);
+        RawTrack raw = t.raw;
+        raw.data_offset = data_offset_as_recorded(raw);
+        std::unique_ptr<SectorReader> r = open_raw_track(raw, &why);
         if (r && holds_iso_volume(r.get()))
             return r;
         if (unreadable.empty())

@@ -3,6 +3,7 @@
 // place as a stream over its sectors.
 #include "disc_medium.h"
 
+#include "image_limits.h"
 #include "image_volume.h"
 
 #include <algorithm>
@@ -12,16 +13,6 @@
 #include <set>
 
 namespace {
-
-// Limits beyond any compact disc: a hostile image could otherwise keep the
-// walk going (deep chains of folders, millions of entries).
-const int kMaxFolderDepth = 64;
-const size_t kMaxEntries = 200000;
-// The listing spells out every path, and a deep chain of folders with long
-// names makes each path long: a few MB of directory records can name paths
-// that add up to gigabytes. No disc's paths come near this (it is some 80
-// bytes for each of kMaxEntries).
-const uint64_t kMaxListingBytes = 16u << 20;
 
 // Windows reads a disc's Joliet names when it has them, else the ISO 9660
 // names; Rock Ridge names it never reads.

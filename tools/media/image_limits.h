@@ -6,6 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
+// The tree of an image: a hostile image could otherwise keep the walk
+// going (deep chains of folders, millions of entries).
+constexpr int kMaxFolderDepth = 64;
+constexpr size_t kMaxEntries = 200000;
+// The listing spells out every path, and a deep chain of folders with long
+// names makes each path long: a few MB of directory records can name paths
+// that add up to gigabytes. No disc's paths come near this (it is some 80
+// bytes for each of kMaxEntries).
+constexpr uint64_t kMaxListingBytes = 16u << 20;
 // The largest folder read: a directory of some ten thousand entries.
 // Anything larger is a damaged size field.
 constexpr uint32_t kMaxImageDirectoryBytes = 4u << 20;

@@ -1,6 +1,6 @@
 // A raw track of a file read as 2048-byte sectors: each sector's user data
-// is picked out of its stride, a run of sectors read with one read of the
-// file when the stride is 2048 bytes.
+// is picked out of its stride; a run of sectors is read with one read of
+// the file.
 #include "sector_reader.h"
 
 #include <algorithm>
@@ -11,6 +11,8 @@
 namespace {
 
 const uint32_t kUserBytes = 2048;
+// Raw sectors read with one read of the file.
+const uint32_t kRunSectors = 32;
 // The descriptor that every ISO 9660 volume records first.
 const uint64_t kFirstDescriptorSector = 16;
 
@@ -18,7 +20,7 @@ struct RawTrackReader : SectorReader {
     RawTrack track{};
     FILE* file = nullptr;
     uint64_t count = 0;
-    std::vector<unsigned char> raw;  // one stride, for the sectors read one by one
+    std::vector<unsigned char> raw;  // kRunSectors raw sectors
 
     ~RawTrackReader() override
     {
@@ -36,10 +38,16 @@ struct RawTrackReader : SectorReader {
             return 0;
         if (track.stride == kUserBytes)
             return fread(out, kUserBytes, n, file) == n;
-        for (uint32_t i = 0; i < n; ++i) {
-            if (fread(raw.data(), track.stride, 1, file) != 1)
+        // Runs of raw sectors read at once, their user data picked out.
+        while (n > 0) {
+            uint32_t run = std::min<uint32_t>(n, kRunSectors);
+            if (fread(raw.data(), track.stride, run, file) != run)
                 return 0;
-            memcpy(out + (size_t)i * kUserBytes, raw.data() + track.data_offset, kUserBytes);
+            for (uint32_t i = 0; i < run; ++i)
+                memcpy(out + (size_t)i * kUserBytes, raw.data() + (size_t)i * track.stride + track.data_offset,
+                       kUserBytes);
+            out += (size_t)run * kUserBytes;
+            n -= run;
         }
         return 1;
     }
@@ -75,7 +83,7 @@ std::unique_ptr<SectorReader> open_raw_track(const RawTrack& track, std::string*
     std::unique_ptr<RawTrackReader> r(new RawTrackReader);
     r->track = track;
     r->count = track.sectors ? track.sectors : held;
-    r->raw.resize(track.stride);
+    r->raw.resize((size_t)kRunSectors * track.stride);
     r->file = open_host_file_read(track.file);
     if (!r->file) {
         *error = name + " cannot be opened for reading";
