@@ -321,6 +321,12 @@ TEST_F(ImageFormats, EveryKindReadsAsTheIsoAndExtractsTheSet)
              save_text(t.dir / "C2.ccd", ccd_text(t.sectors, 2, 300));
              return t.dir / "C2.ccd";
          }},
+        {"CloneCD whose sheet says mode 2 of mode 1 sectors: the sectors' headers are believed",
+         [](ImageFormats& t) {
+             save(t.dir / "lie.img", raw_sectors(t.iso, 1));
+             save_text(t.dir / "lie.ccd", ccd_text(t.sectors, 2));
+             return t.dir / "lie.ccd";
+         }},
         {"Alcohol 2352-byte mode 1",
          [](ImageFormats& t) {
              save(t.dir / "a1.mdf", raw_sectors(t.iso, 1));
@@ -446,13 +452,6 @@ TEST_F(ImageFormats, VariantsNotReadAreRefusedNamingTheFormatAndWhatIsMissing)
              return t.dir / "late.ccd";
          },
          {"CloneCD", "enhanced CD"}},
-        {"CloneCD, the sheet says mode 2 of mode 1 sectors",
-         [](ImageFormats& t) {
-             fs::copy_file(t.dir / "raw1.img", t.dir / "lie.img");
-             save_text(t.dir / "lie.ccd", ccd_text(t.sectors, 2));
-             return t.dir / "lie.ccd";
-         },
-         {"CloneCD", "mode 1 sector, not mode 2"}},
         {"CloneCD, its .img given",
          [](ImageFormats& t) {
              save_text(t.dir / "raw1.ccd", ccd_text(t.sectors, 1));

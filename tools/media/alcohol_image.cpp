@@ -299,7 +299,7 @@ std::unique_ptr<SectorReader> open_alcohol_sectors(const fs::path& mds, std::str
     raw.data_offset = track.data_offset;
     uint64_t held = track.first_byte < mdf_bytes ? (mdf_bytes - track.first_byte) / track.stride : 0;
     raw.sectors = std::min<uint64_t>(track.sectors, held);
-    if (!check_raw_data_sector(raw, track.mode, 16, &why)) {
+    if (!check_raw_data_sector(&raw, track.mode, 16, &why)) {
         *error = name + ": " + why;
         return nullptr;
     }

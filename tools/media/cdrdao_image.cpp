@@ -227,7 +227,7 @@ std::unique_ptr<SectorReader> open_cdrdao_sectors(const fs::path& toc, std::stri
         return nullptr;
     }
     track.raw.file = file;
-    if (!check_raw_data_sector(track.raw, track.mode, 16, &why)) {
+    if (!check_raw_data_sector(&track.raw, track.mode, 16, &why)) {
         *error = name + ": " + why;
         return nullptr;
     }

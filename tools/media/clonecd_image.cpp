@@ -25,8 +25,9 @@
 // tracks, no data track, a data track that does not start at sector 0 (an
 // enhanced CD: audio first, the volume in a later session and addressed
 // from the disc's start), a data track of mode 0 or an unknown mode, mode 2
-// form 2 sectors (the subheader of the track's sector 16 says so), a
-// missing .img, a sheet larger than kMaxImageDescriptorBytes.
+// form 2 sectors, a missing .img, a sheet larger than
+// kMaxImageDescriptorBytes. The header of the track's sector 16 has the
+// last word on its mode (raw_sector_check.h).
 #include "clonecd_image.h"
 
 #include "image_limits.h"
@@ -249,9 +250,9 @@ std::unique_ptr<SectorReader> open_clonecd_sectors(const fs::path& ccd, std::str
     raw_track.stride = kRawSectorBytes;
     raw_track.data_offset = track.mode == 1 ? kMode1DataOffset : kMode2Form1DataOffset;
     raw_track.sectors = std::min<uint64_t>(track.sectors, img_bytes / kRawSectorBytes);
-    // The sector that holds the volume descriptor says whether the sheet's
-    // mode is true, and for mode 2 which form the sectors are.
-    if (!check_raw_data_sector(raw_track, track.mode, kVolumeSector, &why)) {
+    // The sector that holds the volume descriptor says which mode the
+    // sectors are, and for mode 2 which form.
+    if (!check_raw_data_sector(&raw_track, track.mode, kVolumeSector, &why)) {
         *error = name + ": " + why;
         return nullptr;
     }

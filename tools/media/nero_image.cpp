@@ -190,7 +190,7 @@ std::unique_ptr<SectorReader> open_nero_sectors(const fs::path& nrg, std::string
         return nullptr;
     }
     track.raw.file = nrg;
-    if (!check_raw_data_sector(track.raw, track.mode, 16, &why)) {
+    if (!check_raw_data_sector(&track.raw, track.mode, 16, &why)) {
         *error = name + ": " + why;
         return nullptr;
     }
