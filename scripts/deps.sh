@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make zlib1g-dev googletest libgtest-dev clang libclang-rt-14-dev
-  libdeflate-dev libcli11-dev nlohmann-json3-dev libiso9660-dev libcdio-dev libcue-dev
+  libdeflate-dev libcli11-dev nlohmann-json3-dev libiso9660-dev libcdio-dev libcue-dev mame-tools
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev
   wine wine64
   locales fonts-arphic-uming fonts-arphic-bsmi00lp

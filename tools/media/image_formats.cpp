@@ -3,6 +3,11 @@
 // line in kFormats.
 #include "sector_reader.h"
 
+#include "alcohol_image.h"
+#include "cdrdao_image.h"
+#include "chd_image.h"
+#include "clonecd_image.h"
+#include "nero_image.h"
 #include "cue_sheet.h"
 
 #include <cstring>
@@ -16,12 +21,57 @@ std::unique_ptr<SectorReader> open_iso_file(const fs::path& image, std::string* 
     return open_raw_track(RawTrack{image, 0, 2048, 0, 0}, error);
 }
 
+// A file holding the sectors that a descriptor beside it lays out (a
+// CloneCD .img, an Alcohol .mdf): with the descriptor there, the user is
+// told to give it, since the sectors alone may be raw and their tracks are
+// unknown; without one the file is read as an ISO 9660 file, as the
+// 2048-byte .img and .mdf files of other tools are.
+std::unique_ptr<SectorReader> open_described(const fs::path& image, const char* lower, const char* upper,
+                                             const char* format, std::string* error)
+{
+    std::error_code ec;
+    for (const char* ext : {lower, upper}) {
+        fs::path d = image;
+        d.replace_extension(ext);
+        if (fs::is_regular_file(d, ec)) {
+            *error = utf8_of(image) + " holds the sectors of " + format + " image: give its descriptor " +
+                     utf8_of(d) + ", which says where its tracks lie";
+            return nullptr;
+        }
+    }
+    return open_iso_file(image, error);
+}
+
+std::unique_ptr<SectorReader> open_img_file(const fs::path& image, std::string* error)
+{
+    return open_described(image, ".ccd", ".CCD", "a CloneCD", error);
+}
+
+std::unique_ptr<SectorReader> open_mdf_file(const fs::path& image, std::string* error)
+{
+    return open_described(image, ".mds", ".MDS", "an Alcohol", error);
+}
+
+std::unique_ptr<SectorReader> open_sub_file(const fs::path& image, std::string* error)
+{
+    *error = utf8_of(image) + " holds the subchannel data of a CloneCD image, no sectors of data: give its .ccd sheet";
+    return nullptr;
+}
+
 struct ImageFormat {
     const char* ending;  // lower case, with its dot
     OpenSectors open;
 };
 const ImageFormat kFormats[] = {
     {".cue", open_cue_sectors},
+    {".ccd", open_clonecd_sectors},
+    {".mds", open_alcohol_sectors},
+    {".toc", open_cdrdao_sectors},
+    {".nrg", open_nero_sectors},
+    {".chd", open_chd_sectors},
+    {".img", open_img_file},
+    {".mdf", open_mdf_file},
+    {".sub", open_sub_file},
 };
 
 bool ends_with_nocase(const std::string& s, const char* suffix)

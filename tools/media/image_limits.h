@@ -27,3 +27,6 @@ constexpr uint32_t kMaxVolumeDescriptors = 64;
 constexpr size_t kMaxCueSheetBytes = 256u << 10;
 // Tracks of a compact disc.
 constexpr int kMaxCueTracks = 99;
+// The largest CloneCD .ccd sheet or Alcohol .mds descriptor read: either
+// describes at most 99 tracks in a few KiB.
+constexpr size_t kMaxImageDescriptorBytes = 256u << 10;
