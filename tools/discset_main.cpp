@@ -80,10 +80,11 @@ int collect_or_report(const char* command, const std::vector<std::string>& args,
 int check_images(const std::vector<std::string>& args)
 {
     for (const std::string& a : args) {
-        fs::path p = host_path_from_utf8(a);
+        DiscArgument argument;
         std::vector<ImageDisc> held;
         std::string error;
-        if (is_image_argument(p) && !list_image_discs(p, &held, &error)) {
+        if (disc_argument_of_text(a, &argument, &error) && argument.kind == kDiscImage &&
+            !list_image_discs(argument.host, &held, &error)) {
             fprintf(stderr, "discset extract: %s\n", error.c_str());
             return kExitFailed;
         }
@@ -247,11 +248,15 @@ int run_check(const std::vector<std::string>& args, const std::string& disc_size
     }
     std::vector<std::unique_ptr<DiscMedium>> media;
     for (const std::string& arg : args) {
-        int bad_image = 0;
-        std::unique_ptr<DiscMedium> m = open_disc_medium(host_path_from_utf8(arg), &error, &bad_image);
+        DiscArgument argument;
+        std::unique_ptr<DiscMedium> m;
+        if (disc_argument_of_text(arg, &argument, &error))
+            m = open_disc_medium(argument, &error);
         if (!m) {
             fprintf(stderr, "discset check: %s\n", printable(error).c_str());
-            return bad_image ? kExitFailed : kExitUsage;
+            // An argument that names no disc is a usage error; an image that
+            // does not read is a problem found.
+            return argument.kind == kDiscImage ? kExitFailed : kExitUsage;
         }
         media.push_back(std::move(m));
     }
@@ -360,26 +365,19 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     std::vector<std::string> unread;
     std::string error;
     for (const std::string& arg : args) {
+        DiscArgument argument;
         std::vector<DiscFile> found;
-        int bad_image = 0;
-        if (!collect_discs({arg}, &found, &error, &bad_image) && !bad_image) {
-            fprintf(stderr, "discset extract: %s\n", error.c_str());
-            return write_loss_report(report_file, failed_report_json(error), kExitFailed);
-        }
-        if (bad_image)
+        if (!disc_argument_of_text(arg, &argument, &error))
+            error = arg + " is neither a folder holding disc files, a disc file cdN nor a disc image";
+        else if (discs_of_argument(argument, &found, &error) && add_discs(found, &discs, &error))
+            continue;
+        else if (argument.kind == kDiscImage && found.empty()) {
             unread.push_back(error + "; what it holds is skipped");
-        for (const DiscFile& d : found) {
-            for (const DiscFile& e : discs)
-                if (e.number == d.number) {
-                    error = "disc " + std::to_string(d.number) + " is given twice: " + utf8_of(e.host) + " and " +
-                            utf8_of(d.host);
-                    fprintf(stderr, "discset extract: %s\n", error.c_str());
-                    return write_loss_report(report_file, failed_report_json(error), kExitFailed);
-                }
-            discs.push_back(d);
+            continue;
         }
+        fprintf(stderr, "discset extract: %s\n", error.c_str());
+        return write_loss_report(report_file, failed_report_json(error), kExitFailed);
     }
-    std::sort(discs.begin(), discs.end(), [](const DiscFile& a, const DiscFile& b) { return a.number < b.number; });
     SalvageOptions options;
     options.remove_damaged = remove_damaged;
     options.selection = includes.empty() ? nullptr : &selection;
