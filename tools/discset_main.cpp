@@ -63,8 +63,7 @@ void print_header(const DiscHeader& h)
     printf("%12s  %5s  %s\n", "SIZE", "DISC", "PATH");
 }
 
-// The discs the arguments name: 0, or the exit code after saying on
-// stderr why not (2 for an image that cannot be read, 1 otherwise).
+// The discs the arguments name: 0, or 2 after saying on stderr why not.
 int collect_or_report(const char* command, const std::vector<std::string>& args, std::vector<DiscFile>* discs)
 {
     std::string error;
@@ -272,22 +271,22 @@ int run_check(const std::vector<std::string>& args, const std::string& disc_size
     return ok ? kExitDone : kExitFailed;
 }
 
-// The --include patterns, checked; false after saying why not.
-bool make_selection(const std::vector<std::string>& patterns, PathSelection* selection)
+// The --include patterns, checked; 0 after saying why not.
+int make_selection(const std::vector<std::string>& patterns, PathSelection* selection)
 {
     for (const std::string& p : patterns) {
         std::string error;
         if (!selection->add(p, &error)) {
             fprintf(stderr, "discset extract: --include: %s\n", printable(error).c_str());
-            return false;
+            return 0;
         }
     }
-    return true;
+    return 1;
 }
 
 // Names the patterns that selected nothing. With patterns of which none
-// selected anything the extraction did not do what was asked: true then.
-bool report_unmatched(const PathSelection& selection)
+// selected anything the extraction did not do what was asked: 1 then.
+int report_unmatched(const PathSelection& selection)
 {
     std::vector<std::string> unmatched = selection.unmatched();
     for (const std::string& p : unmatched)

@@ -26,24 +26,24 @@ namespace {
 
 // A text field as read: the NUL inside the field, valid Big5, and the bytes
 // after it zero as the writer leaves them.
-bool header_text_sound(const char* field, std::string* problem)
+int header_text_sound(const char* field, std::string* problem)
 {
     size_t n = strnlen(field, disc::kTextSize);
     if (n == (size_t)disc::kTextSize) {
         *problem = "has no terminating NUL inside its 40 bytes";
-        return false;
+        return 0;
     }
     for (size_t i = n; i < (size_t)disc::kTextSize; ++i)
         if (field[i] != 0) {
             *problem = "has bytes that are not zero after its terminating NUL";
-            return false;
+            return 0;
         }
     std::string utf8;
     if (!to_utf8(std::string(field, n), &utf8)) {
         *problem = "is not valid Big5";
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }
 
 struct Walk {
@@ -108,7 +108,7 @@ struct Walk {
             (*on_entry)(files_seen.back());
     }
 
-    bool is_manifest(const TreeEntry& e) const
+    int is_manifest(const TreeEntry& e) const
     {
         return uppercase_cp950(e.raw_path) == uppercase_cp950(std::string("\\") + kUninstallManifestName);
     }
