@@ -63,8 +63,7 @@ void print_header(const DiscHeader& h)
     printf("%12s  %5s  %s\n", "SIZE", "DISC", "PATH");
 }
 
-// The discs the arguments name: 0, or the exit code after saying on
-// stderr why not (2 for an image that cannot be read, 1 otherwise).
+// The discs the arguments name: 0, or 2 after saying on stderr why not.
 int collect_or_report(const char* command, const std::vector<std::string>& args, std::vector<DiscFile>* discs)
 {
     std::string error;
@@ -80,10 +79,11 @@ int collect_or_report(const char* command, const std::vector<std::string>& args,
 int check_images(const std::vector<std::string>& args)
 {
     for (const std::string& a : args) {
-        fs::path p = host_path_from_utf8(a);
+        DiscArgument argument;
         std::vector<ImageDisc> held;
         std::string error;
-        if (is_image_argument(p) && !list_image_discs(p, &held, &error)) {
+        if (disc_argument_of_text(a, &argument, &error) && argument.kind == kDiscImage &&
+            !list_image_discs(argument.host, &held, &error)) {
             fprintf(stderr, "discset extract: %s\n", error.c_str());
             return kExitFailed;
         }
@@ -247,11 +247,15 @@ int run_check(const std::vector<std::string>& args, const std::string& disc_size
     }
     std::vector<std::unique_ptr<DiscMedium>> media;
     for (const std::string& arg : args) {
-        int bad_image = 0;
-        std::unique_ptr<DiscMedium> m = open_disc_medium(host_path_from_utf8(arg), &error, &bad_image);
+        DiscArgument argument;
+        std::unique_ptr<DiscMedium> m;
+        if (disc_argument_of_text(arg, &argument, &error))
+            m = open_disc_medium(argument, &error);
         if (!m) {
             fprintf(stderr, "discset check: %s\n", printable(error).c_str());
-            return bad_image ? kExitFailed : kExitUsage;
+            // An argument that names no disc is a usage error; an image that
+            // does not read is a problem found.
+            return argument.kind == kDiscImage ? kExitFailed : kExitUsage;
         }
         media.push_back(std::move(m));
     }
@@ -267,22 +271,22 @@ int run_check(const std::vector<std::string>& args, const std::string& disc_size
     return ok ? kExitDone : kExitFailed;
 }
 
-// The --include patterns, checked; false after saying why not.
-bool make_selection(const std::vector<std::string>& patterns, PathSelection* selection)
+// The --include patterns, checked; 0 after saying why not.
+int make_selection(const std::vector<std::string>& patterns, PathSelection* selection)
 {
     for (const std::string& p : patterns) {
         std::string error;
         if (!selection->add(p, &error)) {
             fprintf(stderr, "discset extract: --include: %s\n", printable(error).c_str());
-            return false;
+            return 0;
         }
     }
-    return true;
+    return 1;
 }
 
 // Names the patterns that selected nothing. With patterns of which none
-// selected anything the extraction did not do what was asked: true then.
-bool report_unmatched(const PathSelection& selection)
+// selected anything the extraction did not do what was asked: 1 then.
+int report_unmatched(const PathSelection& selection)
 {
     std::vector<std::string> unmatched = selection.unmatched();
     for (const std::string& p : unmatched)
@@ -360,26 +364,19 @@ int run_salvage(const std::vector<std::string>& args, const std::string& dest, c
     std::vector<std::string> unread;
     std::string error;
     for (const std::string& arg : args) {
+        DiscArgument argument;
         std::vector<DiscFile> found;
-        int bad_image = 0;
-        if (!collect_discs({arg}, &found, &error, &bad_image) && !bad_image) {
-            fprintf(stderr, "discset extract: %s\n", error.c_str());
-            return write_loss_report(report_file, failed_report_json(error), kExitFailed);
-        }
-        if (bad_image)
+        if (!disc_argument_of_text(arg, &argument, &error))
+            error = arg + " is neither a folder holding disc files, a disc file cdN nor a disc image";
+        else if (discs_of_argument(argument, &found, &error) && add_discs(found, &discs, &error))
+            continue;
+        else if (argument.kind == kDiscImage && found.empty()) {
             unread.push_back(error + "; what it holds is skipped");
-        for (const DiscFile& d : found) {
-            for (const DiscFile& e : discs)
-                if (e.number == d.number) {
-                    error = "disc " + std::to_string(d.number) + " is given twice: " + utf8_of(e.host) + " and " +
-                            utf8_of(d.host);
-                    fprintf(stderr, "discset extract: %s\n", error.c_str());
-                    return write_loss_report(report_file, failed_report_json(error), kExitFailed);
-                }
-            discs.push_back(d);
+            continue;
         }
+        fprintf(stderr, "discset extract: %s\n", error.c_str());
+        return write_loss_report(report_file, failed_report_json(error), kExitFailed);
     }
-    std::sort(discs.begin(), discs.end(), [](const DiscFile& a, const DiscFile& b) { return a.number < b.number; });
     SalvageOptions options;
     options.remove_damaged = remove_damaged;
     options.selection = includes.empty() ? nullptr : &selection;

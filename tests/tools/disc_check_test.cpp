@@ -104,8 +104,9 @@ struct PreflightTest : TwoDiscSet {
         std::vector<std::unique_ptr<DiscMedium>> media;
         for (const fs::path& f : folders) {
             std::string error;
-            int bad_image = 0;
-            media.push_back(open_disc_medium(f, &error, &bad_image));
+            DiscArgument argument;
+            EXPECT_EQ(disc_argument_of_path(f, &argument, &error), 1) << error;
+            media.push_back(open_disc_medium(argument, &error));
             EXPECT_TRUE(media.back()) << error;
             if (!media.back())
                 media.pop_back();
@@ -396,9 +397,10 @@ TEST_F(PreflightTest, DiscsAreFoundByTheirDiscFilesNotByArgumentOrder)
     EXPECT_EQ(lines[1], "disc 2: cd2 is on two discs: " + utf8_of(disc(2)) + " and " + utf8_of(tmp.host / "again"));
     // A disc file alone is not a disc: the check reads the whole disc.
     std::string error;
-    int bad_image = 1;
-    EXPECT_FALSE(open_disc_medium(cd(1), &error, &bad_image));
-    EXPECT_EQ(bad_image, 0);
+    DiscArgument argument;
+    ASSERT_EQ(disc_argument_of_path(cd(1), &argument, &error), 1) << error;
+    EXPECT_EQ(argument.kind, kDiscFileGiven);
+    EXPECT_FALSE(open_disc_medium(argument, &error));
     EXPECT_NE(error.find("is a disc file: give the folder or image that holds it"), std::string::npos) << error;
 }
 

@@ -6,6 +6,9 @@
 #include "disc_extract.h"
 #include "disc_fixture.h"
 #include "disc_image.h"
+#include "disc_scan.h"
+#include "file_object.h"
+#include "medium_serving.h"
 #include "platform.h"
 #include "test_support.h"
 
@@ -45,7 +48,6 @@ struct ImageWithDisc : ::testing::Test {
     }
     void TearDown() override
     {
-        stop_serving_image_discs();
         plat_fail_read_after(-1);
         std::error_code ec;
         fs::remove_all(dir, ec);
@@ -96,25 +98,69 @@ TEST_F(ImageWithDisc, ListsTheDiscAndReadsEveryByteFromAnyPosition)
 
 TEST_F(ImageWithDisc, ServedPathOpensTheDiscUntilServingStops)
 {
-    const char* path = ".\\cd3";
-    ASSERT_TRUE(serve_image_disc(path, image, 3));
-    FILE* f = plat_fopen(path, "rb");
-    ASSERT_NE(f, nullptr) << served_open_error();
+    std::string error, root;
+    std::unique_ptr<DiscMedium> medium = open_image_of_discs(image, &error);
+    ASSERT_TRUE(medium) << error;
+    MediaServing serving;
+    ASSERT_EQ(serving.serve(medium.get(), &root, &error), 1) << error;
+    const std::string path = served_path(root, "cd3");
+    FILE* f = plat_fopen(path.c_str(), "rb");
+    ASSERT_NE(f, nullptr) << serving.open_error;
     unsigned char head[64];
     ASSERT_EQ(plat_fread(head, 1, sizeof head, f), sizeof head);
     EXPECT_EQ(memcmp(head, bytes.data(), sizeof head), 0);
     EXPECT_EQ(plat_read_failed(f), 0);
     plat_fclose(f);
     // Never for writing.
-    EXPECT_EQ(plat_open_by_handler(path, "wb"), nullptr);
+    EXPECT_EQ(plat_open_by_handler(path.c_str(), "wb"), nullptr);
 
     // A disc the image does not hold: the open fails and says why.
-    ASSERT_TRUE(serve_image_disc(".\\cd4", image, 4));
-    EXPECT_EQ(plat_fopen(".\\cd4", "rb"), nullptr);
-    EXPECT_NE(served_open_error().find("holds no cd4"), std::string::npos) << served_open_error();
+    EXPECT_EQ(plat_fopen(served_path(root, "cd4").c_str(), "rb"), nullptr);
+    EXPECT_NE(serving.open_error.find("cd4 is not a file on"), std::string::npos) << serving.open_error;
 
-    stop_serving_image_discs();
-    EXPECT_EQ(plat_open_by_handler(path, "rb"), nullptr);
+    serving.release();
+    EXPECT_EQ(plat_open_by_handler(path.c_str(), "rb"), nullptr);
+}
+
+// One serving of media for every command: a disc file of an image opened
+// for a record walk goes through the serving in effect (the check's), a
+// second serving at once is refused, and a walk's own serving leaves the
+// platform's open handler as it found it.
+TEST_F(ImageWithDisc, OneServingAtATimeAndTheOpenHandlerRestored)
+{
+    std::string error, root;
+    std::vector<DiscFile> discs;
+    ASSERT_EQ(collect_discs({utf8_of(image)}, &discs, &error), 1) << error;
+    ASSERT_EQ(discs.size(), 1u);
+    EXPECT_EQ(discs[0].kind, kDiscImage);
+    auto first_bytes_of = [&](const DiscFile& d) {
+        FileObject file;
+        std::string why;
+        unsigned char head[16] = {0};
+        if (!open_disc_file(d, &file, &why))
+            return "not opened: " + why;
+        int32_t n = file.read(head, sizeof head);
+        file.close();
+        return std::string((const char*)head, n > 0 ? (size_t)n : 0);
+    };
+    const std::string want((const char*)bytes.data(), 16);
+
+    // A walk alone: it serves the image for the open and stops serving.
+    EXPECT_EQ(first_bytes_of(discs[0]), want);
+    EXPECT_EQ(plat_set_file_open_handler(nullptr), nullptr) << "the walk left its open handler behind";
+
+    // While the check serves the same image, the walk opens through it.
+    std::unique_ptr<DiscMedium> medium = open_disc_image(image, ImageReading(), &error);
+    ASSERT_TRUE(medium) << error;
+    MediaServing serving;
+    ASSERT_EQ(serving.serve(medium.get(), &root, &error), 1) << error;
+    EXPECT_EQ(first_bytes_of(discs[0]), want);
+    MediaServing second;
+    std::string second_root;
+    EXPECT_EQ(second.serve(medium.get(), &second_root, &error), 0);
+    EXPECT_NE(error.find("another set of discs is being served"), std::string::npos) << error;
+    serving.release();
+    EXPECT_EQ(plat_set_file_open_handler(nullptr), nullptr) << "the serving left its open handler behind";
 }
 
 TEST_F(ImageWithDisc, FailedReadOfTheStreamIsAReadError)

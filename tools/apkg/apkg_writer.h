@@ -19,16 +19,16 @@ struct ApkgInput {
 // separator, device, wildcard, control character or trailing dot or blank),
 // and no Big5 character whose second byte is 0x5C (the reader splits paths
 // at every 0x5C byte, so such a member could never be opened).
-bool apkg_check_member_name(const std::string& cp950, std::string* error);
+int apkg_check_member_name(const std::string& cp950, std::string* error);
 
 // Builds a whole package in memory: header, member data in the order given,
 // directory last. Refuses bad names, names equal without regard to ASCII case,
 // and packages of 2 GiB or more.
-bool apkg_build(const std::vector<ApkgInput>& members, std::string* package, std::string* error);
+int apkg_build(const std::vector<ApkgInput>& members, std::string* package, std::string* error);
 
 // Packs the files of a folder (sorted by name) into a package file. A
 // sub-folder is refused: packages hold no folders.
-bool apkg_create_from_folder(const fs::path& folder, const fs::path& package, std::string* error);
+int apkg_create_from_folder(const fs::path& folder, const fs::path& package, std::string* error);
 
 struct ApkgEntryInfo {
     std::string name;  // code page 950 (empty when the field has no NUL)
@@ -37,7 +37,7 @@ struct ApkgEntryInfo {
     bool valid;        // name terminated and data inside the file
 };
 // Reads a package's directory. Fails on a damaged header or directory.
-bool apkg_list(const fs::path& package, std::vector<ApkgEntryInfo>* entries, std::string* error);
+int apkg_list(const fs::path& package, std::vector<ApkgEntryInfo>* entries, std::string* error);
 
 // Unpacks the members into a folder that does not exist yet or is empty.
 // Every entry is checked first: a damaged entry or a name Windows cannot
@@ -47,5 +47,5 @@ bool apkg_list(const fs::path& package, std::vector<ApkgEntryInfo>* entries, std
 // installer opens, is unpacked; each skipped one is described in *shadowed
 // (may be null). On failure *error says why and the folder is left as it
 // was (one this call created is removed again).
-bool apkg_extract(const fs::path& package, const fs::path& folder, std::string* error,
-                  std::vector<std::string>* shadowed = nullptr);
+int apkg_extract(const fs::path& package, const fs::path& folder, std::string* error,
+                 std::vector<std::string>* shadowed = nullptr);

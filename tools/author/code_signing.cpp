@@ -27,32 +27,32 @@ std::vector<std::string> signing_arguments(const CodeSigning& signing, const fs:
 
 }  // namespace
 
-bool sign_program(const CodeSigning& signing, const fs::path& program, const fs::path& signed_copy,
-                  std::string* error)
+int sign_program(const CodeSigning& signing, const fs::path& program, const fs::path& signed_copy,
+                 std::string* error)
 {
     std::error_code ec;
     if (!fs::is_regular_file(program, ec)) {
         *error = "the program to sign " + utf8_of(program) + " is not a file";
-        return false;
+        return 0;
     }
     if (!fs::is_regular_file(signing.pkcs12, ec)) {
         *error = "the certificate " + utf8_of(signing.pkcs12) + " is not a file";
-        return false;
+        return 0;
     }
     if (!signing.password_file.empty() && !fs::is_regular_file(signing.password_file, ec)) {
         *error = "the password file " + utf8_of(signing.password_file) + " is not a file";
-        return false;
+        return 0;
     }
     if (fs::exists(fs::symlink_status(signed_copy, ec))) {
         *error = utf8_of(signed_copy) + " exists already";
-        return false;
+        return 0;
     }
     ProgramRun run;
     bool ran = run_program(signing_arguments(signing, program, signed_copy), {"LC_ALL=C"}, &run, error);
     if (ran && run.exit_code == 0 && fs::is_regular_file(signed_copy, ec))
-        return true;
+        return 1;
     fs::remove(signed_copy, ec);
     if (ran)
         *error = "signing " + utf8_of(program) + " failed: osslsigncode: " + program_message(run);
-    return false;
+    return 0;
 }

@@ -13,7 +13,7 @@ struct CodeSigning {
     fs::path password_file;      // the PKCS#12 password (empty: none); read by osslsigncode itself
     std::string timestamp_url;   // an RFC 3161 time-stamp server; empty: no time stamp
 
-    bool enabled() const { return !pkcs12.empty(); }
+    int enabled() const { return !pkcs12.empty(); }
 };
 
 // Signs `program` into `signed_copy` (which must not exist). The password
@@ -22,5 +22,5 @@ struct CodeSigning {
 // certificate file, a wrong password, a program that is no Windows program,
 // osslsigncode missing or failing) *error says why with osslsigncode's own
 // message, and no signed copy is left.
-bool sign_program(const CodeSigning& signing, const fs::path& program, const fs::path& signed_copy,
-                  std::string* error);
+int sign_program(const CodeSigning& signing, const fs::path& program, const fs::path& signed_copy,
+                 std::string* error);

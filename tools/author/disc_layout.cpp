@@ -11,13 +11,13 @@ const char kWebShortcutFileName[] = "官方網頁.url";
 
 namespace {
 
-bool is_file(const fs::path& p)
+int is_file(const fs::path& p)
 {
     std::error_code ec;
     return fs::is_regular_file(p, ec);
 }
 
-bool is_folder(const fs::path& p)
+int is_folder(const fs::path& p)
 {
     std::error_code ec;
     return fs::is_directory(p, ec);
@@ -52,27 +52,27 @@ std::string two_digits(int n)
     return std::string(name + 4);  // without "pic\"
 }
 
-bool plan_pictures(const fs::path& folder, const fs::path& work, DiscLayout* layout, std::string* error)
+int plan_pictures(const fs::path& folder, const fs::path& work, DiscLayout* layout, std::string* error)
 {
     if (!is_folder(folder)) {
         *error = "the pictures folder " + utf8_of(folder) + " is not a folder";
-        return false;
+        return 0;
     }
     std::vector<HostEntry> entries;
     if (!list_host_folder(folder, &entries, error))
-        return false;
+        return 0;
     bool all_numbered = !entries.empty();
     for (const HostEntry& e : entries) {
         if (e.is_directory) {
             *error = "the pictures folder " + utf8_of(folder) + " holds a folder (" + e.utf8_name +
                      "); it takes picture files only";
-            return false;
+            return 0;
         }
         all_numbered = all_numbered && picture_number(e.utf8_name) >= 0;
     }
     if (entries.empty()) {
         *error = "the pictures folder " + utf8_of(folder) + " is empty";
-        return false;
+        return 0;
     }
     std::vector<std::pair<int, fs::path>> pictures;  // number, file to put on the disc
     if (all_numbered) {
@@ -88,7 +88,7 @@ bool plan_pictures(const fs::path& folder, const fs::path& work, DiscLayout* lay
             if (!by_number[(size_t)n].empty()) {
                 *error = "the pictures folder " + utf8_of(folder) + " has " + two_digits(n) + " but not " +
                          two_digits(last + 1) + "; the slide show ends at the first missing number";
-                return false;
+                return 0;
             }
         for (int n = 0; n <= last; ++n)
             if (!by_number[(size_t)n].empty())
@@ -97,7 +97,7 @@ bool plan_pictures(const fs::path& folder, const fs::path& work, DiscLayout* lay
         if (entries.size() > (size_t)kMaxSlidePictures) {
             *error = "the pictures folder " + utf8_of(folder) + " holds " + std::to_string(entries.size()) +
                      " pictures; the slide show shows at most " + std::to_string(kMaxSlidePictures);
-            return false;
+            return 0;
         }
         std::error_code ec;
         layout->staging = work / ".discset-pictures";
@@ -105,13 +105,13 @@ bool plan_pictures(const fs::path& folder, const fs::path& work, DiscLayout* lay
         fs::create_directories(layout->staging, ec);
         if (ec) {
             *error = "cannot create " + utf8_of(layout->staging) + ": " + ec.message();
-            return false;
+            return 0;
         }
         int n = 0;
         for (const HostEntry& e : entries) {
             fs::path to = layout->staging / two_digits(++n);
             if (!convert_picture(e.path, to, error))
-                return false;
+                return 0;
             pictures.push_back({n, to});
         }
     }
@@ -121,7 +121,7 @@ bool plan_pictures(const fs::path& folder, const fs::path& work, DiscLayout* lay
             *error = "the picture " + utf8_of(p.second) +
                      " does not load with the installer's TGA reader (it reads uncompressed or run-length "
                      "TGA of 8, 16, 24 or 32 bits, up to 64 MiB of pixels)";
-            return false;
+            return 0;
         }
         std::error_code ec;
         uint64_t size = fs::file_size(p.second, ec);
@@ -129,11 +129,11 @@ bool plan_pictures(const fs::path& folder, const fs::path& work, DiscLayout* lay
             LayoutFile{"pic/" + two_digits(p.first), p.second, {}, false, size, kOnFirst | kOnMiddle | kOnLast});
     }
     layout->pictures = (int32_t)pictures.size();
-    return true;
+    return 1;
 }
 
-bool plan_tree(const fs::path& folder, const std::string& top, unsigned discs, DiscLayout* layout,
-               std::string* error)
+int plan_tree(const fs::path& folder, const std::string& top, unsigned discs, DiscLayout* layout,
+              std::string* error)
 {
     return walk_host_tree(
         folder, top,
@@ -141,23 +141,23 @@ bool plan_tree(const fs::path& folder, const std::string& top, unsigned discs, D
             *below = parent + "/" + e.utf8_name;
             layout->files.push_back(LayoutFile{*below, e.is_directory ? fs::path() : e.path, {}, e.is_directory,
                                                e.is_directory ? 0 : e.size, discs});
-            return true;
+            return 1;
         },
         error);
 }
 
-bool plan_program(const fs::path& path, const char* what, const char* option, const char* name,
-                  DiscLayout* layout, std::string* error)
+int plan_program(const fs::path& path, const char* what, const char* option, const char* name,
+                 DiscLayout* layout, std::string* error)
 {
     if (!is_file(path)) {
         *error = std::string("the ") + what + " " + (path.empty() ? std::string("(none given)") : utf8_of(path)) +
                  " is not a file; build the Windows release (cmake --workflow --preset win32) or pass " + option +
                  " PATH";
-        return false;
+        return 0;
     }
     std::error_code ec;
     layout->files.push_back(LayoutFile{name, path, {}, false, fs::file_size(path, ec), kOnFirst});
-    return true;
+    return 1;
 }
 
 }  // namespace
@@ -199,8 +199,8 @@ std::vector<fs::path> DiscLayout::existing_in(const fs::path& disc_folder, unsig
     return found;
 }
 
-bool DiscLayout::write_into(const fs::path& disc_folder, unsigned role, std::vector<fs::path>* created,
-                            std::string* error) const
+int DiscLayout::write_into(const fs::path& disc_folder, unsigned role, std::vector<fs::path>* created,
+                           std::string* error) const
 {
     for (const LayoutFile& f : files) {
         if (!(f.discs & role))
@@ -212,7 +212,7 @@ bool DiscLayout::write_into(const fs::path& disc_folder, unsigned role, std::vec
             fs::create_directories(to, ec);
             if (ec || !is_folder(to)) {
                 *error = "cannot create the folder " + utf8_of(to) + (ec ? ": " + ec.message() : "");
-                return false;
+                return 0;
             }
         } else {
             // A link of that name is replaced, never written through.
@@ -220,22 +220,22 @@ bool DiscLayout::write_into(const fs::path& disc_folder, unsigned role, std::vec
                 fs::remove(to, ec);
             if (f.source.empty()) {
                 if (!write_host_file(to, f.content, error))
-                    return false;
+                    return 0;
             } else {
                 fs::copy_file(f.source, to, fs::copy_options::overwrite_existing, ec);
                 if (ec) {
                     *error = "cannot copy " + utf8_of(f.source) + " to " + utf8_of(to) + ": " + ec.message();
-                    return false;
+                    return 0;
                 }
             }
         }
         if (!existed)
             created->push_back(to);
     }
-    return true;
+    return 1;
 }
 
-bool convert_picture(const fs::path& from, const fs::path& to, std::string* error)
+int convert_picture(const fs::path& from, const fs::path& to, std::string* error)
 {
     // [0]: the first frame of an animation or a layered file. The origin is
     // set to the top left: ImageMagick 6 writes the rows top first whatever
@@ -246,46 +246,46 @@ bool convert_picture(const fs::path& from, const fs::path& to, std::string* erro
                                      "-compress", "None", "TGA:" + utf8_of(to)};
     ProgramRun run;
     if (!run_program(args, {}, &run, error))
-        return false;
+        return 0;
     if (run.exit_code != 0 || !is_file(to)) {
         *error = "ImageMagick cannot convert the picture " + utf8_of(from) + ": " + program_message(run);
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }
 
-bool picture_loads(const fs::path& path)
+int picture_loads(const fs::path& path)
 {
     std::string system_path;
     if (!system_path_of(path, &system_path, nullptr))
-        return false;
+        return 0;
     ImageBuffer picture;
     int ok = picture.load_tga(system_path.c_str(), nullptr);
     picture.release();
     return ok == 1;
 }
 
-bool plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, DiscLayout* layout,
-                      std::string* error)
+int plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, DiscLayout* layout,
+                     std::string* error)
 {
     *layout = DiscLayout();
     if (!options.enabled)
-        return true;
+        return 1;
     if (!plan_program(options.setup_program, "setup program", "--setup-exe", "setup.exe", layout, error) ||
         !plan_program(options.launcher_program, "launcher program", "--launcher-exe", "launcher.exe", layout,
                       error))
-        return false;
+        return 0;
     // Written into the work folder, so that it is measured and copied like
     // every other file.
     std::string autorun = autorun_text();
     fs::path autorun_file = work / "autorun.inf";
     if (!write_host_file(autorun_file, autorun, error))
-        return false;
+        return 0;
     layout->files.push_back(LayoutFile{"autorun.inf", autorun_file, {}, false, autorun.size(), kOnFirst});
     if (!options.web_shortcut.empty()) {
         if (!is_file(options.web_shortcut)) {
             *error = "the web shortcut " + utf8_of(options.web_shortcut) + " is not a file";
-            return false;
+            return 0;
         }
         std::error_code ec;
         layout->files.push_back(LayoutFile{kWebShortcutFileName, options.web_shortcut, {}, false,
@@ -294,15 +294,15 @@ bool plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, Di
     if (!options.data_folder.empty()) {
         if (!is_folder(options.data_folder)) {
             *error = "the data folder " + utf8_of(options.data_folder) + " is not a folder";
-            return false;
+            return 0;
         }
         layout->files.push_back(LayoutFile{"data", {}, {}, true, 0, kOnFirst | kOnLast});
         if (!plan_tree(options.data_folder, "data", kOnFirst | kOnLast, layout, error))
-            return false;
+            return 0;
     }
     if (!options.pictures.empty() && !plan_pictures(options.pictures, work, layout, error)) {
         layout->release();
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }

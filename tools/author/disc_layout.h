@@ -60,8 +60,8 @@ struct DiscLayout {
     std::vector<fs::path> existing_in(const fs::path& disc_folder, unsigned role) const;
     // Copies the files of this role into `disc_folder`, replacing files of
     // those names, and adds what it created to *created.
-    bool write_into(const fs::path& disc_folder, unsigned role, std::vector<fs::path>* created,
-                    std::string* error) const;
+    int write_into(const fs::path& disc_folder, unsigned role, std::vector<fs::path>* created,
+                   std::string* error) const;
 };
 
 // The autorun.inf of disc 1.
@@ -70,11 +70,11 @@ std::string autorun_text();
 // Checks the paths of the options and plans the layout; converts pictures
 // into a staging folder below `work` (created). Every picture must load with
 // the installer's TGA reader.
-bool plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, DiscLayout* layout,
-                      std::string* error);
+int plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, DiscLayout* layout,
+                     std::string* error);
 
 // Converts one picture to a TGA file that the installer reads (24-bit true
 // colour, uncompressed, alpha flattened onto black) with ImageMagick.
-bool convert_picture(const fs::path& from, const fs::path& to, std::string* error);
-// True when the installer's TGA reader loads the file.
-bool picture_loads(const fs::path& path);
+int convert_picture(const fs::path& from, const fs::path& to, std::string* error);
+// 1 when the installer's TGA reader loads the file.
+int picture_loads(const fs::path& path);

@@ -14,7 +14,7 @@ fs::path DiscOutput::disc_path(int32_t number) const
     return out / ("disc" + std::to_string(number)) / disc_file_name_of(number);
 }
 
-bool DiscOutput::create_disc_file(std::string* error)
+int DiscOutput::create_disc_file(std::string* error)
 {
     fs::path path = disc_path(disc_count);
     std::error_code ec;
@@ -22,17 +22,17 @@ bool DiscOutput::create_disc_file(std::string* error)
     file.open(path, std::ios::binary | std::ios::trunc);
     if (!file) {
         *error = "cannot create " + utf8_of(path);
-        return false;
+        return 0;
     }
     written.push_back(path);
-    return true;
+    return 1;
 }
 
-bool DiscOutput::open_next(std::string* error)
+int DiscOutput::open_next(std::string* error)
 {
     ++disc_count;
     if (!room_of(disc_count, disc_count == 1 ? kOnFirst : kOnMiddle, &room, error) || !create_disc_file(error))
-        return false;
+        return 0;
     used = 0;
     starts.clear();
     types.clear();
@@ -40,10 +40,10 @@ bool DiscOutput::open_next(std::string* error)
         file.write(header.data(), (std::streamsize)header.size());
         used = (int64_t)header.size();
     }
-    return true;
+    return 1;
 }
 
-bool DiscOutput::finish_disc(std::string* error)
+int DiscOutput::finish_disc(std::string* error)
 {
     char end = (char)disc::kEnd;
     file.write(&end, 1);
@@ -51,20 +51,20 @@ bool DiscOutput::finish_disc(std::string* error)
     file.close();
     if (!file) {
         *error = "cannot write " + utf8_of(disc_path(disc_count));
-        return false;
+        return 0;
     }
     disc_bytes.push_back(used);
-    return true;
+    return 1;
 }
 
-bool DiscOutput::put(unsigned char type, const unsigned char* stream, size_t length, std::string* error)
+int DiscOutput::put(unsigned char type, const unsigned char* stream, size_t length, std::string* error)
 {
     int64_t size = type == disc::kClose ? 1 : 1 + disc::kLengthSize + (int64_t)length;
     if (disc_count == 0 || used + size + 1 > room) {
         if (disc_count > 0 && !finish_disc(error))
-            return false;
+            return 0;
         if (!open_next(error))
-            return false;
+            return 0;
         if (used + size + 1 > room) {
             int64_t left = std::max<int64_t>(0, room - used - 1);
             *error = "a record of " + std::to_string(size) + " bytes does not fit on disc " +
@@ -72,7 +72,7 @@ bool DiscOutput::put(unsigned char type, const unsigned char* stream, size_t len
                      " bytes of records on it beside the files that go with the disc file); choose a larger "
                      "--disc-size" +
                      (disc_count == 1 ? " or a smaller --first-disc-reserve" : "");
-            return false;
+            return 0;
         }
     }
     starts.push_back(used);
@@ -89,23 +89,23 @@ bool DiscOutput::put(unsigned char type, const unsigned char* stream, size_t len
     used += size;
     if (!file) {
         *error = "cannot write " + utf8_of(disc_path(disc_count));
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }
 
-bool DiscOutput::finish_set(std::string* error)
+int DiscOutput::finish_set(std::string* error)
 {
     if (disc_count == 1)
         return finish_disc(error);  // disc 1 holds all of that already
     int64_t last_room = 0;
     if (!room_of(disc_count, kOnLast, &last_room, error))
-        return false;
+        return 0;
     if (used + 1 <= last_room)
         return finish_disc(error);
     int64_t next_room = 0;
     if (!room_of(disc_count + 1, kOnLast, &next_room, error))
-        return false;
+        return 0;
     size_t any = starts.size(), entry = starts.size();
     for (size_t i = starts.size(); i-- > 1;) {
         if (used - starts[i] + 1 > next_room)
@@ -120,19 +120,19 @@ bool DiscOutput::finish_set(std::string* error)
     if (from == starts.size()) {
         *error = "the last disc has no room for its data folder, web shortcut and pictures beside a record "
                  "of its disc file; choose a larger --disc-size";
-        return false;
+        return 0;
     }
     return move_tail(starts[from], error) && finish_disc(error);
 }
 
-bool DiscOutput::move_tail(int64_t at, std::string* error)
+int DiscOutput::move_tail(int64_t at, std::string* error)
 {
     file.close();
     fs::path path = disc_path(disc_count);
     // The buffered bytes are written out here: a full disk shows now.
     if (!file) {
         *error = "cannot write " + utf8_of(path);
-        return false;
+        return 0;
     }
     std::ifstream in(path, std::ios::binary);
     in.seekg(at);
@@ -142,7 +142,7 @@ bool DiscOutput::move_tail(int64_t at, std::string* error)
     // The end record follows at `at`: the file is cut there once the
     // tail is copied.
     if (!open_tail_disc(error))
-        return false;
+        return 0;
     std::vector<char> buf(1 << 20);
     int64_t left = length;
     while (left > 0 && in) {
@@ -153,7 +153,7 @@ bool DiscOutput::move_tail(int64_t at, std::string* error)
     }
     if (left != 0 || !file) {
         *error = "cannot move the last records of " + utf8_of(path) + " onto the next disc";
-        return false;
+        return 0;
     }
     in.close();
     fs::resize_file(path, (uintmax_t)at, ec);
@@ -163,14 +163,14 @@ bool DiscOutput::move_tail(int64_t at, std::string* error)
     end.close();
     if (ec || !end) {
         *error = "cannot shorten " + utf8_of(path) + (ec ? ": " + ec.message() : "");
-        return false;
+        return 0;
     }
     disc_bytes.push_back(at + 1);
     used = length;
-    return true;
+    return 1;
 }
 
-bool DiscOutput::open_tail_disc(std::string* error)
+int DiscOutput::open_tail_disc(std::string* error)
 {
     ++disc_count;
     return create_disc_file(error);
@@ -186,7 +186,7 @@ void DiscOutput::discard()
         fs::remove(p.parent_path(), ec);  // only when it is empty
     }
 }
-bool patch_header(const fs::path& cd1_path, const DiscHeaderFields& fields, std::string* error)
+int patch_header(const fs::path& cd1_path, const DiscHeaderFields& fields, std::string* error)
 {
     std::string header = encode_disc_header(fields);
     std::fstream cd1(cd1_path, std::ios::binary | std::ios::in | std::ios::out);
@@ -195,9 +195,9 @@ bool patch_header(const fs::path& cd1_path, const DiscHeaderFields& fields, std:
     cd1.close();
     if (!cd1) {
         *error = "cannot write the header of " + utf8_of(cd1_path);
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }
 
 }  // namespace pack

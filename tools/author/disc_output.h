@@ -36,28 +36,28 @@ struct DiscOutput {
     fs::path disc_path(int32_t number) const;
 
     // Creates the file of disc disc_count (and its folder) as `file`.
-    bool create_disc_file(std::string* error);
+    int create_disc_file(std::string* error);
 
-    bool open_next(std::string* error);
+    int open_next(std::string* error);
 
-    bool finish_disc(std::string* error);
+    int finish_disc(std::string* error);
 
     // Writes one record, moving to the next disc when it would not leave room
     // for the end record on this one.
-    bool put(unsigned char type, const unsigned char* stream, size_t length, std::string* error);
+    int put(unsigned char type, const unsigned char* stream, size_t length, std::string* error);
 
     // Ends the set. The last disc carries more beside its disc file than a
     // middle one (the data folder and the web shortcut): when its records
     // leave too little room for that, its last records move onto one more
     // disc, from the start of the last file or folder when those fit there,
     // else as many as fit.
-    bool finish_set(std::string* error);
+    int finish_set(std::string* error);
 
     // Moves the bytes of the open disc from `at` on into the next disc, which
     // is left open.
-    bool move_tail(int64_t at, std::string* error);
+    int move_tail(int64_t at, std::string* error);
 
-    bool open_tail_disc(std::string* error);
+    int open_tail_disc(std::string* error);
 
     // Removes the disc files of this run after a failure.
     void discard();
@@ -65,6 +65,6 @@ struct DiscOutput {
 
 // The disc count and the total are known only at the end: cd1's header is
 // written again with them.
-bool patch_header(const fs::path& cd1_path, const DiscHeaderFields& fields, std::string* error);
+int patch_header(const fs::path& cd1_path, const DiscHeaderFields& fields, std::string* error);
 
 }  // namespace pack

@@ -11,13 +11,13 @@
 
 using namespace pack;
 
-bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
-               std::string* error)
+int disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
+              std::string* error)
 {
     *result = DiscPackResult();
     PackPlan plan;
     if (!plan_pack(game, out, options, &plan, error))
-        return false;
+        return 0;
 
     // Converted pictures and the files xorriso measures with live in a work
     // folder inside the output folder while the pack runs.
@@ -27,7 +27,7 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     fs::create_directories(work, ec);
     if (ec) {
         *error = "cannot create " + utf8_of(work) + ": " + ec.message();
-        return false;
+        return 0;
     }
     DiscLayout layout;
     std::vector<fs::path> created;
@@ -40,7 +40,7 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         fs::remove_all(work, ec);
         if (!out_existed)
             fs::remove(out, ec);  // only when it is empty
-        return false;
+        return 0;
     };
     DiscLayoutOptions layout_options = options.layout;
     std::vector<std::string> signed_programs;
@@ -58,13 +58,13 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
         int64_t limit = options.disc_size - (number == 1 ? options.first_disc_reserve : 0);
         if (!options.iso) {
             *room = limit - layout.bytes_on(role);
-            return true;
+            return 1;
         }
         int64_t structure = 0;
         if (!sizes.sectors(number, role, &structure, err))
-            return false;
+            return 0;
         *room = iso_disc_file_room(limit, structure);
-        return true;
+        return 1;
     };
     plan.fields.disc_count = 0;
     plan.fields.total_size = 0;
@@ -106,5 +106,5 @@ bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
     result->manifest_entries = source.manifest_entries;
     result->pictures = layout.pictures;
     result->signed_programs = signed_programs;
-    return true;
+    return 1;
 }

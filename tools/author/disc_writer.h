@@ -38,13 +38,13 @@ const int kMaxPathBytes = 259;
 
 // Checks a header text given in UTF-8 and converts it: 1 to 39 bytes of code
 // page 950. `what` names the field in the message.
-bool header_text_from_utf8(const std::string& utf8, const char* what, std::string* cp950, std::string* error);
+int header_text_from_utf8(const std::string& utf8, const char* what, std::string* cp950, std::string* error);
 
 // Parses a disc size: "650M" and "700M" are the compact-disc capacities
 // above; anything else is a number of bytes, or a number with a unit
 // (any case): K, M, G or KiB, MiB, GiB count in 1024s ("25M" is 26214400
 // bytes), kB, MB, GB in 1000s, B in bytes.
-bool parse_disc_size(const std::string& text, int64_t* bytes, std::string* error);
+int parse_disc_size(const std::string& text, int64_t* bytes, std::string* error);
 
 struct DiscPackOptions {
     std::string company, product, regkey, exe;  // UTF-8, as typed
@@ -111,5 +111,5 @@ std::string proposed_install_folder(const std::string& company_cp950, const std:
 // uninstaller is added; a layout path that is missing, a picture that does
 // not convert or load, xorriso failing, or a program that does not sign. Layout files of this run and its
 // images are removed again on failure too.
-bool disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
-               std::string* error);
+int disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, DiscPackResult* result,
+              std::string* error);

@@ -21,12 +21,12 @@ namespace {
 // beside bin/ on Linux), in the build tree's `build_folder` next to this
 // program's folder, and the path configured at build time (a native build
 // takes the one of the Windows release build).
-bool find_program(const std::string& named, const char* file_name, const char* build_folder, const char* configured,
-                  const char* option, const char* without, fs::path* found, std::string* error)
+int find_program(const std::string& named, const char* file_name, const char* build_folder, const char* configured,
+                 const char* option, const char* without, fs::path* found, std::string* error)
 {
     if (!named.empty()) {
         *found = host_path_from_utf8(named);
-        return true;
+        return 1;
     }
     std::vector<fs::path> candidates;
     char self[4096];
@@ -44,13 +44,13 @@ bool find_program(const std::string& named, const char* file_name, const char* b
         std::error_code ec;
         if (fs::is_regular_file(c, ec)) {
             *found = c;
-            return true;
+            return 1;
         }
         looked += (looked.empty() ? "" : ", ") + utf8_of(c);
     }
     *error = std::string("no ") + file_name + " to put in (looked at " + looked + "); pass " + option +
              " PATH (the " + file_name + " of a Windows build)" + without;
-    return false;
+    return 0;
 }
 
 // Options that go only with others, or not with them: 0, or the usage exit

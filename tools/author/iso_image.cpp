@@ -19,15 +19,15 @@ std::vector<std::string> xorriso_arguments(const std::string& volume_id)
             kFixedDate};
 }
 
-bool run_xorriso(const std::vector<std::string>& args, ProgramRun* run, std::string* error)
+int run_xorriso(const std::vector<std::string>& args, ProgramRun* run, std::string* error)
 {
     if (!run_program(args, {kFixedEpoch, "LC_ALL=C.UTF-8"}, run, error))
-        return false;
+        return 0;
     if (run->exit_code != 0) {
         *error = "xorriso failed: " + program_message(*run);
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }
 
 // A pathspec of xorriso's graft points: "=" separates the two paths, so it
@@ -99,15 +99,15 @@ void add_graft_points(const std::vector<IsoEntry>& entries, std::vector<std::str
 
 }  // namespace
 
-bool iso_measure_sectors(const std::vector<IsoEntry>& entries, const std::string& volume_id, int64_t* sectors,
-                         std::string* error)
+int iso_measure_sectors(const std::vector<IsoEntry>& entries, const std::string& volume_id, int64_t* sectors,
+                        std::string* error)
 {
     std::vector<std::string> args = xorriso_arguments(volume_id);
     args.push_back("-print-size");
     add_graft_points(entries, &args);
     ProgramRun run;
     if (!run_xorriso(args, &run, error))
-        return false;
+        return 0;
     // The number of sectors is the last line of standard output.
     std::string text = run.out;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
@@ -116,19 +116,19 @@ bool iso_measure_sectors(const std::vector<IsoEntry>& entries, const std::string
     text = start == std::string::npos ? text : text.substr(start + 1);
     if (text.empty() || text.size() > 12 || text.find_first_not_of("0123456789") != std::string::npos) {
         *error = "xorriso gave no image size (it said: " + program_message(run) + ")";
-        return false;
+        return 0;
     }
     *sectors = std::stoll(text);
-    return true;
+    return 1;
 }
 
-bool iso_write_image(const std::vector<IsoEntry>& entries, const fs::path& image, const std::string& volume_id,
-                     std::string* error)
+int iso_write_image(const std::vector<IsoEntry>& entries, const fs::path& image, const std::string& volume_id,
+                    std::string* error)
 {
     std::error_code ec;
     if (fs::exists(fs::symlink_status(image, ec))) {
         *error = utf8_of(image) + " exists already";
-        return false;
+        return 0;
     }
     std::vector<std::string> args = xorriso_arguments(volume_id);
     args.push_back("-o");
@@ -137,7 +137,7 @@ bool iso_write_image(const std::vector<IsoEntry>& entries, const fs::path& image
     ProgramRun run;
     if (!run_xorriso(args, &run, error)) {
         fs::remove(image, ec);
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }

@@ -48,9 +48,9 @@ struct IsoEntry {
 };
 
 // The image's sectors for these entries, as xorriso lays them out.
-bool iso_measure_sectors(const std::vector<IsoEntry>& entries, const std::string& volume_id, int64_t* sectors,
-                         std::string* error);
+int iso_measure_sectors(const std::vector<IsoEntry>& entries, const std::string& volume_id, int64_t* sectors,
+                        std::string* error);
 // Writes `image` (which must not exist) holding these entries, the same
 // ones it was measured with.
-bool iso_write_image(const std::vector<IsoEntry>& entries, const fs::path& image, const std::string& volume_id,
-                     std::string* error);
+int iso_write_image(const std::vector<IsoEntry>& entries, const fs::path& image, const std::string& volume_id,
+                    std::string* error);

@@ -25,14 +25,14 @@ size_t utf16_units(const std::string& utf8)
 }  // namespace
 
 // Files of an earlier run that the layout or the images would replace.
-bool check_layout_targets(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
-                          std::string* error)
+int check_layout_targets(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
+                         std::string* error)
 {
     std::error_code ec;
     std::vector<fs::path> found = layout.existing_in(out / "disc1", kOnFirst);
     if (!options.overwrite && !found.empty()) {
         *error = utf8_of(out) + " already holds " + utf8_of(found[0]) + "; use --force to replace it";
-        return false;
+        return 0;
     }
     for (int n = 1;; ++n) {
         fs::path image = out / ("disc" + std::to_string(n) + ".iso");
@@ -40,12 +40,12 @@ bool check_layout_targets(const fs::path& out, const DiscLayout& layout, const D
             break;
         if (!options.overwrite) {
             *error = utf8_of(out) + " already holds an image (" + utf8_of(image) + "); use --force to replace it";
-            return false;
+            return 0;
         }
         fs::remove(image, ec);
         if (ec) {
             *error = "cannot remove " + utf8_of(image) + ": " + ec.message();
-            return false;
+            return 0;
         }
     }
     if (options.iso)
@@ -55,9 +55,9 @@ bool check_layout_targets(const fs::path& out, const DiscLayout& layout, const D
                     *error = "the name " + utf8_of(part) + " (" + f.disc_path + ") is longer than the " +
                              std::to_string(iso::kMaxJolietName) +
                              " characters a Joliet name holds; Windows would see it cut short";
-                    return false;
+                    return 0;
                 }
-    return true;
+    return 1;
 }
 
 namespace {
@@ -82,28 +82,28 @@ unsigned role_of(int32_t number, int32_t count)
 
 }  // namespace
 
-bool StructureSizes::sectors(int32_t number, unsigned role, int64_t* out, std::string* error)
+int StructureSizes::sectors(int32_t number, unsigned role, int64_t* out, std::string* error)
 {
     auto key = std::make_pair(role, disc_file_name_of(number).size());
     auto k = known.find(key);
     if (k != known.end()) {
         *out = k->second;
-        return true;
+        return 1;
     }
     std::error_code ec;
     fs::path empty_file = work / "empty";
     fs::create_directories(empty_folder(), ec);
     if (!fs::exists(empty_file, ec) && !write_host_file(empty_file, "", error))
-        return false;
+        return 0;
     if (!iso_measure_sectors(image_entries(*layout, number, role, empty_file, empty_folder()), volume_id, out,
                              error))
-        return false;
+        return 0;
     known[key] = *out;
-    return true;
+    return 1;
 }
 // Puts the layout beside each disc file and writes the images.
-bool write_layout_and_images(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
-                             StructureSizes* sizes, DiscPackResult* result, std::vector<fs::path>* created,
+int write_layout_and_images(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
+                            StructureSizes* sizes, DiscPackResult* result, std::vector<fs::path>* created,
                              std::string* error)
 {
     const int32_t count = result->disc_count;
@@ -111,7 +111,7 @@ bool write_layout_and_images(const fs::path& out, const DiscLayout& layout, cons
         unsigned role = role_of(n, count);
         fs::path folder = out / ("disc" + std::to_string(n));
         if (!layout.write_into(folder, role, created, error))
-            return false;
+            return 0;
         result->layout_bytes.push_back(layout.bytes_on(role));
         // Anything else in the folder (left by an earlier run, say) is not
         // part of the set: it is named, kept, and not put into the image.
@@ -130,18 +130,18 @@ bool write_layout_and_images(const fs::path& out, const DiscLayout& layout, cons
         }
     }
     if (!options.iso)
-        return true;
+        return 1;
     for (int32_t n = 1; n <= count; ++n) {
         std::string volume_id = iso_volume_id(options.product, options.regkey, n);
         fs::path image = out / ("disc" + std::to_string(n) + ".iso");
         int64_t structure = 0;
         if (!sizes->sectors(n, role_of(n, count), &structure, error))
-            return false;
+            return 0;
         fs::path folder = out / ("disc" + std::to_string(n));
         if (!iso_write_image(image_entries(layout, n, role_of(n, count), folder / disc_file_name_of(n),
                                            sizes->empty_folder()),
                              image, volume_id, error))
-            return false;
+            return 0;
         created->push_back(image);
         std::error_code ec;
         int64_t bytes = (int64_t)fs::file_size(image, ec);
@@ -151,12 +151,12 @@ bool write_layout_and_images(const fs::path& out, const DiscLayout& layout, cons
             *error = "the image " + utf8_of(image) + " takes " + std::to_string(bytes) + " bytes where " +
                      std::to_string(expected) + " were counted (limit " + std::to_string(limit) +
                      ")";
-            return false;
+            return 0;
         }
         result->image_bytes.push_back(bytes);
         result->volume_ids.push_back(volume_id);
     }
-    return true;
+    return 1;
 }
 
 }  // namespace pack

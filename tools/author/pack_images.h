@@ -16,8 +16,8 @@
 namespace pack {
 
 // Files of an earlier run that the layout or the images would replace.
-bool check_layout_targets(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
-                          std::string* error);
+int check_layout_targets(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
+                         std::string* error);
 
 // Measures with xorriso the image sectors of a disc's layout and an empty
 // disc file of that disc's name, once per role and name length.
@@ -29,12 +29,12 @@ struct StructureSizes {
 
     fs::path empty_folder() const { return work / "empty-folder"; }
 
-    bool sectors(int32_t number, unsigned role, int64_t* out, std::string* error);
+    int sectors(int32_t number, unsigned role, int64_t* out, std::string* error);
 };
 
 // Puts the layout beside each disc file and writes the images.
-bool write_layout_and_images(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
-                             StructureSizes* sizes, DiscPackResult* result, std::vector<fs::path>* created,
+int write_layout_and_images(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
+                            StructureSizes* sizes, DiscPackResult* result, std::vector<fs::path>* created,
                              std::string* error);
 
 }  // namespace pack

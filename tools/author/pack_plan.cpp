@@ -13,34 +13,34 @@
 #include <map>
 #include <set>
 
-bool header_text_from_utf8(const std::string& utf8, const char* what, std::string* cp950, std::string* error)
+int header_text_from_utf8(const std::string& utf8, const char* what, std::string* cp950, std::string* error)
 {
     if (utf8.empty()) {
         *error = std::string("the ") + what + " must not be empty";
-        return false;
+        return 0;
     }
     if (!to_cp950(utf8, cp950)) {
         *error = std::string("the ") + what + " \"" + utf8 + "\" has no Big5 (code page 950) form";
-        return false;
+        return 0;
     }
     if (cp950->size() > (size_t)disc::kMaxTextBytes) {
         *error = std::string("the ") + what + " \"" + utf8 + "\" takes " + std::to_string(cp950->size()) +
                  " bytes in code page 950; at most " + std::to_string(disc::kMaxTextBytes) +
                  " fit in its 40-byte field with the terminating NUL";
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }
 
-bool parse_disc_size(const std::string& text, int64_t* bytes, std::string* error)
+int parse_disc_size(const std::string& text, int64_t* bytes, std::string* error)
 {
     if (text == "650M" || text == "650m") {
         *bytes = disc::kCd650;
-        return true;
+        return 1;
     }
     if (text == "700M" || text == "700m") {
         *bytes = disc::kCd700;
-        return true;
+        return 1;
     }
     // A number of bytes, or a number and a unit. K, M and G alone count in
     // 1024s, as the CD names do (a 74-minute CD holds 650.4 MiB).
@@ -62,12 +62,12 @@ bool parse_disc_size(const std::string& text, int64_t* bytes, std::string* error
         for (const auto& u : kUnits)
             if (unit == u.unit && number <= INT64_MAX / u.bytes) {
                 *bytes = number * u.bytes;
-                return true;
+                return 1;
             }
     }
     *error = "disc size \"" + text + "\": give 650M or 700M (the CD sizes), a number of bytes, or a number " +
              "with a unit: K, M, G (1024-based, as KiB, MiB, GiB) or kB, MB, GB (1000-based)";
-    return false;
+    return 0;
 }
 
 std::string proposed_install_folder(const std::string& company_cp950, const std::string& product_cp950)
@@ -82,12 +82,12 @@ namespace pack {
 namespace {
 
 // Characters Windows does not allow in a file name.
-bool has_forbidden_char(const std::string& utf8)
+int has_forbidden_char(const std::string& utf8)
 {
     for (unsigned char c : utf8)
         if (c < 0x20 || strchr("\\/:*?\"<>|", c))
-            return true;
-    return false;
+            return 1;
+    return 0;
 }
 
 struct Walker {
@@ -102,7 +102,7 @@ struct Walker {
     // differ only in case are already refused.)
     std::set<std::string> seen;
 
-    bool walk(const fs::path& game)
+    int walk(const fs::path& game)
     {
         return walk_host_tree(game, "", [this](const HostEntry& e, const std::string& prefix, std::string* below,
                                                std::string*) { return entry(e, prefix, below); },
@@ -110,25 +110,25 @@ struct Walker {
     }
 
     // One entry of the game's tree, checked as the installer will see it.
-    bool entry(const HostEntry& e, const std::string& prefix, std::string* below)
+    int entry(const HostEntry& e, const std::string& prefix, std::string* below)
     {
         std::string name;
         if (!to_cp950(e.utf8_name, &name)) {
             *error = "the name " + utf8_of(e.path) + " has no Big5 (code page 950) form";
-            return false;
+            return 0;
         }
         if (has_forbidden_char(e.utf8_name) || e.utf8_name.back() == '.' || e.utf8_name.back() == ' ') {
             *error = "the name " + utf8_of(e.path) +
                      " cannot be a Windows file name (it holds one of \\ / : * ? \" < > | or a control "
                      "character, or ends with a dot or a space)";
-            return false;
+            return 0;
         }
         std::string record_path = prefix + "\\" + name;
         if (!seen.insert(uppercase_cp950(record_path)).second) {
             *error = "the name " + utf8_of(e.path) +
                      " differs from another name in its folder only in upper and lower case; Windows "
                      "would install both as one file";
-            return false;
+            return 0;
         }
         if (install_folder_length + record_path.size() > (size_t)disc::kMaxPathBytes) {
             *error = "the path " + utf8_of(e.path) + " is too long: with the proposed install folder " +
@@ -136,7 +136,7 @@ struct Walker {
                      std::to_string(install_folder_length + record_path.size()) +
                      " bytes in code page 950, and the installer allows " +
                      std::to_string(disc::kMaxPathBytes);
-            return false;
+            return 0;
         }
         // The engine's own check, so nothing packed here is refused at
         // install time or created under another name.
@@ -147,15 +147,15 @@ struct Walker {
                               (const unsigned char*)with_nul.data(), (int32_t)with_nul.size(),
                               (int32_t)install_folder_length, created, &problem)) {
             *error = "the installer would refuse the path " + utf8_of(e.path) + ": " + problem;
-            return false;
+            return 0;
         }
         if (record_path != created) {
             *error = "the installer would create " + utf8_of(e.path) + " under another name";
-            return false;
+            return 0;
         }
         items->push_back(PackItem{e.is_directory, e.path.native(), record_path, e.size});
         *below = record_path;
-        return true;
+        return 1;
     }
 };
 
@@ -210,13 +210,13 @@ namespace {
 
 // The data folder's entries, checked like the game's, with the checksum of
 // every file.
-bool walk_data(const fs::path& folder, size_t install_folder_length, std::vector<DataEntry>* out, std::string* error)
+int walk_data(const fs::path& folder, size_t install_folder_length, std::vector<DataEntry>* out, std::string* error)
 {
     auto entry = [&](const HostEntry& e, const std::string& prefix, std::string* below, std::string* why) {
         std::string name;
         if (!to_cp950(e.utf8_name, &name)) {
             *why = "the name " + utf8_of(e.path) + " has no Big5 (code page 950) form";
-            return false;
+            return 0;
         }
         std::string record_path = prefix + "\\" + name;
         const char* problem = nullptr;
@@ -225,62 +225,62 @@ bool walk_data(const fs::path& folder, size_t install_folder_length, std::vector
         if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile, (const unsigned char*)with_nul.data(),
                               (int32_t)with_nul.size(), (int32_t)install_folder_length, created, &problem)) {
             *why = "the data file " + utf8_of(e.path) + " cannot be listed for the uninstaller: " + problem;
-            return false;
+            return 0;
         }
         if (record_path != created) {
             *why = "the data file " + utf8_of(e.path) + " would be copied under another name on Windows";
-            return false;
+            return 0;
         }
         DataEntry d{e.is_directory, record_path, 0, 0};
         if (!e.is_directory) {
             std::string bytes;
             if (!read_host_file(e.path, &bytes, why))
-                return false;
+                return 0;
             if (bytes.size() > 0x7FFFFFFFu) {
                 *why = "the data file " + utf8_of(e.path) + " is larger than 2 GiB";
-                return false;
+                return 0;
             }
             d.size = (uint32_t)bytes.size();
             d.crc = (uint32_t)crc32(crc32(0L, Z_NULL, 0), (const Bytef*)bytes.data(), (uInt)bytes.size());
         }
         out->push_back(d);
         *below = record_path;
-        return true;
+        return 1;
     };
     return walk_host_tree(folder, "", entry, error);
 }
 
-bool check_existing(const fs::path& out, bool overwrite, std::string* error)
+int check_existing(const fs::path& out, bool overwrite, std::string* error)
 {
     std::error_code ec;
     if (!fs::exists(out, ec))
-        return true;
+        return 1;
     if (!fs::is_directory(out, ec)) {
         *error = utf8_of(out) + " exists and is not a folder";
-        return false;
+        return 0;
     }
     for (int n = 1;; ++n) {
         fs::path folder = out / ("disc" + std::to_string(n));
         fs::path cd = folder / disc_file_name_of(n);
         if (!fs::exists(cd, ec))
-            return true;
+            return 1;
         if (!overwrite) {
             *error = utf8_of(out) + " already holds a disc set (" + utf8_of(cd) + "); use --force to replace it";
-            return false;
+            return 0;
         }
         // An earlier, longer set leaves discs that this one will not
         // overwrite; they would be taken for part of the new set.
         fs::remove(cd, ec);
         if (ec) {
             *error = "cannot remove " + utf8_of(cd) + ": " + ec.message();
-            return false;
+            return 0;
         }
     }
 }
 
 // Every option whose value the installer's header check refuses, named
 // with its value and the reason, in one message.
-bool check_header_options(const DiscHeaderFields& fields, const DiscPackOptions& options, std::string* error)
+int check_header_options(const DiscHeaderFields& fields, const DiscPackOptions& options, std::string* error)
 {
     std::string header = encode_disc_header(fields);
     DiscHeader decoded;
@@ -306,45 +306,45 @@ bool check_header_options(const DiscHeaderFields& fields, const DiscPackOptions&
         refused += std::string(c.option) + " \"" + *c.value + "\" is not " + c.rule + " (" + problem + ")";
     }
     if (refused.empty())
-        return true;
+        return 1;
     *error = "the installer would refuse this header: " + refused;
-    return false;
+    return 0;
 }
 
 // The options that do not depend on the game's files.
-bool plan_options(const fs::path& game, const DiscPackOptions& options, PackPlan* plan, std::string* error)
+int plan_options(const fs::path& game, const DiscPackOptions& options, PackPlan* plan, std::string* error)
 {
     DiscHeaderFields& fields = plan->fields;
     if (!header_text_from_utf8(options.company, "company", &fields.company, error) ||
         !header_text_from_utf8(options.product, "product", &fields.product, error) ||
         !header_text_from_utf8(options.regkey, "registry key", &fields.regkey, error) ||
         !header_text_from_utf8(options.exe, "game program", &fields.exe, error))
-        return false;
+        return 0;
     // Company and product become folder and link names, the registry key a
     // key name, the game program a path below the install folder: the header
     // must pass the installer's own check, or setup would refuse the discs.
     if (!check_header_options(fields, options, error))
-        return false;
+        return 0;
     std::error_code ec;
     if (!fs::is_directory(game, ec)) {
         *error = utf8_of(game) + " is not a folder";
-        return false;
+        return 0;
     }
     {
         std::string exe_utf8 = options.exe;
         std::replace(exe_utf8.begin(), exe_utf8.end(), '\\', '/');
         if (!fs::is_regular_file(game / host_path_from_utf8(exe_utf8), ec)) {
             *error = "the game program " + options.exe + " is not a file in " + utf8_of(game);
-            return false;
+            return 0;
         }
     }
     if (options.first_disc_reserve < 0 || options.disc_size <= 0) {
         *error = "the disc size must be positive and the reserve not negative";
-        return false;
+        return 0;
     }
     if (!compressor_available(options.compressor)) {
         *error = std::string("this build has no ") + compressor_name(options.compressor) + " compressor";
-        return false;
+        return 0;
     }
     plan->level = options.level > 0 ? options.level : compressor_default_level(options.compressor);
     RecordCompressor probe;
@@ -356,15 +356,15 @@ bool plan_options(const fs::path& game, const DiscPackOptions& options, PackPlan
                             (compressor_available(kCompressorLibdeflate) ? ": --compressor libdeflate)"
                                                                          : ", which this build lacks)")
                       : std::string(" (libdeflate: levels 1 to 12)"));
-        return false;
+        return 0;
     }
     probe.release();
-    return true;
+    return 1;
 }
 
 // Disc files written into the game folder would be packed into the discs
 // themselves.
-bool check_output_outside(const fs::path& game, const fs::path& out, std::string* error)
+int check_output_outside(const fs::path& game, const fs::path& out, std::string* error)
 {
     std::error_code ec;
     fs::path g = fs::weakly_canonical(game, ec);
@@ -376,20 +376,20 @@ bool check_output_outside(const fs::path& game, const fs::path& out, std::string
     }
     if (gi == g.end() || (gi->empty() && std::next(gi) == g.end())) {
         *error = "the output folder " + utf8_of(out) + " is inside the game folder " + utf8_of(game);
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }
 
 // The uninstaller and its manifest go last: the manifest is made when every
 // other file has been read.
-bool plan_uninstaller(const DiscPackOptions& options, size_t install_folder_length, PackPlan* plan,
-                      std::string* error)
+int plan_uninstaller(const DiscPackOptions& options, size_t install_folder_length, PackPlan* plan,
+                     std::string* error)
 {
     std::error_code ec;
     if (!fs::is_regular_file(options.uninstaller, ec)) {
         *error = "the uninstaller " + utf8_of(options.uninstaller) + " is not a file";
-        return false;
+        return 0;
     }
     const std::string own[] = {std::string("\\") + kUninstallProgram, std::string("\\") + kUninstallManifestName};
     for (const PackItem& it : plan->items)
@@ -397,22 +397,22 @@ bool plan_uninstaller(const DiscPackOptions& options, size_t install_folder_leng
             if (uppercase_cp950(it.record_path) == uppercase_cp950(name)) {
                 *error = "the game folder holds " + name.substr(1) +
                          " itself; the set's own uninstaller takes that name (use --no-uninstaller to keep yours)";
-                return false;
+                return 0;
             }
     if (!options.data_folder.empty()) {
         if (!fs::is_directory(options.data_folder, ec)) {
             *error = "the data folder " + utf8_of(options.data_folder) + " is not a folder";
-            return false;
+            return 0;
         }
         if (!walk_data(options.data_folder, install_folder_length, &plan->data, error))
-            return false;
+            return 0;
     }
     uint64_t program_size = fs::file_size(options.uninstaller, ec);
     plan->items.push_back(PackItem{false, options.uninstaller.native(), own[0], ec ? 0 : program_size});
     PackItem list{false, {}, own[1], 0};
     list.is_manifest = true;
     plan->items.push_back(list);
-    return true;
+    return 1;
 }
 
 }  // namespace
@@ -420,29 +420,29 @@ bool plan_uninstaller(const DiscPackOptions& options, size_t install_folder_leng
 // Every check before the first byte is written: the options, the game's
 // names and paths as the installer will see them, the uninstaller, the
 // total against the header's counter, and the output folder.
-bool plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, PackPlan* plan,
-               std::string* error)
+int plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, PackPlan* plan,
+              std::string* error)
 {
     if (!plan_options(game, options, plan, error) || !check_output_outside(game, out, error))
-        return false;
+        return 0;
     std::string install_folder = proposed_install_folder(plan->fields.company, plan->fields.product);
     Walker walker{install_folder.size(), proposed_install_folder(options.company, options.product), &plan->items,
                   error, {}};
     if (!walker.walk(game))
-        return false;
+        return 0;
     if (plan->items.empty()) {
         *error = utf8_of(game) + " is empty; a disc set needs at least one file or folder";
-        return false;
+        return 0;
     }
     if (!options.uninstaller.empty() && !plan_uninstaller(options, install_folder.size(), plan, error))
-        return false;
+        return 0;
     int64_t total = 0;
     for (const PackItem& it : plan->items)
         total += (int64_t)it.record_path.size() + 1 + (int64_t)it.size;
     if (total > INT32_MAX) {
         *error = "the game takes " + std::to_string(total) +
                  " bytes with its paths; the disc header counts at most 2147483647";
-        return false;
+        return 0;
     }
     plan->total = total;
     return check_existing(out, options.overwrite, error);
@@ -451,21 +451,21 @@ bool plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions&
 // Signs the programs that go onto the discs into `folder` and points the
 // plan and the layout at the signed copies: the uninstaller (whose size in
 // the plan grows by its signature) and setup.exe and launcher.exe.
-bool sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPlan* plan,
-                   DiscLayoutOptions* layout, std::vector<std::string>* names, std::string* error)
+int sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPlan* plan,
+                  DiscLayoutOptions* layout, std::vector<std::string>* names, std::string* error)
 {
     std::error_code ec;
     fs::create_directories(folder, ec);
     if (ec) {
         *error = "cannot create " + utf8_of(folder) + ": " + ec.message();
-        return false;
+        return 0;
     }
     auto sign = [&](const fs::path& program, const char* name, fs::path* signed_copy) {
         *signed_copy = folder / name;
         if (!sign_program(options.signing, program, *signed_copy, error))
-            return false;
+            return 0;
         names->push_back(name);
-        return true;
+        return 1;
     };
     for (PackItem& it : plan->items) {
         if (options.uninstaller.empty() || it.is_directory || it.host != options.uninstaller.native() ||
@@ -473,11 +473,11 @@ bool sign_programs(const DiscPackOptions& options, const fs::path& folder, PackP
             continue;
         fs::path signed_copy;
         if (!sign(options.uninstaller, kUninstallProgram, &signed_copy))
-            return false;
+            return 0;
         uint64_t size = fs::file_size(signed_copy, ec);
         if (ec) {
             *error = "cannot read " + utf8_of(signed_copy) + ": " + ec.message();
-            return false;
+            return 0;
         }
         plan->total += (int64_t)size - (int64_t)it.size;
         it.host = signed_copy.native();
@@ -485,14 +485,14 @@ bool sign_programs(const DiscPackOptions& options, const fs::path& folder, PackP
         if (plan->total > INT32_MAX) {
             *error = "the game takes " + std::to_string(plan->total) +
                      " bytes with its paths and the signed uninstaller; the disc header counts at most 2147483647";
-            return false;
+            return 0;
         }
     }
     if (layout->enabled &&
         (!sign(options.layout.setup_program, "setup.exe", &layout->setup_program) ||
          !sign(options.layout.launcher_program, "launcher.exe", &layout->launcher_program)))
-        return false;
-    return true;
+        return 0;
+    return 1;
 }
 
 }  // namespace pack

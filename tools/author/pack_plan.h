@@ -47,8 +47,8 @@ struct PackPlan {
 
 // Every check before the first byte is written: the options, the game's
 // entries, the uninstaller and data folder, the files an earlier run left.
-bool plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, PackPlan* plan,
-               std::string* error);
+int plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& options, PackPlan* plan,
+              std::string* error);
 
 // The manifest: every folder and file of the game in record order, then the
 // data folder's entries; counts its lines into *count.
@@ -58,7 +58,7 @@ std::string build_manifest(const std::vector<PackItem>& items, const std::vector
 // Signs the programs that go onto the discs into `folder` and points the
 // plan and the layout at the signed copies: the uninstaller (whose size in
 // the plan grows by its signature) and setup.exe and launcher.exe.
-bool sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPlan* plan,
-                   DiscLayoutOptions* layout, std::vector<std::string>* names, std::string* error);
+int sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPlan* plan,
+                  DiscLayoutOptions* layout, std::vector<std::string>* names, std::string* error);
 
 }  // namespace pack

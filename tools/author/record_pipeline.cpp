@@ -193,8 +193,8 @@ int RecordSource::next(RecordJob* job, std::string* error)
     }
     return 1;
 }
-bool write_records(RecordSource* source, int threads, CompressorKind kind, int level, DiscOutput* discs,
-                   const DiscPackOptions& options, int64_t planned_total, DiscPackResult* result,
+int write_records(RecordSource* source, int threads, CompressorKind kind, int level, DiscOutput* discs,
+                  const DiscPackOptions& options, int64_t planned_total, DiscPackResult* result,
                    int64_t* decompressed_total, std::string* error)
 {
     // A window of records in flight: deep enough that the workers still find

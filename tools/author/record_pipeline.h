@@ -49,8 +49,8 @@ struct RecordSource {
 // The records in order from the source, compressed on `threads` threads
 // (the writing one among them), onto the discs. Counts what it wrote into
 // `result` and the decompressed bytes into *decompressed_total.
-bool write_records(RecordSource* source, int threads, CompressorKind kind, int level, DiscOutput* discs,
-                   const DiscPackOptions& options, int64_t planned_total, DiscPackResult* result,
+int write_records(RecordSource* source, int threads, CompressorKind kind, int level, DiscOutput* discs,
+                  const DiscPackOptions& options, int64_t planned_total, DiscPackResult* result,
                    int64_t* decompressed_total, std::string* error);
 
 }  // namespace pack

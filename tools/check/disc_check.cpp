@@ -198,7 +198,10 @@ struct Check {
         // ROOT\cdN, and read where it lies.
         for (const auto& kv : by_number) {
             fs::path root = kv.second->medium->root();
-            files.push_back(DiscFile{kv.first, root / disc_file_name_of(kv.first), root, fs::path()});
+            fs::path host = root / disc_file_name_of(kv.first);
+            std::error_code ec;
+            int kind = fs::is_directory(root, ec) ? kDiscFolder : kDiscImage;
+            files.push_back(DiscFile{kv.first, kind, host, utf8_of(host), root});
         }
         SlideShow show{picture_count, 0, 0};
         walk_disc_set(

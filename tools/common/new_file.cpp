@@ -5,12 +5,12 @@
 #include <cerrno>
 #include <cstring>
 
-bool create_new_host_file(const fs::path& path, const std::string& bytes, std::string* error)
+int create_new_host_file(const fs::path& path, const std::string& bytes, std::string* error)
 {
     int fd = open_new_host_file(path);
     if (fd < 0) {
         *error = "cannot create " + utf8_of(path) + ": " + strerror(errno);
-        return false;
+        return 0;
     }
     size_t done = 0;
     while (done < bytes.size()) {
@@ -21,14 +21,14 @@ bool create_new_host_file(const fs::path& path, const std::string& bytes, std::s
             *error = "cannot write " + utf8_of(path) + ": " + strerror(n < 0 ? errno : ENOSPC);
             close_host_file(fd);
             remove_new_host_file(path);
-            return false;
+            return 0;
         }
         done += (size_t)n;
     }
     if (close_host_file(fd) != 0) {
         *error = "cannot write " + utf8_of(path) + ": " + strerror(errno);
         remove_new_host_file(path);
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }

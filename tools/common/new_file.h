@@ -11,4 +11,4 @@
 // Creates `path` and writes `bytes` into it. On failure *error says why and
 // no file of that name was created by this call (a half-written one is
 // removed again).
-bool create_new_host_file(const fs::path& path, const std::string& bytes, std::string* error);
+int create_new_host_file(const fs::path& path, const std::string& bytes, std::string* error);

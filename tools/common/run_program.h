@@ -12,11 +12,11 @@ struct ProgramRun {
 };
 
 // Runs argv[0] with the arguments argv[1..], with `extra_env` ("NAME=value")
-// added to this process's environment, and waits for it. False when it could
+// added to this process's environment, and waits for it. 0 when it could
 // not be started (not installed, say); then *error says so. A program that
-// ran and failed gives true with its exit code in run->exit_code.
-bool run_program(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env, ProgramRun* run,
-                 std::string* error);
+// ran and failed gives 1 with its exit code in run->exit_code.
+int run_program(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env, ProgramRun* run,
+                std::string* error);
 
 // The last lines of a program's message, for an error text.
 std::string program_message(const ProgramRun& run);

@@ -47,13 +47,13 @@ void drain(int out_fd, int err_fd, ProgramRun* run)
 
 }  // namespace
 
-bool run_program(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env, ProgramRun* run,
-                 std::string* error)
+int run_program(const std::vector<std::string>& argv, const std::vector<std::string>& extra_env, ProgramRun* run,
+                std::string* error)
 {
     *run = ProgramRun();
     if (argv.empty()) {
         *error = "no program to run";
-        return false;
+        return 0;
     }
     std::vector<char*> args;
     for (const std::string& a : argv)
@@ -77,13 +77,13 @@ bool run_program(const std::vector<std::string>& argv, const std::vector<std::st
     int out_pipe[2], err_pipe[2];
     if (pipe2(out_pipe, O_CLOEXEC) != 0) {
         *error = std::string("cannot run ") + argv[0] + ": " + strerror(errno);
-        return false;
+        return 0;
     }
     if (pipe2(err_pipe, O_CLOEXEC) != 0) {
         *error = std::string("cannot run ") + argv[0] + ": " + strerror(errno);
         close(out_pipe[0]);
         close(out_pipe[1]);
-        return false;
+        return 0;
     }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -100,12 +100,12 @@ bool run_program(const std::vector<std::string>& argv, const std::vector<std::st
         close(err_pipe[0]);
         *error = std::string("cannot run ") + argv[0] + ": " + strerror(rc) +
                  (rc == ENOENT ? " (is it installed? scripts/deps.sh installs it)" : "");
-        return false;
+        return 0;
     }
     drain(out_pipe[0], err_pipe[0], run);
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     run->exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return true;
+    return 1;
 }

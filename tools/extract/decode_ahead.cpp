@@ -107,15 +107,15 @@ void read_entry(Pipeline* p, Slot* s, Entry* e, int32_t in_at, int32_t out_at)
     e->out_at = out_at;
 }
 
-bool ends_disc(const Entry& e)
+int ends_disc(const Entry& e)
 {
     return e.status != kRecordRead || e.record.type == disc::kEnd;
 }
 
 // Reads the batch `number` into the free slot `s`, decompressing the small
-// streams; a large one ends the batch as its pending entry. True when the
+// streams; a large one ends the batch as its pending entry. 1 when the
 // disc ends in this batch (its end record or a final status).
-bool fill_batch(Pipeline* p, Slot* s, int64_t number)
+int fill_batch(Pipeline* p, Slot* s, int64_t number)
 {
     s->count = 0;
     s->pending = -1;
@@ -124,12 +124,12 @@ bool fill_batch(Pipeline* p, Slot* s, int64_t number)
         Entry* e = &s->entries[s->count++];
         read_entry(p, s, e, in_used, out_used);
         if (ends_disc(*e))
-            return true;
+            return 1;
         if (record_has_payload(e->record.type)) {
             in_used += e->record.compressed_length;
             if (e->record.compressed_length > kDecodeInReader) {
                 s->pending = s->count - 1;
-                return false;
+                return 0;
             }
             // A small stream (a path, a small file) costs less to decode
             // here than to hand to a decoder and wake it.
@@ -137,11 +137,11 @@ bool fill_batch(Pipeline* p, Slot* s, int64_t number)
             out_used += e->length;
         }
         if (s->count == kBatchRecords || in_used > kBatchBytes || out_used > kBatchBytes)
-            return false;
+            return 0;
         // An engine that has nothing left waits for this batch: it gets
         // what there is rather than wait for the batch to fill.
         if (p->engine_waits_for.load(std::memory_order_relaxed) == number)
-            return false;
+            return 0;
     }
 }
 

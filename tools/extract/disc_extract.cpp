@@ -50,15 +50,15 @@ std::string utf8_text(const char* cp950)
 // Where a given disc is, for messages: its cdN file or its image.
 std::string where_of(const DiscFile& d)
 {
-    return utf8_of(d.image.empty() ? d.host : d.image);
+    return utf8_of(d.kind == kDiscImage ? d.source : d.host);
 }
 
 // A given disc file as a read-only stream: from its folder, or in place in
 // its image. Null with *error.
 FILE* open_given(const DiscFile& d, std::string* error)
 {
-    if (!d.image.empty())
-        return open_disc_in_image(d.image, d.number, error);
+    if (d.kind == kDiscImage)
+        return open_disc_in_image(d.source, d.number, error);
     FILE* f = open_host_file_read(d.host);
     if (!f)
         *error = "cannot be opened";
@@ -118,30 +118,14 @@ bool disc_typed(const std::string& typed, int32_t number, DiscFile* disc, std::s
     fs::path p = host_path_from_utf8(typed);
     if (p.empty())
         return false;
-    std::error_code ec;
     // A relative path is taken from the folder the user started in, not
     // from wherever the extraction stands now.
     if (p.is_relative())
         p = g_run->start_folder / p;
     p = p.lexically_normal();
-    std::string name = disc_file_name_of(number);
-    if (fs::is_directory(p, ec) && fs::is_regular_file(p / name, ec)) {
-        *disc = DiscFile{number, p / name, p, fs::path()};
-        return true;
-    }
-    if (fs::is_regular_file(p, ec) && p.filename() == name) {
-        *disc = DiscFile{number, p, p.parent_path(), fs::path()};
-        return true;
-    }
-    std::vector<ImageDisc> held;
-    if (is_image_argument(p) && list_image_discs(p, &held, why)) {
-        for (const ImageDisc& h : held)
-            if (h.number == number) {
-                *disc = DiscFile{number, p / name, p, p};
-                return true;
-            }
-    }
-    return false;
+    DiscArgument argument;
+    std::string nothing_there;  // a place without the disc, said as such by the prompt
+    return disc_argument_of_path(p, &argument, &nothing_there) && disc_of_argument(argument, number, disc, why);
 }
 
 // The engine cannot open disc N: the disc was not named, or the one named
@@ -401,7 +385,7 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     // no file lies under a file, so a disc that was not named is found
     // nowhere on the file system (not beside the first disc, say), and the
     // engine asks for it. The named ones are served by open_engine_path.
-    fs::path root_file = first->second.image.empty() ? first->second.host : first->second.image;
+    fs::path root_file = first->second.kind == kDiscImage ? first->second.source : first->second.host;
     if (!to_cp950(utf8_of(root_file.filename()), &run.root) || run.root.empty()) {
         *error = utf8_of(root_file) + " has no name the installer can use (no Big5 form); rename it";
         return false;

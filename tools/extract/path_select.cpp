@@ -27,7 +27,7 @@ size_t class_end(const std::u32string& glob, size_t at)
 }
 
 // Whether `c` is in the class glob[at .. end] ("[" to "]").
-bool in_class(const std::u32string& glob, size_t at, size_t end, char32_t c)
+int in_class(const std::u32string& glob, size_t at, size_t end, char32_t c)
 {
     size_t i = at + 1;
     bool negated = i < end && (glob[i] == U'!' || glob[i] == U'^');

@@ -1,27 +1,26 @@
 // Disc images as discs: an ISO 9660 image (plain or with Joliet names) or a
 // cue sheet with its raw .bin (mode 1, or mode 2 form 1, 2352-byte sectors)
-// holds disc files cdN in its root folder. They are read in place, through
-// libcdio, as seekable stdio streams; nothing is copied out first. The
-// install engine opens them through the platform's file-open handler, so it
-// reads an image exactly as it reads a disc folder.
+// holds disc files cdN in its root folder. They are read in place through
+// the image form of the disc medium (disc_medium.h), as seekable stdio
+// streams; nothing is copied out first. The install engine opens them
+// through the one serving of media (medium_serving.h), so it reads an image
+// exactly as it reads a disc folder.
 //
 // A build without libcdio (the Windows one) has the same functions; they
 // refuse every image with a message saying this build does not read them.
 #pragma once
 
+#include "disc_medium.h"
 #include "host_files.h"
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
 // 1 when this build reads disc images, 0 when it does not.
 int disc_images_supported();
-
-// 1 when a disc argument is to be read as an image: a regular file that is
-// not itself a disc file cdN. 0 otherwise (a folder, a cdN file, nothing).
-int is_image_argument(const fs::path& path);
 
 // A disc file inside an image.
 struct ImageDisc {
@@ -37,10 +36,8 @@ struct ImageDisc {
 // *error (not an image, cut short, a cue sheet naming a missing .bin, ...).
 int list_image_discs(const fs::path& image, std::vector<ImageDisc>* discs, std::string* error);
 
-// Salvage (extract --keep-going) reads what a damaged image still holds:
-// while this is on, a disc file that runs past the image's end is read up
-// to that end, and when the Joliet tree cannot be read the ISO 9660 tree is
-// read instead. Off, such images are refused. Off at the start.
+// Salvage (extract --keep-going) reads what a damaged image still holds
+// (ImageReading::salvage) while this is on. Off at the start.
 void set_image_salvage(int on);
 
 // Disc `number` of the image as a read-only, seekable stdio stream over the
@@ -48,12 +45,6 @@ void set_image_salvage(int on);
 // image cannot be read or does not hold that disc.
 FILE* open_disc_in_image(const fs::path& image, int32_t number, std::string* error);
 
-// Serving: while `system_path` (the exact text the installer passes to
-// plat_fopen, such as ".\cd2") is served, opening it for reading opens disc
-// `number` of `image` instead. Serving a path again replaces what it served.
-// 1 / 0 (0: this build reads no images).
-int serve_image_disc(const std::string& system_path, const fs::path& image, int32_t number);
-void stop_serving_image_disc(const std::string& system_path);
-void stop_serving_image_discs();
-// Why the last open of a served path failed; empty when none has.
-std::string served_open_error();
+// The image read for its disc files: its root folder, with salvage's
+// reading while set_image_salvage is on. Null with *error.
+std::unique_ptr<DiscMedium> open_image_of_discs(const fs::path& image, std::string* error);

@@ -2,15 +2,6 @@
 // message that says so; folders and cdN files work as everywhere.
 #include "disc_image.h"
 
-#include "disc_names.h"
-
-namespace {
-
-const char* kNoImages = "this build of discset does not read disc images (it was built without libcdio); "
-                        "mount or copy out the image and give the folder that holds cdN";
-
-}  // namespace
-
 int disc_images_supported()
 {
     return 0;
@@ -19,28 +10,18 @@ int disc_images_supported()
 int list_image_discs(const fs::path& image, std::vector<ImageDisc>* discs, std::string* error)
 {
     discs->clear();
-    *error = utf8_of(image) + ": " + kNoImages;
-    return 0;
+    return open_image_of_discs(image, error) ? 1 : 0;
 }
 
 FILE* open_disc_in_image(const fs::path& image, int32_t, std::string* error)
 {
-    *error = utf8_of(image) + ": " + kNoImages;
+    open_image_of_discs(image, error);
     return nullptr;
 }
 
-int serve_image_disc(const std::string&, const fs::path&, int32_t)
+std::unique_ptr<DiscMedium> open_image_of_discs(const fs::path& image, std::string* error)
 {
-    return 0;
+    return open_disc_image(image, ImageReading(), error);
 }
-
-void stop_serving_image_disc(const std::string&) {}
-
-void stop_serving_image_discs() {}
 
 void set_image_salvage(int) {}
-
-std::string served_open_error()
-{
-    return "";
-}

@@ -1,6 +1,5 @@
 #include "disc_medium.h"
 
-#include "disc_image.h"
 #include "disc_names.h"
 
 #include <algorithm>
@@ -12,14 +11,14 @@ char ascii_lower(char c)
     return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
 }
 
-bool same_name(const std::string& a, const std::string& b)
+int same_name(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size())
-        return false;
+        return 0;
     for (size_t i = 0; i < a.size(); ++i)
         if (ascii_lower(a[i]) != ascii_lower(b[i]))
-            return false;
-    return true;
+            return 0;
+    return 1;
 }
 
 struct FolderMedium : DiscMedium {
@@ -104,22 +103,38 @@ std::unique_ptr<DiscMedium> open_disc_folder(const fs::path& folder, std::string
     return std::unique_ptr<DiscMedium>(m.release());
 }
 
-std::unique_ptr<DiscMedium> open_disc_medium(const fs::path& path, std::string* error, int* bad_image)
+int disc_argument_of_path(const fs::path& host, DiscArgument* argument, std::string* error)
 {
-    *bad_image = 0;
+    argument->host = host;
+    argument->text = utf8_of(host);
+    argument->number = 0;
     std::error_code ec;
-    if (fs::is_directory(path, ec))
-        return open_disc_folder(path, error);
-    if (is_image_argument(path)) {
-        std::unique_ptr<DiscMedium> m = open_disc_image(path, error);
-        *bad_image = m ? 0 : 1;
-        return m;
+    if (fs::is_directory(host, ec)) {
+        argument->kind = kDiscFolder;
+        return 1;
     }
-    if (fs::is_regular_file(path, ec))
-        *error = utf8_of(path) + " is a disc file: give the folder or image that holds it (the check reads the "
-                                 "whole disc)";
-    else
-        *error = utf8_of(path) + " does not exist";
+    if (!fs::is_regular_file(host, ec)) {
+        *error = argument->text + " does not exist";
+        return 0;
+    }
+    argument->number = disc_number_in_name(utf8_of(host.filename()));
+    argument->kind = argument->number > 0 ? kDiscFileGiven : kDiscImage;
+    return 1;
+}
+
+int disc_argument_of_text(const std::string& text, DiscArgument* argument, std::string* error)
+{
+    return disc_argument_of_path(host_path_from_utf8(text), argument, error);
+}
+
+std::unique_ptr<DiscMedium> open_disc_medium(const DiscArgument& argument, std::string* error)
+{
+    if (argument.kind == kDiscFolder)
+        return open_disc_folder(argument.host, error);
+    if (argument.kind == kDiscImage)
+        return open_disc_image(argument.host, ImageReading(), error);
+    *error = argument.text + " is a disc file: give the folder or image that holds it (the check reads the "
+                             "whole disc)";
     return nullptr;
 }
 

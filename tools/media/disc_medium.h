@@ -46,21 +46,53 @@ constexpr int64_t kDiscSectorBytes = 2048;
 // folder, with *error saying so.
 std::unique_ptr<DiscMedium> open_disc_folder(const fs::path& folder, std::string* error);
 
-// A disc image (disc_image.h says which kinds): its whole tree, Joliet names
-// when it has them, else the ISO 9660 names as listings show them (lower
-// case, no ";1"), each file read in place. The image is read when it is
-// opened; one that cannot be read, or is hostile (files or folders outside
-// the image, a folder that leads back to one above it, absurd depth or
-// entry counts, names that do not convert), is refused: null with *error.
-// A build without libcdio refuses every image, saying so.
-std::unique_ptr<DiscMedium> open_disc_image(const fs::path& image, std::string* error);
+// How an image is read. The check reads the whole tree; the record walks
+// (list, test, extract) read only the root folder, where the disc files
+// cdN lie, so damage elsewhere in the image does not stop them.
+struct ImageReading {
+    int root_only = 0;
+    // Salvage (extract --keep-going): a file that runs past the image's end
+    // is read up to that end, files and folders recorded more than once are
+    // kept, and when the Joliet tree cannot be read the ISO 9660 tree is
+    // read instead. Off, such images are refused.
+    int salvage = 0;
+};
 
-// The disc a command-line argument names: a folder is a disc folder, a file
-// that is not itself a disc file cdN is a disc image. Null with *error
-// otherwise; *bad_image is then 1 when the argument was an image that could
-// not be read, 0 when it names no disc (nothing there, or a cdN file: the
-// check needs the whole disc).
-std::unique_ptr<DiscMedium> open_disc_medium(const fs::path& path, std::string* error, int* bad_image);
+// A disc image (disc_image.h says which kinds): its tree (the whole of it,
+// or only its root folder), Joliet names when it has them, else the ISO 9660
+// names as listings show them (lower case, no ";1"), each file read in
+// place. The image is read when it is opened; one that cannot be read, or is
+// hostile (files or folders outside the image, a folder that leads back to
+// one above it, absurd depth or entry counts, names that do not convert), is
+// refused: null with *error. A build without libcdio refuses every image,
+// saying so.
+std::unique_ptr<DiscMedium> open_disc_image(const fs::path& image, const ImageReading& reading, std::string* error);
+
+// What a disc argument on the command line (or typed at the disc prompt)
+// names. It is looked at once, here, and carried as this record.
+enum DiscArgumentKind {
+    kDiscFolder = 1,  // a folder: the disc files cdN directly in it
+    kDiscFileGiven,   // a disc file cdN itself
+    kDiscImage,       // a regular file that is not a disc file: a disc image
+};
+
+struct DiscArgument {
+    fs::path host;     // as given, on the host
+    std::string text;  // the same in UTF-8, for messages
+    int32_t number = 0;  // N of a disc file cdN; 0 for a folder or an image
+    int kind = 0;        // DiscArgumentKind; 0 until the argument is looked at
+};
+
+// The argument `host` names. 1, or 0 with *error when it names nothing there
+// (no such file or folder).
+int disc_argument_of_path(const fs::path& host, DiscArgument* argument, std::string* error);
+// The same for an argument given as UTF-8 text.
+int disc_argument_of_text(const std::string& text, DiscArgument* argument, std::string* error);
+
+// The disc a command-line argument names, for the check: a folder is a disc
+// folder, an image is read whole. Null with *error for a disc file cdN (the
+// check needs the whole disc) or an image that cannot be read.
+std::unique_ptr<DiscMedium> open_disc_medium(const DiscArgument& argument, std::string* error);
 
 // The entry whose path equals `path` when ASCII letters are compared without
 // case (as Windows and a disc's Joliet names compare them); null when none.

@@ -20,17 +20,17 @@ const iso_extension_mask_t kNamesWindowsReads = ISO_EXTENSION_JOLIET;
 
 const uint32_t kNoParent = UINT32_MAX;
 
-bool same_name_ascii_case(const std::string& a, const std::string& b)
+int same_name_ascii_case(const std::string& a, const std::string& b)
 {
     if (a.size() != b.size())
-        return false;
+        return 0;
     for (size_t i = 0; i < a.size(); ++i) {
         char x = a[i] >= 'A' && a[i] <= 'Z' ? (char)(a[i] - 'A' + 'a') : a[i];
         char y = b[i] >= 'A' && b[i] <= 'Z' ? (char)(b[i] - 'A' + 'a') : b[i];
         if (x != y)
-            return false;
+            return 0;
     }
-    return true;
+    return 1;
 }
 
 // A file or folder of the image: its own name once, its folder, and where
@@ -49,6 +49,8 @@ struct ImageNode {
 
 struct ImageMedium : DiscMedium {
     fs::path image;          // absolute
+    ImageReading reading;
+    iso_extension_mask_t names = kNamesWindowsReads;  // the tree read: ISO 9660 alone after a salvage fallback
     bool raw_sectors = false;  // a cue sheet's .bin
     uint64_t sectors = 0;
     std::vector<ImageNode> nodes;
@@ -112,7 +114,7 @@ struct ImageMedium : DiscMedium {
             return nullptr;
         }
         ImageVolume volume;
-        if (!open_image_volume(image, &volume, error, kNamesWindowsReads))
+        if (!open_image_volume(image, &volume, error, names))
             return nullptr;
         return open_extent_stream(&volume, nodes[i].lsn, nodes[i].size, path_of(i) + " in " + name(), error);
     }
@@ -166,14 +168,22 @@ int read_tree(ImageMedium* m, const ImageVolume& volume, std::string* error)
         std::set<std::string> names;  // to find twins (a folder may hold tens of thousands)
         for (const ImageFolderEntry& e : listed) {
             auto path = [&] { return folder_path.empty() ? e.name : folder_path + "/" + e.name; };
-            if (e.more_extents || !names.insert(e.name).second) {
+            // Salvage keeps twins (the first is read); the record walks find
+            // a disc file recorded twice themselves (list_image_discs).
+            int twin = e.more_extents || !names.insert(e.name).second;
+            if (twin && !m->reading.salvage && !m->reading.root_only) {
                 *error = path() + " is recorded more than once in " + image +
                          " (a file in several pieces, or two entries of one name); the check reads a file "
                          "recorded once, in one piece";
                 return 0;
             }
             uint64_t end = extent_end_sector(e.lsn, e.size);
-            if (end > volume.sectors) {
+            uint32_t size = e.size;
+            if (end > volume.sectors && m->reading.salvage) {
+                // What the image still holds of it (less than its recorded size).
+                uint64_t held = e.lsn >= volume.sectors ? 0 : (volume.sectors - e.lsn) * kImageSectorBytes;
+                size = (uint32_t)std::min<uint64_t>(held, e.size);
+            } else if (end > volume.sectors) {
                 *error = path() + " in " + image + " lies past the end of the image (its data end at sector " +
                          std::to_string(end) + ", the image has " + std::to_string(volume.sectors) +
                          "): cut short or damaged";
@@ -192,8 +202,8 @@ int read_tree(ImageMedium* m, const ImageVolume& volume, std::string* error)
                          " MiB (folders nested deep under long names): no disc does (damaged)";
                 return 0;
             }
-            m->nodes.push_back(ImageNode{e.name, folder.node, e.is_directory, e.lsn, e.size, 0, 0});
-            if (!e.is_directory)
+            m->nodes.push_back(ImageNode{e.name, folder.node, e.is_directory, e.lsn, size, 0, 0});
+            if (!e.is_directory || m->reading.root_only)
                 continue;
             if (!folders_seen.insert(e.lsn).second) {
                 *error = "the folder " + path() + " in " + image +
@@ -212,9 +222,26 @@ int read_tree(ImageMedium* m, const ImageVolume& volume, std::string* error)
     return 1;
 }
 
+// Opens the volume with the names `names` and reads its tree into `m`.
+// 1 / 0 with *error.
+int read_volume(ImageMedium* m, iso_extension_mask_t names, std::string* error)
+{
+    ImageVolume volume;
+    if (!open_image_volume(m->image, &volume, error, names))
+        return 0;
+    m->names = names;
+    m->raw_sectors = volume.raw_sectors != 0;
+    m->sectors = volume.sectors;
+    m->nodes.clear();
+    m->root_children = 0;
+    int ok = read_tree(m, volume, error);
+    volume.release();
+    return ok;
+}
+
 }  // namespace
 
-std::unique_ptr<DiscMedium> open_disc_image(const fs::path& image, std::string* error)
+std::unique_ptr<DiscMedium> open_disc_image(const fs::path& image, const ImageReading& reading, std::string* error)
 {
     std::unique_ptr<ImageMedium> m(new ImageMedium);
     std::error_code ec;
@@ -223,14 +250,15 @@ std::unique_ptr<DiscMedium> open_disc_image(const fs::path& image, std::string* 
         *error = "cannot find the folder of " + utf8_of(image) + ": " + ec.message();
         return nullptr;
     }
-    ImageVolume volume;
-    if (!open_image_volume(m->image, &volume, error, kNamesWindowsReads))
-        return nullptr;
-    m->raw_sectors = volume.raw_sectors != 0;
-    m->sectors = volume.sectors;
-    int ok = read_tree(m.get(), volume, error);
-    volume.release();
-    if (!ok)
-        return nullptr;
+    m->reading = reading;
+    if (!read_volume(m.get(), kNamesWindowsReads, error)) {
+        // In salvage, a Joliet tree that cannot be read leaves the ISO 9660
+        // one; the message is still the first tree's.
+        std::string first = *error;
+        if (!reading.salvage || !read_volume(m.get(), ISO_EXTENSION_NONE, error)) {
+            *error = first;
+            return nullptr;
+        }
+    }
     return std::unique_ptr<DiscMedium>(m.release());
 }

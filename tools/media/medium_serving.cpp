@@ -29,7 +29,10 @@ FILE* open_served(const char* path, const char* mode)
                     return nullptr;
                 std::replace(name.begin(), name.end(), '\\', '/');
                 std::string error;
-                return s->media[i]->open(name, &error);
+                FILE* f = s->media[i]->open(name, &error);
+                if (!f)
+                    s->open_error = error;
+                return f;
             }
         } catch (...) {
             // No memory for a name: the open fails like a missing file.
@@ -69,6 +72,19 @@ void MediaServing::release()
     }
     media.clear();
     roots.clear();
+    open_error.clear();
+}
+
+int served_root_of(const fs::path& root, std::string* system_root)
+{
+    if (!g_serving)
+        return 0;
+    for (size_t i = 0; i < g_serving->media.size(); ++i)
+        if (g_serving->media[i]->root() == root) {
+            *system_root = g_serving->roots[i];
+            return 1;
+        }
+    return 0;
 }
 
 std::string served_path(const std::string& root, const std::string& path)

@@ -71,7 +71,7 @@ json damage_json(const DiscDamage& damage, const std::vector<DiscFile>& discs)
     out["file"] = nullptr;
     for (const DiscFile& d : discs)
         if (d.number == damage.disc)
-            out["file"] = utf8_of(d.host);
+            out["file"] = d.text;
     out["offset"] = damage.offset >= 0 ? json(damage.offset) : json(nullptr);
     out["reason"] = damage.text;
     out["zlib_status"] = damage.has_zlib_status ? json(damage.zlib_status) : json(nullptr);
@@ -97,7 +97,7 @@ int disc_list_json(const std::vector<DiscFile>& discs, json* doc)
     out["header"] = s.header_read ? header_json(s.header) : json(nullptr);
     json given = json::array();
     for (const DiscFile& d : discs)
-        given.push_back(json{{"number", d.number}, {"file", utf8_of(d.host)}});
+        given.push_back(json{{"number", d.number}, {"file", d.text}});
     out["discs"] = given;
     out["entries"] = std::move(entries);
     out["folders"] = s.directories;

@@ -5,6 +5,7 @@
 #include "disc_names.h"
 #include "file_object.h"
 #include "install_journal.h"
+#include "medium_serving.h"
 #include "platform.h"
 #include "record_path.h"
 #include "record_reader.h"
@@ -25,24 +26,24 @@ namespace {
 
 // A text field as read: the NUL inside the field, valid Big5, and the bytes
 // after it zero as the writer leaves them.
-bool header_text_sound(const char* field, std::string* problem)
+int header_text_sound(const char* field, std::string* problem)
 {
     size_t n = strnlen(field, disc::kTextSize);
     if (n == (size_t)disc::kTextSize) {
         *problem = "has no terminating NUL inside its 40 bytes";
-        return false;
+        return 0;
     }
     for (size_t i = n; i < (size_t)disc::kTextSize; ++i)
         if (field[i] != 0) {
             *problem = "has bytes that are not zero after its terminating NUL";
-            return false;
+            return 0;
         }
     std::string utf8;
     if (!to_utf8(std::string(field, n), &utf8)) {
         *problem = "is not valid Big5";
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }
 
 struct Walk {
@@ -107,7 +108,7 @@ struct Walk {
             (*on_entry)(files_seen.back());
     }
 
-    bool is_manifest(const TreeEntry& e) const
+    int is_manifest(const TreeEntry& e) const
     {
         return uppercase_cp950(e.raw_path) == uppercase_cp950(std::string("\\") + kUninstallManifestName);
     }
@@ -387,34 +388,44 @@ struct Walk {
 
 }  // namespace
 
-// Here rather than in the image reader: the builds with and without one
-// tell an image argument the same way.
-int is_image_argument(const fs::path& path)
-{
-    std::error_code ec;
-    return fs::is_regular_file(path, ec) && disc_number_in_name(utf8_of(path.filename())) == 0;
-}
-
 int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error)
 {
     std::string path;
-    if (!system_path_of(disc.host, &path, nullptr)) {
-        *error = "its path has no form the installer can open";
-        return 0;
-    }
-    if (disc.image.empty()) {
+    if (disc.kind != kDiscImage) {
+        if (!system_path_of(disc.host, &path, nullptr)) {
+            *error = "its path has no form the installer can open";
+            return 0;
+        }
         if (file->open_read(path.c_str()))
             return 1;
         *error = "cannot be opened";
         return 0;
     }
-    // The file object opens the image's disc file through the served path,
-    // as the engine does when it extracts.
-    serve_image_disc(path, disc.image, disc.number);
+    // The file object opens the image's disc file at its served path, as
+    // the engine does when it extracts.
+    std::string root;
+    if (served_root_of(disc.source, &root)) {
+        path = served_path(root, disc_file_name_of(disc.number));
+        if (file->open_read(path.c_str()))
+            return 1;
+        *error = "cannot be read from the image";
+        return 0;
+    }
+    std::unique_ptr<DiscMedium> medium = open_image_of_discs(disc.source, error);
+    if (!medium) {
+        *error = "cannot be read from the image: " + *error;
+        return 0;
+    }
+    MediaServing serving;
+    if (!serving.serve(medium.get(), &root, error)) {
+        *error = "cannot be read from the image: " + *error;
+        return 0;
+    }
+    path = served_path(root, disc_file_name_of(disc.number));
     int ok = file->open_read(path.c_str());
-    stop_serving_image_disc(path);
     if (!ok)
-        *error = "cannot be read from the image: " + served_open_error();
+        *error = "cannot be read from the image: " + serving.open_error;
+    serving.release();
     return ok;
 }
 
@@ -443,74 +454,99 @@ std::string record_problem_text(int status, const Record& r)
     return text;
 }
 
-int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error,
-                  int* bad_image)
+int discs_of_argument(const DiscArgument& argument, std::vector<DiscFile>* discs, std::string* error)
 {
     discs->clear();
-    if (bad_image)
-        *bad_image = 0;
-    std::map<int32_t, DiscFile> found;
-    auto add = [&](int32_t number, const fs::path& file) {
-        if (found.count(number)) {
-            *error = "disc " + std::to_string(number) + " is given twice: " + utf8_of(found[number].host) +
-                     " and " + utf8_of(file);
-            return false;
-        }
-        std::error_code ec;
-        fs::path absolute = fs::absolute(file, ec);
-        if (ec) {
-            *error = "cannot find the folder of " + utf8_of(file) + ": " + ec.message();
-            return false;
-        }
-        found[number] = DiscFile{number, absolute, absolute.parent_path(), fs::path()};
-        return true;
-    };
-    for (const std::string& arg : arguments) {
-        fs::path p = host_path_from_utf8(arg);
-        std::error_code ec;
-        if (fs::is_directory(p, ec)) {
-            bool any = false;
-            for (fs::directory_iterator it(p, ec), end; !ec && it != end; it.increment(ec)) {
-                int32_t n = disc_number_in_name(utf8_of(it->path().filename()));
-                if (n > 0 && it->is_regular_file(ec)) {
-                    if (!add(n, it->path()))
-                        return false;
-                    any = true;
-                }
-            }
-            if (!any) {
-                *error = utf8_of(p) + " holds no disc file (cd1, cd2, ...)";
-                return false;
-            }
-        } else if (fs::is_regular_file(p, ec) && disc_number_in_name(utf8_of(p.filename())) > 0) {
-            if (!add(disc_number_in_name(utf8_of(p.filename())), p))
-                return false;
-        } else if (is_image_argument(p)) {
-            std::vector<ImageDisc> held;
-            if (!list_image_discs(p, &held, error)) {
-                if (bad_image)
-                    *bad_image = 1;
-                return false;
-            }
-            fs::path image = fs::absolute(p, ec);
-            if (ec) {
-                *error = "cannot find the folder of " + utf8_of(p) + ": " + ec.message();
-                return false;
-            }
-            for (const ImageDisc& held_disc : held) {
-                if (!add(held_disc.number, image / disc_file_name_of(held_disc.number)))
-                    return false;
-                found[held_disc.number].folder = image;
-                found[held_disc.number].image = image;
-            }
-        } else {
-            *error = arg + " is neither a folder holding disc files, a disc file cdN nor a disc image";
-            return false;
-        }
+    std::error_code ec;
+    fs::path source = fs::absolute(argument.host, ec);
+    if (ec) {
+        *error = "cannot find the folder of " + argument.text + ": " + ec.message();
+        return 0;
     }
-    for (auto& kv : found)
-        discs->push_back(kv.second);
-    return true;
+    if (argument.kind == kDiscFileGiven) {
+        discs->push_back(DiscFile{argument.number, kDiscFileGiven, source, utf8_of(source), source});
+        return 1;
+    }
+    if (argument.kind == kDiscImage) {
+        std::vector<ImageDisc> held;
+        if (!list_image_discs(source, &held, error))
+            return 0;
+        for (const ImageDisc& h : held) {
+            fs::path host = source / disc_file_name_of(h.number);
+            discs->push_back(DiscFile{h.number, kDiscImage, host, utf8_of(host), source});
+        }
+        return 1;
+    }
+    for (fs::directory_iterator it(source, ec), end; !ec && it != end; it.increment(ec)) {
+        int32_t n = disc_number_in_name(utf8_of(it->path().filename()));
+        if (n > 0 && it->is_regular_file(ec))
+            discs->push_back(DiscFile{n, kDiscFolder, it->path(), utf8_of(it->path()), source});
+    }
+    if (discs->empty()) {
+        *error = argument.text + " holds no disc file (cd1, cd2, ...)";
+        return 0;
+    }
+    std::sort(discs->begin(), discs->end(), [](const DiscFile& a, const DiscFile& b) { return a.number < b.number; });
+    return 1;
+}
+
+int disc_of_argument(const DiscArgument& argument, int32_t number, DiscFile* disc, std::string* why)
+{
+    std::string name = disc_file_name_of(number);
+    std::error_code ec;
+    if (argument.kind == kDiscFolder) {
+        fs::path host = argument.host / name;
+        if (!fs::is_regular_file(host, ec))
+            return 0;
+        *disc = DiscFile{number, kDiscFolder, host, utf8_of(host), argument.host};
+        return 1;
+    }
+    if (argument.kind == kDiscFileGiven) {
+        if (argument.number != number)
+            return 0;
+        *disc = DiscFile{number, kDiscFileGiven, argument.host, argument.text, argument.host};
+        return 1;
+    }
+    std::vector<ImageDisc> held;
+    if (!list_image_discs(argument.host, &held, why))
+        return 0;
+    for (const ImageDisc& h : held)
+        if (h.number == number) {
+            fs::path host = argument.host / name;
+            *disc = DiscFile{number, kDiscImage, host, utf8_of(host), argument.host};
+            return 1;
+        }
+    return 0;
+}
+
+int add_discs(const std::vector<DiscFile>& more, std::vector<DiscFile>* discs, std::string* error)
+{
+    for (const DiscFile& d : more) {
+        for (const DiscFile& e : *discs)
+            if (e.number == d.number) {
+                *error = "disc " + std::to_string(d.number) + " is given twice: " + e.text + " and " + d.text;
+                return 0;
+            }
+        discs->push_back(d);
+    }
+    std::sort(discs->begin(), discs->end(), [](const DiscFile& a, const DiscFile& b) { return a.number < b.number; });
+    return 1;
+}
+
+int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error)
+{
+    discs->clear();
+    for (const std::string& text : arguments) {
+        DiscArgument argument;
+        std::vector<DiscFile> found;
+        if (!disc_argument_of_text(text, &argument, error)) {
+            *error = text + " is neither a folder holding disc files, a disc file cdN nor a disc image";
+            return 0;
+        }
+        if (!discs_of_argument(argument, &found, error) || !add_discs(found, discs, error))
+            return 0;
+    }
+    return 1;
 }
 
 int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
@@ -626,7 +662,7 @@ std::string describe_damage(const DiscDamage& damage, const std::vector<DiscFile
     std::string where = damage.disc > 0 ? "disc " + std::to_string(damage.disc) : "the set";
     for (const DiscFile& d : discs)
         if (d.number == damage.disc)
-            where += " (" + utf8_of(d.host) + ")";
+            where += " (" + d.text + ")";
     if (damage.offset >= 0)
         where += ", offset " + std::to_string(damage.offset);
     return where + ": " + damage.text;

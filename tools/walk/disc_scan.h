@@ -4,6 +4,7 @@
 #pragma once
 
 #include "disc_format.h"
+#include "disc_medium.h"
 #include "disc_names.h"
 #include "file_object.h"
 #include "host_files.h"
@@ -14,27 +15,41 @@
 #include <string>
 #include <vector>
 
-// One disc file of a set: its number N (from the name cdN) and where it is.
+// One disc file of a set: its number N (from the name cdN), where it lies,
+// and the argument that named it. Made once, from that argument, and
+// carried as it is.
 struct DiscFile {
     int32_t number;
-    fs::path host;      // the cdN file (in an image: IMAGE/cdN, for messages)
-    fs::path folder;    // the folder that holds it (in an image: the image)
-    fs::path image;     // the disc image that holds it; empty for a host file
+    int kind;           // the argument's DiscArgumentKind: in a folder, the file itself, in an image
+    fs::path host;      // the cdN file, absolute (in an image: IMAGE/cdN, for messages)
+    std::string text;   // host in UTF-8, for messages
+    fs::path source;    // the folder, the cdN file or the image the argument named, absolute
 };
 
+// The disc files that one argument names (disc_medium.h): a folder brings
+// every file cd1, cd2, ... directly in it, a cdN file itself, a disc image
+// every cdN in its root folder (see disc_image.h). Sorted by number. 1 / 0
+// with *error (a folder with no disc file, an image that cannot be read).
+int discs_of_argument(const DiscArgument& argument, std::vector<DiscFile>* discs, std::string* error);
 
-// Finds the disc files that the arguments name. An argument is a folder
-// (every file cd1, cd2, ... directly in it), a cdN file itself, or a disc
-// image (every cdN in its root folder; see disc_image.h). Folders and images
-// mix, in any order. Fails on an argument that names none of these, on an
-// image that cannot be read (then *bad_image, when given, is set to 1), and
-// on a disc number given twice. The result is sorted by number. 1 / 0, with
-// the reason in *error.
-int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error,
-                  int* bad_image = nullptr);
+// Disc `number` where `argument` names it (the disc prompt's answer): the
+// cdN file in a folder or an image, or the file itself. 1, or 0 when it
+// holds no such disc (*why may say why, as for an image that does not read).
+int disc_of_argument(const DiscArgument& argument, int32_t number, DiscFile* disc, std::string* why);
 
-// Opens the disc file for reading, from its folder or in place in its image.
-// 1 / 0 with the reason in *error.
+// Adds `more` to the set `discs`, kept sorted by number. 1, or 0 with
+// *error when a number is given twice.
+int add_discs(const std::vector<DiscFile>& more, std::vector<DiscFile>* discs, std::string* error);
+
+// Finds the disc files that the arguments name (discs_of_argument); folders
+// and images mix, in any order. Fails on an argument that names none of
+// these, on an image that cannot be read, and on a disc number given twice.
+// The result is sorted by number. 1 / 0, with the reason in *error.
+int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFile>* discs, std::string* error);
+
+// Opens the disc file for reading: from its folder, or in place in its
+// image through the serving of media (the one in effect when the image is
+// served already, as in the check). 1 / 0 with the reason in *error.
 int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error);
 
 // One disc's records as the list, test and salvage walks read them: the

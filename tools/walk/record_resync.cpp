@@ -18,7 +18,7 @@ const int32_t kShortestStream = kSmallestPayloadRecord - 1 - disc::kLengthSize;
 
 // RFC 1950 header: method 8 (deflate), a window of at most 32 KiB, the check
 // bits, and no preset dictionary (compress never writes one).
-bool looks_like_zlib(const unsigned char* p)
+int looks_like_zlib(const unsigned char* p)
 {
     return (p[0] & 0x0F) == 8 && (p[0] >> 4) <= 7 && ((p[0] << 8) | p[1]) % 31 == 0 && !(p[1] & 0x20);
 }
