@@ -52,16 +52,10 @@ void inline_stop(void*)
 }
 
 const DecodedRecordSource kInlineSource = {nullptr, inline_start, inline_next, inline_stop};
-const DecodedRecordSource* g_source = &kInlineSource;
 
 }  // namespace
 
-void set_decoded_record_source(const DecodedRecordSource* source)
+const DecodedRecordSource* inline_record_source()
 {
-    g_source = source ? source : &kInlineSource;
-}
-
-const DecodedRecordSource* decoded_record_source()
-{
-    return g_source;
+    return &kInlineSource;
 }

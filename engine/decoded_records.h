@@ -43,10 +43,6 @@ struct DecodedRecordSource {
     void (*stop)(void* context);
 };
 
-// The source install_disc_set reads every disc with, from now on; null
-// gives back the default (inline) one. The source must outlive the calls
-// of install_disc_set that use it.
-void set_decoded_record_source(const DecodedRecordSource* source);
-
-// The source set above, or the inline one.
-const DecodedRecordSource* decoded_record_source();
+// The inline source: the record reader and the decompressor on the
+// caller's thread, one record at a time (the engine's default).
+const DecodedRecordSource* inline_record_source();
