@@ -39,6 +39,7 @@
 #include "platform.h"
 #include "record_path.h"
 #include "record_reader.h"
+#include "record_walk.h"
 #include "registration.h"
 
 #include <cstdio>
@@ -216,15 +217,13 @@ int move_aside(const char* path, uint32_t attrib)
     return 0;
 }
 
-// Handles a directory or file record whose decompressed path is in `out`.
-// 1 to go on; 0 stops the disc (a message has been shown).
-int handle_path_record(int type, const unsigned char* out, int32_t out_len)
+// Handles a directory or file record whose checked path (fold_record_path)
+// is `record_path`. 1 to go on; 0 stops the disc (a message has been shown).
+int handle_path_record(int type, const char* record_path)
 {
-    char record_path[kRecordPathBuffer];
     char full[PLAT_PATH_SIZE];
     int32_t install_len = (int32_t)strlen(g_state.install_path);
-    if (!fold_record_path(type, out, out_len, install_len, record_path, nullptr) ||
-        !join_install_path(record_path, full)) {
+    if (!join_install_path(record_path, full)) {
         report_damage();
         return 0;
     }
@@ -280,6 +279,55 @@ int handle_path_record(int type, const unsigned char* out, int32_t out_len)
     return 1;
 }
 
+// Applies one record of the disc; after every record but an end record it
+// reports progress and pumps messages. kWalkGoOn, or kWalkStop when the disc
+// is over (an end record: *ended is set) or the installation stops (the
+// user, a write that failed or damage, already reported).
+int64_t apply_record(void* ended, const WalkStep& step)
+{
+    switch (step.kind) {
+    case kWalkDamaged:
+        if (step.status == kRecordReadError)
+            report_read_error();
+        else
+            report_damage();
+        return kWalkStop;
+    case kWalkEnd:
+        *(int*)ended = 1;
+        return kWalkStop;
+    case kWalkData:
+        g_state.bytes_done += step.length;
+        if (g_state.passing_over) {
+            // Checked like every record; not written.
+        } else if (step.length > 0 && !g_state.output.write(step.data, step.length)) {
+            g_state.abort = 1;
+            report_write_error();
+        }
+        break;
+    case kWalkFolder:
+    case kWalkFile:
+        g_state.bytes_done += step.length;
+        if (!handle_path_record(step.record.type, step.path))
+            return kWalkStop;
+        break;
+    case kWalkClose:
+        g_state.passing_over = 0;
+        if (!close_output()) {
+            report_write_error();
+            return kWalkStop;
+        }
+        break;
+    default:
+        break;  // other type bytes are skipped, but still report progress
+    }
+    if (!report_progress(percent_done()))
+        g_state.abort = 1;
+    if (g_state.abort)
+        return kWalkStop;
+    plat_pump_messages();
+    return kWalkGoOn;
+}
+
 // Extracts the records of the open disc reader. 1 when the disc ended
 // (end record or end of file); 0 when the user stopped, a write failed or
 // the data are damaged (already reported), with the output file closed.
@@ -290,61 +338,14 @@ int extract_disc()
     const DecodedRecordSource* source = g_state.options->records;
     if (!source)
         source = inline_record_source();
-    int finished = 0;
-    if (source->start(source->context, &g_state.disc, start) != kRecordRead) {
+    // The walk stops the source on every way out: its threads (if any) are
+    // done with the disc file before the engine closes it.
+    RecordWalk walk = {source, &g_state.disc, (int32_t)strlen(g_state.install_path)};
+    int ended = 0;
+    int end = walk.run(start, apply_record, &ended);
+    if (end == kWalkNotStarted)
         report_damage();
-    } else {
-        for (;;) {
-            DecodedRecord decoded;
-            int status = source->next(source->context, &decoded);
-            const Record& record = decoded.record;
-            if (status == kRecordEndOfFile || (status == kRecordRead && record.type == disc::kEnd)) {
-                finished = 1;
-                break;
-            }
-            if (status == kRecordReadError) {
-                report_read_error();
-                break;
-            }
-            if (status != kRecordRead) {
-                report_damage();
-                break;
-            }
-            if (record_has_payload(record.type)) {
-                if (!decoded.inflated) {
-                    report_damage();
-                    break;
-                }
-                int32_t out_len = decoded.length;
-                g_state.bytes_done += out_len;
-                if (record.type == disc::kData) {
-                    if (g_state.passing_over) {
-                        // Checked above like every record; not written.
-                    } else if (out_len > 0 && !g_state.output.write(decoded.data, out_len)) {
-                        g_state.abort = 1;
-                        report_write_error();
-                    }
-                } else if (!handle_path_record(record.type, decoded.data, out_len)) {
-                    break;
-                }
-            } else if (record.type == disc::kClose) {
-                g_state.passing_over = 0;
-                if (!close_output()) {
-                    report_write_error();
-                    break;
-                }
-            }
-            // Other type bytes are skipped, but still report progress.
-            if (!report_progress(percent_done()))
-                g_state.abort = 1;
-            if (g_state.abort)
-                break;
-            plat_pump_messages();
-        }
-    }
-    // Every way out stops the source: its threads (if any) are done with the
-    // disc file before the engine closes it.
-    source->stop(source->context);
+    int finished = end == kWalkEndOfFile || ended;
     if (!finished)
         g_state.output.close();
     return finished;
