@@ -53,7 +53,9 @@ int RecordWalk::run(int32_t offset, WalkStepHandler on_step, void* context) cons
         WalkStep step;
         sort_record(status, decoded, install_path_length, path, &step);
         int64_t next = on_step(context, step);
-        if (next == kWalkGoOn)
+        // After a failure of the reader no record follows: going on ends
+        // the walk there.
+        if (next == kWalkGoOn && status == kRecordRead)
             continue;
         if (next < 0 || next > INT32_MAX)
             break;

@@ -40,7 +40,8 @@ struct WalkStep {
 };
 
 // What a caller answers to a step: the next record, stop, or an offset of
-// the disc to read on from (0 or more).
+// the disc to read on from (0 or more). After a damaged step whose status
+// is the reader's failure no next record can be read: going on stops.
 const int64_t kWalkGoOn = -2;
 const int64_t kWalkStop = -1;
 typedef int64_t (*WalkStepHandler)(void* context, const WalkStep& step);
