@@ -66,7 +66,8 @@ int32_t always_go_on(int32_t)
 DiscPromptCallback g_setup_prompt = prompt_next_disc;
 ProgressCallback g_setup_progress = always_go_on;
 
-// The engine's state; one instance for the process.
+// The engine's state; one instance for the process. Nothing of one
+// installation's options stays in it after the installation.
 struct EngineState {
     char install_path[PLAT_PATH_SIZE] = {0};
     char source_root[PLAT_PATH_SIZE] = {0};

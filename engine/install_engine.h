@@ -4,7 +4,9 @@
 // folder, extracts every disc in turn (asking for a disc while it cannot be
 // opened), reports progress after every record and pumps window messages,
 // then registers the installation. On failure or cancel it rolls back what
-// this installation created.
+// this installation created. install_disc_set_with does the same with the
+// callers' options (the toolkit extracts with it); install_disc_set is
+// setup's entry onto it.
 #pragma once
 
 #include "decoded_records.h"
