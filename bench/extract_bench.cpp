@@ -96,7 +96,8 @@ int main(int argc, char** argv)
 
     // Alternating runs, so that load from elsewhere hits both alike.
     std::vector<unsigned char> out(record);
-    set_registration_enabled(0);
+    EngineOptions options;
+    options.registration = 0;
     double best_memory = 1e9, best_engine = 1e9, best_write = 1e9;
     std::string scratch = (base / "scratch.dat").u8string();
     for (int run = 0; run < 5; ++run) {
@@ -127,7 +128,7 @@ int main(int argc, char** argv)
         best_memory = std::min(best_memory, seconds_since(t0));
 
         t0 = std::chrono::steady_clock::now();
-        if (install_disc_set(inst.c_str(), src.c_str(), "u", nullptr, nullptr) != 1) {
+        if (install_disc_set_with(inst.c_str(), src.c_str(), options) != 1) {
             fprintf(stderr, "install failed\n");
             return 1;
         }

@@ -1,67 +1,75 @@
-// The inline source: the record reader and the decompressor on the engine's
-// thread, one record at a time, with the engine's two buffers.
+// The inline source: the record reader and the decompressor on the
+// engine's thread, one record at a time.
 #include "decoded_records.h"
 
 #include "disc_format.h"
 #include "tracked_memory.h"
 
+#include <zlib.h>
+
 namespace {
 
-struct InlineSource {
-    RecordReader reader;
-    unsigned char* in = nullptr;   // compressed data of the current record
-    unsigned char* out = nullptr;  // its decompressed bytes
-};
-
-InlineSource g_inline;
-
-void inline_release()
+void inline_release(InlineRecords* r)
 {
-    tracked_free(g_inline.in);
-    tracked_free(g_inline.out);
-    g_inline.in = nullptr;
-    g_inline.out = nullptr;
+    if (!r->owns_buffers)
+        return;
+    tracked_free(r->in);
+    tracked_free(r->out);
+    r->in = nullptr;
+    r->out = nullptr;
 }
 
-int inline_start(void*, FileObject* disc, int32_t offset)
+int inline_start(void* context, FileObject* disc, int32_t offset)
 {
-    inline_release();
-    g_inline.in = (unsigned char*)tracked_alloc(disc::kMaxCompressed);
-    g_inline.out = (unsigned char*)tracked_alloc(disc::kMaxDecompressed);
-    return g_inline.reader.start(disc, offset, g_inline.in, disc::kMaxCompressed);
+    InlineRecords* r = (InlineRecords*)context;
+    if (r->owns_buffers) {
+        inline_release(r);
+        r->in = (unsigned char*)tracked_alloc(disc::kMaxCompressed);
+        r->out = (unsigned char*)tracked_alloc(disc::kMaxDecompressed);
+    }
+    return r->reader.start(disc, offset, r->in, disc::kMaxCompressed);
 }
 
-int inline_next(void*, DecodedRecord* out)
+int inline_next(void* context, DecodedRecord* out)
 {
+    InlineRecords* r = (InlineRecords*)context;
     out->inflated = 0;
     out->data = nullptr;
     out->length = 0;
-    int status = g_inline.reader.next(&out->record);
+    out->zlib_status = Z_OK;
+    int status = r->reader.next(&out->record);
     if (status == kRecordRead && record_has_payload(out->record.type)) {
         int32_t n = 0;
-        out->inflated = inflate_record(out->record, g_inline.out, disc::kMaxDecompressed, &n, nullptr);
-        out->data = g_inline.out;
+        int z = Z_OK;
+        out->inflated = inflate_record(out->record, r->out, disc::kMaxDecompressed, &n, &z, r->zlib_only);
+        out->data = r->out;
         out->length = n;
+        out->zlib_status = z;
     }
     return status;
 }
 
-void inline_stop(void*)
+void inline_stop(void* context)
 {
-    inline_release();
+    inline_release((InlineRecords*)context);
 }
 
-const DecodedRecordSource kInlineSource = {nullptr, inline_start, inline_next, inline_stop};
-const DecodedRecordSource* g_source = &kInlineSource;
+InlineRecords g_engine_inline;
 
 }  // namespace
 
-void set_decoded_record_source(const DecodedRecordSource* source)
+void InlineRecords::create(unsigned char* in_buffer, unsigned char* out_buffer, int32_t zlib_only_verdict)
 {
-    g_source = source ? source : &kInlineSource;
+    in = in_buffer;
+    out = out_buffer;
+    owns_buffers = !in_buffer && !out_buffer;
+    zlib_only = zlib_only_verdict ? 1 : 0;
+    ops = DecodedRecordSource{this, inline_start, inline_next, inline_stop};
 }
 
-const DecodedRecordSource* decoded_record_source()
+const DecodedRecordSource* inline_record_source()
 {
-    return g_source;
+    if (!g_engine_inline.ops.start)
+        g_engine_inline.create(nullptr, nullptr, 0);
+    return g_engine_inline.source();
 }

@@ -22,6 +22,7 @@ struct DecodedRecord {
     int32_t inflated;            // payload records: 1 when the stream decompressed, else 0
     const unsigned char* data;   // the decompressed bytes (inflated payload records only)
     int32_t length;              // their number
+    int32_t zlib_status;         // the decompressor's status (Z_OK when inflated)
 };
 
 struct DecodedRecordSource {
@@ -43,10 +44,24 @@ struct DecodedRecordSource {
     void (*stop)(void* context);
 };
 
-// The source install_disc_set reads every disc with, from now on; null
-// gives back the default (inline) one. The source must outlive the calls
-// of install_disc_set that use it.
-void set_decoded_record_source(const DecodedRecordSource* source);
+// The inline source: the record reader and the decompressor on the
+// caller's thread, one record at a time. Over the caller's two buffers
+// (disc::kMaxCompressed and disc::kMaxDecompressed bytes, kept by the
+// caller), or, given none, over its own, allocated at each start and
+// released at each stop.
+struct InlineRecords {
+    RecordReader reader;
+    unsigned char* in = nullptr;   // compressed data of the current record
+    unsigned char* out = nullptr;  // its decompressed bytes
+    int32_t owns_buffers = 0;
+    int32_t zlib_only = 0;         // zlib's uncompress decides (inflate_record)
+    DecodedRecordSource ops = {};
 
-// The source set above, or the inline one.
-const DecodedRecordSource* decoded_record_source();
+    // `in` and `out` both null: the source's own buffers.
+    void create(unsigned char* in_buffer, unsigned char* out_buffer, int32_t zlib_only_verdict);
+    const DecodedRecordSource* source() const { return &ops; }
+};
+
+// The engine's default: an inline source over its own buffers, with the
+// build's decompressor.
+const DecodedRecordSource* inline_record_source();

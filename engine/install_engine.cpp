@@ -39,6 +39,7 @@
 #include "platform.h"
 #include "record_path.h"
 #include "record_reader.h"
+#include "record_walk.h"
 #include "registration.h"
 
 #include <cstdio>
@@ -61,7 +62,12 @@ int32_t always_go_on(int32_t)
     return 1;
 }
 
-// The engine's state; one instance for the process.
+// Setup's callbacks: kept from one install_disc_set to the next.
+DiscPromptCallback g_setup_prompt = prompt_next_disc;
+ProgressCallback g_setup_progress = always_go_on;
+
+// The engine's state; one instance for the process. Nothing of one
+// installation's options stays in it after the installation.
 struct EngineState {
     char install_path[PLAT_PATH_SIZE] = {0};
     char source_root[PLAT_PATH_SIZE] = {0};
@@ -71,13 +77,10 @@ struct EngineState {
     int64_t bytes_done = 0;        // decompressed record bytes so far (64-bit: no set can overflow it)
     int32_t current_disc = 0;      // zero-based
     int32_t abort = 0;             // the user stopped, or a write failed
-    DiscPromptCallback disc_prompt = prompt_next_disc;
-    ProgressCallback progress = always_go_on;
-    int32_t registration_enabled = 1;
+    const EngineOptions* options = nullptr;  // of the installation running; null between them
     InstallJournal journal;        // what this installation created
     char backup_folder[PLAT_PATH_SIZE] = {0};  // "" until the first file is replaced
     int32_t backups = 0;           // numbers used in it so far
-    RecordFilter filter = nullptr; // null: every record is extracted
     int32_t passing_over = 0;      // 1 while the current file is one the filter passed over
     InstallJournal passed_names;   // names the filter passed over, for their spelling only
 };
@@ -91,14 +94,36 @@ int32_t percent_done()
     return progress_percent(g_state.bytes_done, g_state.header.total_size);
 }
 
+// Every message of the engine goes through here: to the options' handler,
+// or the platform's.
+int show_box(const char* text, const char* caption, unsigned type)
+{
+    const EngineOptions* o = g_state.options;
+    if (o && o->message_box)
+        return o->message_box(o->context, text, caption, type);
+    return plat_message_box(nullptr, text, caption, type);
+}
+
 void report_damage()
 {
-    plat_message_box(nullptr, engine_text::kDataDamaged, engine_text::kDiskErrorCaption, PLAT_MB_OK);
+    show_box(engine_text::kDataDamaged, engine_text::kDiskErrorCaption, PLAT_MB_OK);
 }
 
 void report_write_error()
 {
-    plat_message_box(nullptr, engine_text::kCannotWrite, engine_text::kDiskErrorCaption, PLAT_MB_OK);
+    show_box(engine_text::kCannotWrite, engine_text::kDiskErrorCaption, PLAT_MB_OK);
+}
+
+int32_t ask_for_disc(int32_t disc_index)
+{
+    const EngineOptions* o = g_state.options;
+    return o->disc_prompt ? o->disc_prompt(o->context, disc_index) : prompt_next_disc(disc_index);
+}
+
+int32_t report_progress(int32_t percent)
+{
+    const EngineOptions* o = g_state.options;
+    return o->progress ? o->progress(o->context, percent) : 1;
 }
 
 // Closes the output file. The runtime writes out its buffered bytes here,
@@ -113,7 +138,7 @@ int close_output()
 
 void report_read_error()
 {
-    plat_message_box(nullptr, engine_text::kCannotRead, engine_text::kDiskErrorCaption, PLAT_MB_OK);
+    show_box(engine_text::kCannotRead, engine_text::kDiskErrorCaption, PLAT_MB_OK);
 }
 
 // Joins the install path and a checked record path; 0 when it does not fit.
@@ -193,15 +218,13 @@ int move_aside(const char* path, uint32_t attrib)
     return 0;
 }
 
-// Handles a directory or file record whose decompressed path is in `out`.
-// 1 to go on; 0 stops the disc (a message has been shown).
-int handle_path_record(int type, const unsigned char* out, int32_t out_len)
+// Handles a directory or file record whose checked path (fold_record_path)
+// is `record_path`. 1 to go on; 0 stops the disc (a message has been shown).
+int handle_path_record(int type, const char* record_path)
 {
-    char record_path[kRecordPathBuffer];
     char full[PLAT_PATH_SIZE];
     int32_t install_len = (int32_t)strlen(g_state.install_path);
-    if (!fold_record_path(type, out, out_len, install_len, record_path, nullptr) ||
-        !join_install_path(record_path, full)) {
+    if (!join_install_path(record_path, full)) {
         report_damage();
         return 0;
     }
@@ -211,9 +234,10 @@ int handle_path_record(int type, const unsigned char* out, int32_t out_len)
     // A name this installation made already is found whatever the case of
     // its ASCII letters, as Windows finds it.
     g_state.journal.match_case(full, install_len);
-    if (g_state.filter) {
+    const EngineOptions* o = g_state.options;
+    if (o->filter) {
         g_state.passed_names.match_case(full, install_len);
-        if (!g_state.filter(type, full + install_len)) {
+        if (!o->filter(o->context, type, full + install_len)) {
             g_state.passed_names.add(type == disc::kDirectory ? InstallJournal::kDirectory : InstallJournal::kFile,
                                      full);
             if (type == disc::kFile) {
@@ -249,11 +273,60 @@ int handle_path_record(int type, const unsigned char* out, int32_t out_len)
     // A folder of that name is left alone; opening it fails below.
     int ok = attrib == PLAT_ATTR_INVALID || (attrib & PLAT_ATTR_DIRECTORY) || move_aside(full, attrib);
     if (!ok || !g_state.output.open_write(full)) {
-        plat_message_box(nullptr, engine_text::kCreateFileFail, engine_text::kErrorCaption, PLAT_MB_OK);
+        show_box(engine_text::kCreateFileFail, engine_text::kErrorCaption, PLAT_MB_OK);
         return 0;
     }
     g_state.journal.add(InstallJournal::kFile, full);
     return 1;
+}
+
+// Applies one record of the disc; after every record but an end record it
+// reports progress and pumps messages. kWalkGoOn, or kWalkStop when the disc
+// is over (an end record: *ended is set) or the installation stops (the
+// user, a write that failed or damage, already reported).
+int64_t apply_record(void* ended, const WalkStep& step)
+{
+    switch (step.kind) {
+    case kWalkDamaged:
+        if (step.status == kRecordReadError)
+            report_read_error();
+        else
+            report_damage();
+        return kWalkStop;
+    case kWalkEnd:
+        *(int*)ended = 1;
+        return kWalkStop;
+    case kWalkData:
+        g_state.bytes_done += step.length;
+        if (g_state.passing_over) {
+            // Checked like every record; not written.
+        } else if (step.length > 0 && !g_state.output.write(step.data, step.length)) {
+            g_state.abort = 1;
+            report_write_error();
+        }
+        break;
+    case kWalkFolder:
+    case kWalkFile:
+        g_state.bytes_done += step.length;
+        if (!handle_path_record(step.record.type, step.path))
+            return kWalkStop;
+        break;
+    case kWalkClose:
+        g_state.passing_over = 0;
+        if (!close_output()) {
+            report_write_error();
+            return kWalkStop;
+        }
+        break;
+    default:
+        break;  // other type bytes are skipped, but still report progress
+    }
+    if (!report_progress(percent_done()))
+        g_state.abort = 1;
+    if (g_state.abort)
+        return kWalkStop;
+    plat_pump_messages();
+    return kWalkGoOn;
 }
 
 // Extracts the records of the open disc reader. 1 when the disc ended
@@ -263,62 +336,17 @@ int extract_disc()
 {
     g_state.abort = 0;
     int32_t start = g_state.current_disc == 0 ? disc::kHeaderSize : 0;
-    const DecodedRecordSource* source = decoded_record_source();
-    int finished = 0;
-    if (source->start(source->context, &g_state.disc, start) != kRecordRead) {
+    const DecodedRecordSource* source = g_state.options->records;
+    if (!source)
+        source = inline_record_source();
+    // The walk stops the source on every way out: its threads (if any) are
+    // done with the disc file before the engine closes it.
+    RecordWalk walk = {source, &g_state.disc, (int32_t)strlen(g_state.install_path)};
+    int ended = 0;
+    int end = walk.run(start, apply_record, &ended);
+    if (end == kWalkNotStarted)
         report_damage();
-    } else {
-        for (;;) {
-            DecodedRecord decoded;
-            int status = source->next(source->context, &decoded);
-            const Record& record = decoded.record;
-            if (status == kRecordEndOfFile || (status == kRecordRead && record.type == disc::kEnd)) {
-                finished = 1;
-                break;
-            }
-            if (status == kRecordReadError) {
-                report_read_error();
-                break;
-            }
-            if (status != kRecordRead) {
-                report_damage();
-                break;
-            }
-            if (record_has_payload(record.type)) {
-                if (!decoded.inflated) {
-                    report_damage();
-                    break;
-                }
-                int32_t out_len = decoded.length;
-                g_state.bytes_done += out_len;
-                if (record.type == disc::kData) {
-                    if (g_state.passing_over) {
-                        // Checked above like every record; not written.
-                    } else if (out_len > 0 && !g_state.output.write(decoded.data, out_len)) {
-                        g_state.abort = 1;
-                        report_write_error();
-                    }
-                } else if (!handle_path_record(record.type, decoded.data, out_len)) {
-                    break;
-                }
-            } else if (record.type == disc::kClose) {
-                g_state.passing_over = 0;
-                if (!close_output()) {
-                    report_write_error();
-                    break;
-                }
-            }
-            // Other type bytes are skipped, but still report progress.
-            if (!g_state.progress(percent_done()))
-                g_state.abort = 1;
-            if (g_state.abort)
-                break;
-            plat_pump_messages();
-        }
-    }
-    // Every way out stops the source: its threads (if any) are done with the
-    // disc file before the engine closes it.
-    source->stop(source->context);
+    int finished = end == kWalkEndOfFile || ended;
     if (!finished)
         g_state.output.close();
     return finished;
@@ -332,7 +360,7 @@ void roll_back()
     remove_backup_folder();
 }
 
-int install(const char* install_path, const char* source_root, const char* uninstall_link_name)
+int install(const char* install_path, const char* source_root)
 {
     g_state.bytes_done = 0;
     g_state.current_disc = 0;
@@ -381,7 +409,7 @@ int install(const char* install_path, const char* source_root, const char* unins
             return 0;
         }
         while (!g_state.disc.open_read(disc_path)) {
-            if (!g_state.disc_prompt(i)) {
+            if (!ask_for_disc(i)) {
                 // A file that continues onto the missing disc is still open.
                 roll_back();
                 return 0;
@@ -411,10 +439,12 @@ int install(const char* install_path, const char* source_root, const char* unins
     // Every file is in place: the files it replaced are no longer needed.
     g_state.journal.commit();
     remove_backup_folder();
-    if (g_state.registration_enabled) {
+    const EngineOptions* o = g_state.options;
+    if (o->registration) {
         set_registration_total_size(g_state.header.total_size);
         register_installation(g_state.install_path, g_state.header.company, g_state.header.product,
-                              g_state.header.exe, g_state.header.regkey, uninstall_link_name, 1);
+                              g_state.header.exe, g_state.header.regkey,
+                              o->uninstall_link_name ? o->uninstall_link_name : "", 1);
     }
     return 1;
 }
@@ -428,37 +458,52 @@ int32_t progress_percent(int64_t bytes_done, int32_t total_size)
     return (int32_t)(bytes_done * 100 / (int64_t)total_size);
 }
 
-int install_disc_set(const char* install_path, const char* source_root, const char* uninstall_link_name,
-                     DiscPromptCallback disc_prompt, ProgressCallback progress)
+int install_disc_set_with(const char* install_path, const char* source_root, const EngineOptions& options)
 {
-    if (disc_prompt)
-        g_state.disc_prompt = disc_prompt;
-    if (progress)
-        g_state.progress = progress;
     if (!install_path || !source_root)
         return 0;
+    g_state.options = &options;
     g_state.journal.release();
-    int result = install(install_path, source_root, uninstall_link_name ? uninstall_link_name : "");
+    int result = install(install_path, source_root);
     // On success the journal was committed, on failure rolled back; this
     // only covers a return before either.
     g_state.journal.release();
     g_state.passed_names.release();
+    g_state.options = nullptr;
     return result;
+}
+
+namespace {
+
+int32_t setup_prompt(void*, int32_t disc_index)
+{
+    return g_setup_prompt(disc_index);
+}
+
+int32_t setup_progress(void*, int32_t percent)
+{
+    return g_setup_progress(percent);
+}
+
+}  // namespace
+
+int install_disc_set(const char* install_path, const char* source_root, const char* uninstall_link_name,
+                     DiscPromptCallback disc_prompt, ProgressCallback progress)
+{
+    if (disc_prompt)
+        g_setup_prompt = disc_prompt;
+    if (progress)
+        g_setup_progress = progress;
+    EngineOptions options;
+    options.disc_prompt = setup_prompt;
+    options.progress = setup_progress;
+    options.uninstall_link_name = uninstall_link_name;
+    return install_disc_set_with(install_path, source_root, options);
 }
 
 int32_t prompt_next_disc(int32_t)
 {
     char text[100];
     snprintf(text, sizeof text, engine_text::kInsertDiscFormat, g_state.current_disc + 1);
-    return plat_message_box(nullptr, text, engine_text::kNextDiscCaption, PLAT_MB_OKCANCEL) == PLAT_IDOK ? 1 : 0;
-}
-
-void set_registration_enabled(int enabled)
-{
-    g_state.registration_enabled = enabled ? 1 : 0;
-}
-
-void set_record_filter(RecordFilter filter)
-{
-    g_state.filter = filter;
+    return show_box(text, engine_text::kNextDiscCaption, PLAT_MB_OKCANCEL) == PLAT_IDOK ? 1 : 0;
 }

@@ -67,7 +67,7 @@ int answer_cancel(void*, const char*, const char*, unsigned type)
     return (type & 0xF) == PLAT_MB_OKCANCEL ? PLAT_IDCANCEL : PLAT_IDOK;
 }
 
-int32_t progress(int32_t)
+int32_t progress(void*, int32_t)
 {
     return ++g_calls == g_cancel_at ? 0 : 1;
 }
@@ -91,8 +91,6 @@ void set_up()
     int32_t room = PLAT_PATH_SIZE - 1 - (int32_t)g_inst_win.size();
     if (room / 3 >= kDepth)
         abort();
-    plat_set_message_box_handler(answer_cancel);
-    set_registration_enabled(0);
 }
 
 void put32(std::string* out, int32_t v)
@@ -209,7 +207,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     int32_t opened = open_count();
     int32_t live = tracked_stats().live;
-    int result = install_disc_set(g_inst_win.c_str(), g_src_win.c_str(), "u", nullptr, progress);
+    EngineOptions options;
+    options.progress = progress;
+    options.message_box = answer_cancel;
+    options.registration = 0;
+    int result = install_disc_set_with(g_inst_win.c_str(), g_src_win.c_str(), options);
     if (open_count() != opened || tracked_stats().live != live)
         abort();  // a file or heap block was left behind
 

@@ -53,7 +53,6 @@ Snapshot with_installed(Snapshot base, const std::vector<std::pair<std::string, 
 void EngineTest::SetUp()
 {
     Calls::reset();
-    set_registration_enabled(0);
     plat_fail_write_after(-1);
     plat_fail_close_after(-1);
     src = tmp.path("src");
@@ -85,10 +84,44 @@ int EngineTest::run(const std::string& root, const std::string& install)
 {
     int32_t live = tracked_stats().live;
     int32_t open = open_count();
-    int r = install_disc_set(install.c_str(), root.c_str(), "uninstall", record_prompt, record_progress);
+    int r = install_with(root, install, record_prompt, record_progress);
     EXPECT_EQ(tracked_stats().live, live) << "heap blocks left behind";
     EXPECT_EQ(open_count(), open) << "files left open";
     return r;
+}
+
+const DecodedRecordSource* EngineTest::records = nullptr;
+
+namespace {
+
+struct PlainCallbacks {
+    DiscPromptCallback prompt;
+    ProgressCallback progress;
+};
+
+int32_t plain_prompt(void* context, int32_t disc_index)
+{
+    return ((PlainCallbacks*)context)->prompt(disc_index);
+}
+
+int32_t plain_progress(void* context, int32_t percent)
+{
+    return ((PlainCallbacks*)context)->progress(percent);
+}
+
+}  // namespace
+
+int EngineTest::install_with(const std::string& root, const std::string& install, DiscPromptCallback prompt,
+                             ProgressCallback progress)
+{
+    PlainCallbacks plain = {prompt, progress};
+    EngineOptions options;
+    options.context = &plain;
+    options.disc_prompt = prompt ? plain_prompt : nullptr;
+    options.progress = progress ? plain_progress : nullptr;
+    options.records = records;
+    options.registration = 0;
+    return install_disc_set_with(install.c_str(), root.c_str(), options);
 }
 
 std::vector<std::string> EngineTest::box_texts() const

@@ -43,8 +43,22 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Runs install_disc_set with the recording callbacks and checks that
-    // every heap block and file it opened was given back.
+public:
+    // Where every installation of these tests reads its records (null: the
+    // engine's inline source); a test program may set another.
+    static const DecodedRecordSource* records;
+
+protected:
+    // Installs from `root` into `install` without registering, with these
+    // callbacks (null: the engine's defaults) and `records`.
+    static int install_with(const std::string& root, const std::string& install, DiscPromptCallback prompt,
+                            ProgressCallback progress);
+    int install_with(DiscPromptCallback prompt, ProgressCallback progress)
+    {
+        return install_with(src, inst, prompt, progress);
+    }
+    // Installs with the recording callbacks and checks that every heap
+    // block and file it opened was given back.
     int run(const std::string& root, const std::string& install);
     int run() { return run(src, inst); }
     void write(const fixture::DiscSet& set) { fixture::write_set(set, src); }

@@ -111,7 +111,7 @@ TEST_F(EngineTest, PromptForAMissingDiscIsAskedUntilCancel)
     ASSERT_TRUE(plat_remove_file((src + "\\cd2").c_str()));
     BoxRecorder::answers = {PLAT_IDOK, PLAT_IDOK, PLAT_IDOK, PLAT_IDCANCEL};
     int32_t live = tracked_stats().live;
-    EXPECT_EQ(install_disc_set(inst.c_str(), src.c_str(), "u", prompt_next_disc, record_progress), 0);
+    EXPECT_EQ(install_with(prompt_next_disc, record_progress), 0);
     EXPECT_EQ(tracked_stats().live, live);
     // Four failed opens, each followed by the prompt; the fourth is cancelled.
     ASSERT_EQ(BoxRecorder::shown.size(), 4u);
@@ -143,7 +143,7 @@ TEST_F(EngineTest, DiscInsertedAfterThePromptIsExtracted)
     g_late_disc_folder = src;
     g_late_disc_bytes = read_file(src + "\\cd2");
     ASSERT_TRUE(plat_remove_file((src + "\\cd2").c_str()));
-    EXPECT_EQ(install_disc_set(inst.c_str(), src.c_str(), "u", insert_disc_on_prompt, record_progress), 1);
+    EXPECT_EQ(install_with(insert_disc_on_prompt, record_progress), 1);
     EXPECT_EQ(Calls::prompts, std::vector<int32_t>{1});
     EXPECT_EQ(read_file(inst + "\\f"), "abcdef");
 }
@@ -411,20 +411,85 @@ TEST_F(EngineTest, Big5NamesWithBackslashSecondBytesMakeNoStrayFolders)
     EXPECT_FALSE(exists(tmp.path("許功蓋2")));
 }
 
-TEST_F(EngineTest, NullCallbacksKeepTheOnesGivenBefore)
-{
-    DiscSet set;
-    set.add_dir(0, "\\d");
-    write(set);
-    EXPECT_EQ(run(), 1);
-    ASSERT_EQ(Calls::progress.size(), 1u);
-    EXPECT_EQ(install_disc_set((inst + "2").c_str(), src.c_str(), "u", nullptr, nullptr), 1);
-    EXPECT_EQ(Calls::progress.size(), 2u);
-}
-
 TEST(EngineTexts, ChineseTextsAreTheBig5Bytes)
 {
     EXPECT_EQ(utf8(engine_text::kDiskErrorCaption), "磁碟錯誤!");
     EXPECT_EQ(utf8(engine_text::kCannotWrite), "無法寫入磁碟");
     EXPECT_EQ(utf8(engine_text::kDataDamaged), "安裝資料損毀");
+}
+
+namespace {
+// What reached one installation's options.
+struct OptionsSeen {
+    std::vector<std::string> boxes;  // "caption|text"
+    std::vector<std::string> filtered;
+    int32_t progress = 0;
+};
+int seen_box(void* context, const char* text, const char* caption, unsigned)
+{
+    ((OptionsSeen*)context)->boxes.push_back(std::string(caption) + "|" + text);
+    return PLAT_IDCANCEL;
+}
+int32_t pass_over_all(void* context, int32_t, const char* record_path)
+{
+    ((OptionsSeen*)context)->filtered.push_back(record_path);
+    return 0;
+}
+int32_t count_progress(void* context, int32_t)
+{
+    ++((OptionsSeen*)context)->progress;
+    return 1;
+}
+}  // namespace
+
+// Options belong to one call: the next installation runs with its own
+// (here the defaults), and the current folder and the platform's file-open
+// and message-box handlers are as they were before either.
+TEST_F(EngineTest, OptionsLastOneInstallationOnly)
+{
+    DiscSet set;
+    set.add_dir(0, "\\d");
+    set.add_file(0, "\\f", "x");
+    set.add_data(1, "y");
+    write(set);
+    std::string cd2 = read_file(src + "\\cd2");
+    ASSERT_TRUE(plat_remove_file((src + "\\cd2").c_str()));
+    char folder[PLAT_PATH_SIZE], folder_after[PLAT_PATH_SIZE];
+    ASSERT_TRUE(plat_get_current_directory(folder, sizeof folder));
+    FileOpenHandler open_before = plat_set_file_open_handler(nullptr);
+    plat_set_file_open_handler(open_before);
+    MessageBoxHandler box_before = plat_set_message_box_handler(nullptr);
+    plat_set_message_box_handler(box_before);
+
+    OptionsSeen seen;
+    EngineOptions first;
+    first.context = &seen;
+    first.message_box = seen_box;
+    first.filter = pass_over_all;
+    first.progress = count_progress;
+    first.registration = 0;
+    // The default prompt asks for disc 2 through the options' handler.
+    EXPECT_EQ(install_disc_set_with(inst.c_str(), src.c_str(), first), 0);
+    EXPECT_EQ(seen.boxes, std::vector<std::string>{"Next Disc|Please Insert Disc #2"});
+    EXPECT_EQ(seen.filtered, (std::vector<std::string>{"\\d", "\\f"}));
+    EXPECT_EQ(seen.progress, 3);  // folder, file and its data
+    EXPECT_TRUE(BoxRecorder::shown.empty());
+
+    EngineOptions second;
+    second.registration = 0;
+    BoxRecorder::answers = {PLAT_IDCANCEL};
+    EXPECT_EQ(install_disc_set_with(inst.c_str(), src.c_str(), second), 0);
+    EXPECT_EQ(box_texts(), std::vector<std::string>{"Next Disc|Please Insert Disc #2"});
+    write_file(src + "\\cd2", cd2);
+    EXPECT_EQ(install_disc_set_with(inst.c_str(), src.c_str(), second), 1);
+    EXPECT_EQ(read_file(inst + "\\f"), "xy");
+    EXPECT_TRUE(exists(inst + "\\d"));
+    EXPECT_EQ(seen.boxes.size(), 1u);
+    EXPECT_EQ(seen.filtered.size(), 2u);
+    EXPECT_EQ(seen.progress, 3);
+
+    ASSERT_TRUE(plat_get_current_directory(folder_after, sizeof folder_after));
+    EXPECT_STREQ(folder_after, folder);
+    EXPECT_EQ(plat_set_file_open_handler(open_before), open_before);
+    EXPECT_EQ(plat_set_message_box_handler(box_before), box_before);
 }

@@ -237,7 +237,6 @@ TEST_F(Registered, FullInstallRegistersTheProduct)
     fixture::write_set(set, root);
 
     install = dir.path("Installed") + "\\" + company;
-    set_registration_enabled(1);
     ASSERT_EQ(install_disc_set(install.c_str(), root.c_str(), uninstall_name.c_str(), nullptr, nullptr), 1);
     EXPECT_EQ(read_file(install + "\\" + exe), "game program");
     EXPECT_EQ(value("DisplayName"), product + '\0');
@@ -245,4 +244,34 @@ TEST_F(Registered, FullInstallRegistersTheProduct)
     expect_link(uninstall_link(), install + "\\uninstall.exe", uninstall_name);
     expect_link(game_link(), install + "\\" + exe, product);
     expect_link(desktop_link(), install + "\\" + exe, product);
+}
+
+namespace {
+int32_t g_progress_calls = 0;
+int32_t count_progress(int32_t)
+{
+    ++g_progress_calls;
+    return 1;
+}
+}  // namespace
+
+// Setup's entry keeps a callback given once for every later call that
+// passes null.
+TEST_F(Registered, NullCallbacksKeepTheOnesGivenBefore)
+{
+    fixture::DiscSet set;
+    set.company = company;
+    set.product = product;
+    set.regkey = regkey;
+    set.exe = exe;
+    set.add_dir(0, "\\d");
+    std::string root = dir.path("disc");
+    ASSERT_EQ(plat_create_directory(root.c_str()), 1);
+    fixture::write_set(set, root);
+    install = dir.path("Installed") + "\\" + company;
+    g_progress_calls = 0;
+    ASSERT_EQ(install_disc_set(install.c_str(), root.c_str(), uninstall_name.c_str(), nullptr, count_progress), 1);
+    EXPECT_EQ(g_progress_calls, 1);
+    ASSERT_EQ(install_disc_set((install + "2").c_str(), root.c_str(), uninstall_name.c_str(), nullptr, nullptr), 1);
+    EXPECT_EQ(g_progress_calls, 2);
 }

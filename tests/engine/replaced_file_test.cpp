@@ -52,7 +52,7 @@ TEST_F(EngineTest, SecondFileRecordOfTheSamePathDoesNotBackUpTheInstallationsOwn
     Calls::cancel_at = 6;
     int32_t live = tracked_stats().live;
     int32_t open = open_count();
-    EXPECT_EQ(install_disc_set(inst.c_str(), src.c_str(), "u", record_prompt, watch_progress), 0);
+    EXPECT_EQ(install_with(record_prompt, watch_progress), 0);
     EXPECT_EQ(tracked_stats().live, live);
     EXPECT_EQ(open_count(), open);
     Snapshot expected_mid = with_installed(before, {{"game.cfg", "v2"}, {"~bak1", kFolderMark}, {"~bak1/1", "old"}});
@@ -88,7 +88,7 @@ TEST_F(EngineTest, BackupsLeftByAKilledInstallationAreKept)
     // Mid-way the new backups are in a folder of their own.
     g_watched = tmp.host;
     g_watch_at = 5;
-    EXPECT_EQ(install_disc_set(inst.c_str(), src.c_str(), "u", record_prompt, watch_progress), 1);
+    EXPECT_EQ(install_with(record_prompt, watch_progress), 1);
     Snapshot expected_mid = with_installed(before, {
         {"game.cfg", "new"}, {"save.dat", "new save"}, {"~bak3", kFolderMark}, {"~bak3/1", "partial"},
         {"~bak3/2", "partial"}});
@@ -127,7 +127,7 @@ TEST_F(EngineTest, KilledInstallationLosesNoReplacedFile)
     write(set);
     // "fast": the child is a fork at this point, in this test's folder.
     GTEST_FLAG_SET(death_test_style, "fast");
-    EXPECT_EXIT(install_disc_set(inst.c_str(), src.c_str(), "u", record_prompt, die_at_third_record),
+    EXPECT_EXIT(install_with(record_prompt, die_at_third_record),
                 ::testing::ExitedWithCode(3), "");
     // The killed run left the user's file in its backup folder.
     Snapshot left = snapshot(tmp.host);

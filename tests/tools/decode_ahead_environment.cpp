@@ -3,6 +3,7 @@
 // here again, check that decoding ahead changes nothing the engine does.
 #include "decode_ahead.h"
 #include "decoded_records.h"
+#include "engine_fixture.h"
 
 #include <gtest/gtest.h>
 
@@ -14,11 +15,11 @@ struct DecodeAheadEverywhere : ::testing::Environment {
     void SetUp() override
     {
         ASSERT_EQ(g_ahead.create(3), 1);
-        set_decoded_record_source(g_ahead.source());
+        EngineTest::records = g_ahead.source();
     }
     void TearDown() override
     {
-        set_decoded_record_source(nullptr);
+        EngineTest::records = nullptr;
         g_ahead.release();
     }
 };

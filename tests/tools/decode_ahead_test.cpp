@@ -131,10 +131,7 @@ struct DecodeAheadOrder : ::testing::Test {
         fs::create_directories(tmp.host / "set");
         fixture::write_set(set, folder);
         std::string cd1 = folder + "\\cd1";
-        const DecodedRecordSource* saved = decoded_record_source();
-        set_decoded_record_source(nullptr);
-        std::vector<Seen> inline_walk = walk(decoded_record_source(), cd1, disc::kHeaderSize);
-        set_decoded_record_source(saved);
+        std::vector<Seen> inline_walk = walk(inline_record_source(), cd1, disc::kHeaderSize);
         ASSERT_GE(inline_walk.size(), at_least);
         for (int decoders : {1, 2, 5}) {
             SCOPED_TRACE(std::to_string(decoders) + " decoders");
@@ -211,10 +208,10 @@ struct DecodeAheadEngine : EngineTest {
     // decode-ahead one.
     int run_inline()
     {
-        const DecodedRecordSource* saved = decoded_record_source();
-        set_decoded_record_source(nullptr);
+        const DecodedRecordSource* saved = records;
+        records = nullptr;
         int ok = run();
-        set_decoded_record_source(saved);
+        records = saved;
         return ok;
     }
 

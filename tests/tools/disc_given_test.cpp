@@ -3,6 +3,9 @@
 #include "disc_extract.h"
 #include "disc_fixture.h"
 #include "disc_tree.h"
+#include "platform.h"
+
+#include <csignal>
 
 namespace {
 
@@ -71,4 +74,52 @@ TEST_F(GivenDiscs, RelativePathTypedAtThePromptIsTakenFromTheStartingFolder)
     fs::current_path(saved, ec);
     ASSERT_TRUE(ok) << error;
     EXPECT_EQ(host_bytes(dest / "3.bin"), random_bytes(2000, 12));
+}
+
+namespace {
+FILE* decline_open(const char*, const char*)
+{
+    return nullptr;
+}
+void ignore_interrupt(int) {}
+}  // namespace
+
+// Two extractions in one process, one that fails on damage and one with a
+// selection: each tells its messages in its result, not to the process's
+// handler, and leaves the current folder, the file-open, message-box and
+// Ctrl-C handlers as they were.
+TEST_F(GivenDiscs, ExtractionLeavesTheProcessAsItFoundIt)
+{
+    std::vector<std::string> set = pressing(2, 1);
+    std::string cd1 = put(set, 1, "a");
+    std::string cd2 = put(set, 2, "b");
+    std::string cut = put(std::vector<std::string>{set[0], set[1].substr(0, set[1].size() - 3)}, 2, "cut");
+    BoxRecorder boxes;
+    std::error_code ec;
+    fs::path saved = fs::current_path(ec);
+    fs::current_path(tmp.host / "b", ec);
+    FileOpenHandler open_before = plat_set_file_open_handler(decline_open);
+    void (*interrupt_before)(int) = std::signal(SIGINT, ignore_interrupt);
+    auto expect_as_before = [&] {
+        EXPECT_EQ(fs::current_path(ec), tmp.host / "b");
+        EXPECT_EQ(plat_set_file_open_handler(decline_open), decline_open);
+        EXPECT_EQ(std::signal(SIGINT, ignore_interrupt), ignore_interrupt);
+        EXPECT_TRUE(BoxRecorder::shown.empty());
+    };
+
+    EXPECT_FALSE(disc_extract({cd1, cut}, dest, ExtractOptions(), &error));
+    EXPECT_NE(error.find("安裝資料損毀"), std::string::npos) << error;
+    expect_as_before();
+    PathSelection only_second;
+    ASSERT_EQ(only_second.add("2.bin", &error), 1) << error;
+    ExtractOptions options;
+    options.selection = &only_second;
+    ASSERT_TRUE(disc_extract({cd1, cd2}, dest, options, &error)) << error;
+    EXPECT_FALSE(fs::exists(dest / "1.bin"));
+    EXPECT_EQ(host_bytes(dest / "2.bin"), random_bytes(2000, 11));
+    expect_as_before();
+
+    std::signal(SIGINT, interrupt_before == SIG_ERR ? SIG_DFL : interrupt_before);
+    plat_set_file_open_handler(open_before);
+    fs::current_path(saved, ec);
 }

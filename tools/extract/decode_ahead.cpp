@@ -35,6 +35,7 @@ struct Entry {
     int32_t status = kRecordSeekFailed;
     int32_t inflated = 0;
     int32_t length = 0;
+    int32_t zlib_status = 0;
     int32_t in_at = 0;                // its compressed data in the slot's `in`
     int32_t out_at = 0;               // its decompressed data in the slot's `out`
 };
@@ -87,10 +88,12 @@ Slot& slot_of(Pipeline* p, int64_t number)
 void decode(Slot* s, Entry* e)
 {
     int32_t n = 0;
+    int z = 0;
     Record r = e->record;
     r.payload = s->in.data() + e->in_at;
-    e->inflated = inflate_record(r, s->out.data() + e->out_at, disc::kMaxDecompressed, &n, nullptr);
+    e->inflated = inflate_record(r, s->out.data() + e->out_at, disc::kMaxDecompressed, &n, &z);
     e->length = n;
+    e->zlib_status = z;
 }
 
 // Reads the next record into entry `e` of `s`, its compressed data at
@@ -103,6 +106,7 @@ void read_entry(Pipeline* p, Slot* s, Entry* e, int32_t in_at, int32_t out_at)
     e->record.payload = nullptr;
     e->inflated = 0;
     e->length = 0;
+    e->zlib_status = 0;
     e->in_at = in_at;
     e->out_at = out_at;
 }
@@ -273,6 +277,7 @@ int fill(const Slot& s, const Entry& e, DecodedRecord* out, bool again)
     out->inflated = e.inflated;
     out->data = e.inflated ? s.out.data() + e.out_at : nullptr;
     out->length = e.length;
+    out->zlib_status = e.zlib_status;
     if (again && e.status != kRecordRead) {
         out->record.type = 0;
         out->record.compressed_length = 0;

@@ -17,9 +17,9 @@
 // reader waits while every slot is taken.
 //
 //     DecodeAhead ahead;
-//     if (ahead.create(threads)) set_decoded_record_source(ahead.source());
-//     install_disc_set(...);
-//     set_decoded_record_source(nullptr);
+//     EngineOptions options;
+//     if (ahead.create(threads)) options.records = ahead.source();
+//     install_disc_set_with(..., options);
 //     ahead.release();
 #pragma once
 
@@ -35,7 +35,7 @@ struct DecodeAhead {
     // threads run only between the engine's start and stop of each disc.
     // 1 / 0 (out of memory).
     int create(int decoders);
-    // The source to hand to set_decoded_record_source; valid until release.
+    // The source for EngineOptions::records; valid until release.
     const DecodedRecordSource* source() const { return &ops; }
     // Number of slots: the batches held at most, decoded or not.
     int slot_count() const;

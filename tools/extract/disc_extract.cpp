@@ -22,7 +22,6 @@ struct ExtractRun {
     std::map<int32_t, DiscFile> given;
     fs::path start_folder;          // where the user started: typed paths are taken from here
     std::string root;               // the engine's source root (see disc_extract)
-    FileOpenHandler previous_open = nullptr;
     std::string open_error;         // why the last served disc did not open
     ExtractOptions options;
     int64_t total_size = 0;         // the header's, for the progress bar
@@ -30,7 +29,25 @@ struct ExtractRun {
     std::string prompt_error;
 };
 
-ExtractRun* g_run = nullptr;
+// What the extraction changes in the process around the engine's run, and
+// puts back when it goes: the platform's file-open handler (it serves the
+// named discs to the engine), the Ctrl-C handler and the current folder
+// (the folder holding disc 1's file; see disc_extract). The engine takes
+// everything else as its options. One at a time in the process.
+struct ProcessHooks {
+    ExtractRun* run = nullptr;  // whose discs are served; null until created
+    FileOpenHandler previous_open = nullptr;
+    void (*previous_interrupt)(int) = SIG_DFL;
+    fs::path previous_folder;
+
+    // Enters `folder` and puts the handlers in place. 1, or 0 when the
+    // folder cannot be entered (nothing changed then).
+    int create(ExtractRun* served, const fs::path& folder);
+    void release();
+    ~ProcessHooks() { release(); }
+};
+
+ProcessHooks* g_hooks = nullptr;
 // Set by Ctrl-C: the next progress call stops the engine, which rolls back.
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -70,7 +87,7 @@ FILE* open_given(const DiscFile& d, std::string* error)
 // since the root is a file (see disc_extract).
 FILE* open_engine_path(const char* path, const char* mode)
 {
-    ExtractRun* run = g_run;
+    ExtractRun* run = g_hooks ? g_hooks->run : nullptr;
     bool reading = !strchr(mode, 'w') && !strchr(mode, 'a') && !strchr(mode, '+');
     if (run && reading && strncmp(path, run->root.c_str(), run->root.size()) == 0 &&
         path[run->root.size()] == '\\') {
@@ -88,22 +105,43 @@ FILE* open_engine_path(const char* path, const char* mode)
         }
         return nullptr;
     }
-    return run && run->previous_open ? run->previous_open(path, mode) : nullptr;
+    return run && g_hooks->previous_open ? g_hooks->previous_open(path, mode) : nullptr;
 }
 
-bool enter(const fs::path& folder)
+int ProcessHooks::create(ExtractRun* served, const fs::path& folder)
 {
     std::error_code ec;
+    previous_folder = fs::current_path(ec);
     fs::current_path(folder, ec);
-    return !ec;
+    if (ec)
+        return 0;
+    run = served;
+    g_hooks = this;
+    previous_open = plat_set_file_open_handler(open_engine_path);
+    g_interrupted = 0;
+    previous_interrupt = std::signal(SIGINT, on_interrupt);
+    return 1;
+}
+
+void ProcessHooks::release()
+{
+    if (!run)
+        return;
+    std::signal(SIGINT, previous_interrupt == SIG_ERR ? SIG_DFL : previous_interrupt);
+    plat_set_file_open_handler(previous_open);
+    g_hooks = nullptr;
+    run = nullptr;
+    std::error_code ec;
+    if (!previous_folder.empty())
+        fs::current_path(previous_folder, ec);
 }
 
 // Reads one line from the prompt input; false at its end.
-bool read_line(std::string* line)
+bool read_line(ExtractRun* run, std::string* line)
 {
     line->clear();
     int c;
-    while ((c = fgetc(g_run->options.prompt_in)) != EOF && c != '\n')
+    while ((c = fgetc(run->options.prompt_in)) != EOF && c != '\n')
         line->push_back((char)c);
     if (!line->empty() && line->back() == '\r')
         line->pop_back();
@@ -113,7 +151,7 @@ bool read_line(std::string* line)
 // The disc `number` that a typed answer names: a folder holding its cdN, the
 // cdN file itself, or a disc image holding it. False with *why (may stay
 // empty) when it names none.
-bool disc_typed(const std::string& typed, int32_t number, DiscFile* disc, std::string* why)
+bool disc_typed(const ExtractRun* run, const std::string& typed, int32_t number, DiscFile* disc, std::string* why)
 {
     fs::path p = host_path_from_utf8(typed);
     if (p.empty())
@@ -121,7 +159,7 @@ bool disc_typed(const std::string& typed, int32_t number, DiscFile* disc, std::s
     // A relative path is taken from the folder the user started in, not
     // from wherever the extraction stands now.
     if (p.is_relative())
-        p = g_run->start_folder / p;
+        p = run->start_folder / p;
     p = p.lexically_normal();
     DiscArgument argument;
     std::string nothing_there;  // a place without the disc, said as such by the prompt
@@ -130,80 +168,80 @@ bool disc_typed(const std::string& typed, int32_t number, DiscFile* disc, std::s
 
 // The engine cannot open disc N: the disc was not named, or the one named
 // cannot be read. Asks for it on the terminal, or gives up.
-int32_t find_next_disc(int32_t disc_index)
+int32_t find_next_disc(ExtractRun* run, int32_t disc_index)
 {
     int32_t number = disc_index + 1;
-    auto named = g_run->given.find(number);
-    if (named != g_run->given.end()) {
-        std::string why = g_run->open_error.empty() ? "" : ": " + g_run->open_error;
+    auto named = run->given.find(number);
+    if (named != run->given.end()) {
+        std::string why = run->open_error.empty() ? "" : ": " + run->open_error;
         std::string text = disc_file_name_of(number) + " in " + where_of(named->second) + " cannot be read" + why;
         // Asked for again only by someone at the terminal, who may have
         // another copy of the disc.
-        g_run->given.erase(named);
-        if (!g_run->options.interactive) {
-            g_run->prompt_error = text;
+        run->given.erase(named);
+        if (!run->options.interactive) {
+            run->prompt_error = text;
             return 0;
         }
-        fprintf(g_run->options.prompt_out, "\n%s\n", text.c_str());
+        fprintf(run->options.prompt_out, "\n%s\n", text.c_str());
     }
-    if (!g_run->options.interactive) {
-        g_run->prompt_error =
+    if (!run->options.interactive) {
+        run->prompt_error =
             "disc " + std::to_string(number) + " (" + disc_file_name_of(number) + ") is in none of the given discs";
         return 0;
     }
     for (;;) {
-        fprintf(g_run->options.prompt_out,
+        fprintf(run->options.prompt_out,
                 "\nInsert disc %d: the folder or disc image that holds cd%d (empty to cancel): ", number, number);
-        fflush(g_run->options.prompt_out);
+        fflush(run->options.prompt_out);
         std::string line;
-        if (!read_line(&line) || line.empty()) {
-            g_run->prompt_error = "cancelled at disc " + std::to_string(number);
+        if (!read_line(run, &line) || line.empty()) {
+            run->prompt_error = "cancelled at disc " + std::to_string(number);
             return 0;
         }
         // Whatever was typed (a name too long for the host, a folder that
         // cannot be read) is at worst a place without the disc.
         DiscFile disc;
         std::string why;
-        if (disc_typed(line, number, &disc, &why)) {
-            g_run->given[number] = disc;
-            g_run->open_error.clear();
+        if (disc_typed(run, line, number, &disc, &why)) {
+            run->given[number] = disc;
+            run->open_error.clear();
             return 1;
         }
         if (!why.empty())
-            fprintf(g_run->options.prompt_out, "%s\n", why.c_str());
-        fprintf(g_run->options.prompt_out, "%s holds no cd%d.\n", line.c_str(), number);
+            fprintf(run->options.prompt_out, "%s\n", why.c_str());
+        fprintf(run->options.prompt_out, "%s holds no cd%d.\n", line.c_str(), number);
     }
 }
 
-int32_t report_progress(int32_t percent)
+int32_t report_progress(ExtractRun* run, int32_t percent)
 {
     if (g_interrupted) {
-        g_run->prompt_error = "interrupted";
+        run->prompt_error = "interrupted";
         return 0;
     }
-    if (g_run->options.progress)
-        g_run->options.progress->update(g_run->total_size * percent / 100, progress_clock());
+    if (run->options.progress)
+        run->options.progress->update(run->total_size * percent / 100, progress_clock());
     return 1;
 }
 
 // The engine's messages go to the terminal; questions are asked there when
 // interactive, else answered with the choice that stops.
-int ask_on_terminal(const char* text, const char* caption, unsigned type)
+int ask_on_terminal(ExtractRun* run, const char* text, const char* caption, unsigned type)
 {
     std::string line = utf8_text(caption) + ": " + utf8_text(text);
-    if (!g_run->boxes.empty())
-        g_run->boxes += "; ";
-    g_run->boxes += line;
+    if (!run->boxes.empty())
+        run->boxes += "; ";
+    run->boxes += line;
     unsigned buttons = type & 0xF;
     if (buttons == PLAT_MB_OK)
         return PLAT_IDOK;
     bool yes_no = buttons == PLAT_MB_YESNO;
-    if (!g_run->options.interactive)
+    if (!run->options.interactive)
         return yes_no ? PLAT_IDNO : PLAT_IDCANCEL;
-    fprintf(g_run->options.prompt_out, "\n%s [%s] ", line.c_str(), yes_no ? "y/n" : "ok/cancel");
-    fflush(g_run->options.prompt_out);
+    fprintf(run->options.prompt_out, "\n%s [%s] ", line.c_str(), yes_no ? "y/n" : "ok/cancel");
+    fflush(run->options.prompt_out);
     std::string answer;
-    read_line(&answer);
+    read_line(run, &answer);
     bool go = !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y' || answer[0] == 'o' || answer[0] == 'O');
     if (yes_no)
         return go ? PLAT_IDYES : PLAT_IDNO;
@@ -213,10 +251,10 @@ int ask_on_terminal(const char* text, const char* caption, unsigned type)
 // The callbacks the engine calls. An exception must not unwind through the
 // engine (it would skip the rollback), so each one ends here: the engine is
 // told to stop, and rolls back.
-void note_failure(const char* what)
+void note_failure(ExtractRun* run, const char* what)
 {
     try {
-        g_run->prompt_error = std::string("internal error: ") + what;
+        run->prompt_error = std::string("internal error: ") + what;
     } catch (...) {
         // No memory even for the message: the stop answer is what counts.
     }
@@ -224,52 +262,54 @@ void note_failure(const char* what)
 
 // Runs one of the callbacks above for the engine: an exception stops here,
 // is noted, and the engine gets 0 (stop), so none crosses into it.
-int32_t guarded(int32_t (*callback)(int32_t), int32_t argument)
+int32_t guarded(ExtractRun* run, int32_t (*callback)(ExtractRun*, int32_t), int32_t argument)
 {
     try {
-        return callback(argument);
+        return callback(run, argument);
     } catch (const std::exception& e) {
-        note_failure(e.what());
+        note_failure(run, e.what());
     } catch (...) {
-        note_failure("unknown exception");
+        note_failure(run, "unknown exception");
     }
     return 0;
 }
 
 // The engine's record filter: the --include patterns on the UTF-8 path.
-int32_t select_record(int32_t, const char* record_path)
+int32_t select_record(void* context, int32_t, const char* record_path)
 {
+    ExtractRun* run = (ExtractRun*)context;
     try {
         std::string path;
         if (!to_utf8(record_path, &path))
             return 0;
-        return g_run->options.selection->selects(path) ? 1 : 0;
+        return run->options.selection->selects(path) ? 1 : 0;
     } catch (const std::exception& e) {
-        note_failure(e.what());
+        note_failure(run, e.what());
     } catch (...) {
-        note_failure("unknown exception");
+        note_failure(run, "unknown exception");
     }
     return 0;
 }
 
-int32_t next_disc(int32_t disc_index)
+int32_t next_disc(void* context, int32_t disc_index)
 {
-    return guarded(find_next_disc, disc_index);
+    return guarded((ExtractRun*)context, find_next_disc, disc_index);
 }
 
-int32_t show_progress(int32_t percent)
+int32_t show_progress(void* context, int32_t percent)
 {
-    return guarded(report_progress, percent);
+    return guarded((ExtractRun*)context, report_progress, percent);
 }
 
-int terminal_box(void*, const char* text, const char* caption, unsigned type)
+int terminal_box(void* context, const char* text, const char* caption, unsigned type)
 {
+    ExtractRun* run = (ExtractRun*)context;
     try {
-        return ask_on_terminal(text, caption, type);
+        return ask_on_terminal(run, text, caption, type);
     } catch (const std::exception& e) {
-        note_failure(e.what());
+        note_failure(run, e.what());
     } catch (...) {
-        note_failure("unknown exception");
+        note_failure(run, "unknown exception");
     }
     unsigned buttons = type & 0xF;
     if (buttons == PLAT_MB_OK)
@@ -306,35 +346,27 @@ int check_given_discs(const DiscFile& first, ExtractRun* run, std::string* error
     return 1;
 }
 
-// Runs the engine over the set with the extract's handlers in place of
-// setup's, and puts back every one of them after it.
+// Runs the engine over the set with the extract's options in place of
+// setup's; `hooks` serve the discs to it.
 int run_engine(ExtractRun* run, const char* install_path)
 {
     const int threads =
         run->options.threads > 0 ? run->options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
     // One thread decodes inline, as setup does; more decode ahead of the
     // engine (inline too when the memory for it cannot be had).
-    const DecodedRecordSource* previous_source = decoded_record_source();
     DecodeAhead ahead;
-    set_decoded_record_source(threads > 1 && ahead.create(threads) ? ahead.source() : nullptr);
-    g_run = run;
-    run->previous_open = plat_set_file_open_handler(open_engine_path);
-    MessageBoxHandler previous = plat_set_message_box_handler(terminal_box);
-    set_registration_enabled(0);
-    g_interrupted = 0;
-    void (*previous_interrupt)(int) = std::signal(SIGINT, on_interrupt);
-    set_record_filter(run->options.selection ? select_record : nullptr);
-    int ok = install_disc_set(install_path, run->root.c_str(), "", next_disc, show_progress);
-    std::signal(SIGINT, previous_interrupt == SIG_ERR ? SIG_DFL : previous_interrupt);
-    set_record_filter(nullptr);
-    set_registration_enabled(1);
+    EngineOptions engine;
+    engine.context = run;
+    engine.disc_prompt = next_disc;
+    engine.progress = show_progress;
+    engine.filter = run->options.selection ? select_record : nullptr;
+    engine.message_box = terminal_box;
+    engine.records = threads > 1 && ahead.create(threads) ? ahead.source() : nullptr;
+    engine.registration = 0;
+    int ok = install_disc_set_with(install_path, run->root.c_str(), engine);
     if (run->options.interrupted)
         *run->options.interrupted = g_interrupted != 0;
-    set_decoded_record_source(previous_source);
     ahead.release();
-    plat_set_message_box_handler(previous);
-    plat_set_file_open_handler(run->previous_open);
-    g_run = nullptr;
     return ok;
 }
 
@@ -390,13 +422,13 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
         *error = utf8_of(root_file) + " has no name the installer can use (no Big5 form); rename it";
         return false;
     }
-    if (!enter(root_file.parent_path())) {
+    ProcessHooks hooks;
+    if (!hooks.create(&run, root_file.parent_path())) {
         *error = "cannot change into " + utf8_of(root_file.parent_path());
         return false;
     }
     int ok = run_engine(&run, install_path);
-    if (!run.start_folder.empty())
-        fs::current_path(run.start_folder, ec);
+    hooks.release();
     if (!ok) {
         *error = "extraction failed";
         if (!run.prompt_error.empty())

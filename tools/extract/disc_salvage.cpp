@@ -9,6 +9,7 @@
 #include "record_path.h"
 #include "record_reader.h"
 #include "record_resync.h"
+#include "record_walk.h"
 #include "uninstall_manifest.h"
 #include "terminal_text.h"
 
@@ -191,55 +192,46 @@ struct Salvage {
         probe.in = in.get();
         probe.out = out.get();
         const int64_t size = records.size;
-        for (;;) {
+        auto on_step = [&](const WalkStep& s) -> int64_t {
             if (stopped()) {
                 result->interrupted = true;
-                break;
+                return kWalkStop;
             }
-            Record r;
-            int status = records.reader.next(&r);
-            if (status == kRecordEndOfFile)
-                break;
+            const Record& r = s.record;
+            const int status = s.status;
+            if (s.kind == kWalkClose || (s.kind == kWalkEnd && r.offset + 1 == size)) {
+                ++result->records;
+                add(MapEvent::kSound, r, d.number, r.offset + 1, std::string());
+                watch_manifest(events.back());
+                return kWalkGoOn;
+            }
+            if (s.kind == kWalkData || s.kind == kWalkFolder || s.kind == kWalkFile) {
+                ++result->records;
+                result->counted_total += s.length;
+                add(MapEvent::kSound, r, d.number, r.offset + 1 + disc::kLengthSize + r.compressed_length,
+                    std::string());
+                events.back().size = s.length;
+                if (s.kind != kWalkData)
+                    events.back().path = s.path;
+                watch_manifest(events.back());
+                return kWalkGoOn;
+            }
             std::string reason;
             bool framed = false;
-            if (status == kRecordRead) {
-                if (r.type == disc::kClose || (r.type == disc::kEnd && r.offset + 1 == size)) {
-                    ++result->records;
-                    add(MapEvent::kSound, r, d.number, r.offset + 1, std::string());
-                    watch_manifest(events.back());
-                    continue;
-                }
-                if (record_has_payload(r.type)) {
-                    int32_t n = 0;
-                    int z = 0;
-                    const char* problem = nullptr;
-                    char created[kRecordPathBuffer];
-                    if (!inflate_record(r, out.get(), disc::kMaxDecompressed, &n, &z, 1)) {
-                        reason = "the zlib stream does not decompress (zlib status " + std::to_string(z) + ")";
-                    } else if (r.type != disc::kData &&
-                               !fold_record_path(r.type, out.get(), n, install_len, created, &problem)) {
-                        reason = std::string("path refused by the installer: ") + problem;
-                    } else {
-                        ++result->records;
-                        result->counted_total += n;
-                        add(MapEvent::kSound, r, d.number, r.offset + 1 + disc::kLengthSize + r.compressed_length,
-                            std::string());
-                        events.back().size = n;
-                        if (r.type != disc::kData)
-                            events.back().path = created;
-                        watch_manifest(events.back());
-                        continue;
-                    }
-                    framed = true;
-                } else if (r.type == disc::kEnd) {
-                    reason = "end record before the end of the disc file";
-                } else {
-                    // Setup skips a type byte it does not know, but the
-                    // writer never makes one: a zeroed sector or a damaged
-                    // byte, and reading on from it would take lengths and
-                    // data for type bytes.
-                    reason = "unknown record type " + std::to_string(r.type);
-                }
+            if (status == kRecordRead && record_has_payload(r.type)) {
+                framed = true;
+                if (!s.path_problem)
+                    reason = "the zlib stream does not decompress (zlib status " + std::to_string(s.zlib_status) + ")";
+                else
+                    reason = std::string("path refused by the installer: ") + s.path_problem;
+            } else if (s.kind == kWalkEnd) {
+                reason = "end record before the end of the disc file";
+            } else if (s.kind == kWalkOtherType) {
+                // Setup skips a type byte it does not know, but the
+                // writer never makes one: a zeroed sector or a damaged
+                // byte, and reading on from it would take lengths and
+                // data for type bytes.
+                reason = "unknown record type " + std::to_string(r.type);
             } else {
                 reason = record_problem_text(status, r);
                 if (r.type)
@@ -249,10 +241,7 @@ struct Salvage {
             if (framed && probe.continues_at(framed_end)) {
                 add(MapEvent::kBroken, r, d.number, framed_end, reason);
                 watch_manifest(events.back());
-                if (records.reader.start(&records.file, (int32_t)framed_end, in.get(), disc::kMaxCompressed) !=
-                    kRecordRead)
-                    break;
-                continue;
+                return framed_end;
             }
             // The frame is gone: the next sound record, byte by byte. A read
             // error leaves nothing to look at.
@@ -261,10 +250,16 @@ struct Salvage {
                 reason += " (a record of type " + std::to_string(r.type) + ")";
             add(MapEvent::kSkip, r, d.number, next < 0 ? size : next, reason);
             watch_manifest(events.back());
-            if (next < 0 ||
-                records.reader.start(&records.file, (int32_t)next, in.get(), disc::kMaxCompressed) != kRecordRead)
-                break;
-        }
+            return next < 0 ? kWalkStop : next;
+        };
+        InlineRecords source;
+        source.create(in.get(), out.get(), 1);
+        RecordWalk walk = {source.source(), &records.file, install_len};
+        int end = walk.run((int32_t)records.reader.position,
+                           [](void* c, const WalkStep& s) { return (*(decltype(on_step)*)c)(s); }, &on_step);
+        // The disc ended with the stop already asked for.
+        if (end == kWalkEndOfFile && stopped())
+            result->interrupted = true;
         records.file.close();
     }
 

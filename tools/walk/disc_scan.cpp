@@ -10,6 +10,7 @@
 #include "record_path.h"
 #include "record_reader.h"
 #include "record_resync.h"
+#include "record_walk.h"
 #include "sha256.h"
 #include "uninstall_manifest.h"
 #include "terminal_text.h"
@@ -168,77 +169,65 @@ struct Walk {
         probe.out = out.get();
         size_t damage_before = summary->damage.size();
         bool ended = false;
-        for (;;) {
-            Record r;
-            int status = records.reader.next(&r);
-            if (status == kRecordEndOfFile)
-                break;
-            if (status == kRecordReadError) {
+        auto on_step = [&](const WalkStep& s) -> int64_t {
+            const Record& r = s.record;
+            if (s.status == kRecordReadError) {
                 // Not damage in the data: the disc file itself cannot be
                 // read from here on, and what follows is unknown.
-                damage(d.number, r.offset, record_status_text(status));
+                damage(d.number, r.offset, record_status_text(s.status));
                 lose_open_file();
-                break;
+                return kWalkStop;
             }
-            int64_t next = -2;  // where to go on after damage; -2: no damage
-            if (status != kRecordRead) {
-                next = read_on(&probe, r, false, d.number,
-                               record_problem_text(status, r) + " in a record of type " + std::to_string(r.type));
-            } else {
-                ++summary->records;
-                if (r.type == disc::kEnd) {
-                    ended = true;
-                    if (r.offset + 1 >= size)
-                        break;
-                    int64_t after = probe.next_sound(r.offset + 1);
-                    damage(d.number, r.offset + 1,
-                           std::to_string(size - r.offset - 1) +
-                               " byte(s) after the end record, which the installer never reads" +
-                               (after < 0 ? "" : "; records go on at offset " + std::to_string(after)));
-                    if (after < 0)
-                        break;
-                    lose_open_file();
-                    next = after;
-                } else if (r.type == disc::kClose) {
-                    close_record(d.number);
-                    continue;
-                } else if (!record_has_payload(r.type)) {
-                    next = read_on(&probe, r, false, d.number, "unknown record type " + std::to_string(r.type));
-                }
+            if (s.status != kRecordRead)
+                return read_on(&probe, r, false, d.number,
+                               record_problem_text(s.status, r) + " in a record of type " + std::to_string(r.type));
+            ++summary->records;
+            if (s.kind == kWalkEnd) {
+                ended = true;
+                if (r.offset + 1 >= size)
+                    return kWalkStop;
+                int64_t after = probe.next_sound(r.offset + 1);
+                damage(d.number, r.offset + 1,
+                       std::to_string(size - r.offset - 1) +
+                           " byte(s) after the end record, which the installer never reads" +
+                           (after < 0 ? "" : "; records go on at offset " + std::to_string(after)));
+                if (after < 0)
+                    return kWalkStop;
+                lose_open_file();
+                return after;
             }
-            if (next == -2) {
-                int32_t n = 0;
-                int z = 0;
-                // zlib decides, so `test` passes exactly the discs setup accepts.
-                if (!inflate_record(r, out.get(), disc::kMaxDecompressed, &n, &z, 1)) {
-                    size_t at = summary->damage.size();
-                    next = read_on(&probe, r, true, d.number,
-                                   "the zlib stream of a record of type " + std::to_string(r.type) +
-                                       " does not decompress (zlib status " + std::to_string(z) + ")");
-                    summary->damage[at].has_zlib_status = true;
-                    summary->damage[at].zlib_status = z;
-                } else {
-                    summary->counted_total += n;
-                    progress(d.number);
-                    if (r.type == disc::kData) {
-                        data_record(r, n, d.number);
-                        continue;
-                    }
-                    const char* problem = nullptr;
-                    char created[kRecordPathBuffer];
-                    if (!fold_record_path(r.type, out.get(), n, install_path_length, created, &problem)) {
-                        next = read_on(&probe, r, true, d.number,
-                                       std::string("path refused by the installer: ") + problem);
-                    } else {
-                        path_record(r, created, d.number);
-                        continue;
-                    }
-                }
+            if (s.kind == kWalkClose) {
+                close_record(d.number);
+                return kWalkGoOn;
             }
-            if (next < 0 || records.reader.start(&records.file, (int32_t)next, in.get(), disc::kMaxCompressed) !=
-                                kRecordRead)
-                break;
-        }
+            if (s.kind == kWalkOtherType)
+                return read_on(&probe, r, false, d.number, "unknown record type " + std::to_string(r.type));
+            if (s.kind == kWalkDamaged && !s.path_problem) {
+                size_t at = summary->damage.size();
+                int64_t next = read_on(&probe, r, true, d.number,
+                                       "the zlib stream of a record of type " + std::to_string(r.type) +
+                                           " does not decompress (zlib status " + std::to_string(s.zlib_status) + ")");
+                summary->damage[at].has_zlib_status = true;
+                summary->damage[at].zlib_status = s.zlib_status;
+                return next;
+            }
+            summary->counted_total += s.length;
+            progress(d.number);
+            if (s.kind == kWalkDamaged)
+                return read_on(&probe, r, true, d.number,
+                               std::string("path refused by the installer: ") + s.path_problem);
+            if (s.kind == kWalkData)
+                data_record(r, s.length, d.number);
+            else
+                path_record(r, s.path, d.number);
+            return kWalkGoOn;
+        };
+        // zlib decides, so `test` passes exactly the discs setup accepts.
+        InlineRecords source;
+        source.create(in.get(), out.get(), 1);
+        RecordWalk walk = {source.source(), &records.file, install_path_length};
+        walk.run((int32_t)records.reader.position,
+                 [](void* c, const WalkStep& s) { return (*(decltype(on_step)*)c)(s); }, &on_step);
         if (!ended && summary->damage.size() == damage_before)
             open_ends.push_back(DiscDamage{d.number, size, "the disc ends without an end record (cut short?)"});
         records.file.close();
