@@ -32,7 +32,7 @@ fi
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
 check "it depends on the C library" grep -q 'libc6 (>=' <<<"$depends"
-check "it depends on libcdio's ISO 9660 library, which discset links" grep -q 'libiso9660' <<<"$depends"
+check "it depends on libcdio and libcue, which discset links" grep -q 'libcdio.*libcue\|libcue.*libcdio' <<<"$depends"
 check "it recommends xorriso, imagemagick and mame-tools" \
   test "$(dpkg-deb -f "$deb" Recommends)" = "xorriso, imagemagick, mame-tools"
 
