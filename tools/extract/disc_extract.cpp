@@ -6,6 +6,7 @@
 #include "disc_scan.h"
 #include "file_object.h"
 #include "install_engine.h"
+#include "medium_serving.h"
 #include "platform.h"
 
 #include <algorithm>
@@ -29,25 +30,40 @@ struct ExtractRun {
     std::string prompt_error;
 };
 
+// The discs the user named, as the one medium the engine reads: its files
+// are cd1, cd2, ... of the named discs, each read from its folder or in
+// place in its image, and no others (see disc_extract).
+struct GivenDiscs : DiscMedium {
+    ExtractRun* run = nullptr;
+    fs::path root_file;  // the given disc 1's own file
+
+    std::string name() const override { return utf8_of(root_file); }
+    fs::path root() const override { return root_file; }
+    int list(std::vector<MediumEntry>* entries, std::string* error) override;
+    FILE* open(const std::string& path, std::string* error) override;
+    int64_t bytes_needed(const std::vector<MediumEntry>&) const override { return 0; }
+};
+
 // What the extraction changes in the process around the engine's run, and
-// puts back when it goes: the platform's file-open handler (it serves the
-// named discs to the engine), the Ctrl-C handler and the current folder
-// (the folder holding disc 1's file; see disc_extract). The engine takes
-// everything else as its options. One at a time in the process.
+// puts back when it goes: the platform's file-open handler (the one
+// serving of the named discs to the engine), the Ctrl-C handler and the
+// current folder (the folder holding disc 1's file; see disc_extract).
+// The engine takes everything else as its options. One at a time in the
+// process.
 struct ProcessHooks {
-    ExtractRun* run = nullptr;  // whose discs are served; null until created
-    FileOpenHandler previous_open = nullptr;
+    GivenDiscs discs;
+    MediaServing serving;
+    int created = 0;
     void (*previous_interrupt)(int) = SIG_DFL;
     fs::path previous_folder;
 
-    // Enters `folder` and puts the handlers in place. 1, or 0 when the
-    // folder cannot be entered (nothing changed then).
-    int create(ExtractRun* served, const fs::path& folder);
+    // Enters the folder of `root_file` and serves the run's discs under
+    // run->root. 1, or 0 with *error (nothing changed then).
+    int create(ExtractRun* served, const fs::path& root_file, std::string* error);
     void release();
     ~ProcessHooks() { release(); }
 };
 
-ProcessHooks* g_hooks = nullptr;
 // Set by Ctrl-C: the next progress call stops the engine, which rolls back.
 volatile std::sig_atomic_t g_interrupted = 0;
 
@@ -82,42 +98,43 @@ FILE* open_given(const DiscFile& d, std::string* error)
     return f;
 }
 
-// The engine's opens: "<root>\cdN" is disc N when the user named it. Any
-// other path goes on as it would have; under the root that finds nothing,
-// since the root is a file (see disc_extract).
-FILE* open_engine_path(const char* path, const char* mode)
+int GivenDiscs::list(std::vector<MediumEntry>* entries, std::string*)
 {
-    ExtractRun* run = g_hooks ? g_hooks->run : nullptr;
-    bool reading = !strchr(mode, 'w') && !strchr(mode, 'a') && !strchr(mode, '+');
-    if (run && reading && strncmp(path, run->root.c_str(), run->root.size()) == 0 &&
-        path[run->root.size()] == '\\') {
-        try {
-            for (const auto& kv : run->given)
-                if (disc_file_name_of(kv.first) == path + run->root.size() + 1) {
-                    std::string error;
-                    FILE* f = open_given(kv.second, &error);
-                    if (!f)
-                        run->open_error = error;
-                    return f;
-                }
-        } catch (...) {
-            return nullptr;  // no memory for a name: like a missing disc
-        }
-        return nullptr;
-    }
-    return run && g_hooks->previous_open ? g_hooks->previous_open(path, mode) : nullptr;
+    entries->clear();
+    for (const auto& kv : run->given)
+        entries->push_back(MediumEntry{disc_file_name_of(kv.first), false, 0});
+    return 1;
 }
 
-int ProcessHooks::create(ExtractRun* served, const fs::path& folder)
+FILE* GivenDiscs::open(const std::string& path, std::string* error)
+{
+    for (const auto& kv : run->given)
+        if (disc_file_name_of(kv.first) == path) {
+            FILE* f = open_given(kv.second, error);
+            if (!f)
+                run->open_error = *error;
+            return f;
+        }
+    *error = path + " is not a disc that was named";
+    return nullptr;
+}
+
+int ProcessHooks::create(ExtractRun* served, const fs::path& root_file, std::string* error)
 {
     std::error_code ec;
     previous_folder = fs::current_path(ec);
-    fs::current_path(folder, ec);
-    if (ec)
+    fs::current_path(root_file.parent_path(), ec);
+    if (ec) {
+        *error = "cannot change into " + utf8_of(root_file.parent_path());
         return 0;
-    run = served;
-    g_hooks = this;
-    previous_open = plat_set_file_open_handler(open_engine_path);
+    }
+    discs.run = served;
+    discs.root_file = root_file;
+    if (!serving.serve_as(&discs, served->root, error)) {
+        fs::current_path(previous_folder, ec);
+        return 0;
+    }
+    created = 1;
     g_interrupted = 0;
     previous_interrupt = std::signal(SIGINT, on_interrupt);
     return 1;
@@ -125,12 +142,11 @@ int ProcessHooks::create(ExtractRun* served, const fs::path& folder)
 
 void ProcessHooks::release()
 {
-    if (!run)
+    if (!created)
         return;
+    created = 0;
     std::signal(SIGINT, previous_interrupt == SIG_ERR ? SIG_DFL : previous_interrupt);
-    plat_set_file_open_handler(previous_open);
-    g_hooks = nullptr;
-    run = nullptr;
+    serving.release();
     std::error_code ec;
     if (!previous_folder.empty())
         fs::current_path(previous_folder, ec);
@@ -416,17 +432,15 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     // file (its cdN, or its image), named from the folder that holds it:
     // no file lies under a file, so a disc that was not named is found
     // nowhere on the file system (not beside the first disc, say), and the
-    // engine asks for it. The named ones are served by open_engine_path.
+    // engine asks for it. The named ones are served as one medium.
     fs::path root_file = first->second.kind == kDiscImage ? first->second.source : first->second.host;
     if (!to_cp950(utf8_of(root_file.filename()), &run.root) || run.root.empty()) {
         *error = utf8_of(root_file) + " has no name the installer can use (no Big5 form); rename it";
         return false;
     }
     ProcessHooks hooks;
-    if (!hooks.create(&run, root_file.parent_path())) {
-        *error = "cannot change into " + utf8_of(root_file.parent_path());
+    if (!hooks.create(&run, root_file, error))
         return false;
-    }
     int ok = run_engine(&run, install_path);
     hooks.release();
     if (!ok) {

@@ -46,20 +46,25 @@ FILE* open_served(const char* path, const char* mode)
 
 int MediaServing::serve(DiscMedium* medium, std::string* root, std::string* error)
 {
-    if (g_serving && g_serving != this) {
-        *error = "another set of discs is being served";
-        return 0;
-    }
     if (!system_path_of(medium->root(), root, error))
         return 0;
     while (!root->empty() && root->back() == '\\')
         root->pop_back();  // a drive's root, "Z:\": its names follow one "\"
+    return serve_as(medium, *root, error);
+}
+
+int MediaServing::serve_as(DiscMedium* medium, const std::string& root, std::string* error)
+{
+    if (g_serving && g_serving != this) {
+        *error = "another set of discs is being served";
+        return 0;
+    }
     if (!g_serving) {
         g_previous = plat_set_file_open_handler(open_served);
         g_serving = this;
     }
     media.push_back(medium);
-    roots.push_back(*root);
+    roots.push_back(root);
     return 1;
 }
 

@@ -6,8 +6,9 @@
 // image is read as a folder is and nothing is copied out.
 //
 // This is the one serving of the toolkit: the check serves its discs for
-// the whole check, and the record walks (list, test, salvage) serve a disc
-// image while they open a disc file in it. The platform has one open
+// the whole check, extract serves the discs the user named to the engine
+// for the whole run, and the record walks (list, test, salvage) serve a
+// disc image while they open a disc file in it. The platform has one open
 // handler, so one serving is in effect at a time; another is refused.
 #pragma once
 
@@ -27,6 +28,10 @@ struct MediaServing {
     // are under. 1, or 0 with *error when its root has no system path.
     // Media of one serving at a time (the platform has one open handler).
     int serve(DiscMedium* medium, std::string* root, std::string* error);
+    // The same under a root the caller names: `root` is the system path
+    // text its files are opened under ("cd1" opens "cd1\cd2" as the
+    // medium's file cd2). 1, or 0 with *error.
+    int serve_as(DiscMedium* medium, const std::string& root, std::string* error);
     // Stops serving and restores the open handler that was there before.
     void release();
 };
