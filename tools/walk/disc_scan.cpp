@@ -538,6 +538,52 @@ int collect_discs(const std::vector<std::string>& arguments, std::vector<DiscFil
     return 1;
 }
 
+// Reads disc 1's header into the summary and checks each field as the
+// installer will; damage is reported on the walk. 0 when the header cannot
+// be read at all (the walk stops), else 1.
+static int read_set_header(Walk* w, const DiscFile& first)
+{
+    FileObject file;
+    std::string why;
+    if (!open_disc_file(first, &file, &why)) {
+        w->damage(1, -1, why);
+        return 0;
+    }
+    w->summary->header_read = read_disc_header(&file, &w->summary->header) == 1;
+    unsigned char raw[disc::kHeaderSize] = {0};
+    file.seek(0);
+    bool raw_ok = file.read(raw, disc::kHeaderSize) == disc::kHeaderSize;
+    bool unreadable = file.read_failed() == 1;
+    file.close();
+    if (unreadable) {
+        w->summary->header_read = false;
+        w->damage(1, 0, "read error: the header cannot be read");
+        return 0;
+    }
+    if (!w->summary->header_read || !raw_ok) {
+        w->damage(1, 0, "shorter than the 168-byte header");
+        return 0;
+    }
+    const DiscHeader& h = w->summary->header;
+    // Each field once: first as the writer leaves it, then by the rules
+    // setup and the engine apply before they use the header.
+    for (int32_t at : kDiscHeaderFields) {
+        std::string problem;
+        const char* refused = nullptr;
+        bool text = at != disc::kDiscCountAt && at != disc::kTotalSizeAt;
+        if (text && !header_text_sound((const char*)raw + at, &problem))
+            w->damage(1, at, std::string("the header's ") + disc_header_field_name(at) + " " + problem);
+        else if (!check_disc_header_field(&h, at, &refused))
+            w->damage(1, at, std::string("the header's ") + disc_header_field_name(at) +
+                                " is refused by the installer: " + refused);
+    }
+    // Paths are checked against the install folder setup proposes.
+    char install_folder[3 * disc::kTextSize];
+    proposed_install_folder(h.company, h.product, install_folder, sizeof install_folder);
+    w->install_path_length = (int32_t)strlen(install_folder);
+    return 1;
+}
+
 int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(const TreeEntry&)>& on_entry,
                   DiscSetSummary* summary)
 {
@@ -567,44 +613,9 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
         w.damage(1, -1, "the first disc (cd1) is not given; it holds the header");
         return 0;
     }
-    FileObject file;
-    std::string why;
-    if (!open_disc_file(*first, &file, &why)) {
-        w.damage(1, -1, why);
+    if (!read_set_header(&w, *first))
         return 0;
-    }
-    summary->header_read = read_disc_header(&file, &summary->header) == 1;
-    unsigned char raw[disc::kHeaderSize] = {0};
-    file.seek(0);
-    bool raw_ok = file.read(raw, disc::kHeaderSize) == disc::kHeaderSize;
-    bool unreadable = file.read_failed() == 1;
-    file.close();
-    if (unreadable) {
-        summary->header_read = false;
-        w.damage(1, 0, "read error: the header cannot be read");
-        return 0;
-    }
-    if (!summary->header_read || !raw_ok) {
-        w.damage(1, 0, "shorter than the 168-byte header");
-        return 0;
-    }
     const DiscHeader& h = summary->header;
-    // Each field once: first as the writer leaves it, then by the rules
-    // setup and the engine apply before they use the header.
-    for (int32_t at : kDiscHeaderFields) {
-        std::string problem;
-        const char* refused = nullptr;
-        bool text = at != disc::kDiscCountAt && at != disc::kTotalSizeAt;
-        if (text && !header_text_sound((const char*)raw + at, &problem))
-            w.damage(1, at, std::string("the header's ") + disc_header_field_name(at) + " " + problem);
-        else if (!check_disc_header_field(&h, at, &refused))
-            w.damage(1, at, std::string("the header's ") + disc_header_field_name(at) +
-                                " is refused by the installer: " + refused);
-    }
-    // Paths are checked against the install folder setup proposes.
-    char install_folder[3 * disc::kTextSize];
-    proposed_install_folder(h.company, h.product, install_folder, sizeof install_folder);
-    w.install_path_length = (int32_t)strlen(install_folder);
     if (h.disc_count < 0)
         return 0;  // reported above
     if (h.disc_count < 1 || h.disc_count > 9999) {
