@@ -1,5 +1,7 @@
 // discset: author, list, test, check and extract disc sets.
 #include "disc_check.h"
+
+#include "ascii_text.h"
 #include "disc_extract.h"
 #include "disc_salvage.h"
 #include "disc_image.h"
@@ -33,10 +35,7 @@ std::string text_of(const char* cp950)
 // 1 when `name` is one of them, else 0 after saying why on stderr.
 int check_codepage(const char* command, const std::string& name)
 {
-    std::string n = name;
-    for (char& c : n)
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
+    std::string n = ascii_lowered(name);
     if (n == "950" || n == "cp950" || n == "big5")
         return 1;
     fprintf(stderr,

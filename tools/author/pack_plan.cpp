@@ -1,5 +1,6 @@
 #include "pack_plan.h"
 
+#include "ascii_text.h"
 #include "byte_order.h"
 #include "disc_names.h"
 #include "record_path.h"
@@ -53,10 +54,7 @@ int parse_disc_size(const std::string& text, int64_t* bytes, std::string* error)
     size_t digits = text.find_first_not_of("0123456789");
     if (digits == std::string::npos)
         digits = text.size();
-    std::string unit = text.substr(digits);
-    for (char& c : unit)
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
+    std::string unit = ascii_lowered(text.substr(digits));
     if (digits > 0 && digits <= 15) {
         int64_t number = std::stoll(text.substr(0, digits));
         for (const auto& u : kUnits)

@@ -1,5 +1,6 @@
 #include "disc_check.h"
 
+#include "ascii_text.h"
 #include "disc_scan.h"
 #include "file_object.h"
 #include "image_buffer.h"
@@ -50,32 +51,12 @@ int32_t picture_number_of(const std::string& path)
 {
     if (path.size() != 10)
         return -1;
-    std::string lower = path;
-    for (char& c : lower)
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
+    std::string lower = ascii_lowered(path);
     if (lower.compare(0, 4, "pic/") != 0 || lower.compare(6, 4, ".tga") != 0)
         return -1;
     if (lower[4] < '0' || lower[4] > '9' || lower[5] < '0' || lower[5] > '9')
         return -1;
     return (lower[4] - '0') * 10 + (lower[5] - '0');
-}
-
-std::string trim(const std::string& s)
-{
-    size_t a = s.find_first_not_of(" \t\r\n");
-    if (a == std::string::npos)
-        return "";
-    size_t b = s.find_last_not_of(" \t\r\n");
-    return s.substr(a, b - a + 1);
-}
-
-std::string lower_ascii(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
-    return s;
 }
 
 // One disc of the set under check.
@@ -251,19 +232,19 @@ struct Check {
             size_t end = text.find('\n', at);
             if (end == std::string::npos)
                 end = text.size();
-            std::string line = trim(text.substr(at, end - at));
+            std::string line = ascii_trimmed(text.substr(at, end - at));
             at = end + 1;
             if (line.empty() || line[0] == ';')
                 continue;
             if (line[0] == '[') {
-                in_section = lower_ascii(line) == "[autorun]";
+                in_section = ascii_lowered(line) == "[autorun]";
                 section_seen = section_seen || in_section;
                 continue;
             }
             size_t eq = line.find('=');
             if (!in_section || eq == std::string::npos)
                 continue;
-            std::string key = lower_ascii(trim(line.substr(0, eq))), value = trim(line.substr(eq + 1));
+            std::string key = ascii_lowered(ascii_trimmed(line.substr(0, eq))), value = ascii_trimmed(line.substr(eq + 1));
             if (key == "open")
                 open = value;
             else if (key == "icon")
@@ -291,7 +272,7 @@ struct Check {
             size_t close = name.find('"', 1);
             name = name.substr(1, close == std::string::npos ? std::string::npos : close - 1);
         } else if (icon) {
-            name = trim(name.substr(0, name.rfind(',') == std::string::npos ? name.size() : name.rfind(',')));
+            name = ascii_trimmed(name.substr(0, name.rfind(',') == std::string::npos ? name.size() : name.rfind(',')));
         } else {
             name = name.substr(0, name.find(' '));
         }

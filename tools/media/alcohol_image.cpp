@@ -111,7 +111,7 @@ bool data_offset_of(unsigned mode, uint32_t stride, uint32_t* offset)
         return true;
     }
     if ((stride == 2352 || stride == 2448) && mode != kModeDvd) {
-        *offset = mode1 ? 16 : 24;
+        *offset = mode1 ? kMode1DataOffset : kMode2Form1DataOffset;
         return true;
     }
     return false;
@@ -267,44 +267,34 @@ int parse_alcohol_descriptor(const std::string& d, AlcoholDataTrack* out, std::s
     return 1;
 }
 
-std::unique_ptr<SectorReader> open_alcohol_sectors(const fs::path& mds, std::string* error)
+const DescriptorKind kAlcoholDescriptor = {"the Alcohol image", "its .mds", kMaxImageDescriptorBytes};
+
+namespace {
+
+// The .mdf the descriptor names ("*.mdf": the descriptor's own name with
+// that ending), holding the track from its recorded offset.
+int locate_alcohol_track(const fs::path& mds, const AlcoholDataTrack& track, const std::string& name, RawTrack* raw,
+                         std::string* error)
 {
-    std::string name = "the Alcohol image " + utf8_of(mds);
-    std::error_code ec;
-    uintmax_t bytes = fs::file_size(mds, ec);
-    if (ec || bytes > kMaxImageDescriptorBytes) {
-        *error = name + " cannot be read: its .mds " + (ec ? "is unreadable" : "is larger than any disc's");
-        return nullptr;
-    }
-    std::string d, why;
-    AlcoholDataTrack track;
-    if (!read_host_file(mds, &d, &why) || !parse_alcohol_descriptor(d, &track, &why)) {
-        *error = name + " " + why;
-        return nullptr;
-    }
     fs::path mdf = mds;
     if (track.file.size() > 1 && track.file[0] == '*')
         mdf.replace_extension(host_path_from_utf8(track.file.substr(1)));
     else
         mdf = mds.parent_path() / host_path_from_utf8(track.file);
+    std::error_code ec;
     uintmax_t mdf_bytes = fs::file_size(mdf, ec);
     if (ec) {
         *error = name + " names " + utf8_of(mdf) + " for its sectors, which is missing";
-        return nullptr;
+        return 0;
     }
-    RawTrack raw;
-    raw.file = mdf;
-    raw.first_byte = track.first_byte;
-    raw.stride = track.stride;
-    raw.data_offset = track.data_offset;
     uint64_t held = track.first_byte < mdf_bytes ? (mdf_bytes - track.first_byte) / track.stride : 0;
-    raw.sectors = std::min<uint64_t>(track.sectors, held);
-    if (!check_raw_data_sector(&raw, track.mode, 16, &why)) {
-        *error = name + ": " + why;
-        return nullptr;
-    }
-    auto reader = open_raw_track(raw, &why);
-    if (!reader)
-        *error = name + ": " + why;
-    return reader;
+    *raw = RawTrack{mdf, track.first_byte, track.stride, track.data_offset, std::min<uint64_t>(track.sectors, held)};
+    return 1;
+}
+
+}  // namespace
+
+std::unique_ptr<SectorReader> open_alcohol_sectors(const fs::path& mds, std::string* error)
+{
+    return open_described_track(mds, kAlcoholDescriptor, parse_alcohol_descriptor, locate_alcohol_track, error);
 }

@@ -204,35 +204,31 @@ int parse_cdrdao_sheet(const std::string& text, CdrdaoDataTrack* out, std::strin
     return 1;
 }
 
-std::unique_ptr<SectorReader> open_cdrdao_sectors(const fs::path& toc, std::string* error)
+const DescriptorKind kCdrdaoDescriptor = {"the cdrdao image", "its .toc sheet", kMaxCueSheetBytes};
+
+namespace {
+
+// The file a DATAFILE or FILE line names, taken from the sheet's folder
+// when it is relative.
+int locate_cdrdao_track(const fs::path& toc, const CdrdaoDataTrack& track, const std::string& name, RawTrack* raw,
+                        std::string* error)
 {
-    std::string name = "the cdrdao image " + utf8_of(toc);
-    std::error_code ec;
-    uintmax_t bytes = fs::file_size(toc, ec);
-    if (ec || bytes > kMaxCueSheetBytes) {
-        *error = name + " cannot be read: its .toc sheet " + (ec ? "is unreadable" : "is larger than any disc's");
-        return nullptr;
-    }
-    std::string text, why;
-    CdrdaoDataTrack track;
-    if (!read_host_file(toc, &text, &why) || !parse_cdrdao_sheet(text, &track, &why)) {
-        *error = name + " " + why;
-        return nullptr;
-    }
     fs::path file = host_path_from_utf8(track.file);
     if (file.is_relative())
         file = toc.parent_path() / file;
+    std::error_code ec;
     if (!fs::is_regular_file(file, ec)) {
         *error = name + " names " + utf8_of(file) + " for its data track, which is missing";
-        return nullptr;
+        return 0;
     }
-    track.raw.file = file;
-    if (!check_raw_data_sector(&track.raw, track.mode, 16, &why)) {
-        *error = name + ": " + why;
-        return nullptr;
-    }
-    auto reader = open_raw_track(track.raw, &why);
-    if (!reader)
-        *error = name + ": " + why;
-    return reader;
+    *raw = track.raw;
+    raw->file = file;
+    return 1;
+}
+
+}  // namespace
+
+std::unique_ptr<SectorReader> open_cdrdao_sectors(const fs::path& toc, std::string* error)
+{
+    return open_described_track(toc, kCdrdaoDescriptor, parse_cdrdao_sheet, locate_cdrdao_track, error);
 }

@@ -30,6 +30,7 @@
 // last word on its mode (raw_sector_check.h).
 #include "clonecd_image.h"
 
+#include "ascii_text.h"
 #include "image_limits.h"
 #include "raw_sector_check.h"
 
@@ -42,29 +43,6 @@ namespace {
 
 const uint32_t kControlData = 0x04;
 const int64_t kPointLeadOut = 0xA2;
-// Where the user data of a raw sector start: after the 12 sync bytes and
-// the 4-byte header; for mode 2 form 1 also after the 8-byte subheader.
-const uint32_t kMode1DataOffset = 16;
-const uint32_t kMode2Form1DataOffset = 24;
-// The primary volume descriptor's sector: read to check the mode.
-const uint64_t kVolumeSector = 16;
-
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
-    return s;
-}
-
-std::string trimmed(const std::string& s)
-{
-    size_t b = s.find_first_not_of(" \t\r");
-    if (b == std::string::npos)
-        return "";
-    size_t e = s.find_last_not_of(" \t\r");
-    return s.substr(b, e - b + 1);
-}
 
 using Section = std::map<std::string, std::string>;
 using Sheet = std::map<std::string, Section>;
@@ -79,10 +57,10 @@ int read_sections(const std::string& text, Sheet* sheet, std::string* error)
         size_t eol = text.find('\n', at);
         if (eol == std::string::npos)
             eol = text.size();
-        std::string line = trimmed(text.substr(at, eol - at));
+        std::string line = ascii_trimmed(text.substr(at, eol - at));
         at = eol + 1;
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
-            current = lower(trimmed(line.substr(1, line.size() - 2)));
+            current = ascii_lowered(ascii_trimmed(line.substr(1, line.size() - 2)));
             if (sheet->size() >= (size_t)kMaxCueTracks * 3 + 16 && !sheet->count(current)) {
                 *error = "has more sections than a disc's tracks need (damaged)";
                 return 0;
@@ -93,7 +71,7 @@ int read_sections(const std::string& text, Sheet* sheet, std::string* error)
         size_t equals = line.find('=');
         if (current.empty() || equals == std::string::npos)
             continue;
-        (*sheet)[current][lower(trimmed(line.substr(0, equals)))] = trimmed(line.substr(equals + 1));
+        (*sheet)[current][ascii_lowered(ascii_trimmed(line.substr(0, equals)))] = ascii_trimmed(line.substr(equals + 1));
     }
     return 1;
 }
@@ -222,42 +200,31 @@ int parse_clonecd_sheet(const std::string& text, CloneCdDataTrack* out, std::str
     return 1;
 }
 
-std::unique_ptr<SectorReader> open_clonecd_sectors(const fs::path& ccd, std::string* error)
+const DescriptorKind kCloneCdDescriptor = {"the CloneCD image", "its .ccd sheet", kMaxImageDescriptorBytes};
+
+namespace {
+
+// The .img beside the sheet holds every track's raw sectors from the start.
+int locate_clonecd_track(const fs::path& ccd, const CloneCdDataTrack& track, const std::string& name, RawTrack* raw,
+                         std::string* error)
 {
-    std::string name = "the CloneCD image " + utf8_of(ccd);
-    std::string text;
-    std::error_code ec;
-    uintmax_t sheet_bytes = fs::file_size(ccd, ec);
-    if (ec || sheet_bytes > kMaxImageDescriptorBytes) {
-        *error = name + " cannot be read: its .ccd sheet " + (ec ? "is unreadable" : "is larger than any disc's");
-        return nullptr;
-    }
-    std::string why;
-    CloneCdDataTrack track;
-    if (!read_host_file(ccd, &text, &why) || !parse_clonecd_sheet(text, &track, &why)) {
-        *error = name + " " + why;
-        return nullptr;
-    }
     fs::path img = image_beside(ccd);
+    std::error_code ec;
     uintmax_t img_bytes = fs::file_size(img, ec);
     if (ec) {
         *error = name + " has no .img of raw sectors beside it (" + utf8_of(img) + " is missing)";
-        return nullptr;
+        return 0;
     }
-    RawTrack raw_track;
-    raw_track.file = img;
-    raw_track.first_byte = 0;
-    raw_track.stride = kRawSectorBytes;
-    raw_track.data_offset = track.mode == 1 ? kMode1DataOffset : kMode2Form1DataOffset;
-    raw_track.sectors = std::min<uint64_t>(track.sectors, img_bytes / kRawSectorBytes);
     // The sector that holds the volume descriptor says which mode the
-    // sectors are, and for mode 2 which form.
-    if (!check_raw_data_sector(&raw_track, track.mode, kVolumeSector, &why)) {
-        *error = name + ": " + why;
-        return nullptr;
-    }
-    auto reader = open_raw_track(raw_track, &why);
-    if (!reader)
-        *error = name + ": " + why;
-    return reader;
+    // sectors are, and for mode 2 which form (open_checked_track).
+    *raw = RawTrack{img, 0, kRawSectorBytes, track.mode == 1 ? kMode1DataOffset : kMode2Form1DataOffset,
+                    std::min<uint64_t>(track.sectors, img_bytes / kRawSectorBytes)};
+    return 1;
+}
+
+}  // namespace
+
+std::unique_ptr<SectorReader> open_clonecd_sectors(const fs::path& ccd, std::string* error)
+{
+    return open_described_track(ccd, kCloneCdDescriptor, parse_clonecd_sheet, locate_clonecd_track, error);
 }

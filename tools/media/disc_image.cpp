@@ -2,6 +2,7 @@
 // through the image form of the disc medium and read there in place.
 #include "disc_image.h"
 
+#include "ascii_text.h"
 #include "disc_names.h"
 
 #include <algorithm>
@@ -16,11 +17,7 @@ int g_salvage = 0;
 // (the medium already dropped an ISO 9660 name's "." and ";1").
 int32_t disc_number_of_entry(const std::string& recorded)
 {
-    std::string name = recorded;
-    for (char& c : name)
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
-    return disc_number_in_name(name);
+    return disc_number_in_name(ascii_lowered(recorded));
 }
 
 // The disc files of the root folder of `medium`, sorted by number, each

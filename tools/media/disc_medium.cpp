@@ -1,15 +1,11 @@
 #include "disc_medium.h"
 
+#include "ascii_text.h"
 #include "disc_names.h"
 
 #include <algorithm>
 
 namespace {
-
-char ascii_lower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
-}
 
 int same_name(const std::string& a, const std::string& b)
 {

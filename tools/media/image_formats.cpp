@@ -3,6 +3,7 @@
 // line in kFormats.
 #include "sector_reader.h"
 
+#include "ascii_text.h"
 #include "alcohol_image.h"
 #include "cdrdao_image.h"
 #include "chd_image.h"
@@ -52,6 +53,12 @@ std::unique_ptr<SectorReader> open_mdf_file(const fs::path& image, std::string* 
     return open_described(image, ".mds", ".MDS", "an Alcohol", error);
 }
 
+std::unique_ptr<SectorReader> open_bin_file(const fs::path& image, std::string* error)
+{
+    *error = utf8_of(image) + " holds raw sectors without their layout: give the .cue sheet that names it";
+    return nullptr;
+}
+
 std::unique_ptr<SectorReader> open_sub_file(const fs::path& image, std::string* error)
 {
     *error = utf8_of(image) + " holds the subchannel data of a CloneCD image, no sectors of data: give its .ccd sheet";
@@ -72,29 +79,15 @@ const ImageFormat kFormats[] = {
     {".img", open_img_file},
     {".mdf", open_mdf_file},
     {".sub", open_sub_file},
+    {".bin", open_bin_file},
 };
-
-bool ends_with_nocase(const std::string& s, const char* suffix)
-{
-    size_t n = strlen(suffix);
-    if (s.size() < n)
-        return false;
-    for (size_t i = 0; i < n; ++i) {
-        char c = s[s.size() - n + i];
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
-        if (c != suffix[i])
-            return false;
-    }
-    return true;
-}
 
 // The format that reads `image`; null for an ISO 9660 file.
 const ImageFormat* format_of(const fs::path& image)
 {
     std::string name = utf8_of(image);
     for (const ImageFormat& f : kFormats)
-        if (ends_with_nocase(name, f.ending))
+        if (ends_with_ascii_nocase(name, f.ending))
             return &f;
     return nullptr;
 }

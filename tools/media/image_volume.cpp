@@ -19,7 +19,6 @@ const uint32_t kChunkSectors = 32;
 
 // Volume descriptors (ECMA-119 8): a set of them from sector 16 on, one a
 // sector, ended by the set terminator.
-const uint32_t kFirstDescriptorSector = 16;
 const size_t kDescriptorType = 0;
 const size_t kDescriptorIdentifier = 1;          // "CD001"
 const size_t kDescriptorVersion = 6;             // 1; 2 in an enhanced descriptor
@@ -42,21 +41,6 @@ void keep_cdio_message(cdio_log_level_t level, const char message[])
     } catch (...) {
         // No room for the text: the call's own result still tells.
     }
-}
-
-bool ends_with_ascii_nocase(const std::string& s, const char* suffix)
-{
-    size_t n = strlen(suffix);
-    if (s.size() < n)
-        return false;
-    for (size_t i = 0; i < n; ++i) {
-        char c = s[s.size() - n + i];
-        if (c >= 'A' && c <= 'Z')
-            c = (char)(c - 'A' + 'a');
-        if (c != suffix[i])
-            return false;
-    }
-    return true;
 }
 
 // Fields of a directory record (ECMA-119 9.1), by offset.
@@ -336,10 +320,6 @@ int open_image_volume(const fs::path& image, ImageVolume* out, std::string* erro
     std::error_code ec;
     if (!fs::is_regular_file(image, ec)) {
         *error = name + " is not a file";
-        return 0;
-    }
-    if (ends_with_ascii_nocase(name, ".bin")) {
-        *error = name + " holds raw sectors without their layout: give the .cue sheet that names it";
         return 0;
     }
     std::unique_ptr<SectorReader> reader = open_image_sectors(image, error);

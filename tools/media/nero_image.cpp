@@ -190,12 +190,5 @@ std::unique_ptr<SectorReader> open_nero_sectors(const fs::path& nrg, std::string
         return nullptr;
     }
     track.raw.file = nrg;
-    if (!check_raw_data_sector(&track.raw, track.mode, 16, &why)) {
-        *error = name + ": " + why;
-        return nullptr;
-    }
-    auto reader = open_raw_track(track.raw, &why);
-    if (!reader)
-        *error = name + ": " + why;
-    return reader;
+    return open_checked_track(track.raw, track.mode, name, error);
 }

@@ -13,8 +13,6 @@ namespace {
 const uint32_t kUserBytes = 2048;
 // Raw sectors read with one read of the file.
 const uint32_t kRunSectors = 32;
-// The descriptor that every ISO 9660 volume records first.
-const uint64_t kFirstDescriptorSector = 16;
 
 struct RawTrackReader : SectorReader {
     RawTrack track{};
@@ -99,9 +97,9 @@ int raw_sector_data_offset(const unsigned char* sector, uint32_t* data_offset)
     if (memcmp(sector, kSync, sizeof kSync) != 0)
         return 0;
     if (sector[15] == 1)
-        *data_offset = 16;
+        *data_offset = kMode1DataOffset;
     else if (sector[15] == 2)
-        *data_offset = 24;
+        *data_offset = kMode2Form1DataOffset;
     else
         return 0;
     return 1;

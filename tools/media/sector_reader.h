@@ -38,6 +38,13 @@ int image_is_iso_file(const fs::path& image);
 
 // Bytes of a raw CD sector: sync, header, user data and error correction.
 constexpr uint32_t kRawSectorBytes = 2352;
+// Where the user data of a raw sector start: after the 12 sync bytes and
+// the 4-byte header; for mode 2 form 1 also after the 8-byte subheader.
+constexpr uint32_t kMode1DataOffset = 16;
+constexpr uint32_t kMode2Form1DataOffset = 24;
+// The sector of a volume's first descriptor (the primary's, on a disc
+// this toolkit reads).
+constexpr uint64_t kFirstDescriptorSector = 16;
 
 // The bytes before the user data of a raw 2352-byte sector, from its sync
 // pattern (00, ten FF, 00) and its mode byte (byte 15): 16 for mode 1, 24
