@@ -75,8 +75,8 @@ int main(int argc, char** argv)
                     n = len;
                 } else {
                     size_t used = 0;
-                    ok = libdeflate_zlib_decompress_ex(d, rec.data(), rec.size(), out.data(), out.size(), &used,
-                                                       &n) == LIBDEFLATE_SUCCESS;
+                    ok = libdeflate_zlib_decompress_ex(d, rec.data(), rec.size(), out.data(), out.size(), &used, &n) ==
+                         LIBDEFLATE_SUCCESS;
                 }
                 if (!ok) {
                     fprintf(stderr, "a record does not decompress\n");

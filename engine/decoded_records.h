@@ -18,11 +18,11 @@
 
 // One record of the disc, as the engine applies it.
 struct DecodedRecord {
-    Record record;               // type, offset and L; record.payload is not used
-    int32_t inflated;            // payload records: 1 when the stream decompressed, else 0
-    const unsigned char* data;   // the decompressed bytes (inflated payload records only)
-    int32_t length;              // their number
-    int32_t zlib_status;         // the decompressor's status (Z_OK when inflated)
+    Record record;              // type, offset and L; record.payload is not used
+    int32_t inflated;           // payload records: 1 when the stream decompressed, else 0
+    const unsigned char* data;  // the decompressed bytes (inflated payload records only)
+    int32_t length;             // their number
+    int32_t zlib_status;        // the decompressor's status (Z_OK when inflated)
 };
 
 struct DecodedRecordSource {
@@ -54,7 +54,7 @@ struct InlineRecords {
     unsigned char* in = nullptr;   // compressed data of the current record
     unsigned char* out = nullptr;  // its decompressed bytes
     int32_t owns_buffers = 0;
-    int32_t zlib_only = 0;         // zlib's uncompress decides (inflate_record)
+    int32_t zlib_only = 0;  // zlib's uncompress decides (inflate_record)
     DecodedRecordSource ops = {};
 
     // `in` and `out` both null: the source's own buffers.

@@ -86,9 +86,8 @@ const char* disc_header_field_name(int32_t field_at)
         const char* name;
     };
     static const FieldName kNames[] = {
-        {disc::kCompanyAt, "company"},       {disc::kProductAt, "product"},
-        {disc::kRegkeyAt, "registry key"},   {disc::kExeAt, "game program"},
-        {disc::kDiscCountAt, "disc count"},  {disc::kTotalSizeAt, "total size"},
+        {disc::kCompanyAt, "company"},  {disc::kProductAt, "product"},      {disc::kRegkeyAt, "registry key"},
+        {disc::kExeAt, "game program"}, {disc::kDiscCountAt, "disc count"}, {disc::kTotalSizeAt, "total size"},
     };
     for (const FieldName& field : kNames)
         if (field.at == field_at)

@@ -55,8 +55,8 @@ int inflate_stream(const unsigned char* in, int32_t in_length, unsigned char* ou
             return inflate_stream_zlib(in, in_length, out, capacity, out_length);
     }
     size_t used = 0, made = 0;
-    libdeflate_result r = libdeflate_zlib_decompress_ex(t_decompressor.d, in, (size_t)in_length, out,
-                                                         (size_t)capacity, &used, &made);
+    libdeflate_result r =
+        libdeflate_zlib_decompress_ex(t_decompressor.d, in, (size_t)in_length, out, (size_t)capacity, &used, &made);
     if (r == LIBDEFLATE_SUCCESS && made <= (size_t)capacity) {
         *out_length = (int32_t)made;
         return Z_OK;

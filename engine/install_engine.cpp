@@ -72,17 +72,17 @@ struct EngineState {
     char install_path[PLAT_PATH_SIZE] = {0};
     char source_root[PLAT_PATH_SIZE] = {0};
     DiscHeader header = {};
-    FileObject disc;               // the disc file being extracted
-    FileObject output;             // the file being written
-    int64_t bytes_done = 0;        // decompressed record bytes so far (64-bit: no set can overflow it)
-    int32_t current_disc = 0;      // zero-based
-    int32_t abort = 0;             // the user stopped, or a write failed
-    const EngineOptions* options = nullptr;  // of the installation running; null between them
-    InstallJournal journal;        // what this installation created
+    FileObject disc;                           // the disc file being extracted
+    FileObject output;                         // the file being written
+    int64_t bytes_done = 0;                    // decompressed record bytes so far (64-bit: no set can overflow it)
+    int32_t current_disc = 0;                  // zero-based
+    int32_t abort = 0;                         // the user stopped, or a write failed
+    const EngineOptions* options = nullptr;    // of the installation running; null between them
+    InstallJournal journal;                    // what this installation created
     char backup_folder[PLAT_PATH_SIZE] = {0};  // "" until the first file is replaced
-    int32_t backups = 0;           // numbers used in it so far
-    int32_t passing_over = 0;      // 1 while the current file is one the filter passed over
-    InstallJournal passed_names;   // names the filter passed over, for their spelling only
+    int32_t backups = 0;                       // numbers used in it so far
+    int32_t passing_over = 0;                  // 1 while the current file is one the filter passed over
+    InstallJournal passed_names;               // names the filter passed over, for their spelling only
 };
 
 EngineState g_state;
@@ -442,9 +442,8 @@ int install(const char* install_path, const char* source_root)
     const EngineOptions* o = g_state.options;
     if (o->registration) {
         set_registration_total_size(g_state.header.total_size);
-        register_installation(g_state.install_path, g_state.header.company, g_state.header.product,
-                              g_state.header.exe, g_state.header.regkey,
-                              o->uninstall_link_name ? o->uninstall_link_name : "", 1);
+        register_installation(g_state.install_path, g_state.header.company, g_state.header.product, g_state.header.exe,
+                              g_state.header.regkey, o->uninstall_link_name ? o->uninstall_link_name : "", 1);
     }
     return 1;
 }

@@ -20,18 +20,17 @@
 struct InstallJournal {
     enum : char { kFile = 'F', kDirectory = 'D', kBackup = 'B' };
 
-    char* text;         // entries packed one after the other: kind byte, path, NUL
-                        // (a backup: kind byte, original path, NUL, backup path, NUL)
-    int32_t used;       // bytes of `text` in use
-    int32_t room;       // bytes of `text` allocated
-    int32_t* starts;    // offset of each entry in `text`
-    int32_t count;      // number of entries
-    int32_t slots;      // entries `starts` can hold
-    int32_t* index;     // open-addressing hash table: entry number + 1, 0 for a free slot
-    int32_t buckets;    // slots of `index` (a power of two, at least twice `count`)
+    char* text;       // entries packed one after the other: kind byte, path, NUL
+                      // (a backup: kind byte, original path, NUL, backup path, NUL)
+    int32_t used;     // bytes of `text` in use
+    int32_t room;     // bytes of `text` allocated
+    int32_t* starts;  // offset of each entry in `text`
+    int32_t count;    // number of entries
+    int32_t slots;    // entries `starts` can hold
+    int32_t* index;   // open-addressing hash table: entry number + 1, 0 for a free slot
+    int32_t buckets;  // slots of `index` (a power of two, at least twice `count`)
 
-    InstallJournal()
-        : text(nullptr), used(0), room(0), starts(nullptr), count(0), slots(0), index(nullptr), buckets(0)
+    InstallJournal() : text(nullptr), used(0), room(0), starts(nullptr), count(0), slots(0), index(nullptr), buckets(0)
     {
     }
 

@@ -14,8 +14,7 @@ bool is_trail(unsigned char c)
 
 bool is_forbidden(unsigned char c)
 {
-    return c < 0x20 || c == ':' || c == '/' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' ||
-           c == '|';
+    return c < 0x20 || c == ':' || c == '/' || c == '*' || c == '?' || c == '"' || c == '<' || c == '>' || c == '|';
 }
 
 char upper(char c)
@@ -43,8 +42,7 @@ bool is_device_name(const char* begin, const char* end)
     for (const char* name : kNames)
         if (strcmp(base, name) == 0)
             return true;
-    if (n == 4 && (memcmp(base, "COM", 3) == 0 || memcmp(base, "LPT", 3) == 0) && base[3] >= '0' &&
-        base[3] <= '9')
+    if (n == 4 && (memcmp(base, "COM", 3) == 0 || memcmp(base, "LPT", 3) == 0) && base[3] >= '0' && base[3] <= '9')
         return true;
     return false;
 }
@@ -174,8 +172,8 @@ int check_path_component(const unsigned char* name, int32_t length, const char**
     return 1;
 }
 
-int fold_record_path(int32_t type, const unsigned char* data, int32_t length, int32_t install_path_length,
-                     char* out, const char** problem)
+int fold_record_path(int32_t type, const unsigned char* data, int32_t length, int32_t install_path_length, char* out,
+                     const char** problem)
 {
     if (problem)
         *problem = "";

@@ -79,5 +79,5 @@ const char* big5_round_trip_problem(unsigned char lead, unsigned char trail);
 // 1 when accepted. Otherwise 0, `out` is "", and *problem (when not null)
 // gets an English description.
 const int32_t kRecordPathBuffer = PLAT_PATH_SIZE;
-int fold_record_path(int32_t type, const unsigned char* data, int32_t length, int32_t install_path_length,
-                     char* out, const char** problem);
+int fold_record_path(int32_t type, const unsigned char* data, int32_t length, int32_t install_path_length, char* out,
+                     const char** problem);

@@ -27,13 +27,20 @@ bool read_exact(FileObject* file, unsigned char* to, int32_t n)
 const char* record_status_text(int status)
 {
     switch (status) {
-    case kRecordRead: return "record read";
-    case kRecordEndOfFile: return "end of the disc file";
-    case kRecordTruncated: return "record cut short by the end of the file";
-    case kRecordBadLength: return "record length outside the buffer";
-    case kRecordSeekFailed: return "start of the record stream cannot be reached";
-    case kRecordReadError: return "read error: the disc file cannot be read here";
-    default: return "unknown record status";
+    case kRecordRead:
+        return "record read";
+    case kRecordEndOfFile:
+        return "end of the disc file";
+    case kRecordTruncated:
+        return "record cut short by the end of the file";
+    case kRecordBadLength:
+        return "record length outside the buffer";
+    case kRecordSeekFailed:
+        return "start of the record stream cannot be reached";
+    case kRecordReadError:
+        return "read error: the disc file cannot be read here";
+    default:
+        return "unknown record status";
     }
 }
 
@@ -92,14 +99,14 @@ int RecordReader::next(Record* record)
     return kRecordRead;
 }
 
-int inflate_record(const Record& record, unsigned char* out, int32_t capacity, int32_t* out_length,
-                   int* zlib_status, int zlib_only)
+int inflate_record(const Record& record, unsigned char* out, int32_t capacity, int32_t* out_length, int* zlib_status,
+                   int zlib_only)
 {
     *out_length = 0;
     int z = Z_DATA_ERROR;
     if (record.payload && record.compressed_length > 0 && capacity >= 0)
-        z = (zlib_only ? inflate_stream_zlib : inflate_stream)(record.payload, record.compressed_length, out,
-                                                               capacity, out_length);
+        z = (zlib_only ? inflate_stream_zlib : inflate_stream)(record.payload, record.compressed_length, out, capacity,
+                                                               out_length);
     if (zlib_status)
         *zlib_status = z;
     return z == Z_OK ? 1 : 0;

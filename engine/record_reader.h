@@ -97,5 +97,5 @@ struct RecordReader {
 // every build, so a check gives exactly the verdict setup will (the faster
 // libdeflate backend accepts a few hand-built invalid streams that zlib
 // refuses).
-int inflate_record(const Record& record, unsigned char* out, int32_t capacity, int32_t* out_length,
-                   int* zlib_status, int zlib_only = 0);
+int inflate_record(const Record& record, unsigned char* out, int32_t capacity, int32_t* out_length, int* zlib_status,
+                   int zlib_only = 0);

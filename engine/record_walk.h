@@ -26,17 +26,17 @@ enum WalkKind : int {
 
 struct WalkStep {
     int32_t kind;
-    Record record;                // type, offset and L (record.payload is not used)
+    Record record;  // type, offset and L (record.payload is not used)
     // kWalkDamaged: the source's status. kRecordRead when the record was read
     // whole but its stream does not decompress (zlib_status) or its path is
     // refused (path_problem); any other the reader's failure.
     int32_t status;
     int32_t zlib_status;
-    const char* path_problem;     // fold_record_path's reason; else null
-    const unsigned char* data;    // decompressed bytes (data, folder and file records,
-    int32_t length;               // and a damaged one whose path is refused); else null, 0
-    const char* path;             // kWalkFolder, kWalkFile: the path as created
-                                  // (fold_record_path); "" for the install folder itself
+    const char* path_problem;   // fold_record_path's reason; else null
+    const unsigned char* data;  // decompressed bytes (data, folder and file records,
+    int32_t length;             // and a damaged one whose path is refused); else null, 0
+    const char* path;           // kWalkFolder, kWalkFile: the path as created
+                                // (fold_record_path); "" for the install folder itself
 };
 
 // What a caller answers to a step: the next record, stop, or an offset of

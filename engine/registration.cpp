@@ -14,7 +14,6 @@ namespace {
 
 const int32_t kShowMinimized = 2;
 
-
 int all_given(std::initializer_list<const char*> texts)
 {
     for (const char* t : texts)
@@ -85,8 +84,7 @@ void set_strings(void* key, std::initializer_list<NamedText> values)
 // been composed too, so the key is touched only when everything fits and an
 // entry is written whole or not at all. Null when something does not fit or
 // the key cannot be opened.
-void* open_uninstall_key(const char* key_name, const char* format, const char* folder, const char* name,
-                         char* joined)
+void* open_uninstall_key(const char* key_name, const char* format, const char* folder, const char* name, char* joined)
 {
     char key_path[kUninstallEntrySize];
     if (!uninstall_key_path(key_name, key_path, kUninstallEntrySize) ||
@@ -164,8 +162,8 @@ int32_t create_shortcut(const char* target_path, const char* arguments, int32_t 
 {
     if (!target_path || !link_path)
         return PLAT_LINK_INVALID_PARAMETER;
-    return plat_write_shell_link(target_path, arguments, hotkey, icon_path, icon_index, show_command,
-                                 working_directory, description, link_path);
+    return plat_write_shell_link(target_path, arguments, hotkey, icon_path, icon_index, show_command, working_directory,
+                                 description, link_path);
 }
 
 // A process elevated as another user than the desktop's (a standard user

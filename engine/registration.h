@@ -39,9 +39,8 @@ inline constexpr char kWebShortcut[] = "\xA9\x78\xA4\xE8\xBA\xF4\xAD\xB6.url";
 // product), and with a nonzero desktop_flag a shortcut to the game program
 // on the desktop. Every shortcut is minimised (show command 2) and starts in
 // the install folder. Each step runs whatever the earlier ones did.
-void register_installation(const char* install_path, const char* company, const char* product,
-                           const char* exe, const char* regkey, const char* uninstall_link_name,
-                           int32_t desktop_flag);
+void register_installation(const char* install_path, const char* company, const char* product, const char* exe,
+                           const char* regkey, const char* uninstall_link_name, int32_t desktop_flag);
 
 // Creates or opens kUninstallKeyRoot\key_name and writes, in this order,
 // "DisplayName", "company", "path" and "UninstallString" (install path, "\",

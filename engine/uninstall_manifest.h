@@ -54,18 +54,18 @@ int32_t manifest_end_line(int32_t count, char* out, int32_t size);
 // ---- Reading ------------------------------------------------------------------
 
 struct ManifestEntry {
-    char kind;          // manifest::kFolder or manifest::kFile
-    uint32_t size;      // files: length in bytes
-    uint32_t crc;       // files: zlib crc32 of the content
-    const char* path;   // relative to the install folder, NUL-terminated, inside the manifest's text
+    char kind;         // manifest::kFolder or manifest::kFile
+    uint32_t size;     // files: length in bytes
+    uint32_t crc;      // files: zlib crc32 of the content
+    const char* path;  // relative to the install folder, NUL-terminated, inside the manifest's text
 };
 
 struct UninstallManifest {
-    char* text;               // the file's bytes, with each path's line end replaced by a NUL
+    char* text;  // the file's bytes, with each path's line end replaced by a NUL
     ManifestEntry* entries;
     int32_t count;
-    int32_t bad_line;         // after a refusal: the line number (from 1) at fault, 0 for the file as a whole
-    const char* problem;      // after a refusal: what is wrong, in English
+    int32_t bad_line;     // after a refusal: the line number (from 1) at fault, 0 for the file as a whole
+    const char* problem;  // after a refusal: what is wrong, in English
 
     UninstallManifest() : text(nullptr), entries(nullptr), count(0), bad_line(0), problem(nullptr) {}
 

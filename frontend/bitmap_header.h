@@ -8,13 +8,13 @@
 #include <cstdint>
 
 struct BitmapHeader {
-    uint32_t biSize;          // 40
+    uint32_t biSize;  // 40
     int32_t biWidth;
-    int32_t biHeight;         // negative: the first row in memory is the top row
-    uint16_t biPlanes;        // 1
+    int32_t biHeight;   // negative: the first row in memory is the top row
+    uint16_t biPlanes;  // 1
     uint16_t biBitCount;
-    uint32_t biCompression;   // 0: uncompressed
-    uint32_t biSizeImage;     // stride x height
+    uint32_t biCompression;  // 0: uncompressed
+    uint32_t biSizeImage;    // stride x height
     int32_t biXPelsPerMeter;
     int32_t biYPelsPerMeter;
     uint32_t biClrUsed;

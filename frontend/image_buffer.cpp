@@ -7,8 +7,8 @@
 #include <utility>
 
 ImageBuffer::ImageBuffer()
-    : width(0), height(0), stride(0), bpp(0), key(0), clip{0, 0, 0, 0},
-      pixels(nullptr), rows(nullptr), owns(0), palette{}
+    : width(0), height(0), stride(0), bpp(0), key(0), clip{0, 0, 0, 0}, pixels(nullptr), rows(nullptr),
+      owns(0), palette{}
 {
 }
 

@@ -32,13 +32,13 @@ struct ImageClip {
 struct ImageBuffer {
     int32_t width;
     int32_t height;
-    int32_t stride;   // ((width * bpp) / 8 + 3) with the low two bits cleared
+    int32_t stride;  // ((width * bpp) / 8 + 3) with the low two bits cleared
     int32_t bpp;
-    int32_t key;      // -1 after create; read by nothing
+    int32_t key;  // -1 after create; read by nothing
     ImageClip clip;
-    uint8_t* pixels;  // the pixel block; null when the record holds none
-    uint8_t** rows;   // `height` row pointers into `pixels`; null when none
-    int32_t owns;     // 1 when the record allocated `pixels` and frees it
+    uint8_t* pixels;                 // the pixel block; null when the record holds none
+    uint8_t** rows;                  // `height` row pointers into `pixels`; null when none
+    int32_t owns;                    // 1 when the record allocated `pixels` and frees it
     uint8_t palette[kPaletteBytes];  // colour table of an 8-bit picture
 
     // Every field 0, both pointers null.

@@ -41,8 +41,7 @@ int finish_installation(const char* install_path, const char* source_root, const
 
     char programs[PLAT_PATH_SIZE] = "";
     if (programs_folder_path(nullptr, programs) && programs[0] &&
-        fits(snprintf(path, sizeof path, "%s\\%s\\%s\\%s", programs, header.company, header.product,
-                      kWebShortcut)) &&
+        fits(snprintf(path, sizeof path, "%s\\%s\\%s\\%s", programs, header.company, header.product, kWebShortcut)) &&
         !copy_file(kWebShortcut, path) && plat_file_attributes(kWebShortcut) != PLAT_ATTR_INVALID)
         all = 0;  // a web shortcut that is there but could not be copied
     return all;

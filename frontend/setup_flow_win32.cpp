@@ -25,8 +25,7 @@ void run_setup()
     if (choose_install_path()) {
         open_progress_display();
         int success = 0;
-        if (install_disc_set(g_flow.install_path, g_flow.source_root, kUninstallLinkName, nullptr,
-                             on_progress)) {
+        if (install_disc_set(g_flow.install_path, g_flow.source_root, kUninstallLinkName, nullptr, on_progress)) {
             // A finishing file that could not be written is a write error:
             // the installation lacks it, and says so rather than success.
             if (finish_installation(g_flow.install_path, g_flow.source_root, g_flow.header))
@@ -62,8 +61,8 @@ int choose_install_path()
         return 0;
     if (!propose_install_path(g_flow.header.company, g_flow.header.product, g_flow.install_path))
         g_flow.install_path[0] = '\0';
-    return DialogBoxParamA(g_windows.instance, MAKEINTRESOURCEA(IDD_PATH), g_windows.main_window,
-                           path_dialog_proc, 0) == 1
+    return DialogBoxParamA(g_windows.instance, MAKEINTRESOURCEA(IDD_PATH), g_windows.main_window, path_dialog_proc,
+                           0) == 1
                ? 1
                : 0;
 }

@@ -28,8 +28,8 @@ extern SetupWindows g_windows;
 // Registers a window class of that name (black background, arrow cursor,
 // the application icon) and creates a window of it, titled with the class
 // name; shows and updates it. The handle, or null when creation failed.
-HWND create_app_window(int x, int y, int width, int height, WNDPROC window_proc, const char* class_name,
-                       DWORD style, HWND parent);
+HWND create_app_window(int x, int y, int width, int height, WNDPROC window_proc, const char* class_name, DWORD style,
+                       HWND parent);
 
 // Loads "pic\01.tga" as the background (a missing picture leaves it empty)
 // and shows the borderless, maximised main window.

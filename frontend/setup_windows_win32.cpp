@@ -21,8 +21,8 @@ const UINT kTextFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;  // 0x25
 
 }  // namespace
 
-HWND create_app_window(int x, int y, int width, int height, WNDPROC window_proc, const char* class_name,
-                       DWORD style, HWND parent)
+HWND create_app_window(int x, int y, int width, int height, WNDPROC window_proc, const char* class_name, DWORD style,
+                       HWND parent)
 {
     WNDCLASSEXA wc = {};
     wc.cbSize = sizeof wc;
@@ -67,8 +67,7 @@ LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPAR
     case WM_CLOSE:
         return 0;  // the user cannot close the picture window
     case WM_COMMAND:
-        if (HIWORD(wparam) == BN_CLICKED && g_windows.cancel_button &&
-            (HWND)lparam == g_windows.cancel_button) {
+        if (HIWORD(wparam) == BN_CLICKED && g_windows.cancel_button && (HWND)lparam == g_windows.cancel_button) {
             if (plat_message_box(window, setup_text::kConfirmCancel, "", PLAT_MB_YESNO) == PLAT_IDYES)
                 g_windows.install_flag = 0;
         }
@@ -89,9 +88,9 @@ void open_progress_display()
                                                    g_windows.main_window, progress_dialog_proc, 0);
     const ProgressLayout layout = progress_layout(g_windows.screen_width, g_windows.screen_height);
     g_windows.cancel_button =
-        CreateWindowExA(0, "BUTTON", setup_text::kCancelButton, WS_CHILD | WS_VISIBLE, layout.button.x,
-                        layout.button.y, layout.button.width, layout.button.height, g_windows.main_window,
-                        (HMENU)0, g_windows.instance, nullptr);
+        CreateWindowExA(0, "BUTTON", setup_text::kCancelButton, WS_CHILD | WS_VISIBLE, layout.button.x, layout.button.y,
+                        layout.button.width, layout.button.height, g_windows.main_window, (HMENU)0, g_windows.instance,
+                        nullptr);
     InvalidateRect(g_windows.main_window, nullptr, FALSE);
     g_windows.install_flag = 1;
     count_pictures(&g_windows.slides);

@@ -6,11 +6,11 @@
 
 namespace tga {
 
-constexpr int32_t kImageType = 2;      // 1 byte
-constexpr int32_t kWidth = 12;         // 2 bytes, unsigned
-constexpr int32_t kHeight = 14;        // 2 bytes, unsigned
-constexpr int32_t kDepth = 16;         // 1 byte: bits per pixel
-constexpr int32_t kDescriptor = 17;    // 1 byte
+constexpr int32_t kImageType = 2;    // 1 byte
+constexpr int32_t kWidth = 12;       // 2 bytes, unsigned
+constexpr int32_t kHeight = 14;      // 2 bytes, unsigned
+constexpr int32_t kDepth = 16;       // 1 byte: bits per pixel
+constexpr int32_t kDescriptor = 17;  // 1 byte
 constexpr int32_t kHeaderBytes = 18;
 
 // Descriptor bit: the first stored row is the top row (else the bottom row).

@@ -25,13 +25,13 @@ struct TgaLayout {
     int64_t height;
     int32_t depth;
     uint8_t descriptor;
-    int64_t data_offset;   // first byte of the pixel data
-    int64_t pixel_bytes;   // bytes per pixel taken from the file
-    int64_t file_row;      // bytes of one row in the file (raw types)
-    int64_t block_pitch;   // bytes between decoded rows in the block
-    int64_t block_bytes;   // stride x height of the picture
+    int64_t data_offset;  // first byte of the pixel data
+    int64_t pixel_bytes;  // bytes per pixel taken from the file
+    int64_t file_row;     // bytes of one row in the file (raw types)
+    int64_t block_pitch;  // bytes between decoded rows in the block
+    int64_t block_bytes;  // stride x height of the picture
     bool run_length;
-    bool colour_map;       // 8 bits, types 1, 2, 9, 10
+    bool colour_map;  // 8 bits, types 1, 2, 9, 10
 };
 
 // Reads and checks the header against the file length. 1 when the picture

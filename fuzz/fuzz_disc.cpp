@@ -53,7 +53,7 @@
 namespace {
 
 const int kMaxDiscs = 4;
-const int kDepth = 48;        // folder levels between the base and the install folder
+const int kDepth = 48;  // folder levels between the base and the install folder
 
 std::string g_base;      // host folder holding everything
 std::string g_src_win;   // the source root as the system names it

@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int32_t live = tracked_stats().live;
     DiscSetSummary summary;
     int64_t files = 0;
-    int ok = walk_disc_set(discs, [&](const TreeEntry& e) { files += !e.is_directory; }, &summary);
+    int ok = walk_disc_set(
+        discs, [&](const TreeEntry& e) { files += !e.is_directory; }, &summary);
     for (const DiscDamage& d : summary.damage)
         (void)describe_damage(d, discs);
     if (ok && (!summary.damage.empty() || summary.counted_total != summary.header.total_size ||

@@ -16,8 +16,8 @@
 
 namespace {
 
-const int kDepth = 8;       // folders below the root walked (the readers allow kMaxFolderDepth)
-const int kFilesRead = 4;   // files read whole
+const int kDepth = 8;      // folders below the root walked (the readers allow kMaxFolderDepth)
+const int kFilesRead = 4;  // files read whole
 
 struct Walk {
     fs::path image;

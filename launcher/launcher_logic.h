@@ -35,19 +35,19 @@ struct LauncherSystem {
     unsigned long (*module_path)(char* buffer, unsigned long size);
 };
 
-constexpr unsigned kDriveCdrom = 5;            // DRIVE_CDROM
-constexpr unsigned kInsertDiscStyle = 0x14;    // MB_YESNO | MB_ICONERROR
-constexpr unsigned kFolderTooLongStyle = 0x10; // MB_OK | MB_ICONERROR
-constexpr int kAnswerNo = 7;                   // IDNO
-constexpr unsigned kShowSetup = 5;             // SW_SHOW
-constexpr size_t kDirectorySize = 256;         // buffer of the current directory
-constexpr size_t kCommandSize = 256;           // buffer of setup's command line
-constexpr unsigned kCannotStartStyle = 0x10;   // MB_OK | MB_ICONERROR
+constexpr unsigned kDriveCdrom = 5;                // DRIVE_CDROM
+constexpr unsigned kInsertDiscStyle = 0x14;        // MB_YESNO | MB_ICONERROR
+constexpr unsigned kFolderTooLongStyle = 0x10;     // MB_OK | MB_ICONERROR
+constexpr int kAnswerNo = 7;                       // IDNO
+constexpr unsigned kShowSetup = 5;                 // SW_SHOW
+constexpr size_t kDirectorySize = 256;             // buffer of the current directory
+constexpr size_t kCommandSize = 256;               // buffer of setup's command line
+constexpr unsigned kCannotStartStyle = 0x10;       // MB_OK | MB_ICONERROR
 constexpr unsigned long kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED
 
 // The texts shown to the user (Big5 bytes; launcher_texts.cpp).
-extern const char kInsertDiscText[];   // "請放入Korvane安裝片"
-extern const char kWarningCaption[];   // "Warning"
+extern const char kInsertDiscText[];  // "請放入Korvane安裝片"
+extern const char kWarningCaption[];  // "Warning"
 extern const char kFolderTooLongText[];
 // When setup cannot be started: the head, then the command line, then the
 // reason (each in Chinese and English).

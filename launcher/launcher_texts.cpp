@@ -10,9 +10,9 @@ const char kInsertDiscText[] =
     "\xA9\xF1"  // 放
     "\xA4\x4A"  // 入
     "Korvane"
-    "\xA6\x77"  // 安
-    "\xB8\xCB"  // 裝
-    "\xA4\xF9"; // 片
+    "\xA6\x77"   // 安
+    "\xB8\xCB"   // 裝
+    "\xA4\xF9";  // 片
 const char kWarningCaption[] = "Warning";
 const char kFolderTooLongText[] = "The folder path is too long to start setup.exe";
 

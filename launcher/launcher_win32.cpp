@@ -59,8 +59,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     SetErrorMode(SEM_FAILCRITICALERRORS);
     plat_check_code_page(0);  // a box when the system's code page is not Big5's
     const LauncherSystem sys = {
-        drive_type, file_readable, message_box, get_current_directory, set_current_directory, exec, last_error,
-        module_path,
+        drive_type, file_readable, message_box, get_current_directory, set_current_directory,
+        exec,       last_error,    module_path,
     };
     return run_launcher(sys);
 }

@@ -136,7 +136,7 @@ int plat_file_in_use(const char* path);
 // One entry of a directory listing.
 struct DirEntry {
     char name[PLAT_PATH_SIZE];  // bare name, code page 950
-    uint32_t attrib;    // PLAT_ATTR_* bits; PLAT_ATTR_DIRECTORY for sub-directories
+    uint32_t attrib;            // PLAT_ATTR_* bits; PLAT_ATTR_DIRECTORY for sub-directories
 };
 
 // A directory listing in progress, like the runtime's _findfirst/_findnext.

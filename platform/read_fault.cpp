@@ -3,12 +3,12 @@
 #include "platform.h"
 
 namespace {
-long g_reads = 0;                  // reads that went through plat_fread
-long g_fail_after = -1;            // successful reads left before one fails; -1 off
-FILE* g_failed_stream = nullptr;   // the stream of the injected failure, until it is closed
-long g_closes = 0;                 // closes that went through plat_fclose
-long g_close_fail_after = -1;      // successful closes left before one fails; -1 off
-}
+long g_reads = 0;                 // reads that went through plat_fread
+long g_fail_after = -1;           // successful reads left before one fails; -1 off
+FILE* g_failed_stream = nullptr;  // the stream of the injected failure, until it is closed
+long g_closes = 0;                // closes that went through plat_fclose
+long g_close_fail_after = -1;     // successful closes left before one fails; -1 off
+}  // namespace
 
 size_t plat_fread(void* data, size_t size, size_t count, FILE* stream)
 {

@@ -41,10 +41,10 @@ int plat_registry_delete_machine_key(const char* path);
 
 // Shell folder ids, with the values of the Windows API.
 enum : int {
-    PLAT_FOLDER_DESKTOP = 0,            // the current user's desktop
-    PLAT_FOLDER_PROGRAMS = 2,           // the current user's Start-menu Programs folder
-    PLAT_FOLDER_COMMON_PROGRAMS = 0x17, // the Start-menu Programs folder of all users
-    PLAT_FOLDER_COMMON_DESKTOP = 0x19,  // the desktop of all users (CSIDL_COMMON_DESKTOPDIRECTORY)
+    PLAT_FOLDER_DESKTOP = 0,             // the current user's desktop
+    PLAT_FOLDER_PROGRAMS = 2,            // the current user's Start-menu Programs folder
+    PLAT_FOLDER_COMMON_PROGRAMS = 0x17,  // the Start-menu Programs folder of all users
+    PLAT_FOLDER_COMMON_DESKTOP = 0x19,   // the desktop of all users (CSIDL_COMMON_DESKTOPDIRECTORY)
 };
 
 // The path of a special folder into `out` (PLAT_PATH_SIZE bytes).

@@ -2,9 +2,9 @@
 #include "platform.h"
 
 namespace {
-long g_writes = 0;        // writes that went through plat_fwrite
-long g_fail_after = -1;   // successful writes left before one fails; -1 off
-}
+long g_writes = 0;       // writes that went through plat_fwrite
+long g_fail_after = -1;  // successful writes left before one fails; -1 off
+}  // namespace
 
 size_t plat_fwrite(const void* data, size_t size, size_t count, FILE* stream)
 {

@@ -24,7 +24,7 @@ const int kDirectoryOffsetAt = 4;
 const int kEntryCountAt = 8;
 
 const int kEntrySize = 40;
-const int kNameSize = 32;         // the field, NUL included
+const int kNameSize = 32;  // the field, NUL included
 const int kNameMax = kNameSize - 1;
 const int kDataOffsetAt = 32;
 const int kDataSizeAt = 36;

@@ -25,10 +25,10 @@ void tracked_free(void* block);
 // The counters, for tests and diagnostics; nothing but the two functions
 // above changes them.
 struct TrackedStats {
-    int32_t live;            // allocations not yet released
-    int32_t allocations;     // allocations made so far
-    int32_t releases;        // releases made so far
-    int64_t bytes_allocated; // usable sizes handed out
-    int64_t bytes_released;  // usable sizes given back
+    int32_t live;             // allocations not yet released
+    int32_t allocations;      // allocations made so far
+    int32_t releases;         // releases made so far
+    int64_t bytes_allocated;  // usable sizes handed out
+    int64_t bytes_released;   // usable sizes given back
 };
 TrackedStats tracked_stats();

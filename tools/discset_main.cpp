@@ -17,7 +17,6 @@
 #include "progress_bar.h"
 #include "terminal_text.h"
 
-
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -208,7 +207,6 @@ int run_verify(const std::string& list, const std::string& dest)
             (long long)verdict.listed, verdict.problems.size());
     return kExitFailed;
 }
-
 
 // The files and folders under `folder`, each as "\\a\\b" (folders with a
 // trailing "\\") and its size, sorted; what --verbose shows after extract.
@@ -447,7 +445,8 @@ struct DiscsetArgs {
 CLI::App* add_list_command(CLI::App* app, DiscsetArgs* args)
 {
     CLI::App* list = app->add_subcommand("list", "Show the header and the tree of a disc set, with sizes");
-    list->add_option("DISC", args->discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
+    list->add_option("DISC", args->discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")
+        ->required();
     add_json_flag(list, &args->json,
                   "header, each entry (UTF-8 path, its Big5 bytes in hex, kind, size, discs, offset of its first "
                   "record) and the problems found");
@@ -457,7 +456,8 @@ CLI::App* add_list_command(CLI::App* app, DiscsetArgs* args)
 CLI::App* add_test_command(CLI::App* app, DiscsetArgs* args)
 {
     CLI::App* test = app->add_subcommand("test", "Decompress and check every record of a disc set");
-    test->add_option("DISC", args->discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")->required();
+    test->add_option("DISC", args->discs, "Disc folders, cdN files or disc images (.iso, .cue), all discs of the set")
+        ->required();
     add_json_flag(test, &args->json,
                   "counts, each file's size, CRC-32 and SHA-256, and each problem (disc, offset, reason, zlib status)");
     test->add_flag("--sums", args->sums,
@@ -470,8 +470,9 @@ CLI::App* add_test_command(CLI::App* app, DiscsetArgs* args)
 CLI::App* add_verify_command(CLI::App* app, DiscsetArgs* args)
 {
     CLI::App* verify = app->add_subcommand(
-        "verify", "Check an extracted folder against a checksum list (test --sums, or sha256sum's): exit 0 when "
-                  "every file matches, 2 naming each missing or differing file");
+        "verify",
+        "Check an extracted folder against a checksum list (test --sums, or sha256sum's): exit 0 when "
+        "every file matches, 2 naming each missing or differing file");
     verify->add_option("SUMS", args->sums_file, "The list: lines of HEX  PATH, PATH relative to DEST")->required();
     verify->add_option("DEST", args->verify_dest, "The extracted folder; no path may leave it and no link is followed")
         ->required();
@@ -480,12 +481,14 @@ CLI::App* add_verify_command(CLI::App* app, DiscsetArgs* args)
 
 CLI::App* add_check_command(CLI::App* app, DiscsetArgs* args)
 {
-    CLI::App* check = app->add_subcommand("check", "Check a disc set before burning: discs, records, setup's files, "
-                                                   "pictures, sizes; one line per problem, exit 0 clean, 2 problems");
-    check->add_option("DISC", args->discs,
-                      disc_images_supported()
-                          ? "Disc folders or disc images (.iso, .cue), all discs of the set, in any order"
-                          : "Disc folders, all discs of the set, in any order (this build reads no disc images)")
+    CLI::App* check = app->add_subcommand("check",
+                                          "Check a disc set before burning: discs, records, setup's files, "
+                                          "pictures, sizes; one line per problem, exit 0 clean, 2 problems");
+    check
+        ->add_option("DISC", args->discs,
+                     disc_images_supported()
+                         ? "Disc folders or disc images (.iso, .cue), all discs of the set, in any order"
+                         : "Disc folders, all discs of the set, in any order (this build reads no disc images)")
         ->required();
     check->add_option("--disc-size", args->check_disc_size, kDiscSizeHelp);
     return check;
@@ -493,16 +496,20 @@ CLI::App* add_check_command(CLI::App* app, DiscsetArgs* args)
 
 CLI::App* add_extract_command(CLI::App* app, std::vector<std::string>* discs, ExtractArgs* args)
 {
-    CLI::App* extract = app->add_subcommand("extract", "Extract a disc set with the installer's engine (no registration)");
-    extract->add_option("DISC", *discs, "Disc folders, cdN files or disc images (.iso, .cue); asks for a missing disc on a terminal")
+    CLI::App* extract =
+        app->add_subcommand("extract", "Extract a disc set with the installer's engine (no registration)");
+    extract
+        ->add_option("DISC", *discs,
+                     "Disc folders, cdN files or disc images (.iso, .cue); asks for a missing disc on a terminal")
         ->required();
     extract->add_option("-o,--output", args->dest, "New or empty folder to extract into")->required();
     extract->add_flag("--no-prompt", args->no_prompt, "Never ask for a disc; fail when one is missing");
-    extract->add_option("--include", args->includes,
-                        "Extract only what matches (repeatable): a glob on the path in the install folder, "
-                        "ASCII case ignored; * and ? stay within one name, ** crosses \\ (/ works too); a pattern "
-                        "without \\ matches the name at any depth; a folder that matches brings all below it; "
-                        "the folders on the way to what matches are created, nothing else")
+    extract
+        ->add_option("--include", args->includes,
+                     "Extract only what matches (repeatable): a glob on the path in the install folder, "
+                     "ASCII case ignored; * and ? stay within one name, ** crosses \\ (/ works too); a pattern "
+                     "without \\ matches the name at any depth; a folder that matches brings all below it; "
+                     "the folders on the way to what matches are created, nothing else")
         ->allow_extra_args(false);  // one pattern each time: the disc arguments after it stay discs
     CLI::Option* keep = extract->add_flag(
         "--keep-going", args->keep_going,
@@ -510,28 +517,35 @@ CLI::App* add_extract_command(CLI::App* app, std::vector<std::string>* discs, Ex
         "picks up at the next sound folder or file record, a disc not given is skipped; the loss report at "
         "the end names each damaged file (path, disc, offset, reason); exit code 3 when anything was lost. "
         "Never asks for a disc");
-    extract->add_flag("--remove-damaged", args->remove_damaged, "With --keep-going: delete a file that lost data instead of keeping it cut")
+    extract
+        ->add_flag("--remove-damaged", args->remove_damaged,
+                   "With --keep-going: delete a file that lost data instead of keeping it cut")
         ->needs(keep);
     extract->add_option("--report", args->report_file, "With --keep-going: also write the loss report as JSON to FILE")
         ->needs(keep);
-    extract->add_option("--threads", args->threads, "Decompression threads ahead of the writer (default: one per core; 1: inline, as setup)")
+    extract
+        ->add_option("--threads", args->threads,
+                     "Decompression threads ahead of the writer (default: one per core; 1: inline, as setup)")
         ->check(CLI::Range(0, 64));
-    extract->add_flag("-q,--quiet", args->chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
-    extract->add_flag("-v,--verbose", args->chatter.verbose, "List each extracted folder and file with its size at the end");
+    extract->add_flag("-q,--quiet", args->chatter.quiet,
+                      "No progress bar (it is drawn on standard error only when that is a terminal)");
+    extract->add_flag("-v,--verbose", args->chatter.verbose,
+                      "List each extracted folder and file with its size at the end");
     return extract;
 }
 
 int run_discset(int argc, char** argv)
 {
     plat_utf8_command_line(&argc, &argv);
-    CLI::App app{std::string("Author, list, test and extract disc sets (the discs the installer reads).\n") +
-                 (disc_images_supported()
-                      ? "A disc is a folder holding cdN, a cdN file, or a disc image holding cdN in its root folder\n"
-                        "(ISO 9660, plain or Joliet, or a .cue sheet with mode 1 or mode 2 form 1 raw sectors).\n"
-                        "A disc image that cannot be read exits with 2."
-                      : "A disc is a folder holding cdN or a cdN file. This build reads no disc images\n"
-                        "(it has no libcdio; the Linux build reads ISO 9660 and .cue/.bin images)."),
-                 "discset"};
+    CLI::App app{
+        std::string("Author, list, test and extract disc sets (the discs the installer reads).\n") +
+            (disc_images_supported()
+                 ? "A disc is a folder holding cdN, a cdN file, or a disc image holding cdN in its root folder\n"
+                   "(ISO 9660, plain or Joliet, or a .cue sheet with mode 1 or mode 2 form 1 raw sectors).\n"
+                   "A disc image that cannot be read exits with 2."
+                 : "A disc is a folder holding cdN or a cdN file. This build reads no disc images\n"
+                   "(it has no libcdio; the Linux build reads ISO 9660 and .cue/.bin images)."),
+        "discset"};
     app.require_subcommand(1);
     // Set before the subcommands are added: each takes it over.
     app.footer(exit_codes_help());
@@ -547,7 +561,8 @@ int run_discset(int argc, char** argv)
     CLI::App* extract = add_extract_command(&app, &args.discs, &args.extract);
     CLI::App* verify = add_verify_command(&app, &args);
     for (CLI::App* sub : {pack, list, test, check, extract})
-        sub->add_option("--codepage", args.codepage, "Code page of the names in the set: 950 (Big5, the default and the format's)");
+        sub->add_option("--codepage", args.codepage,
+                        "Code page of the names in the set: 950 (Big5, the default and the format's)");
 
     int parse_code = kExitDone;
     if (!parse_command_line(&app, argc, argv, &parse_code))
@@ -556,12 +571,12 @@ int run_discset(int argc, char** argv)
     // The commands report their errors as results; anything thrown all the
     // same (memory, a host path that cannot be converted) ends here, never
     // inside the engine.
-    const char* command = pack->parsed()    ? "pack"
-                          : list->parsed()  ? "list"
-                          : test->parsed()  ? "test"
-                          : check->parsed() ? "check"
+    const char* command = pack->parsed()     ? "pack"
+                          : list->parsed()   ? "list"
+                          : test->parsed()   ? "test"
+                          : check->parsed()  ? "check"
                           : verify->parsed() ? "verify"
-                                            : "extract";
+                                             : "extract";
     if (!check_codepage(command, args.codepage))
         return kExitUsage;
     const ExtractArgs& ex = args.extract;

@@ -18,8 +18,8 @@
 
 namespace {
 
-const int kTextSize = 40;           // the regkey field in uninstall.dat
-const int kListedNames = 12;        // names shown in one list of a box
+const int kTextSize = 40;     // the regkey field in uninstall.dat
+const int kListedNames = 12;  // names shown in one list of a box
 const unsigned kIconInformation = 0x40;
 const unsigned kIconQuestion = 0x20;
 
@@ -27,8 +27,8 @@ const unsigned kIconQuestion = 0x20;
 struct BoxText {
     char text[4096];
     int32_t used;
-    int32_t listed;   // names in the list being built
-    int32_t unlisted; // names of that list left out
+    int32_t listed;    // names in the list being built
+    int32_t unlisted;  // names of that list left out
 
     BoxText() : used(0), listed(0), unlisted(0) { text[0] = '\0'; }
 
@@ -166,7 +166,7 @@ int read_regkey(const char* path, char* regkey)
 // A list of system paths (each up to 259 bytes) in tracked memory.
 struct PathList {
     char (*paths)[PLAT_PATH_SIZE];
-    const char** shown;   // the name to show for each: relative or the path itself
+    const char** shown;  // the name to show for each: relative or the path itself
     int32_t count;
     int32_t room;
 
@@ -227,12 +227,12 @@ struct Uninstall {
     PathList problems;  // files that cannot be deleted now
     PathList left;      // what failed to go although it was checked
     PathList kept_folders;
-    PathList folders;   // the manifest's folders reached without a link, in its order
-    PathList links;     // links found where the install put files or folders: kept
+    PathList folders;                  // the manifest's folders reached without a link, in its order
+    PathList links;                    // links found where the install put files or folders: kept
     char programs[2][PLAT_PATH_SIZE];  // the Programs folders the groups lie in
-    char clear[PLAT_PATH_SIZE];  // a folder below `folder` reached without a link ("" none known)
+    char clear[PLAT_PATH_SIZE];        // a folder below `folder` reached without a link ("" none known)
     int dat_is_link, list_is_link;
-    void* lock;         // one uninstallation of this key at a time
+    void* lock;  // one uninstallation of this key at a time
 
     // Composes "<base>\<name>" into `out`; 0 when it does not fit.
     static int join(char* out, const char* base, const char* name)
@@ -407,7 +407,8 @@ void Uninstall::plan_links()
         if (!group[i][0])
             continue;
         char rel[PLAT_PATH_SIZE];
-        int way = compose_text(rel, PLAT_PATH_SIZE, "%s\\%s", company, product) ? way_to(programs[i], rel, 0) : kBehindLink;
+        int way =
+            compose_text(rel, PLAT_PATH_SIZE, "%s\\%s", company, product) ? way_to(programs[i], rel, 0) : kBehindLink;
         if (way != kDirect) {
             links.add(plat_is_link(company_folder[i]) ? company_folder[i] : group[i], nullptr);
             company_folder[i][0] = group[i][0] = '\0';

@@ -137,8 +137,9 @@ const int kFileRenameInfo = 3;  // FILE_INFO_BY_HANDLE_CLASS FileRenameInfo
 int rename_open_file(HANDLE file, const char* to)
 {
     typedef BOOL(WINAPI * SetInformationFunction)(HANDLE, int, LPVOID, DWORD);
-    SetInformationFunction set_information = (SetInformationFunction)(void (*)())GetProcAddress(
-        GetModuleHandleA("kernel32.dll"), "SetFileInformationByHandle");
+    SetInformationFunction set_information =
+        (SetInformationFunction)(void (*)())GetProcAddress(GetModuleHandleA("kernel32.dll"),
+                                                           "SetFileInformationByHandle");
     RenameInfo info = {};
     int n = MultiByteToWideChar(CP_ACP, 0, to, -1, info.name, MAX_PATH);
     if (!set_information || n <= 1)

@@ -36,7 +36,7 @@ std::string fold(const std::string& s)
 }
 
 struct StoredValue {
-    uint32_t type;      // 1 REG_SZ, 4 REG_DWORD
+    uint32_t type;  // 1 REG_SZ, 4 REG_DWORD
     std::string data;
 };
 
@@ -195,8 +195,16 @@ int32_t plat_write_shell_link(const char* target, const char* arguments, int32_t
                               int32_t icon_index, int32_t show_command, const char* working_directory,
                               const char* description, const char* link_path)
 {
-    RecordedLink r{text_of(target), text_of(arguments), text_of(icon_path), text_of(working_directory),
-                   text_of(description), text_of(link_path), hotkey, icon_index, show_command, 0};
+    RecordedLink r{text_of(target),
+                   text_of(arguments),
+                   text_of(icon_path),
+                   text_of(working_directory),
+                   text_of(description),
+                   text_of(link_path),
+                   hotkey,
+                   icon_index,
+                   show_command,
+                   0};
     if (!target || !link_path) {
         r.status = PLAT_LINK_INVALID_PARAMETER;
     } else if (FILE* f = plat_fopen(link_path, "wb")) {

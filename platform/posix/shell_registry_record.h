@@ -14,9 +14,9 @@
 struct RecordedValue {
     std::string key_path;  // the key's path under HKEY_LOCAL_MACHINE
     std::string name;
-    std::string data;      // the `size` bytes that were handed over
+    std::string data;  // the `size` bytes that were handed over
     uint32_t size;
-    uint32_t type = 1;     // 1 REG_SZ, 4 REG_DWORD (data: 4 bytes, little-endian)
+    uint32_t type = 1;  // 1 REG_SZ, 4 REG_DWORD (data: 4 bytes, little-endian)
 };
 
 struct RecordedLink {
@@ -31,9 +31,9 @@ struct RecordedLink {
 struct ShellRecord {
     std::vector<std::string> keys_opened;  // key paths, in order
     int32_t keys_closed = 0;
-    std::vector<RecordedValue> values;     // in the order written
-    std::vector<int> folder_requests;      // folder ids asked for, in order
-    std::vector<RecordedLink> links;       // every plat_write_shell_link call, in order
+    std::vector<RecordedValue> values;  // in the order written
+    std::vector<int> folder_requests;   // folder ids asked for, in order
+    std::vector<RecordedLink> links;    // every plat_write_shell_link call, in order
 };
 
 // The record so far, and clearing it (the stand-in's registry is cleared

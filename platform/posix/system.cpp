@@ -25,9 +25,12 @@ int plat_default_message_box(void*, const char* text, const char* caption, unsig
     // Nobody is there to answer: a box with a choice gets the answer that
     // stops, so a caller that asks again on yes/OK cannot loop forever.
     switch (type & 0xF) {
-    case PLAT_MB_OKCANCEL: return PLAT_IDCANCEL;
-    case PLAT_MB_YESNO: return PLAT_IDNO;
-    default: return PLAT_IDOK;
+    case PLAT_MB_OKCANCEL:
+        return PLAT_IDCANCEL;
+    case PLAT_MB_YESNO:
+        return PLAT_IDNO;
+    default:
+        return PLAT_IDOK;
     }
 }
 
@@ -35,9 +38,12 @@ int plat_default_message_box_utf8(void*, const char* text, const char* caption, 
 {
     fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
     switch (type & 0xF) {
-    case PLAT_MB_OKCANCEL: return PLAT_IDCANCEL;
-    case PLAT_MB_YESNO: return PLAT_IDNO;
-    default: return PLAT_IDOK;
+    case PLAT_MB_OKCANCEL:
+        return PLAT_IDCANCEL;
+    case PLAT_MB_YESNO:
+        return PLAT_IDNO;
+    default:
+        return PLAT_IDOK;
     }
 }
 
@@ -79,9 +85,7 @@ int plat_disk_free_bytes(const char* path, uint64_t* free_bytes)
     return 1;
 }
 
-void plat_pump_messages()
-{
-}
+void plat_pump_messages() {}
 
 // The lock is a file in the temporary folder held with flock, which also
 // refuses a second open of the same file in this process. The file goes

@@ -26,7 +26,7 @@ const iconv_t kNoDescriptor = (iconv_t)-1;
 // Plain values: they stay readable after the thread's destructors have run.
 thread_local iconv_t t_to_utf8 = kNoDescriptor;    // CP950 -> UTF-8
 thread_local iconv_t t_from_utf8 = kNoDescriptor;  // UTF-8 -> CP950
-thread_local int t_closed = 0;                      // 1 once the thread's clean-up has run
+thread_local int t_closed = 0;                     // 1 once the thread's clean-up has run
 
 // Closes the thread's descriptors when the thread ends, and says so.
 struct DescriptorCloser {

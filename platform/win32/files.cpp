@@ -133,8 +133,8 @@ typedef DWORD(WINAPI* FinalPathFunction)(HANDLE, LPSTR, DWORD, DWORD);
 // GetFinalPathNameByHandleA, which Windows before Vista lacks.
 FinalPathFunction final_path_function()
 {
-    static FinalPathFunction f = (FinalPathFunction)(void (*)())GetProcAddress(GetModuleHandleA("kernel32.dll"),
-                                                                              "GetFinalPathNameByHandleA");
+    static FinalPathFunction f =
+        (FinalPathFunction)(void (*)())GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetFinalPathNameByHandleA");
     return f;
 }
 
@@ -196,8 +196,7 @@ int plat_is_link(const char* path)
     if (!folder_end || folder_end[1])
         expected += '\\';
     expected += sep + 1;
-    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, entry_final, -1, expected.c_str(), -1) ==
-                   CSTR_EQUAL
+    return CompareStringA(LOCALE_SYSTEM_DEFAULT, NORM_IGNORECASE, entry_final, -1, expected.c_str(), -1) == CSTR_EQUAL
                ? 0
                : 1;
 }
@@ -217,8 +216,8 @@ int plat_file_in_use(const char* path)
         return 0;
     // DeleteFileA opens the file for deletion with every share mode; a
     // program that opened it without FILE_SHARE_DELETE makes that fail.
-    HANDLE h = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_SHARING_VIOLATION ? 1 : 0;
     CloseHandle(h);

@@ -13,8 +13,8 @@ int shell_backend_create_machine_key(const char* path, void** key)
 {
     HKEY k = nullptr;
     DWORD disposition = 0;  // created or opened: both are fine
-    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS,
-                              nullptr, &k, &disposition);
+    LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                              &k, &disposition);
     if (rc != ERROR_SUCCESS)
         return 0;
     *key = k;

@@ -31,9 +31,7 @@ unsigned plat_ansi_code_page()
     return GetACP();
 }
 
-void plat_set_ansi_code_page(unsigned)
-{
-}
+void plat_set_ansi_code_page(unsigned) {}
 
 int plat_drive_type(const char* root)
 {
@@ -59,12 +57,12 @@ PumpThrottle g_throttle;
 // "name value" lines when the program ends. Without it the pump does
 // nothing more than dispatch.
 struct PumpStats {
-    int state = 0;                 // 0 not looked up yet, 1 off, 2 on
+    int state = 0;  // 0 not looked up yet, 1 off, 2 on
     char file[MAX_PATH] = {0};
-    long long calls = 0;           // calls of plat_pump_messages
-    long long looks = 0;           // calls that asked the window system
-    long long busy_looks = 0;      // of those, the ones that found a message waiting
-    long long messages = 0;        // messages dispatched
+    long long calls = 0;       // calls of plat_pump_messages
+    long long looks = 0;       // calls that asked the window system
+    long long busy_looks = 0;  // of those, the ones that found a message waiting
+    long long messages = 0;    // messages dispatched
     LARGE_INTEGER first = {}, last = {}, total = {}, longest = {}, frequency = {};
     double first_cpu = 0, last_cpu = 0;  // the process's user + kernel seconds at the first and last look
 };

@@ -147,8 +147,12 @@ namespace {
 // bytes are 0x5C.
 void make_tree(const TempDir& dir, const std::string& root)
 {
-    auto mk = [&](const std::string& utf8_rel) { ASSERT_EQ(plat_create_directory((root + "\\" + big5(utf8_rel)).c_str()), 1); };
-    auto put = [&](const std::string& utf8_rel, const std::string& bytes) { write_file(root + "\\" + big5(utf8_rel), bytes); };
+    auto mk = [&](const std::string& utf8_rel) {
+        ASSERT_EQ(plat_create_directory((root + "\\" + big5(utf8_rel)).c_str()), 1);
+    };
+    auto put = [&](const std::string& utf8_rel, const std::string& bytes) {
+        write_file(root + "\\" + big5(utf8_rel), bytes);
+    };
     ASSERT_EQ(plat_create_directory(root.c_str()), 1);
     put("README", "no extension");
     put(".hidden", "hidden file");

@@ -168,8 +168,8 @@ TEST(InstallJournal, NotesEachPathOncePerKindAndFindsItsFolders)
     EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\a\\x", 4), 1);
     EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\a\\x", 6), 0);  // noted as a file only
     EXPECT_EQ(j.contains(InstallJournal::kFile, "C:\\a\\x", 6), 1);
-    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\ab", 5), 0);   // longer than a noted path
-    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\a", 3), 0);    // a part of one
+    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\ab", 5), 0);  // longer than a noted path
+    EXPECT_EQ(j.contains(InstallJournal::kDirectory, "C:\\a", 3), 0);   // a part of one
     // Thousands of entries: the index grows and still finds each one.
     for (int i = 0; i < 3000; ++i)
         j.add(i % 3 ? InstallJournal::kFile : InstallJournal::kDirectory, ("C:\\a\\" + std::to_string(i)).c_str());

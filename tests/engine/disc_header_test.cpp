@@ -43,24 +43,24 @@ char* text_field(DiscHeader* h, int32_t at)
 
 // Values no name field may hold; the exe field refuses them too.
 const char* const kBadNames[] = {
-    "",              // empty: the regkey would name the Uninstall key itself
-    "..",            // parent folder
-    ".",             // this folder
-    "a.",            // Windows drops the dot
-    "a ",            // and the space
-    "..\\Startup",   // climbs into the Startup folder
-    "a\\b",          // a second level
-    "a/b",           // the other separator
-    "\\abs",         // rooted
-    "C:x",           // drive-relative
-    "CON",           // device
-    "nul.txt",       // device with an extension
-    "a*b",           // wildcard
-    "a?",            // wildcard
-    "a\tb",          // control character
-    "\xB3",          // lead byte without its trail byte
-    "\xB3\x20x",     // trail byte out of range
-    "\x80x",         // no Big5 character starts with 0x80
+    "",             // empty: the regkey would name the Uninstall key itself
+    "..",           // parent folder
+    ".",            // this folder
+    "a.",           // Windows drops the dot
+    "a ",           // and the space
+    "..\\Startup",  // climbs into the Startup folder
+    "a\\b",         // a second level
+    "a/b",          // the other separator
+    "\\abs",        // rooted
+    "C:x",          // drive-relative
+    "CON",          // device
+    "nul.txt",      // device with an extension
+    "a*b",          // wildcard
+    "a?",           // wildcard
+    "a\tb",         // control character
+    "\xB3",         // lead byte without its trail byte
+    "\xB3\x20x",    // trail byte out of range
+    "\x80x",        // no Big5 character starts with 0x80
 };
 
 }  // namespace
@@ -106,8 +106,9 @@ TEST(DiscHeaderCheck, RefusesTextsThatAreNotSingleNames)
 TEST(DiscHeaderCheck, GameProgramIsARelativePathOfSingleNames)
 {
     const char* good[] = {"game.exe", "bin\\game.exe", "a\\b\\c\\d.exe", "\xB3\x5C\\g.exe"};
-    const char* bad[] = {"bin\\", "\\game.exe", "bin\\\\game.exe", "..\\..\\Windows\\x.exe", "bin\\..\\g.exe",
-                         "bin\\.\\g.exe", "bin/g.exe", "C:\\g.exe", "bin\\CON\\g.exe", "bin\\g.exe.", "\xB3"};
+    const char* bad[] = {"bin\\",         "\\game.exe", "bin\\\\game.exe", "..\\..\\Windows\\x.exe", "bin\\..\\g.exe",
+                         "bin\\.\\g.exe", "bin/g.exe",  "C:\\g.exe",       "bin\\CON\\g.exe",        "bin\\g.exe.",
+                         "\xB3"};
     for (const char* p : good) {
         DiscHeader h = sound_header();
         strcpy(h.exe, p);
@@ -152,7 +153,7 @@ const std::string kDamaged = "磁碟錯誤!|安裝資料損毀";
 
 struct HeaderCase {
     const char* what;
-    void (*texts)(DiscSet*);         // changes the texts the fixture writes, or null
+    void (*texts)(DiscSet*);          // changes the texts the fixture writes, or null
     void (*bytes)(std::string* cd1);  // changes the bytes of cd1, or null
 };
 

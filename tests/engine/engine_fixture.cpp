@@ -4,7 +4,6 @@
 #include "platform.h"
 #include "tracked_memory.h"
 
-
 std::vector<int32_t> Calls::progress;
 int32_t Calls::cancel_at = 0;
 std::vector<int32_t> Calls::prompts;

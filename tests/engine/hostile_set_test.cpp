@@ -27,7 +27,7 @@ DiscSet valid_start()
 struct HostilePath {
     const char* path;  // bytes as stored (the NUL is added)
     const char* why;
-    bool directory_ok; // names a folder: refused as a file only
+    bool directory_ok;  // names a folder: refused as a file only
 };
 
 const HostilePath kHostilePaths[] = {

@@ -120,8 +120,7 @@ const int32_t kCap = disc::kMaxDecompressed;  // 204800, the engine's output buf
 TEST(InflateBackend, ValidStreamsOfEverySizeAndKind)
 {
     std::vector<Case> cases;
-    for (size_t n : {(size_t)0, (size_t)1, (size_t)100, (size_t)4096, (size_t)65536, (size_t)150000,
-                     (size_t)kCap}) {
+    for (size_t n : {(size_t)0, (size_t)1, (size_t)100, (size_t)4096, (size_t)65536, (size_t)150000, (size_t)kCap}) {
         std::string s = std::to_string(n);
         cases.push_back({"text " + s + " level 6", deflated(compressible(n, 1), 6), kCap, Z_OK});
         cases.push_back({"text " + s + " level 1", deflated(compressible(n, 2), 1), kCap, Z_OK});
@@ -270,15 +269,13 @@ TEST(InflateBackend, KnownDifferencesOnHandBuiltStreams)
         {"length symbol 286", Bytes{0x78, 0x9C, 0x4B, 0x1C, 0x03, 0x00, 0xD9, 0xA8, 0x62, 0x24}, std::string(259, 'a')},
         // A dynamic block whose code-length repeat (symbol 18, 11 zeros) runs
         // 10 lengths past the last symbol.
-        {"code length repeat past the end",
-         Bytes{0x78, 0x9C, 0x05, 0xE0, 0x01, 0x09, 0x00, 0x00, 0x00, 0x80, 0x20, 0x6C, 0xF5, 0xFF, 0x09, 0x07, 0x08,
-               0x00, 0x62, 0x00, 0x62},
+        {"code length repeat past the end", Bytes{0x78, 0x9C, 0x05, 0xE0, 0x01, 0x09, 0x00, 0x00, 0x00, 0x80, 0x20,
+                                                  0x6C, 0xF5, 0xFF, 0x09, 0x07, 0x08, 0x00, 0x62, 0x00, 0x62},
          "a"},
     };
     // The same dynamic block with its lengths ending exactly: valid for both.
-    check({"code lengths ending exactly",
-           Bytes{0x78, 0x9C, 0x05, 0xE0, 0x01, 0x09, 0x00, 0x00, 0x00, 0x80, 0x20, 0x6C, 0xF5, 0xFF, 0x09, 0x15, 0x00,
-                 0x62, 0x00, 0x62},
+    check({"code lengths ending exactly", Bytes{0x78, 0x9C, 0x05, 0xE0, 0x01, 0x09, 0x00, 0x00, 0x00, 0x80,
+                                                0x20, 0x6C, 0xF5, 0xFF, 0x09, 0x15, 0x00, 0x62, 0x00, 0x62},
            kCap, Z_OK});
     bool lenient = std::string(inflate_backend_name()) == "libdeflate";
     for (const Lenient& c : cases) {

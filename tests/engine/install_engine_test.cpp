@@ -206,7 +206,7 @@ TEST_F(EngineTest, DiscCountZeroCreatesTheFolderAndSucceeds)
 TEST_F(EngineTest, PercentIsBytesDoneOverTotalSize)
 {
     DiscSet set;
-    set.add_file(0, "\\f");    // 3 bytes decompressed: 3 * 100 / 9 = 33
+    set.add_file(0, "\\f");     // 3 bytes decompressed: 3 * 100 / 9 = 33
     set.add_data(0, "123456");  // 9 of 9
     set.use_total_override = true;
     set.total_override = 9;
@@ -358,7 +358,7 @@ TEST_F(EngineTest, FileThatWasThereBeforeIsGivenBackByTheRollback)
     set.add_file(0, "\\save\\slot1.sav");  // in a folder that was there: asked for
     set.add_data(0, "new");
     set.add_dir(0, "\\new");
-    set.add_file(0, "\\new\\slot1.sav");   // in a folder of its own: cannot have been there
+    set.add_file(0, "\\new\\slot1.sav");  // in a folder of its own: cannot have been there
     set.add_data(0, "new");
     set.add_raw(0, std::string(1, '\x06'));
     Snapshot before = written(set);

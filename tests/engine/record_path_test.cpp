@@ -19,8 +19,8 @@ int fold(int32_t type, const std::string& path, std::string* created, int32_t in
     std::string bytes = path + std::string(1, '\0');
     char out[kRecordPathBuffer];
     memset(out, 'X', sizeof out);
-    int ok = fold_record_path(type, (const unsigned char*)bytes.data(), (int32_t)bytes.size(), install_len, out,
-                              problem);
+    int ok =
+        fold_record_path(type, (const unsigned char*)bytes.data(), (int32_t)bytes.size(), install_len, out, problem);
     *created = out;
     return ok;
 }
@@ -38,8 +38,17 @@ int check(const std::string& path, int32_t install_len = 20)
 
 TEST(RecordPath, AcceptsOrdinaryPaths)
 {
-    const char* good[] = {"\\a", "\\save", "\\save\\slot1.sav", "\\a.b.c", "\\.hidden", "\\a..b",
-                          "\\console", "\\COM10", "\\lpt", "\\name with spaces", "\\a-b_c(1)[2]{3}~!@#$%^&'+,;=`"};
+    const char* good[] = {"\\a",
+                          "\\save",
+                          "\\save\\slot1.sav",
+                          "\\a.b.c",
+                          "\\.hidden",
+                          "\\a..b",
+                          "\\console",
+                          "\\COM10",
+                          "\\lpt",
+                          "\\name with spaces",
+                          "\\a-b_c(1)[2]{3}~!@#$%^&'+,;=`"};
     for (const char* p : good)
         EXPECT_EQ(check(p), 1) << p;
     // Big5 names, including second bytes equal to "\" and "|".
@@ -74,11 +83,11 @@ TEST(RecordPath, HarmlessFormsGiveTheNameWindowsCreates)
         {F, "\\readme.txt  ", "\\readme.txt"},
         {D, "\\save.", "\\save"},
         {F, "\\save.\\slot1.sav", "\\save\\slot1.sav"},  // one dot of an inner component
-        {D, "\\save.\\", "\\save"},                  // before a trailing "\" too
+        {D, "\\save.\\", "\\save"},                      // before a trailing "\" too
         {F, "\\a.b.\\c..", "\\a.b\\c"},
         {F, "\\\xB3\x5C\xA5\x5C\xBB\x5C.", "\\\xB3\x5C\xA5\x5C\xBB\x5C"},  // 許功蓋.
-        {D, "\\\xB3\x5C\\", "\\\xB3\x5C"},  // 許 then a trailing separator of its own
-        {F, "\\\xB3\x5C", "\\\xB3\x5C"},      // 許: its 0x5C is no trailing separator
+        {D, "\\\xB3\x5C\\", "\\\xB3\x5C"},                                 // 許 then a trailing separator of its own
+        {F, "\\\xB3\x5C", "\\\xB3\x5C"},                                   // 許: its 0x5C is no trailing separator
     };
     for (const Case& c : cases) {
         std::string created;
@@ -102,14 +111,66 @@ TEST(RecordPath, FilePathsNamingAFolderAreRefused)
 
 TEST(RecordPath, RefusesWhatLeavesTheFolderOrNamesSomethingElse)
 {
-    const char* bad[] = {"", "a", "..", "\\\\", "\\a\\\\", "\\a\\\\b", "\\.", "\\..", "\\...", "\\.. ",
-                         "\\a\\..", "\\..\\a", "\\a..\\x", "\\a \\x", "\\a. \\x", "\\a \\", "\\a..\\", "\\. ",
-                         "\\..\\", "\\...\\x", "\\a.\\\\", "\\CON.", "\\nul .", "\\aux.\\x", "\\x\\com1 . ",
-                         "\\ ", "\\/x", "\\a/b", "/a", "\\C:\\x", "\\C:x",
-                         "C:x", "\\\\srv\\share", "\\a:b", "\\CON", "\\con", "\\Nul.txt", "\\aux .x", "\\COM1",
-                         "\\lpt9.a.b", "\\conin$", "\\CONOUT$", "\\a\x01", "\\a\x7F" "\x1F", "\\a?", "\\a*", "\\a<",
-                         "\\a>", "\\a|", "\\a\"", "\\\x80", "\\\xFF", "\\\xB3", "\\\xB3\x20", "\\\xB3\x2E",
-                         "\\\xB3\x2F", "\\\xB3\x3A", "\\\xB3\x7F", "\\\xB3\xA0"};
+    const char* bad[] = {"",
+                         "a",
+                         "..",
+                         "\\\\",
+                         "\\a\\\\",
+                         "\\a\\\\b",
+                         "\\.",
+                         "\\..",
+                         "\\...",
+                         "\\.. ",
+                         "\\a\\..",
+                         "\\..\\a",
+                         "\\a..\\x",
+                         "\\a \\x",
+                         "\\a. \\x",
+                         "\\a \\",
+                         "\\a..\\",
+                         "\\. ",
+                         "\\..\\",
+                         "\\...\\x",
+                         "\\a.\\\\",
+                         "\\CON.",
+                         "\\nul .",
+                         "\\aux.\\x",
+                         "\\x\\com1 . ",
+                         "\\ ",
+                         "\\/x",
+                         "\\a/b",
+                         "/a",
+                         "\\C:\\x",
+                         "\\C:x",
+                         "C:x",
+                         "\\\\srv\\share",
+                         "\\a:b",
+                         "\\CON",
+                         "\\con",
+                         "\\Nul.txt",
+                         "\\aux .x",
+                         "\\COM1",
+                         "\\lpt9.a.b",
+                         "\\conin$",
+                         "\\CONOUT$",
+                         "\\a\x01",
+                         "\\a\x7F"
+                         "\x1F",
+                         "\\a?",
+                         "\\a*",
+                         "\\a<",
+                         "\\a>",
+                         "\\a|",
+                         "\\a\"",
+                         "\\\x80",
+                         "\\\xFF",
+                         "\\\xB3",
+                         "\\\xB3\x20",
+                         "\\\xB3\x2E",
+                         "\\\xB3\x2F",
+                         "\\\xB3\x3A",
+                         "\\\xB3\x7F",
+                         "\\\xB3\xA0"};
     for (const char* p : bad) {
         for (int32_t type : {disc::kDirectory, disc::kFile}) {
             const char* problem = nullptr;
@@ -180,12 +241,12 @@ TEST(PathComponent, OneSafeNameOnly)
     auto check_name = [](const std::string& name) {
         return check_path_component((const unsigned char*)name.data(), (int32_t)name.size(), nullptr);
     };
-    const char* good[] = {"Game", "a.b", "readme.txt", ".hidden", "\xB3\x5C", "\xA5\x5C\xBB\x5C", "CONSOLE",
-                          "COM", "LPT10", "a b", "a..b", "\xA3\xE1", "\xC6\x7E", "\xC9\x40", "\xF9\xFE"};
+    const char* good[] = {"Game",  "a.b", "readme.txt", ".hidden",  "\xB3\x5C", "\xA5\x5C\xBB\x5C", "CONSOLE", "COM",
+                          "LPT10", "a b", "a..b",       "\xA3\xE1", "\xC6\x7E", "\xC9\x40",         "\xF9\xFE"};
     for (const char* g : good)
         EXPECT_EQ(check_name(g), 1) << "refused: " << g;
-    const char* bad[] = {"", ".", "..", "a.", "a ", "..\\Startup", "a\\b", "a/b", "C:", "CON", "nul.txt",
-                         "Com1", "a*", "a?", "a\x01", "\xB3", "\xB3\x20", "\x80", "\xFF", "\\",
+    const char* bad[] = {"", ".", "..", "a.", "a ", "..\\Startup", "a\\b", "a/b", "C:", "CON", "nul.txt", "Com1", "a*",
+                         "a?", "a\x01", "\xB3", "\xB3\x20", "\x80", "\xFF", "\\",
                          // Big5 codes without a Unicode character of their own.
                          "\x81\x40", "a\xA0\xFE", "\xA3\xC0", "\xA3\xE2", "\xC6\xA1", "\xC8\xFE", "\xFA\x40",
                          "\xFE\xFE",
@@ -194,8 +255,7 @@ TEST(PathComponent, OneSafeNameOnly)
                          "\xA2\xCC", "\xA2\xA4", "m\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9%xt"};
     for (const char* b : bad) {
         const char* problem = nullptr;
-        EXPECT_EQ(check_path_component((const unsigned char*)b, (int32_t)strlen(b), &problem), 0)
-            << "accepted: " << b;
+        EXPECT_EQ(check_path_component((const unsigned char*)b, (int32_t)strlen(b), &problem), 0) << "accepted: " << b;
         EXPECT_TRUE(problem && problem[0]) << b;
     }
     // The length is what counts, not a NUL: "ab" inside "ab\\c" is fine.

@@ -180,8 +180,8 @@ TEST(RecordReader, ReadsAPackageMemberLikeAPlainFile)
     EXPECT_EQ(a.payloads, b.payloads);
     // A member ends where it ends, not where the package does.
     std::string cut_package;
-    ASSERT_TRUE(apkg_build({{"cd2", stream.substr(0, stream.size() - 2)}, {"after", "\x03\x03\x03\x03"}},
-                           &cut_package, &error));
+    ASSERT_TRUE(apkg_build({{"cd2", stream.substr(0, stream.size() - 2)}, {"after", "\x03\x03\x03\x03"}}, &cut_package,
+                           &error));
     write_file(tmp.path("cut.apkg"), cut_package);
     Walk c = walk(tmp.win + "\\cut\\cd2", 0);
     EXPECT_EQ(c.status, kRecordTruncated);
@@ -210,8 +210,8 @@ TEST(DiscHeader, ReadsEveryFieldAndKeepsFullTextsTerminated)
 {
     TempDir tmp;
     std::string forty(40, 'C');
-    write_file(tmp.path("cd1"), fixture::header(forty, big5("遊戲"), "Key", "bin\\game.exe", -3, 123456789) +
-                                     "records follow");
+    write_file(tmp.path("cd1"),
+               fixture::header(forty, big5("遊戲"), "Key", "bin\\game.exe", -3, 123456789) + "records follow");
     FileObject f;
     ASSERT_TRUE(f.open_read(tmp.path("cd1").c_str()));
     DiscHeader h;

@@ -32,8 +32,9 @@ int64_t note_step(void* context, const WalkStep& s)
     else if (s.kind == kWalkData)
         detail = std::string((const char*)s.data, (size_t)s.length);
     else if (s.kind == kWalkDamaged)
-        detail = s.path_problem ? "path" : s.status != kRecordRead ? "status " + std::to_string(s.status)
-                                                                   : "zlib " + std::to_string(s.zlib_status);
+        detail = s.path_problem            ? "path"
+                 : s.status != kRecordRead ? "status " + std::to_string(s.status)
+                                           : "zlib " + std::to_string(s.zlib_status);
     c->steps.push_back(std::to_string(s.record.offset) + " " + kKindNames[s.kind] + (detail.empty() ? "" : " ") +
                        detail);
     if (c->stop_at && c->steps.size() == c->stop_at)
@@ -104,15 +105,10 @@ std::vector<int64_t> offsets(const std::vector<std::string>& records)
 TEST_F(RecordWalkTest, SortsEveryRecordAndReadsOnWhereTheCallerSays)
 {
     std::vector<std::string> records = {
-        fixture::dir("\\d"),
-        fixture::file("\\d\\f"),
-        fixture::data("abc"),
+        fixture::dir("\\d"), fixture::file("\\d\\f"), fixture::data("abc"),
         // zlib header, a stored block whose length field is cut short
-        fixture::raw_record(disc::kData, std::string("\x78\x9c\x01\x02", 4)),
-        fixture::file("\\d\\.."),
-        fixture::close_file(),
-        std::string(1, '\x06'),
-        fixture::end_disc(),
+        fixture::raw_record(disc::kData, std::string("\x78\x9c\x01\x02", 4)), fixture::file("\\d\\.."),
+        fixture::close_file(), std::string(1, '\x06'), fixture::end_disc(),
         fixture::raw_record(disc::kFile, 100, "short"),  // L past the end of the file
     };
     std::vector<int64_t> at = offsets(records);

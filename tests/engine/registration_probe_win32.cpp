@@ -13,9 +13,7 @@
 
 namespace probe {
 
-void prepare_folders(const TempDir&)
-{
-}
+void prepare_folders(const TempDir&) {}
 
 bool read_value(const std::string& regkey, const char* name, std::string* bytes)
 {
@@ -40,8 +38,8 @@ bool read_dword(const std::string& regkey, const char* name, uint32_t* value)
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key_path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
     DWORD type = 0, data = 0, size = sizeof data;
-    bool ok = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)&data, &size) == ERROR_SUCCESS &&
-              type == REG_DWORD && size == sizeof data;
+    bool ok = RegQueryValueExA(key, name, nullptr, &type, (BYTE*)&data, &size) == ERROR_SUCCESS && type == REG_DWORD &&
+              size == sizeof data;
     RegCloseKey(key);
     if (ok)
         *value = data;
@@ -83,8 +81,8 @@ bool read_link(const std::string& link_path, Link* link)
     IShellLinkA* shell_link = nullptr;
     IPersistFile* file = nullptr;
     WCHAR wide[MAX_PATH];
-    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                                   (void**)&shell_link)) &&
+    if (SUCCEEDED(
+            CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA, (void**)&shell_link)) &&
         SUCCEEDED(shell_link->QueryInterface(IID_IPersistFile, (void**)&file)) &&
         MultiByteToWideChar(CP_ACP, 0, link_path.c_str(), -1, wide, MAX_PATH) &&
         SUCCEEDED(file->Load(wide, STGM_READ))) {

@@ -60,10 +60,10 @@ TEST_F(Recorded, EntryThenGroupThenDesktopInOrder)
     ASSERT_EQ(r.keys_opened, (std::vector<std::string>{key, key}));
     EXPECT_EQ(r.keys_closed, 2);
     ASSERT_EQ(r.values.size(), 10u);
-    const char* names[] = {"DisplayName", "company", "path", "UninstallString", "Publisher", "InstallLocation",
-                           "DisplayIcon"};
-    std::string data[] = {"Game", "Co", install, "\"" + install + "\\uninstall.exe\"",
-                          "Co", install, install + "\\game.exe"};
+    const char* names[] = {"DisplayName", "company",         "path",       "UninstallString",
+                           "Publisher",   "InstallLocation", "DisplayIcon"};
+    std::string data[] = {
+        "Game", "Co", install, "\"" + install + "\\uninstall.exe\"", "Co", install, install + "\\game.exe"};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(r.values[i].name, names[i]);
         EXPECT_EQ(r.values[i].type, 1u);
@@ -83,8 +83,8 @@ TEST_F(Recorded, EntryThenGroupThenDesktopInOrder)
     EXPECT_EQ(r.folder_requests, (std::vector<int>{PLAT_FOLDER_PROGRAMS, PLAT_FOLDER_DESKTOP}));
 
     std::string group = programs + "\\Co\\Game";
-    EXPECT_EQ(link_paths(), (std::vector<std::string>{group + "\\Uninstall.lnk", group + "\\Game.lnk",
-                                                      desktop + "\\Game.lnk"}));
+    EXPECT_EQ(link_paths(),
+              (std::vector<std::string>{group + "\\Uninstall.lnk", group + "\\Game.lnk", desktop + "\\Game.lnk"}));
     std::string targets[] = {install + "\\uninstall.exe", install + "\\game.exe", install + "\\game.exe"};
     std::string descriptions[] = {"Uninstall", "Game", "Game"};
     for (int i = 0; i < 3; ++i) {

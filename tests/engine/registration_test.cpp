@@ -20,8 +20,7 @@ namespace {
 // Wine prefix cannot pass for this one's work.
 std::string run_tag()
 {
-    static std::string tag =
-        std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007);
+    static std::string tag = std::to_string(std::chrono::steady_clock::now().time_since_epoch().count() % 1000000007);
     return tag;
 }
 
@@ -30,7 +29,7 @@ protected:
     TempDir dir;
     std::string programs, desktop;  // the special folders registration uses
     std::string company, product, exe, regkey, uninstall_name;
-    std::string install;            // an install folder holding its two programs
+    std::string install;  // an install folder holding its two programs
 
     void SetUp() override
     {

@@ -89,9 +89,11 @@ TEST_F(EngineTest, BackupsLeftByAKilledInstallationAreKept)
     g_watched = tmp.host;
     g_watch_at = 5;
     EXPECT_EQ(install_with(record_prompt, watch_progress), 1);
-    Snapshot expected_mid = with_installed(before, {
-        {"game.cfg", "new"}, {"save.dat", "new save"}, {"~bak3", kFolderMark}, {"~bak3/1", "partial"},
-        {"~bak3/2", "partial"}});
+    Snapshot expected_mid = with_installed(before, {{"game.cfg", "new"},
+                                                    {"save.dat", "new save"},
+                                                    {"~bak3", kFolderMark},
+                                                    {"~bak3/1", "partial"},
+                                                    {"~bak3/2", "partial"}});
     EXPECT_EQ(g_seen, expected_mid) << describe(g_seen);
     // At the end only those are gone; the old backups are untouched.
     Snapshot expected = with_installed(before, {{"game.cfg", "new"}, {"save.dat", "new save"}});
@@ -127,8 +129,7 @@ TEST_F(EngineTest, KilledInstallationLosesNoReplacedFile)
     write(set);
     // "fast": the child is a fork at this point, in this test's folder.
     GTEST_FLAG_SET(death_test_style, "fast");
-    EXPECT_EXIT(install_with(record_prompt, die_at_third_record),
-                ::testing::ExitedWithCode(3), "");
+    EXPECT_EXIT(install_with(record_prompt, die_at_third_record), ::testing::ExitedWithCode(3), "");
     // The killed run left the user's file in its backup folder.
     Snapshot left = snapshot(tmp.host);
     EXPECT_EQ(left[rel("~bak1/1")], "the user's") << describe(left);

@@ -49,7 +49,7 @@ struct Parsed {
 
 TEST(UninstallManifest, WriterAndReaderRoundTrip)
 {
-    std::string folder = big5("許功蓋");                 // B3 5C A5 5C BB 5C: second bytes are "\"
+    std::string folder = big5("許功蓋");  // B3 5C A5 5C BB 5C: second bytes are "\"
     std::string file = big5("許功蓋\\存檔 1.sav");
     std::string bytes = first() + line('D', 0, 0, folder) + line('F', 6144, 0x1c291ca3, file) +
                         line('F', 0, 0xFFFFFFFFu, "a.b") + line('F', 2147483647u, 0, "big") + end(4);
@@ -143,8 +143,8 @@ TEST(UninstallManifest, HostileManifestsAreRefusedWhole)
 TEST(UninstallManifest, PathLengthAgainstTheInstallFolder)
 {
     const int32_t install = 100;
-    std::string fits(158, 'a');   // 100 + 1 + 158 = 259
-    std::string over(159, 'a');   // 260
+    std::string fits(158, 'a');  // 100 + 1 + 158 = 259
+    std::string over(159, 'a');  // 260
     Parsed a(one_file(fits), install);
     EXPECT_EQ(a.ok, 1) << a.m.problem;
     Parsed b(one_file(over), install);

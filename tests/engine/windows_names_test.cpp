@@ -16,8 +16,8 @@ const std::string kCreateFileFail = "Error|Create File Fail";
 TEST_F(EngineTest, HarmlessPathFormsInstallUnderTheNamesWindowsGives)
 {
     DiscSet set;
-    set.add_dir(0, "\\");           // the install folder itself
-    set.add_dir(0, "\\save\\");     // trailing backslash
+    set.add_dir(0, "\\");        // the install folder itself
+    set.add_dir(0, "\\save\\");  // trailing backslash
     set.add_file(0, "\\save\\slot.", "slot");
     set.add_file(0, "\\readme. .");  // trailing dots and spaces
     set.add_data(0, "read me");
@@ -30,9 +30,12 @@ TEST_F(EngineTest, HarmlessPathFormsInstallUnderTheNamesWindowsGives)
     Calls::reset();
     EXPECT_EQ(run(), 1);
     EXPECT_TRUE(BoxRecorder::shown.empty());
-    Snapshot expected = with_installed(before, {
-        {"", kFolderMark}, {"save", kFolderMark}, {"save/slot", "slot"}, {"readme", "read me"},
-        {"data", kFolderMark}, {"data/許功蓋", "lid"}});
+    Snapshot expected = with_installed(before, {{"", kFolderMark},
+                                                {"save", kFolderMark},
+                                                {"save/slot", "slot"},
+                                                {"readme", "read me"},
+                                                {"data", kFolderMark},
+                                                {"data/許功蓋", "lid"}});
     EXPECT_TRUE(folder_is(expected));
 }
 
@@ -60,9 +63,14 @@ TEST_F(EngineTest, NamesThatDifferOnlyInAsciiCaseAreOneName)
     Calls::reset();
     EXPECT_EQ(run(), 1);
     EXPECT_TRUE(BoxRecorder::shown.empty());
-    Snapshot expected = with_installed(before, {
-        {"", kFolderMark}, {"Abc", "second"}, {"d", kFolderMark}, {"d/f", "f"}, {"d/Sub", kFolderMark},
-        {"d/Sub/g.TXT", "g again"}, {utf8("\xA4\x41"), "one"}, {utf8("\xA4\x61"), "two"}});
+    Snapshot expected = with_installed(before, {{"", kFolderMark},
+                                                {"Abc", "second"},
+                                                {"d", kFolderMark},
+                                                {"d/f", "f"},
+                                                {"d/Sub", kFolderMark},
+                                                {"d/Sub/g.TXT", "g again"},
+                                                {utf8("\xA4\x41"), "one"},
+                                                {utf8("\xA4\x61"), "two"}});
     EXPECT_TRUE(folder_is(expected));
 }
 

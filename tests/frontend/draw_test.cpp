@@ -14,7 +14,7 @@
 namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFF;
-constexpr uint32_t kRed = 0xFF0000;    // pixels read back as 0x00RRGGBB
+constexpr uint32_t kRed = 0xFF0000;  // pixels read back as 0x00RRGGBB
 constexpr uint32_t kGreen = 0x00FF00;
 constexpr uint32_t kBlue = 0x0000FF;
 constexpr uint32_t kYellow = 0xFFFF00;
@@ -60,10 +60,7 @@ struct Canvas {
         GdiFlush();
         return bits[y * width + x] & 0xFFFFFF;
     }
-    bool inside(const RECT& r, int x, int y) const
-    {
-        return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-    }
+    bool inside(const RECT& r, int x, int y) const { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
     // Every pixel inside r satisfies in(), every pixel outside is white.
     template <typename In>
     void expect(const RECT& r, In in)
@@ -125,9 +122,8 @@ TEST(DrawImage, ScalesTheWholePictureUpAndDown)
     Canvas canvas(64, 48);
     // 8 x 8 up to 32 x 16 at (10, 20).
     draw_image(canvas.dc, 10, 20, 32, 16, picture);
-    canvas.expect(RECT{10, 20, 42, 36}, [](int x, int y, uint32_t c) {
-        return c == quadrant_colour((x - 10) / 2, y - 20, 8);
-    });
+    canvas.expect(RECT{10, 20, 42, 36},
+                  [](int x, int y, uint32_t c) { return c == quadrant_colour((x - 10) / 2, y - 20, 8); });
 
     // 8 x 8 down to 4 x 4: every destination pixel stands for one colour.
     canvas.fill(kWhite);

@@ -35,12 +35,11 @@ TEST(ImageBuffer, CreateSetsStrideClipKeyAndRows)
     struct Case {
         int32_t width, height, bpp, stride;
     } cases[] = {
-        {3, 2, 8, 4},     // 3 picture bytes and one pad byte
-        {5, 3, 24, 16},   // 15 bytes rounded up
-        {4, 1, 8, 4},     // already a multiple of 4
-        {1, 1, 16, 4},    // the progress bar's pixel
-        {7, 2, 32, 28},
-        {10, 1, 15, 20},  // (10 x 15) / 8 = 18, rounded up
+        {3, 2, 8, 4},                     // 3 picture bytes and one pad byte
+        {5, 3, 24, 16},                   // 15 bytes rounded up
+        {4, 1, 8, 4},                     // already a multiple of 4
+        {1, 1, 16, 4},                    // the progress bar's pixel
+        {7, 2, 32, 28}, {10, 1, 15, 20},  // (10 x 15) / 8 = 18, rounded up
         {0, 4, 24, 0},
     };
     for (const Case& c : cases) {

@@ -417,7 +417,7 @@ TEST(DiskSpace, EnoughFromExactlyTheTotalPlusTheMargin)
         {0x7EC00000, 0x7FFFFFFF, 0},
         {INT32_MAX, (uint64_t)INT32_MAX + 0x1400000, 1},
         {INT32_MAX, (uint64_t)INT32_MAX + 0x1400000 - 1, 0},
-        {1000, UINT64_MAX, 1},      // a drive larger than any signed size
+        {1000, UINT64_MAX, 1},  // a drive larger than any signed size
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.total << " on " << c.free_bytes);

@@ -251,7 +251,7 @@ TEST_F(SetupWindowsTest, ProgressDisplayAndSlideShow)
     EXPECT_EQ(11, g_windows.background.width);
     ASSERT_NE(nullptr, g_windows.background.pixels);
     UpdateWindow(g_windows.main_window);  // paints what is held, not freed memory
-    EXPECT_EQ(1, on_progress(25));       // (4 x 25) / 100 - 1 = 0: 01 again
+    EXPECT_EQ(1, on_progress(25));        // (4 x 25) / 100 - 1 = 0: 01 again
     EXPECT_EQ(0, g_windows.slides.shown_index);
     EXPECT_EQ(1, on_progress(50));  // 02
     EXPECT_EQ(12, g_windows.background.width);

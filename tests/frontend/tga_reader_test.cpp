@@ -319,8 +319,7 @@ TEST_F(TgaReader, RefusedPicturesChangeNothing)
         // 4 pixels but the run covers 5: it would write past the last row.
         {"run past the last row", tga_header(10, 2, 2, 24, 0x20) + bytes({0x84, 1, 2, 3})},
         {"literal past the last row", tga_header(11, 2, 1, 8, 0x20) + bytes({0x02, 1, 2, 3})},
-        {"run past the last row after a first packet",
-         tga_header(9, 3, 1, 8, 0x20) + map + bytes({0x00, 1, 0xFF, 2})},
+        {"run past the last row after a first packet", tga_header(9, 3, 1, 8, 0x20) + map + bytes({0x00, 1, 0xFF, 2})},
         // 65535 x 65535 at 32 bits: a 16 GiB block.
         {"block too large", tga_header(2, 65535, 65535, 32, 0x20) + px24},
         // 16384 x 4096 at 8 bits is 64 MiB of pixels; run-length data for

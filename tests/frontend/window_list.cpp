@@ -43,8 +43,8 @@ BOOL CALLBACK print_window(HWND window, LPARAM)
     GetWindowRect(window, &r);
     std::string children;
     EnumChildWindows(window, add_child_text, (LPARAM)&children);
-    printf("%s\t%s\t%ld,%ld,%ld,%ld\t%s\n", name, utf8_text(window).c_str(), (long)r.left, (long)r.top,
-           (long)r.right, (long)r.bottom, children.c_str());
+    printf("%s\t%s\t%ld,%ld,%ld,%ld\t%s\n", name, utf8_text(window).c_str(), (long)r.left, (long)r.top, (long)r.right,
+           (long)r.bottom, children.c_str());
     return TRUE;
 }
 

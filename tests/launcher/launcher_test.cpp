@@ -35,19 +35,19 @@ struct Machine {
     std::string current = "C:\\";
     bool current_fails = false;
     bool set_fails = false;
-    std::deque<int> answers;                 // IDNO when empty
-    std::function<void(Machine&)> on_box;    // what the user does while asked
-    std::vector<std::string> roots;          // every drive-type query
-    std::vector<std::string> opened;         // every probe open
+    std::deque<int> answers;               // IDNO when empty
+    std::function<void(Machine&)> on_box;  // what the user does while asked
+    std::vector<std::string> roots;        // every drive-type query
+    std::vector<std::string> opened;       // every probe open
     std::vector<Box> boxes;
-    std::vector<std::string> calls;          // "get", "set E:", "exec ..."
+    std::vector<std::string> calls;  // "get", "set E:", "exec ..."
     std::vector<std::string> set_dirs;
     std::vector<std::string> commands;
     std::vector<unsigned> shows;
-    std::set<std::string> files;             // other readable files (setup.exe)
+    std::set<std::string> files;              // other readable files (setup.exe)
     std::string module = "E:\\launcher.exe";  // the launcher's own path
-    unsigned exec_result = 33;               // WinExec's answer
-    unsigned long error = 0;                 // GetLastError after it
+    unsigned exec_result = 33;                // WinExec's answer
+    unsigned long error = 0;                  // GetLastError after it
 };
 
 Machine* machine = nullptr;
@@ -134,8 +134,8 @@ unsigned long fake_module_path(char* buffer, unsigned long size)
 }
 
 const LauncherSystem fake_system = {
-    fake_drive_type,  fake_file_readable,         fake_message_box,
-    fake_get_current_directory, fake_set_current_directory, fake_exec, fake_last_error, fake_module_path,
+    fake_drive_type, fake_file_readable, fake_message_box, fake_get_current_directory, fake_set_current_directory,
+    fake_exec,       fake_last_error,    fake_module_path,
 };
 
 class Launcher : public ::testing::Test {
@@ -341,10 +341,10 @@ TEST_F(Launcher, LongestFolderThatFitsTheCommandLine)
 TEST_F(Launcher, TooLongFoldersAreRefusedWithAMessage)
 {
     const std::vector<std::string> folders = {
-        "C:\\" + std::string(240, 'x'),           // 243: the command line would not fit
-        "C:\\" + std::string(252, 'x'),           // 255: fits the buffer, not the command
-        "C:\\" + std::string(253, 'x'),           // 256: does not fit the buffer
-        "C:\\" + std::string(600, 'x'),           // far too long
+        "C:\\" + std::string(240, 'x'),                 // 243: the command line would not fit
+        "C:\\" + std::string(252, 'x'),                 // 255: fits the buffer, not the command
+        "C:\\" + std::string(253, 'x'),                 // 256: does not fit the buffer
+        "C:\\" + std::string(600, 'x'),                 // far too long
         "C:\\Program Files\\" + std::string(224, 'x'),  // 241, but quoted it needs 2 more
     };
     for (const std::string& folder : folders) {
@@ -398,12 +398,15 @@ TEST_F(Launcher, ASetupThatDoesNotStartIsReportedWithTheReason)
 {
     // WinExec's result, GetLastError -> the reason (UTF-8); 32 and above: started, no box
     const std::vector<std::tuple<unsigned, unsigned long, std::string>> cases = {
-        {2, 2, "找不到檔案 (file not found)"},  {3, 3, "找不到路徑 (path not found)"},
-        {0, 8, "記憶體不足 (out of memory)"},   {11, 193, "不是有效的程式 (not a valid program)"},
+        {2, 2, "找不到檔案 (file not found)"},
+        {3, 3, "找不到路徑 (path not found)"},
+        {0, 8, "記憶體不足 (out of memory)"},
+        {11, 193, "不是有效的程式 (not a valid program)"},
         // CreateProcess refuses a program that needs elevation; WinExec's result then says little
         {11, kElevationRequired, "需要系統管理員權限 (elevation required)"},
         {0, kElevationRequired, "需要系統管理員權限 (elevation required)"},
-        {5, 5, "錯誤碼 5 (error 5)"},           {32, kElevationRequired, ""},  // an earlier call's error
+        {5, 5, "錯誤碼 5 (error 5)"},
+        {32, kElevationRequired, ""},  // an earlier call's error
     };
     for (const auto& [result, error, reason] : cases) {
         Machine mm;
@@ -416,7 +419,8 @@ TEST_F(Launcher, ASetupThatDoesNotStartIsReportedWithTheReason)
         ASSERT_EQ(mm.boxes.size(), reason.empty() ? 0u : 1u) << result;
         if (reason.empty())
             continue;
-        EXPECT_EQ(mm.boxes[0].text, big5("無法啟動安裝程式 (Setup could not be started):\nC:\\Games\\setup.exe E:\n\n" + reason));
+        EXPECT_EQ(mm.boxes[0].text,
+                  big5("無法啟動安裝程式 (Setup could not be started):\nC:\\Games\\setup.exe E:\n\n" + reason));
         EXPECT_EQ(mm.boxes[0].caption, "Warning");
         EXPECT_EQ(mm.boxes[0].style, 0x10u);
     }

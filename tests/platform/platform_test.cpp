@@ -36,7 +36,7 @@ TEST(Directories, CreateListRemove)
     EXPECT_EQ(names, expected);
 
     EXPECT_EQ(plat_remove_directory(sub.c_str()), 0);  // not empty
-    EXPECT_EQ(plat_remove_file(sub.c_str()), 0);        // a folder is no file
+    EXPECT_EQ(plat_remove_file(sub.c_str()), 0);       // a folder is no file
     EXPECT_EQ(plat_remove_file((sub + "\\" + big5("許功蓋.txt")).c_str()), 1);
     EXPECT_EQ(plat_remove_file((sub + "\\noext").c_str()), 1);
     EXPECT_EQ(plat_remove_directory(sub.c_str()), 1);
@@ -209,7 +209,7 @@ TEST(Text, FailedConversionsDoNotAffectTheNextOnes)
         EXPECT_EQ(plat_cp950_to_utf8(b.c_str(), small, sizeof small), 0);
         ASSERT_EQ(plat_cp950_to_utf8(b.c_str(), out, sizeof out), 1);
         EXPECT_STREQ(out, "許功蓋");
-        EXPECT_EQ(plat_utf8_to_cp950("\xE8\xA8", out, sizeof out), 0);  // cut inside a character
+        EXPECT_EQ(plat_utf8_to_cp950("\xE8\xA8", out, sizeof out), 0);          // cut inside a character
         EXPECT_EQ(plat_utf8_to_cp950("\xF0\x9F\x98\x80", out, sizeof out), 0);  // no Big5 form
         ASSERT_EQ(plat_utf8_to_cp950("許功蓋", out, sizeof out), 1);
         EXPECT_EQ(std::string(out), b);
@@ -261,9 +261,10 @@ int record_utf8_box(void*, const char* text, const char* caption, unsigned type)
 TEST(CodePage, AnyCodePageButBig5sIsWarnedOfOnceAndSetupMayStop)
 {
     // code page, may stop, answer -> the box's type (0: none), go on
-    const int cases[][5] = {{950, 0, PLAT_IDOK, 0, 1},     {950, 1, PLAT_IDNO, 0, 1},
-                            {1252, 0, PLAT_IDOK, 0x30, 1}, {936, 0, 0, 0x30, 1},  // no box shown: on
-                            {1252, 1, PLAT_IDYES, 0x34, 1}, {1252, 1, PLAT_IDNO, 0x34, 0}, {65001, 1, 0, 0x34, 1}};
+    const int cases[][5] = {{950, 0, PLAT_IDOK, 0, 1},      {950, 1, PLAT_IDNO, 0, 1},
+                            {1252, 0, PLAT_IDOK, 0x30, 1},  {936, 0, 0, 0x30, 1},  // no box shown: on
+                            {1252, 1, PLAT_IDYES, 0x34, 1}, {1252, 1, PLAT_IDNO, 0x34, 0},
+                            {65001, 1, 0, 0x34, 1}};
     MessageBoxHandler previous = plat_set_utf8_message_box_handler(record_utf8_box);
     for (const auto& c : cases) {
         plat_set_ansi_code_page((unsigned)c[0]);

@@ -46,7 +46,7 @@ TEST(PosixPaths, DriveLettersMapToHostFolders)
     EXPECT_EQ(host("D:cd1"), "/srv/disc1/cd1");
     EXPECT_EQ(host("Z:\\tmp\\x"), "/tmp/x");
     EXPECT_EQ(host("pic\\01.tga"), "pic/01.tga");  // relative stays relative
-    EXPECT_EQ(host("Q:\\x"), "<refused>");          // no folder for Q:
+    EXPECT_EQ(host("Q:\\x"), "<refused>");         // no folder for Q:
     EXPECT_EQ(host("\\\\server\\share\\x"), "<refused>");
 }
 

@@ -19,8 +19,8 @@ ChildRun run_exit_check_child(const std::string& mode, const std::string& folder
                       "\" > \"" + out_file + "\"";
     int status = std::system(cmd.c_str());
 #else
-    std::string cmd = std::string(CHILD_RUNNER "./") + EXIT_CHECK_CHILD + " '" + box_file + "' " + mode + " '" + folder_win +
-                      "' > '" + out_file + "'";
+    std::string cmd = std::string(CHILD_RUNNER "./") + EXIT_CHECK_CHILD + " '" + box_file + "' " + mode + " '" +
+                      folder_win + "' > '" + out_file + "'";
     int raw = std::system(cmd.c_str());
     int status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif

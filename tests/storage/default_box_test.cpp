@@ -27,8 +27,8 @@ DefaultBoxRun run_with_default_box(const std::string& mode, const std::string& f
 {
     TempDir dir;
     fs::path err = dir.host / "stderr.txt";
-    std::string cmd = std::string(CHILD_RUNNER "./") + EXIT_CHECK_CHILD + " - " + mode + " '" + folder_win + "' > /dev/null 2> '" +
-                      err.string() + "'";
+    std::string cmd = std::string(CHILD_RUNNER "./") + EXIT_CHECK_CHILD + " - " + mode + " '" + folder_win +
+                      "' > /dev/null 2> '" + err.string() + "'";
     int raw = std::system(cmd.c_str());
     DefaultBoxRun r;
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : (WIFSIGNALED(raw) ? -WTERMSIG(raw) : -1000);

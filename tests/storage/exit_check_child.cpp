@@ -79,7 +79,7 @@ int main(int argc, char** argv)
         // No heap can give this, with a size_t of 32 bits or of 64; the box
         // shows it as the int -1.
         tracked_alloc(SIZE_MAX);
-        return 3;                        // not reached: the allocator ends the process
+        return 3;  // not reached: the allocator ends the process
     }
     std::string plain = folder + "\\plain.bin";
     std::string member = folder + "\\pack\\m.txt";

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-
 TEST(PlainFile, WriteThenReadBack)
 {
     TempDir dir;

@@ -172,9 +172,10 @@ TEST(MemberReading, RoundTripOfAFolderThroughTheToolkit)
 {
     TempDir dir;
     fs::create_directories(dir.host / "src");
-    std::vector<std::pair<std::string, std::string>> files = {
-        {"big.bin", random_bytes(300000, 3)}, {"empty.txt", ""}, {"地圖.tga", random_bytes(1000, 4)},
-        {"readme", "no extension"}};
+    std::vector<std::pair<std::string, std::string>> files = {{"big.bin", random_bytes(300000, 3)},
+                                                              {"empty.txt", ""},
+                                                              {"地圖.tga", random_bytes(1000, 4)},
+                                                              {"readme", "no extension"}};
     for (auto& f : files)
         write_file(dir.path("src\\" + f.first), f.second);
     std::string error;

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-
 namespace {
 
 const char kBothLeakBoxes[] = "Memory Error !!|alloc_sum != free_sum\nMemory Error !!|alloc_size != free_size\n";

@@ -16,8 +16,8 @@
 namespace {
 
 struct RawMember {
-    std::string name;   // code page 950, stored as it is (no checks)
-    std::string bytes;  // real content
+    std::string name;            // code page 950, stored as it is (no checks)
+    std::string bytes;           // real content
     int32_t size_override = -1;  // the directory's size field, when >= 0
 };
 
@@ -125,10 +125,8 @@ TEST(ApkgExtractTwins, TheMemberTheInstallerOpensIsWrittenAndTheOthersReported)
     TempDir dir;
     // The installer's lookup upper-cases ASCII letters and takes the first
     // match, so entry 0 is what setup would read for any of these names.
-    put_host(dir.host / "p.apkg", raw_package({{"readme", "first"},
-                                               {"other.txt", "other"},
-                                               {"README", "second"},
-                                               {"readme", "third"}}));
+    put_host(dir.host / "p.apkg",
+             raw_package({{"readme", "first"}, {"other.txt", "other"}, {"README", "second"}, {"readme", "third"}}));
     std::string error;
     std::vector<std::string> shadowed;
     ASSERT_TRUE(apkg_extract(dir.host / "p.apkg", dir.host / "out", &error, &shadowed)) << error;
@@ -151,8 +149,8 @@ const char kBoxTwins[] = "m\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\xF9\
 
 TEST(ApkgExtractNames, NamesWindowsCannotHoldAreRefusedBeforeAnythingIsWritten)
 {
-    const char* const bad[] = {"CON",  "nul.txt", "COM1", "lpt9.log", "Aux", "a.",     "a ",  "a*b",
-                               "a?b",  "a<b",     "a|b",  "a\"b",     "..",  "a\x1b[2J", "c:x", "a/b",
+    const char* const bad[] = {"CON", "nul.txt", "COM1", "lpt9.log", "Aux", "a.", "a ", "a*b", "a?b", "a<b", "a|b",
+                               "a\"b", "..", "a\x1b[2J", "c:x", "a/b",
                                // Comes back from a host name as A2A4 (found by fuzzing).
                                kBoxTwins};
     TempDir dir;
@@ -206,7 +204,9 @@ TEST(TerminalText, ControlCharactersAreEscapedAndTextIsKept)
     EXPECT_EQ(printable("a\x1b[31mb"), "a\\x1B[31mb");
     EXPECT_EQ(printable(std::string("t\tn\nz\x7f") + '\0' + "end"), "t\\x09n\\x0Az\\x7F\\x00end");
     // U+009B, the one-character CSI, as UTF-8.
-    EXPECT_EQ(printable("x\xc2\x9b" "2J"), "x\\u009B2J");
+    EXPECT_EQ(printable("x\xc2\x9b"
+                        "2J"),
+              "x\\u009B2J");
     // Bytes that are not UTF-8 (a raw Big5 lead byte, a lone 0x9B).
     EXPECT_EQ(printable("\xb3\x5c\x9b"), "\\xB3\\\\x9B");
     EXPECT_EQ(printable("\\許功蓋\\存檔.txt"), "\\許功蓋\\存檔.txt");

@@ -36,7 +36,7 @@ struct Span {
 };
 
 struct CorpusFile {
-    std::string path;   // record path, "\d3\f17.bin"
+    std::string path;  // record path, "\d3\f17.bin"
     std::string bytes;
     std::vector<Span> spans;
     Span path_record;
@@ -59,7 +59,8 @@ Corpus make_corpus(int count, bool manifest, uint32_t seed)
     fixture::DiscSet set;
     Corpus c;
     auto offset = [&](int disc) {
-        return (disc == 0 ? disc::kHeaderSize : 0) + (int64_t)((size_t)disc < set.streams.size() ? set.streams[disc].size() : 0);
+        return (disc == 0 ? disc::kHeaderSize : 0) +
+               (int64_t)((size_t)disc < set.streams.size() ? set.streams[disc].size() : 0);
     };
     int disc = 0;
     for (int i = 0; i < count; ++i) {
@@ -128,10 +129,26 @@ void overwrite(std::string* disc, Damage* d, int n, int64_t at, const std::strin
         d->hit[n].push_back({from, to});
 }
 
-enum Kind { kZeros16K, kZeroSectors, kFlippedBytes, kZeroedLength, kStreamByte, kCloseToEnd, kCutShort, kDiscMissing, kIsoZeros, kKinds };
-const char* const kKindNames[] = {"16 KiB of zeros", "three 2 KiB sectors zeroed", "four bytes flipped",
-                                  "a record's length zeroed", "a byte of a stream changed",
-                                  "close records turned into end", "disc 2 cut short", "disc 2 missing",
+enum Kind {
+    kZeros16K,
+    kZeroSectors,
+    kFlippedBytes,
+    kZeroedLength,
+    kStreamByte,
+    kCloseToEnd,
+    kCutShort,
+    kDiscMissing,
+    kIsoZeros,
+    kKinds
+};
+const char* const kKindNames[] = {"16 KiB of zeros",
+                                  "three 2 KiB sectors zeroed",
+                                  "four bytes flipped",
+                                  "a record's length zeroed",
+                                  "a byte of a stream changed",
+                                  "close records turned into end",
+                                  "disc 2 cut short",
+                                  "disc 2 missing",
                                   "ISO image: 16 KiB zeroed in cd2"};
 
 // Damages `c`'s discs in place: kind `k`, run `run` (0 the chosen place,
@@ -165,7 +182,8 @@ Damage damage(Corpus* c, Kind k, int run, uint32_t seed)
         for (int s = 0; s < 4; ++s) {
             int n = (int)(next_random(&seed) % 2);
             int64_t at = random_in(n, 1);
-            overwrite(&c->discs[n], &d, n, at, std::string(1, (char)(c->discs[n][(size_t)at] ^ (1 + next_random(&seed) % 255))));
+            overwrite(&c->discs[n], &d, n, at,
+                      std::string(1, (char)(c->discs[n][(size_t)at] ^ (1 + next_random(&seed) % 255))));
         }
         break;
     case kZeroedLength:
@@ -175,13 +193,14 @@ Damage damage(Corpus* c, Kind k, int run, uint32_t seed)
         const CorpusFile& f = c->files[run == 0 ? 3 : 1 + next_random(&seed) % (c->files.size() / 2 - 1)];
         int64_t record = f.path_record.end;  // its first data record
         if (record + 1 >= f.spans[0].end - 1)
-            record = f.path_record.first;    // no data: its file record
+            record = f.path_record.first;  // no data: its file record
         int32_t length = (int32_t)((unsigned char)one[record + 1] | (unsigned char)one[record + 2] << 8 |
                                    (unsigned char)one[record + 3] << 16);
         if (k == kZeroedLength)
             overwrite(&one, &d, 0, record + 1, std::string(4, '\0'));
         else
-            overwrite(&one, &d, 0, record + 5 + length / 2, std::string(1, (char)(one[record + 5 + length / 2] ^ 0x55)));
+            overwrite(&one, &d, 0, record + 5 + length / 2,
+                      std::string(1, (char)(one[record + 5 + length / 2] ^ 0x55)));
         break;
     }
     case kCloseToEnd:  // three close records of each disc
@@ -209,12 +228,12 @@ Damage damage(Corpus* c, Kind k, int run, uint32_t seed)
 
 struct Tally {
     int runs = 0;
-    int64_t damaged = 0;     // files whose records the damage touched
-    int64_t whole = 0;       // of which came out whole
-    int64_t partly = 0;      // came out in part (cut, or with zeros where the report says)
-    int64_t named = 0;       // damaged files that came out other than whole, named in the report
-    int64_t nameable = 0;    // damaged files that came out other than whole, their file record intact
-    int64_t untouched = 0;   // files the damage did not touch
+    int64_t damaged = 0;    // files whose records the damage touched
+    int64_t whole = 0;      // of which came out whole
+    int64_t partly = 0;     // came out in part (cut, or with zeros where the report says)
+    int64_t named = 0;      // damaged files that came out other than whole, named in the report
+    int64_t nameable = 0;   // damaged files that came out other than whole, their file record intact
+    int64_t untouched = 0;  // files the damage did not touch
     int64_t untouched_whole = 0;
     int64_t saved_bytes = 0, damaged_bytes = 0;
 };
@@ -333,15 +352,17 @@ TEST_F(DamageCorpus, EveryKindOfDamageIsJudgedAndTabulated)
             judge(c, d, (Kind)k, "k" + std::to_string(k) + "r" + std::to_string(run));
         }
     }
-    printf("| Damage | Runs | Files damaged | Recovered whole | Recovered in part | Named (of nameable) | Untouched files whole | Bytes of damaged files saved |\n");
+    printf(
+        "| Damage | Runs | Files damaged | Recovered whole | Recovered in part | Named (of nameable) | Untouched files "
+        "whole | Bytes of damaged files saved |\n");
     printf("|---|---|---|---|---|---|---|---|\n");
     for (int k = 0; k < kKinds; ++k) {
         const Tally& t = tally[k];
         if (!t.runs)
             continue;
         printf("| %s | %d | %lld | %lld | %lld | %lld / %lld | %lld / %lld | %.1f %% |\n", kKindNames[k], t.runs,
-               (long long)t.damaged, (long long)t.whole, (long long)t.partly, (long long)t.named,
-               (long long)t.nameable, (long long)t.untouched_whole, (long long)t.untouched,
+               (long long)t.damaged, (long long)t.whole, (long long)t.partly, (long long)t.named, (long long)t.nameable,
+               (long long)t.untouched_whole, (long long)t.untouched,
                t.damaged_bytes ? 100.0 * (double)t.saved_bytes / (double)t.damaged_bytes : 100.0);
     }
 }

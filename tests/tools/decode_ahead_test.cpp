@@ -24,8 +24,8 @@ struct Seen {
     std::string data;
     bool operator==(const Seen& o) const
     {
-        return status == o.status && type == o.type && offset == o.offset &&
-               compressed_length == o.compressed_length && inflated == o.inflated && data == o.data;
+        return status == o.status && type == o.type && offset == o.offset && compressed_length == o.compressed_length &&
+               inflated == o.inflated && data == o.data;
     }
 };
 
@@ -61,7 +61,8 @@ std::string compressible(size_t n, unsigned seed)
     std::string words = "tile sprite level sound map npc ";
     std::string r = random_bytes(n / 8 + 1, seed), s;
     for (size_t i = 0; s.size() < n; ++i)
-        s += (r[i % r.size()] & 3) ? words.substr((unsigned char)r[i % r.size()] % 20, 6) : std::string(1, r[i % r.size()]);
+        s += (r[i % r.size()] & 3) ? words.substr((unsigned char)r[i % r.size()] % 20, 6)
+                                   : std::string(1, r[i % r.size()]);
     s.resize(n);
     return s;
 }
@@ -75,9 +76,15 @@ fixture::DiscSet mixed_set(int files)
     for (int i = 0; i < files; ++i) {
         std::string name = "\\d\\f" + std::to_string(i);
         switch (i % 4) {
-        case 0: set.add_file(0, name, compressible(disc::kMaxDecompressed, (unsigned)i)); break;
-        case 1: set.add_file(0, name, random_bytes(30000 + i, (unsigned)i)); break;
-        case 2: set.add_file(0, name, "x" + std::to_string(i)); break;
+        case 0:
+            set.add_file(0, name, compressible(disc::kMaxDecompressed, (unsigned)i));
+            break;
+        case 1:
+            set.add_file(0, name, random_bytes(30000 + i, (unsigned)i));
+            break;
+        case 2:
+            set.add_file(0, name, "x" + std::to_string(i));
+            break;
         default:
             set.add_file(0, name, compressible(150000, (unsigned)i));
             set.add_data(0, compressible(1000, (unsigned)i + 7));

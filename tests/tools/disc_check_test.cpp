@@ -96,8 +96,7 @@ struct PreflightTest : TwoDiscSet {
     }
 
     // The report lines of a check of `folders` (both discs by default).
-    std::vector<std::string> check(int* result, int64_t disc_size = disc::kCd650,
-                                   std::vector<fs::path> folders = {})
+    std::vector<std::string> check(int* result, int64_t disc_size = disc::kCd650, std::vector<fs::path> folders = {})
     {
         if (folders.empty())
             folders = {disc(1), disc(2)};
@@ -374,8 +373,10 @@ TEST_F(PreflightTest, MissingDiscAndDiscsOverTheirSize)
     EXPECT_EQ(ok, 1) << (lines.empty() ? "" : lines[0]);
     lines = problems(&ok, need1 - 1);
     EXPECT_EQ(ok, 0);
-    EXPECT_EQ(lines, std::vector<std::string>{"disc 1: needs " + std::to_string(need1) + " bytes, 1 more than the "
-                                              "disc size " + std::to_string(need1 - 1)});
+    EXPECT_EQ(lines, std::vector<std::string>{"disc 1: needs " + std::to_string(need1) +
+                                              " bytes, 1 more than the "
+                                              "disc size " +
+                                              std::to_string(need1 - 1)});
 }
 
 TEST_F(PreflightTest, DiscsAreFoundByTheirDiscFilesNotByArgumentOrder)
@@ -440,7 +441,8 @@ TEST_F(PreflightTest, ImagesGiveTheLinesOfTheirFolders)
              b[b.size() / 2] ^= 0x55;
              put_host_bytes(cd(2), b);
          },
-         {1, 2}, 0},
+         {1, 2},
+         0},
         {"a picture gap", [&] { fs::remove(disc(1) / pic(2)); }, {2, 1}, 0},
         {"a picture that does not load", [&] { put_host_bytes(disc(2) / pic(3), truncated_picture()); }, {1, 2}, 0},
         {"no setup.exe", [&] { fs::remove(disc(1) / "setup.exe"); }, {1, 2}, 0},
@@ -487,8 +489,8 @@ TEST_F(PreflightTest, ImagesGiveTheLinesOfTheirFolders)
     EXPECT_EQ(problems_of(&ok, pair, image1), std::vector<std::string>{});
     EXPECT_EQ(ok, 1);
     EXPECT_EQ(problems_of(&ok, pair, image1 - 1),
-              std::vector<std::string>{"disc 1: needs " + std::to_string(image1) + " bytes, 1 more than the disc size " +
-                                       std::to_string(image1 - 1)});
+              std::vector<std::string>{"disc 1: needs " + std::to_string(image1) +
+                                       " bytes, 1 more than the disc size " + std::to_string(image1 - 1)});
 }
 
 }  // namespace

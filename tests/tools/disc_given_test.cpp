@@ -50,8 +50,7 @@ TEST_F(GivenDiscs, OnlyTheNamedDiscsAreRead)
     fs::remove_all(dest);
     std::vector<std::string> four = pressing(4, 3);
     EXPECT_FALSE(disc_extract({cd1, cd2, put(mine, 3, "c"), put(four, 4, "d")}, dest, ExtractOptions(), &error));
-    EXPECT_NE(error.find("disc 4 (" + utf8_of(tmp.host / "d" / "cd4") + ") is not part of the set"),
-              std::string::npos)
+    EXPECT_NE(error.find("disc 4 (" + utf8_of(tmp.host / "d" / "cd4") + ") is not part of the set"), std::string::npos)
         << error;
 }
 

@@ -42,8 +42,8 @@ struct ImageWithDisc : ::testing::Test {
         fwrite(bytes.data(), 1, bytes.size(), f);
         fclose(f);
         image = dir / "one.iso";
-        std::string cmd = "xorriso -report_about FAILURE -outdev '" + image.string() +
-                          "' -joliet on -map '" + (dir / "root").string() + "' / -commit >/dev/null 2>&1";
+        std::string cmd = "xorriso -report_about FAILURE -outdev '" + image.string() + "' -joliet on -map '" +
+                          (dir / "root").string() + "' / -commit >/dev/null 2>&1";
         ASSERT_EQ(system(cmd.c_str()), 0) << "xorriso could not write the image";
     }
     void TearDown() override

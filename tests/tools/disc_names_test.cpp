@@ -29,13 +29,14 @@ struct NamesFixture : ::testing::Test {
         std::string error;
         EXPECT_TRUE(collect_discs({utf8_of(discs)}, &found, &error)) << error;
         std::map<std::string, std::string> out;
-        walk_disc_set(found,
-                      [&](const TreeEntry& e) {
-                          std::string p = e.path.substr(1);
-                          std::replace(p.begin(), p.end(), '\\', '/');
-                          out[p] = e.is_directory ? "/" : std::to_string(e.size);
-                      },
-                      s);
+        walk_disc_set(
+            found,
+            [&](const TreeEntry& e) {
+                std::string p = e.path.substr(1);
+                std::replace(p.begin(), p.end(), '\\', '/');
+                out[p] = e.is_directory ? "/" : std::to_string(e.size);
+            },
+            s);
         return out;
     }
 };

@@ -62,7 +62,8 @@ TEST_F(PackFixture, RoundTripOverSeveralDiscsIsByteIdentical)
         ASSERT_TRUE(collect_discs(disc_args(out, r.disc_count), &discs, &error)) << error;
         DiscSetSummary s;
         bool spans = false;
-        ASSERT_TRUE(walk_disc_set(discs, [&](const TreeEntry& e) { spans |= e.last_disc > e.disc; }, &s));
+        ASSERT_TRUE(walk_disc_set(
+            discs, [&](const TreeEntry& e) { spans |= e.last_disc > e.disc; }, &s));
         EXPECT_TRUE(spans);
         extract_and_compare(r.disc_count);
     }
@@ -261,12 +262,28 @@ TEST_F(PackFixture, DiscSizeTexts)
     const struct {
         const char* text;
         int64_t bytes;  // -1: refused
-    } cases[] = {{"650M", 681984000},  {"700m", 737280000},   {"123456", 123456},    {"25M", 26214400},
-                 {"25MiB", 26214400},  {"25mib", 26214400},   {"25MB", 25000000},    {"12k", 12288},
-                 {"3KiB", 3072},       {"2kB", 2000},         {"2G", 2147483648LL},  {"4GB", 4000000000LL},
-                 {"650MiB", 681574400}, {"650MB", 650000000}, {"512B", 512},         {"12x", -1},
-                 {"M", -1},            {"-5", -1},            {"1.5G", -1},          {"25 M", -1},
-                 {"", -1},             {"999999999999999G", -1}};
+    } cases[] = {{"650M", 681984000},
+                 {"700m", 737280000},
+                 {"123456", 123456},
+                 {"25M", 26214400},
+                 {"25MiB", 26214400},
+                 {"25mib", 26214400},
+                 {"25MB", 25000000},
+                 {"12k", 12288},
+                 {"3KiB", 3072},
+                 {"2kB", 2000},
+                 {"2G", 2147483648LL},
+                 {"4GB", 4000000000LL},
+                 {"650MiB", 681574400},
+                 {"650MB", 650000000},
+                 {"512B", 512},
+                 {"12x", -1},
+                 {"M", -1},
+                 {"-5", -1},
+                 {"1.5G", -1},
+                 {"25 M", -1},
+                 {"", -1},
+                 {"999999999999999G", -1}};
     for (const auto& c : cases) {
         int64_t n = -1;
         std::string error;

@@ -135,7 +135,7 @@ TEST_F(ProofFixture, TestReadsOnPastDamageAndNamesEverySpan)
     set.add_raw(0, fixture::close_file());
     int64_t bad = disc::kHeaderSize + (int64_t)set.streams[0].size();
     std::string stream = fixture::zlib("third");
-    stream.back() ^= 1;                     // its Adler-32: the frame holds
+    stream.back() ^= 1;  // its Adler-32: the frame holds
     set.add_file(0, "\\c.bin");
     set.add_raw(0, fixture::raw_record(disc::kData, stream));
     set.add_raw(0, fixture::close_file());

@@ -173,13 +173,12 @@ TEST_F(MiddleDamage, FileIsCutAtTheDamageAndTheNextFileStartsAfresh)
     const std::string why = "record length outside the buffer (length 2147483392) in a record of type 3";
     // The span up to the next sound record (the data record after it), and
     // the file, whose length after the damage cannot be known.
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "(skipped)  disc 1, offsets " + std::to_string(damaged) + "-" +
-                               std::to_string(damaged + 16) + " (17 bytes): " + why +
-                               "; skipped to the next sound record",
-                           "\\d\\a.bin  disc 1, offset " + std::to_string(damaged) +
-                               ": the rest of the file is lost in the span skipped from here (" + why +
-                               "); kept the first 11 bytes"}));
+    EXPECT_EQ(lines(), (std::vector<std::string>{"(skipped)  disc 1, offsets " + std::to_string(damaged) + "-" +
+                                                     std::to_string(damaged + 16) + " (17 bytes): " + why +
+                                                     "; skipped to the next sound record",
+                                                 "\\d\\a.bin  disc 1, offset " + std::to_string(damaged) +
+                                                     ": the rest of the file is lost in the span skipped from here (" +
+                                                     why + "); kept the first 11 bytes"}));
     EXPECT_EQ(saved(), (Snapshot{{"d", kFolderMark}, {"d/a.bin", "first part|"}, {"d/c.txt", "intact"}}));
     EXPECT_EQ(result.files, 2);
     check_json();
@@ -236,17 +235,14 @@ TEST_F(SalvageFixture, DamagedPathRecordsLoseTheirNameOnly)
     close(0);
     end(0);
     salvage();
-    EXPECT_EQ(lines(), (std::vector<std::string>{
-                           "(name lost)  disc 1, offset " + std::to_string(bad_dir) + ": " + kBadZlib +
-                               " (a folder record: the folder's name is lost)",
-                           // Its frame does not hold: the span to the next sound record.
-                           "(skipped)  disc 1, offsets " + std::to_string(bad_file) + "-" +
-                               std::to_string(bad_file + 22) + " (23 bytes): " + kBadZlib +
-                               " (a record of type 2); skipped to the next sound record"}));
-    EXPECT_EQ(saved(), (Snapshot{{"a.txt", "whole"},
-                                 {"許功蓋", kFolderMark},
-                                 {"許功蓋/in.txt", "inside"},
-                                 {"z.txt", "last"}}));
+    EXPECT_EQ(lines(), (std::vector<std::string>{"(name lost)  disc 1, offset " + std::to_string(bad_dir) + ": " +
+                                                     kBadZlib + " (a folder record: the folder's name is lost)",
+                                                 // Its frame does not hold: the span to the next sound record.
+                                                 "(skipped)  disc 1, offsets " + std::to_string(bad_file) + "-" +
+                                                     std::to_string(bad_file + 22) + " (23 bytes): " + kBadZlib +
+                                                     " (a record of type 2); skipped to the next sound record"}));
+    EXPECT_EQ(saved(),
+              (Snapshot{{"a.txt", "whole"}, {"許功蓋", kFolderMark}, {"許功蓋/in.txt", "inside"}, {"z.txt", "last"}}));
     check_json();
 }
 

@@ -57,7 +57,9 @@ TEST_F(CheckFixture, SoundSetPassesAndListsEveryEntry)
     ASSERT_TRUE(collect_discs(disc_args(out, count), &discs, &error)) << error;
     DiscSetSummary s;
     std::map<std::string, int64_t> listed;
-    EXPECT_EQ(walk_disc_set(discs, [&](const TreeEntry& e) { listed[e.path] = e.is_directory ? -1 : e.size; }, &s), 1);
+    EXPECT_EQ(walk_disc_set(
+                  discs, [&](const TreeEntry& e) { listed[e.path] = e.is_directory ? -1 : e.size; }, &s),
+              1);
     EXPECT_TRUE(s.damage.empty());
     EXPECT_EQ(utf8(s.header.product), "許功蓋大冒險");
     EXPECT_EQ(s.header.disc_count, 2);
@@ -100,22 +102,41 @@ TEST_F(CheckFixture, DamageIsReportedWithDiscAndOffset)
     };
     std::vector<Case> cases = {
         {"byte flipped inside compressed data",
-         [&] { std::string b = cd2; b[data2.offset + 5 + data2.length / 2] ^= 0x01; put_host_bytes(cd(2), b); },
+         [&] {
+             std::string b = cd2;
+             b[data2.offset + 5 + data2.length / 2] ^= 0x01;
+             put_host_bytes(cd(2), b);
+         },
          2, (int64_t)data2.offset, "does not decompress"},
         {"Adler-32 trailer changed",
-         [&] { std::string b = cd2; b[data2.offset + 5 + data2.length - 1] ^= 0x80; put_host_bytes(cd(2), b); },
+         [&] {
+             std::string b = cd2;
+             b[data2.offset + 5 + data2.length - 1] ^= 0x80;
+             put_host_bytes(cd(2), b);
+         },
          2, (int64_t)data2.offset, "does not decompress"},
-        {"disc 1 cut inside a record",
-         [&] { put_host_bytes(cd(1), cd1.substr(0, last1.offset + 3)); },
-         1, (int64_t)last1.offset, "cut short"},
+        {"disc 1 cut inside a record", [&] { put_host_bytes(cd(1), cd1.substr(0, last1.offset + 3)); }, 1,
+         (int64_t)last1.offset, "cut short"},
         {"length beyond the engine's buffer",
-         [&] { std::string b = cd2; b[data2.offset + 4] = 0x7F; put_host_bytes(cd(2), b); },
+         [&] {
+             std::string b = cd2;
+             b[data2.offset + 4] = 0x7F;
+             put_host_bytes(cd(2), b);
+         },
          2, (int64_t)data2.offset, "length"},
         {"type byte changed to an unknown type",
-         [&] { std::string b = cd2; b[data2.offset] = 9; put_host_bytes(cd(2), b); },
+         [&] {
+             std::string b = cd2;
+             b[data2.offset] = 9;
+             put_host_bytes(cd(2), b);
+         },
          2, (int64_t)data2.offset, "unknown record type 9"},
         {"data record turned into a directory record",
-         [&] { std::string b = cd2; b[data2.offset] = disc::kDirectory; put_host_bytes(cd(2), b); },
+         [&] {
+             std::string b = cd2;
+             b[data2.offset] = disc::kDirectory;
+             put_host_bytes(cd(2), b);
+         },
          2, (int64_t)data2.offset, "path refused"},
         {"directory path made to climb out with ..",
          [&] {
@@ -138,23 +159,31 @@ TEST_F(CheckFixture, DamageIsReportedWithDiscAndOffset)
          },
          1, (int64_t)dir1.offset, "dot"},
         {"disc 2 cut at a record boundary (its last three records gone)",
-         [&] { put_host_bytes(cd(2), cd2.substr(0, cut2.offset)); },
-         2, (int64_t)cut2.offset, "without an end record"},
-        {"bytes after the end record",
-         [&] { put_host_bytes(cd(2), cd2 + "junk"); },
-         2, (int64_t)cd2.size(), "after the end record"},
+         [&] { put_host_bytes(cd(2), cd2.substr(0, cut2.offset)); }, 2, (int64_t)cut2.offset, "without an end record"},
+        {"bytes after the end record", [&] { put_host_bytes(cd(2), cd2 + "junk"); }, 2, (int64_t)cd2.size(),
+         "after the end record"},
         {"header total changed",
-         [&] { std::string b = cd1; b[disc::kTotalSizeAt] ^= 0x01; put_host_bytes(cd(1), b); },
+         [&] {
+             std::string b = cd1;
+             b[disc::kTotalSizeAt] ^= 0x01;
+             put_host_bytes(cd(1), b);
+         },
          1, disc::kTotalSizeAt, "total size"},
         {"header text with garbage after its NUL",
-         [&] { std::string b = cd1; b[disc::kRegkeyAt + 30] = 'x'; put_host_bytes(cd(1), b); },
+         [&] {
+             std::string b = cd1;
+             b[disc::kRegkeyAt + 30] = 'x';
+             put_host_bytes(cd(1), b);
+         },
          1, disc::kRegkeyAt, "registry key"},
         {"header counts a third disc",
-         [&] { std::string b = cd1; b[disc::kDiscCountAt] = 3; put_host_bytes(cd(1), b); },
+         [&] {
+             std::string b = cd1;
+             b[disc::kDiscCountAt] = 3;
+             put_host_bytes(cd(1), b);
+         },
          3, -1, "missing"},
-        {"disc 1 shorter than the header",
-         [&] { put_host_bytes(cd(1), cd1.substr(0, 100)); },
-         1, 0, "header"},
+        {"disc 1 shorter than the header", [&] { put_host_bytes(cd(1), cd1.substr(0, 100)); }, 1, 0, "header"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -190,7 +219,8 @@ TEST_F(CheckFixture, LastDiscWithoutEndOrCloseRecordIsSoundWhenTheTotalMatches)
     ASSERT_TRUE(collect_discs(disc_args(out, count), &discs, &error)) << error;
     DiscSetSummary s;
     auto list = [&](std::map<std::string, int64_t>* into) {
-        return walk_disc_set(discs, [&](const TreeEntry& e) { (*into)[e.path] = e.size; }, &s);
+        return walk_disc_set(
+            discs, [&](const TreeEntry& e) { (*into)[e.path] = e.size; }, &s);
     };
     ASSERT_EQ(list(&sound), 1);
     put_host_bytes(cd(2), cd2.substr(0, r2[r2.size() - 2].offset));  // close and end records gone

@@ -66,8 +66,7 @@ void TwoDiscSet::SetUp()
     ASSERT_EQ(count, 2);
 }
 
-TerminalPrompts::TerminalPrompts(const fs::path& answers)
-    : in(fopen(answers.string().c_str(), "rb")), said(tmpfile())
+TerminalPrompts::TerminalPrompts(const fs::path& answers) : in(fopen(answers.string().c_str(), "rb")), said(tmpfile())
 {
     options.interactive = true;
     options.prompt_in = in;

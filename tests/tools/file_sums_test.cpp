@@ -62,8 +62,8 @@ TEST(SumsLines, WrittenAndReadAsSha256sumDoes)
     EXPECT_EQ(parse_sums_line(std::string(64, 'A') + " *b.bin\r", &sha, &path), 1);  // binary mode, CRLF, upper case
     EXPECT_EQ(sha, hex);
     EXPECT_EQ(path, "b.bin");
-    for (const std::string& bad : {std::string(63, 'a') + "  x", std::string(64, 'g') + "  x", hex + " x",
-                                   hex + "  ", "\\" + hex + "  a\\q", "SHA256 (x) = " + hex})
+    for (const std::string& bad : {std::string(63, 'a') + "  x", std::string(64, 'g') + "  x", hex + " x", hex + "  ",
+                                   "\\" + hex + "  a\\q", "SHA256 (x) = " + hex})
         EXPECT_EQ(parse_sums_line(bad, &sha, &path), 0) << bad;
 }
 
@@ -73,7 +73,7 @@ TEST(SumsLines, PathsThatLeaveTheFolderAreRefused)
         const char* path;
         int inside;
     } cases[] = {
-        {"a/b.txt", 1}, {"./a", 1},   {"a..b", 1},     {"..", 0},  {"a/../../x", 0},
+        {"a/b.txt", 1},     {"./a", 1}, {"a..b", 1},     {"..", 0},  {"a/../../x", 0},
         {"/etc/passwd", 0}, {"\\x", 0}, {"a\\..\\x", 0}, {"C:x", 0}, {"", 0},
     };
     for (const Case& c : cases) {

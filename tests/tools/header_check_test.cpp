@@ -44,14 +44,10 @@ TEST_F(HeaderFixture, PackRefusesHeaderValuesTheInstallerRefuses)
         std::string value;
     };
     const Case cases[] = {
-        {"--company", &DiscPackOptions::company, "CON"},
-        {"--company", &DiscPackOptions::company, "Co."},
-        {"--product", &DiscPackOptions::product, ".."},
-        {"--product", &DiscPackOptions::product, "Game "},
-        {"--regkey", &DiscPackOptions::regkey, ".."},
-        {"--regkey", &DiscPackOptions::regkey, "Soft/Key"},
-        {"--regkey", &DiscPackOptions::regkey, "Key*"},
-        {"--exe", &DiscPackOptions::exe, climbing_exe},
+        {"--company", &DiscPackOptions::company, "CON"},     {"--company", &DiscPackOptions::company, "Co."},
+        {"--product", &DiscPackOptions::product, ".."},      {"--product", &DiscPackOptions::product, "Game "},
+        {"--regkey", &DiscPackOptions::regkey, ".."},        {"--regkey", &DiscPackOptions::regkey, "Soft/Key"},
+        {"--regkey", &DiscPackOptions::regkey, "Key*"},      {"--exe", &DiscPackOptions::exe, climbing_exe},
         {"--exe", &DiscPackOptions::exe, "bin\\\\game.exe"},
     };
     for (const Case& c : cases) {
@@ -101,13 +97,10 @@ TEST_F(HeaderFixture, ListAndTestReportAHeaderTheInstallerRefuses)
         {"product climbing into Startup", [](std::string* b) { put_text(b, disc::kProductAt, "..\\Startup"); },
          disc::kProductAt},
         {"empty registry key", [](std::string* b) { put_text(b, disc::kRegkeyAt, ""); }, disc::kRegkeyAt},
-        {"company naming a device", [](std::string* b) { put_text(b, disc::kCompanyAt, "AUX"); },
-         disc::kCompanyAt},
+        {"company naming a device", [](std::string* b) { put_text(b, disc::kCompanyAt, "AUX"); }, disc::kCompanyAt},
         {"game program outside", [](std::string* b) { put_text(b, disc::kExeAt, "..\\x.exe"); }, disc::kExeAt},
-        {"negative total size", [](std::string* b) { put_number(b, disc::kTotalSizeAt, -1); },
-         disc::kTotalSizeAt},
-        {"negative disc count", [](std::string* b) { put_number(b, disc::kDiscCountAt, -1); },
-         disc::kDiscCountAt},
+        {"negative total size", [](std::string* b) { put_number(b, disc::kTotalSizeAt, -1); }, disc::kTotalSizeAt},
+        {"negative disc count", [](std::string* b) { put_number(b, disc::kDiscCountAt, -1); }, disc::kDiscCountAt},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -93,14 +93,14 @@ std::string ccd_text(uint64_t data_sectors, int mode, uint64_t audio_sectors = 0
     int tracks = audio_sectors ? 2 : 1;
     std::string s = "[CloneCD]\r\nVersion=3\r\n[Disc]\r\nTocEntries=" + std::to_string(3 + tracks) +
                     "\r\nSessions=1\r\nDataTracksScrambled=" + std::to_string(scrambled) +
-                    "\r\nCDTextLength=0\r\n[Session 1]\r\nPreGapMode=" + std::to_string(mode) +
-                    "\r\nPreGapSubC=0\r\n";
+                    "\r\nCDTextLength=0\r\n[Session 1]\r\nPreGapMode=" + std::to_string(mode) + "\r\nPreGapSubC=0\r\n";
     auto entry = [&](int n, const char* point, const char* ctl, uint64_t plba) {
         uint64_t a = plba + 150;
-        s += "[Entry " + std::to_string(n) + "]\r\nSession=1\r\nPoint=" + point + "\r\nADR=0x01\r\nControl=" + ctl +
-             "\r\nTrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\nPMin=" +
-             std::to_string(a / 4500) + "\r\nPSec=" + std::to_string(a / 75 % 60) +
-             "\r\nPFrame=" + std::to_string(a % 75) + "\r\nPLBA=" + std::to_string(plba) + "\r\n";
+        s +=
+            "[Entry " + std::to_string(n) + "]\r\nSession=1\r\nPoint=" + point + "\r\nADR=0x01\r\nControl=" + ctl +
+            "\r\nTrackNo=0\r\nAMin=0\r\nASec=0\r\nAFrame=0\r\nALBA=-150\r\nZero=0\r\nPMin=" + std::to_string(a / 4500) +
+            "\r\nPSec=" + std::to_string(a / 75 % 60) + "\r\nPFrame=" + std::to_string(a % 75) +
+            "\r\nPLBA=" + std::to_string(plba) + "\r\n";
     };
     entry(0, "0xa0", control, 4350);
     entry(1, "0xa1", control, 4350 + 4500 * (tracks - 1));
@@ -128,15 +128,15 @@ Bytes mds_bytes(uint32_t sectors, unsigned char mode, uint16_t stride, const std
     memcpy(&d[0], "MEDIA DESCRIPTOR", 16);
     d[16] = 1;
     d[17] = 3;
-    d[20] = 1;            // sessions
-    put32(&d, 80, 92);    // the first session block
+    d[20] = 1;          // sessions
+    put32(&d, 80, 92);  // the first session block
     put32(&d, 92 + 0, (uint32_t)-150);
     put32(&d, 92 + 4, sectors);
-    d[92 + 8] = 1;        // session number
-    d[92 + 10] = 4;       // track blocks
-    d[92 + 11] = 3;       // lead-in blocks
-    d[92 + 12] = 1;       // first track
-    d[92 + 14] = 1;       // last track
+    d[92 + 8] = 1;   // session number
+    d[92 + 10] = 4;  // track blocks
+    d[92 + 11] = 3;  // lead-in blocks
+    d[92 + 12] = 1;  // first track
+    d[92 + 14] = 1;  // last track
     put32(&d, 92 + 20, 116);
     const unsigned char points[4] = {0xA0, 0xA1, 0xA2, 1};
     for (int b = 0; b < 4; ++b) {
@@ -365,9 +365,10 @@ TEST_F(ImageFormats, EveryKindReadsAsTheIsoAndExtractsTheSet)
         {"cdrdao .toc over raw mode 2 sectors with subchannel, CD-TEXT and comments",
          [](ImageFormats& t) {
              save(t.dir / "t3.bin", raw_sectors(t.iso, 2, 96));
-             save_text(t.dir / "t3.toc", "CD_ROM_XA\nCD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE \"x\" } }\n"
-                                         "TRACK MODE2_RAW RW_RAW // raw with subchannel\nNO COPY\n"
-                                         "DATAFILE \"t3.bin\"\n");
+             save_text(t.dir / "t3.toc",
+                       "CD_ROM_XA\nCD_TEXT { LANGUAGE_MAP { 0 : EN } LANGUAGE 0 { TITLE \"x\" } }\n"
+                       "TRACK MODE2_RAW RW_RAW // raw with subchannel\nNO COPY\n"
+                       "DATAFILE \"t3.bin\"\n");
              return t.dir / "t3.toc";
          }},
         {"cdrdao .toc over raw sectors",
@@ -379,7 +380,8 @@ TEST_F(ImageFormats, EveryKindReadsAsTheIsoAndExtractsTheSet)
         {"a cue sheet over 2048-byte sectors",
          [](ImageFormats& t) {
              save(t.dir / "u1.bin", t.iso);
-             save_text(t.dir / "Game (Disc 1).cue", "FILE \"u1.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
+             save_text(t.dir / "Game (Disc 1).cue",
+                       "FILE \"u1.bin\" BINARY\n  TRACK 01 MODE1/2048\n    INDEX 01 00:00:00\n");
              return t.dir / "Game (Disc 1).cue";
          }},
         {"an ISO file named .img, no CloneCD sheet beside it",

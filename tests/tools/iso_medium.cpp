@@ -34,7 +34,7 @@ bool make_iso(const fs::path& folder, const fs::path& image, const std::string& 
     std::error_code ec;
     fs::remove(image, ec);
     return run("xorriso -outdev " + shell_quoted(image.string()) + " -volid " + shell_quoted(volume_id) +
-                   " -rockridge off -joliet " + (joliet ? "on" : "off") + " -map " +
-                   shell_quoted(folder.string()) + " /",
+                   " -rockridge off -joliet " + (joliet ? "on" : "off") + " -map " + shell_quoted(folder.string()) +
+                   " /",
                error);
 }

@@ -37,28 +37,28 @@ TEST(PathGlob, WildcardsClassesAndCase)
     const Case cases[] = {
         {"*.txt", "readme.txt", true},
         {"*.txt", "readme.txt.bak", false},
-        {"*.TXT", "ReadMe.txt", true},            // ASCII case is ignored
+        {"*.TXT", "ReadMe.txt", true},  // ASCII case is ignored
         {"read?e.txt", "readme.txt", true},
-        {"read?e.txt", "reade.txt", false},       // ? is exactly one character
-        {"*", "a\\b", false},                     // * never crosses a separator
+        {"read?e.txt", "reade.txt", false},  // ? is exactly one character
+        {"*", "a\\b", false},                // * never crosses a separator
         {"a\\*", "a\\b", true},
         {"a\\*", "a\\b\\c", false},
-        {"**", "a\\b\\c", true},                  // ** does
+        {"**", "a\\b\\c", true},  // ** does
         {"a\\**\\c", "a\\x\\y\\c", true},
         {"a**", "abc\\d", true},
-        {"[a-c]x", "Bx", true},                   // a range of letters holds both cases
+        {"[a-c]x", "Bx", true},  // a range of letters holds both cases
         {"[a-c]x", "dx", false},
         {"[!a-c]x", "dx", true},
         {"[^a-c]x", "ax", false},
-        {"[]]", "]", true},                       // ] first in a set is a member
-        {"[*]", "*", true},                       // no escape character: a set instead
+        {"[]]", "]", true},  // ] first in a set is a member
+        {"[*]", "*", true},  // no escape character: a set instead
         {"[*]", "a", false},
-        {"?", "\\", false},                       // ? is no separator either
-        {"許?蓋", "許功蓋", true},                // ? is a whole Big5 character, not a byte
+        {"?", "\\", false},         // ? is no separator either
+        {"許?蓋", "許功蓋", true},  // ? is a whole Big5 character, not a byte
         {"許??蓋", "許功蓋", false},
         {"*蓋", "許功蓋", true},
         {"[許功]", "功", true},
-        {"Ä*", "ä.txt", false},                   // only ASCII letters fold
+        {"Ä*", "ä.txt", false},  // only ASCII letters fold
         {"", "", true},
         {"a", "", false},
     };
@@ -81,9 +81,9 @@ TEST(PathSelection, WholePathOrNameAtAnyDepth)
     // A folder that matches brings everything below it.
     EXPECT_TRUE(picks("許功蓋", "\\許功蓋\\蓋\\許"));
     EXPECT_TRUE(picks("許功蓋\\蓋", "\\許功蓋\\蓋\\許"));
-    EXPECT_TRUE(picks("*.dat", "\\a.dat\\b.txt"));  // a.dat is a folder here
+    EXPECT_TRUE(picks("*.dat", "\\a.dat\\b.txt"));         // a.dat is a folder here
     EXPECT_FALSE(picks("許功蓋\\蓋\\x", "\\許功蓋\\蓋"));  // a folder on the way is not picked by itself
-    EXPECT_FALSE(picks("許功", "\\許功蓋\\x"));    // names match whole, not by prefix
+    EXPECT_FALSE(picks("許功", "\\許功蓋\\x"));            // names match whole, not by prefix
 }
 
 TEST(PathSelection, CountsHitsPerPatternAndRefusesBadOnes)
@@ -118,9 +118,9 @@ TEST(PathSelection, Utf8Decoding)
     std::u32string out;
     EXPECT_EQ(decode_utf8("a許", &out), 1);
     EXPECT_EQ(out, (std::u32string{U'a', U'許'}));
-    EXPECT_EQ(decode_utf8("\xE8\xA8", &out), 0);      // cut short
-    EXPECT_EQ(decode_utf8("\xC0\xAF", &out), 0);      // overlong "/"
-    EXPECT_EQ(decode_utf8("\xED\xA0\x80", &out), 0);  // a surrogate
+    EXPECT_EQ(decode_utf8("\xE8\xA8", &out), 0);          // cut short
+    EXPECT_EQ(decode_utf8("\xC0\xAF", &out), 0);          // overlong "/"
+    EXPECT_EQ(decode_utf8("\xED\xA0\x80", &out), 0);      // a surrogate
     EXPECT_EQ(decode_utf8("\xF4\x90\x80\x80", &out), 0);  // beyond U+10FFFF
 }
 

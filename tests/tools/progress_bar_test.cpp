@@ -71,7 +71,11 @@ TEST(ProgressLine, ShownOnlyOnATerminalAndNotWhenQuiet)
 
 struct Captured {
     FILE* f = tmpfile();
-    ~Captured() { if (f) fclose(f); }
+    ~Captured()
+    {
+        if (f)
+            fclose(f);
+    }
     std::string text()
     {
         fflush(f);

@@ -44,10 +44,12 @@ TEST_F(SectorFiles, EveryStrideAndDataOffsetGivesTheUserData)
 {
     struct Layout {
         uint32_t stride, data_offset, lead;  // lead: sectors of other bytes before the track
-    } layouts[] = {{2048, 0, 0}, {2048, 0, 2}, {2336, 8, 0}, {2352, 16, 1}, {2352, 24, 0}, {2448, 16, 3}, {2448, 24, 0}};
+    } layouts[] = {{2048, 0, 0},  {2048, 0, 2},  {2336, 8, 0}, {2352, 16, 1},
+                   {2352, 24, 0}, {2448, 16, 3}, {2448, 24, 0}};
     const uint32_t kSectors = 40;
     for (const Layout& l : layouts) {
-        SCOPED_TRACE(std::to_string(l.stride) + "/" + std::to_string(l.data_offset) + " after " + std::to_string(l.lead));
+        SCOPED_TRACE(std::to_string(l.stride) + "/" + std::to_string(l.data_offset) + " after " +
+                     std::to_string(l.lead));
         std::string file(l.lead * l.stride, '\xEE');
         for (uint32_t s = 0; s < kSectors; ++s) {
             std::string sector(l.stride, '\xEE');  // what lies around the data: sync, header, subchannel
@@ -121,25 +123,28 @@ TEST(CueSheetTracks, EachTrackLiesWhereItsFileAndIndexSay)
 {
     struct Case {
         const char* sheet;
-        int track;            // which track (1-based) is checked
+        int track;  // which track (1-based) is checked
         const char* file;
         uint64_t first_byte;  // INDEX 01 in sectors of the track's size
         uint32_t stride, data_offset;
-        uint64_t sectors;     // up to the next track's INDEX 00 in the same file; 0: the file's end
+        uint64_t sectors;  // up to the next track's INDEX 00 in the same file; 0: the file's end
         bool audio;
     } cases[] = {
-        {"FILE \"Game (Disc 1).bin\" BINARY\n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n", 1, "Game (Disc 1).bin",
-         0, 2352, 16, 0, false},
+        {"FILE \"Game (Disc 1).bin\" BINARY\n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n", 1, "Game (Disc 1).bin", 0,
+         2352, 16, 0, false},
         {"FILE disc.img BINARY\r\nTRACK 01 MODE1/2048\r\nINDEX 01 00:00:00\r\n", 1, "disc.img", 0, 2048, 0, 0, false},
         {"FILE \"a.bin\" BINARY\n TRACK 01 MODE2/2352\n INDEX 00 00:00:00\n INDEX 01 00:02:00\n", 1, "a.bin",
          150 * 2352, 2352, 24, 0, false},
         {"FILE \"a.bin\" BINARY\n TRACK 01 MODE2/2336\n INDEX 01 00:00:00\n", 1, "a.bin", 0, 2336, 8, 0, false},
         {"FILE \"a.bin\" BINARY\n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n TRACK 02 AUDIO\n PREGAP 00:02:00\n"
-         " INDEX 00 01:00:00\n INDEX 01 01:02:00\n", 1, "a.bin", 0, 2352, 16, 60 * 75, false},
+         " INDEX 00 01:00:00\n INDEX 01 01:02:00\n",
+         1, "a.bin", 0, 2352, 16, 60 * 75, false},
         {"FILE \"a.bin\" BINARY\n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n TRACK 02 AUDIO\n PREGAP 00:02:00\n"
-         " INDEX 00 01:00:00\n INDEX 01 01:02:00\n", 2, "a.bin", (60 * 75 + 150) * 2352, 2352, 0, 0, true},
+         " INDEX 00 01:00:00\n INDEX 01 01:02:00\n",
+         2, "a.bin", (60 * 75 + 150) * 2352, 2352, 0, 0, true},
         {"FILE \"t1.bin\" BINARY\n TRACK 01 AUDIO\n INDEX 01 00:00:00\nFILE \"t2.bin\" BINARY\n TRACK 02 MODE1/2352\n"
-         " INDEX 00 00:00:00\n INDEX 01 00:02:00\n POSTGAP 00:02:00\n", 2, "t2.bin", 150 * 2352, 2352, 16, 0, false},
+         " INDEX 00 00:00:00\n INDEX 01 00:02:00\n POSTGAP 00:02:00\n",
+         2, "t2.bin", 150 * 2352, 2352, 16, 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.sheet);

@@ -26,8 +26,7 @@ TEST(WriteResults, SalvageNamesAFileThatFailsToCloseAsLost)
         SalvageResult result;
         long before = plat_close_count();
         plat_fail_close_after(close - 1);  // close 0: none fails
-        int ok = salvage_disc_set(discs, tmp.host / ("out" + std::to_string(close)), SalvageOptions(), &result,
-                                  &error);
+        int ok = salvage_disc_set(discs, tmp.host / ("out" + std::to_string(close)), SalvageOptions(), &result, &error);
         plat_fail_close_after(-1);
         if (close == 0)
             closes = plat_close_count() - before;

@@ -41,7 +41,7 @@ std::string tag()
 
 struct Installed : ::testing::Test {
     TempDir dir;
-    std::string folder;                       // the install folder
+    std::string folder;  // the install folder
     std::string company, product, regkey;
     std::string programs, desktop;
     std::string manifest_text;
@@ -134,9 +134,18 @@ struct Installed : ::testing::Test {
         write_file(folder + "\\uninstall.lst", manifest_text);
     }
 
-    std::string key_path() const { return std::string(kUninstallKeyRoot) + "\\" + regkey; }
-    std::string group() const { return programs + "\\" + company + "\\" + product; }
-    std::string desktop_link() const { return desktop + "\\" + product + ".lnk"; }
+    std::string key_path() const
+    {
+        return std::string(kUninstallKeyRoot) + "\\" + regkey;
+    }
+    std::string group() const
+    {
+        return programs + "\\" + company + "\\" + product;
+    }
+    std::string desktop_link() const
+    {
+        return desktop + "\\" + product + ".lnk";
+    }
     void set_key_folder(const std::string& path)
     {
         void* key = nullptr;
@@ -180,7 +189,7 @@ struct Installed : ::testing::Test {
 
 TEST_F(Installed, YesRemovesTheSetAndKeepsWhatTheUserMadeOrChanged)
 {
-    write_file(folder + "\\" + big5("存檔\\第一關.sav"), "saved game");  // made by the user in a folder of the set
+    write_file(folder + "\\" + big5("存檔\\第一關.sav"), "saved game");     // made by the user in a folder of the set
     write_file(folder + "\\" + big5("設定.ini"), "[set]\r\nvolume=3\r\n");  // changed by the user
     BoxRecorder boxes;
     int32_t remove_self = 0;

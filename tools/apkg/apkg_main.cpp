@@ -8,7 +8,6 @@
 #include "platform.h"
 #include "terminal_text.h"
 
-
 #include <cstdio>
 
 namespace {

@@ -99,7 +99,8 @@ int apkg_create_from_folder(const fs::path& folder, const fs::path& package, std
     std::vector<ApkgInput> members;
     for (const HostEntry& e : entries) {
         if (e.is_directory) {
-            *error = utf8_of(e.path) + " is a folder; a package holds files only "
+            *error = utf8_of(e.path) +
+                     " is a folder; a package holds files only "
                      "(pack the folder as a package of its own)";
             return 0;
         }

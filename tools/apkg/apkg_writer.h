@@ -34,7 +34,7 @@ struct ApkgEntryInfo {
     std::string name;  // code page 950 (empty when the field has no NUL)
     int32_t offset;
     int32_t size;
-    bool valid;        // name terminated and data inside the file
+    bool valid;  // name terminated and data inside the file
 };
 // Reads a package's directory. Fails on a damaged header or directory.
 int apkg_list(const fs::path& package, std::vector<ApkgEntryInfo>* entries, std::string* error);

@@ -27,8 +27,7 @@ std::vector<std::string> signing_arguments(const CodeSigning& signing, const fs:
 
 }  // namespace
 
-int sign_program(const CodeSigning& signing, const fs::path& program, const fs::path& signed_copy,
-                 std::string* error)
+int sign_program(const CodeSigning& signing, const fs::path& program, const fs::path& signed_copy, std::string* error)
 {
     std::error_code ec;
     if (!fs::is_regular_file(program, ec)) {

@@ -9,9 +9,9 @@
 #include <string>
 
 struct CodeSigning {
-    fs::path pkcs12;             // certificate and private key; empty: nothing is signed
-    fs::path password_file;      // the PKCS#12 password (empty: none); read by osslsigncode itself
-    std::string timestamp_url;   // an RFC 3161 time-stamp server; empty: no time stamp
+    fs::path pkcs12;            // certificate and private key; empty: nothing is signed
+    fs::path password_file;     // the PKCS#12 password (empty: none); read by osslsigncode itself
+    std::string timestamp_url;  // an RFC 3161 time-stamp server; empty: no time stamp
 
     int enabled() const { return !pkcs12.empty(); }
 };
@@ -22,5 +22,4 @@ struct CodeSigning {
 // certificate file, a wrong password, a program that is no Windows program,
 // osslsigncode missing or failing) *error says why with osslsigncode's own
 // message, and no signed copy is left.
-int sign_program(const CodeSigning& signing, const fs::path& program, const fs::path& signed_copy,
-                 std::string* error);
+int sign_program(const CodeSigning& signing, const fs::path& program, const fs::path& signed_copy, std::string* error);

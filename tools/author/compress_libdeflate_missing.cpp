@@ -16,6 +16,4 @@ size_t libdeflate_backend_compress(void*, const void*, size_t, void*, size_t)
     return 0;
 }
 
-void libdeflate_backend_release(void*)
-{
-}
+void libdeflate_backend_release(void*) {}

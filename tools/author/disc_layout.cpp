@@ -132,22 +132,21 @@ int plan_pictures(const fs::path& folder, const fs::path& work, DiscLayout* layo
     return 1;
 }
 
-int plan_tree(const fs::path& folder, const std::string& top, unsigned discs, DiscLayout* layout,
-              std::string* error)
+int plan_tree(const fs::path& folder, const std::string& top, unsigned discs, DiscLayout* layout, std::string* error)
 {
     return walk_host_tree(
         folder, top,
         [&](const HostEntry& e, const std::string& parent, std::string* below, std::string*) {
             *below = parent + "/" + e.utf8_name;
-            layout->files.push_back(LayoutFile{*below, e.is_directory ? fs::path() : e.path, {}, e.is_directory,
-                                               e.is_directory ? 0 : e.size, discs});
+            layout->files.push_back(LayoutFile{
+                *below, e.is_directory ? fs::path() : e.path, {}, e.is_directory, e.is_directory ? 0 : e.size, discs});
             return 1;
         },
         error);
 }
 
-int plan_program(const fs::path& path, const char* what, const char* option, const char* name,
-                 DiscLayout* layout, std::string* error)
+int plan_program(const fs::path& path, const char* what, const char* option, const char* name, DiscLayout* layout,
+                 std::string* error)
 {
     if (!is_file(path)) {
         *error = std::string("the ") + what + " " + (path.empty() ? std::string("(none given)") : utf8_of(path)) +
@@ -241,9 +240,23 @@ int convert_picture(const fs::path& from, const fs::path& to, std::string* error
     // set to the top left: ImageMagick 6 writes the rows top first whatever
     // the origin, and marks it right only for this one (the installer's
     // reader honours the mark either way).
-    std::vector<std::string> args = {"convert", utf8_of(from) + "[0]", "-orient", "TopLeft", "-background", "black",
-                                     "-alpha", "remove", "-alpha", "off", "-type", "TrueColor", "-depth", "8",
-                                     "-compress", "None", "TGA:" + utf8_of(to)};
+    std::vector<std::string> args = {"convert",
+                                     utf8_of(from) + "[0]",
+                                     "-orient",
+                                     "TopLeft",
+                                     "-background",
+                                     "black",
+                                     "-alpha",
+                                     "remove",
+                                     "-alpha",
+                                     "off",
+                                     "-type",
+                                     "TrueColor",
+                                     "-depth",
+                                     "8",
+                                     "-compress",
+                                     "None",
+                                     "TGA:" + utf8_of(to)};
     ProgramRun run;
     if (!run_program(args, {}, &run, error))
         return 0;
@@ -265,15 +278,13 @@ int picture_loads(const fs::path& path)
     return ok == 1;
 }
 
-int plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, DiscLayout* layout,
-                     std::string* error)
+int plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, DiscLayout* layout, std::string* error)
 {
     *layout = DiscLayout();
     if (!options.enabled)
         return 1;
     if (!plan_program(options.setup_program, "setup program", "--setup-exe", "setup.exe", layout, error) ||
-        !plan_program(options.launcher_program, "launcher program", "--launcher-exe", "launcher.exe", layout,
-                      error))
+        !plan_program(options.launcher_program, "launcher program", "--launcher-exe", "launcher.exe", layout, error))
         return 0;
     // Written into the work folder, so that it is measured and copied like
     // every other file.
@@ -288,8 +299,12 @@ int plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, Dis
             return 0;
         }
         std::error_code ec;
-        layout->files.push_back(LayoutFile{kWebShortcutFileName, options.web_shortcut, {}, false,
-                                           fs::file_size(options.web_shortcut, ec), kOnFirst | kOnLast});
+        layout->files.push_back(LayoutFile{kWebShortcutFileName,
+                                           options.web_shortcut,
+                                           {},
+                                           false,
+                                           fs::file_size(options.web_shortcut, ec),
+                                           kOnFirst | kOnLast});
     }
     if (!options.data_folder.empty()) {
         if (!is_folder(options.data_folder)) {

@@ -20,15 +20,15 @@
 extern const char kWebShortcutFileName[];  // "官方網頁.url" in UTF-8
 
 struct DiscLayoutOptions {
-    bool enabled = false;      // write the programs, autorun.inf and what is named below
-    fs::path setup_program;    // setup.exe to put on disc 1
-    fs::path launcher_program; // launcher.exe to put on disc 1
+    bool enabled = false;       // write the programs, autorun.inf and what is named below
+    fs::path setup_program;     // setup.exe to put on disc 1
+    fs::path launcher_program;  // launcher.exe to put on disc 1
     // A folder of pictures: NN.tga files (00 to 100) copied as they are, or
     // pictures of any format ImageMagick reads, converted in name order to
     // 01.tga, 02.tga, ... Empty: no slide show.
     fs::path pictures;
-    fs::path data_folder;      // copied to data\ (empty: none)
-    fs::path web_shortcut;     // copied as 官方網頁.url (empty: none)
+    fs::path data_folder;   // copied to data\ (empty: none)
+    fs::path web_shortcut;  // copied as 官方網頁.url (empty: none)
 };
 
 // Which discs a file of the layout goes on.
@@ -44,7 +44,7 @@ struct LayoutFile {
     std::string content;    // the bytes of a file made in memory
     bool is_directory = false;
     uint64_t size = 0;
-    unsigned discs = 0;     // DiscRoleBits
+    unsigned discs = 0;  // DiscRoleBits
 };
 
 struct DiscLayout {
@@ -70,8 +70,7 @@ std::string autorun_text();
 // Checks the paths of the options and plans the layout; converts pictures
 // into a staging folder below `work` (created). Every picture must load with
 // the installer's TGA reader.
-int plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, DiscLayout* layout,
-                     std::string* error);
+int plan_disc_layout(const DiscLayoutOptions& options, const fs::path& work, DiscLayout* layout, std::string* error);
 
 // Converts one picture to a TGA file that the installer reads (24-bit true
 // colour, uncompressed, alpha flattened onto black) with ImageMagick.

@@ -118,8 +118,9 @@ int DiscOutput::finish_set(std::string* error)
     }
     size_t from = entry != starts.size() ? entry : any;
     if (from == starts.size()) {
-        *error = "the last disc has no room for its data folder, web shortcut and pictures beside a record "
-                 "of its disc file; choose a larger --disc-size";
+        *error =
+            "the last disc has no room for its data folder, web shortcut and pictures beside a record "
+            "of its disc file; choose a larger --disc-size";
         return 0;
     }
     return move_tail(starts[from], error) && finish_disc(error);

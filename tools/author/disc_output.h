@@ -21,13 +21,13 @@ using DiscRoom = std::function<bool(int32_t number, unsigned role, int64_t* room
 struct DiscOutput {
     fs::path out;
     DiscRoom room_of;
-    int32_t disc_count = 0;      // discs opened so far
-    int64_t used = 0;            // bytes on the open disc
-    int64_t room = 0;            // the open disc's room while it is not the last
+    int32_t disc_count = 0;  // discs opened so far
+    int64_t used = 0;        // bytes on the open disc
+    int64_t room = 0;        // the open disc's room while it is not the last
     std::ofstream file;
     std::vector<fs::path> written;
     std::vector<int64_t> disc_bytes;
-    std::string header;          // placeholder written to cd1
+    std::string header;  // placeholder written to cd1
     // Where each record of the open disc starts and its type, so that the
     // last records can move onto a disc of their own.
     std::vector<int64_t> starts;

@@ -47,8 +47,7 @@ int disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& 
     if (options.signing.enabled() &&
         !sign_programs(options, work / "signed", &plan, &layout_options, &signed_programs, error))
         return give_up(nullptr);
-    if (!plan_disc_layout(layout_options, work, &layout, error) ||
-        !check_layout_targets(out, layout, options, error))
+    if (!plan_disc_layout(layout_options, work, &layout, error) || !check_layout_targets(out, layout, options, error))
         return give_up(nullptr);
     StructureSizes sizes{&layout, work, iso_volume_id(options.product, options.regkey, 1), {}};
 
@@ -73,8 +72,7 @@ int disc_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& 
     RecordSource source;
     source.items = &plan.items;
     source.data = &plan.data;
-    const int threads =
-        options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
+    const int threads = options.threads > 0 ? options.threads : (int)std::max(1u, std::thread::hardware_concurrency());
     int64_t decompressed_total = 0;
     bool ok = write_records(&source, threads, options.compressor, plan.level, &discs, options, plan.total, result,
                             &decompressed_total, error);

@@ -52,8 +52,8 @@ struct DiscPackOptions {
     int64_t first_disc_reserve = 0;  // room kept free on disc 1 (setup, pictures, data)
     int threads = 0;                 // compression workers; 0: one per core
     CompressorKind compressor = compressor_default();
-    int level = 0;                   // 0: the backend's default level
-    bool overwrite = false;          // replace disc files of an earlier run
+    int level = 0;           // 0: the backend's default level
+    bool overwrite = false;  // replace disc files of an earlier run
     // The uninstaller to put into the set as "\uninstall.exe", with the
     // manifest "\uninstall.lst" beside it; empty: neither.
     fs::path uninstaller;
@@ -84,12 +84,12 @@ struct DiscPackResult {
     int32_t total_size = 0;
     int64_t directories = 0;
     int64_t files = 0;
-    int64_t data_bytes = 0;            // file contents read
-    std::vector<int64_t> disc_bytes;   // size of each disc file
-    int64_t manifest_entries = 0;      // lines of the uninstall manifest (0 without one)
-    int32_t pictures = 0;              // slide-show pictures on the discs
-    std::vector<int64_t> layout_bytes; // bytes of the files beside each disc file
-    std::vector<int64_t> image_bytes;  // size of each image (with iso)
+    int64_t data_bytes = 0;             // file contents read
+    std::vector<int64_t> disc_bytes;    // size of each disc file
+    int64_t manifest_entries = 0;       // lines of the uninstall manifest (0 without one)
+    int32_t pictures = 0;               // slide-show pictures on the discs
+    std::vector<int64_t> layout_bytes;  // bytes of the files beside each disc file
+    std::vector<int64_t> image_bytes;   // size of each image (with iso)
     std::vector<std::string> volume_ids;
     std::vector<std::string> signed_programs;  // file names, in the order signed
     // Files and folders in the disc folders that are not part of the set

@@ -48,8 +48,8 @@ int find_program(const std::string& named, const char* file_name, const char* bu
         }
         looked += (looked.empty() ? "" : ", ") + utf8_of(c);
     }
-    *error = std::string("no ") + file_name + " to put in (looked at " + looked + "); pass " + option +
-             " PATH (the " + file_name + " of a Windows build)" + without;
+    *error = std::string("no ") + file_name + " to put in (looked at " + looked + "); pass " + option + " PATH (the " +
+             file_name + " of a Windows build)" + without;
     return 0;
 }
 
@@ -64,8 +64,9 @@ int check_pack_combinations(const PackArgs& args)
         return kExitUsage;
     }
     if (!signing.pkcs12.empty() && args.no_uninstaller && !layout.layout) {
-        fprintf(stderr, "discset pack: --sign-pkcs12 signs uninstall.exe, and with --layout setup.exe and "
-                        "launcher.exe; with --no-uninstaller and no --layout there is nothing to sign\n");
+        fprintf(stderr,
+                "discset pack: --sign-pkcs12 signs uninstall.exe, and with --layout setup.exe and "
+                "launcher.exe; with --no-uninstaller and no --layout there is nothing to sign\n");
         return kExitUsage;
     }
     if (args.no_uninstaller && !args.uninstaller.empty()) {
@@ -149,8 +150,10 @@ void report_pack(const PackArgs& args, const DiscPackOptions& options, const Dis
         printf("  disc%zu.iso  %lld bytes, volume id %s\n", i + 1, (long long)result.image_bytes[i],
                result.volume_ids[i].c_str());
     for (const std::string& stray : result.stray_files)
-        fprintf(stderr, "discset pack: warning: %s is not part of this set (left by an earlier run?); it is not in "
-                        "the images, remove it before burning the folder\n", printable(stray).c_str());
+        fprintf(stderr,
+                "discset pack: warning: %s is not part of this set (left by an earlier run?); it is not in "
+                "the images, remove it before burning the folder\n",
+                printable(stray).c_str());
     if (args.layout.layout)
         printf("  setup.exe %s, launcher.exe %s on disc 1\n", utf8_of(options.layout.setup_program).c_str(),
                utf8_of(options.layout.launcher_program).c_str());
@@ -182,8 +185,8 @@ int run_pack(const PackArgs& args)
     if (args.chatter.verbose)
         options.on_entry = [&](const std::string& record_path, bool is_directory) {
             std::string u;
-            bar.note(stdout, (to_utf8(record_path, &u) ? printable(u) : printable(record_path)) +
-                                 (is_directory ? "\\" : ""));
+            bar.note(stdout,
+                     (to_utf8(record_path, &u) ? printable(u) : printable(record_path)) + (is_directory ? "\\" : ""));
         };
     DiscPackResult result;
     std::string error;
@@ -201,8 +204,9 @@ int run_pack(const PackArgs& args)
 // with where pack finds it when the option is not given.
 static std::string program_help(const char* what)
 {
-    return std::string(what) + " (default: beside discset, else in the share/discset/windows folder of its "
-                               "install, else the Windows release build's)";
+    return std::string(what) +
+           " (default: beside discset, else in the share/discset/windows folder of its "
+           "install, else the Windows release build's)";
 }
 
 CLI::App* add_pack_command(CLI::App* app, PackArgs* args)
@@ -211,22 +215,28 @@ CLI::App* add_pack_command(CLI::App* app, PackArgs* args)
     CLI::App* pack = app->add_subcommand("pack", "Pack a game folder into a disc set (disc1/cd1, disc2/cd2, ...)");
     pack->add_option("GAME_FOLDER", args->game, "Folder whose contents are installed")->required();
     pack->add_option("-o,--output", args->out, "Folder to write disc1/, disc2/, ... into")->required();
-    pack->add_option("--company", pack_options.company, "Publisher, one folder name (each header text: 1 to 39 bytes in Big5)")
+    pack->add_option("--company", pack_options.company,
+                     "Publisher, one folder name (each header text: 1 to 39 bytes in Big5)")
         ->required();
-    pack->add_option("--product", pack_options.product, "Product: folder, display and shortcut name")
+    pack->add_option("--product", pack_options.product, "Product: folder, display and shortcut name")->required();
+    pack->add_option("--regkey", pack_options.regkey, "Name of the uninstall registry key (one name: no \\ or /)")
         ->required();
-    pack->add_option("--regkey", pack_options.regkey, "Name of the uninstall registry key (one name: no \\ or /)")->required();
-    pack->add_option("--exe", pack_options.exe, "Game program, a file relative to the game folder (bin\\game.exe)")->required();
+    pack->add_option("--exe", pack_options.exe, "Game program, a file relative to the game folder (bin\\game.exe)")
+        ->required();
     pack->add_option("--disc-size", args->disc_size, kDiscSizeHelp);
-    pack->add_option("--first-disc-reserve", pack_options.first_disc_reserve,
-                     "Bytes kept free on disc 1 for anything else (what --layout puts there is counted already; default 0)");
+    pack->add_option(
+        "--first-disc-reserve", pack_options.first_disc_reserve,
+        "Bytes kept free on disc 1 for anything else (what --layout puts there is counted already; default 0)");
     pack->add_option("--threads", pack_options.threads, "Compression threads (default: one per core)")
         ->check(CLI::Range(0, 256));
     pack->add_option("--compressor", args->compressor, "libdeflate (default where built in) or zlib");
-    pack->add_option("--level", pack_options.level, "Compression level, 1 to 12 with libdeflate, 1 to 9 with zlib (default: 5 with libdeflate, 6 with zlib, about the same size)")
+    pack->add_option("--level", pack_options.level,
+                     "Compression level, 1 to 12 with libdeflate, 1 to 9 with zlib (default: 5 with libdeflate, 6 with "
+                     "zlib, about the same size)")
         ->check(CLI::Range(1, 12));
     pack->add_flag("--force", pack_options.overwrite, "Replace the disc files of an earlier run in the output folder");
-    pack->add_flag("--no-uninstaller", args->no_uninstaller, "Put neither uninstall.exe nor its manifest uninstall.lst into the set");
+    pack->add_flag("--no-uninstaller", args->no_uninstaller,
+                   "Put neither uninstall.exe nor its manifest uninstall.lst into the set");
     pack->add_option("--uninstaller", args->uninstaller, program_help("The uninstall.exe to put in"));
     pack->add_option("--data", args->data,
                      "The data folder setup copies at the end; listed in the manifest. With --layout it goes into "
@@ -266,7 +276,8 @@ CLI::App* add_pack_command(CLI::App* app, PackArgs* args)
                    "Also write OUT/disc1.iso, disc2.iso, ...: ISO 9660 with Joliet names, fixed dates (the same "
                    "input gives the same bytes), volume id from the product and the disc number (xorriso). "
                    "--disc-size then limits each whole image");
-    pack->add_flag("-q,--quiet", args->chatter.quiet, "No progress bar (it is drawn on standard error only when that is a terminal)");
+    pack->add_flag("-q,--quiet", args->chatter.quiet,
+                   "No progress bar (it is drawn on standard error only when that is a terminal)");
     pack->add_flag("-v,--verbose", args->chatter.verbose, "Name each folder and file as it goes onto a disc");
     return pack;
 }

@@ -14,8 +14,18 @@ const char kFixedEpoch[] = "SOURCE_DATE_EPOCH=946684800";
 
 std::vector<std::string> xorriso_arguments(const std::string& volume_id)
 {
-    return {"xorriso", "-as", "mkisofs", "-quiet", "--norock", "-J", "-input-charset", "UTF-8",
-            "-V", volume_id, std::string("--modification-date=") + kFixedDate, "--set_all_file_dates",
+    return {"xorriso",
+            "-as",
+            "mkisofs",
+            "-quiet",
+            "--norock",
+            "-J",
+            "-input-charset",
+            "UTF-8",
+            "-V",
+            volume_id,
+            std::string("--modification-date=") + kFixedDate,
+            "--set_all_file_dates",
             kFixedDate};
 }
 

@@ -95,8 +95,7 @@ int StructureSizes::sectors(int32_t number, unsigned role, int64_t* out, std::st
     fs::create_directories(empty_folder(), ec);
     if (!fs::exists(empty_file, ec) && !write_host_file(empty_file, "", error))
         return 0;
-    if (!iso_measure_sectors(image_entries(*layout, number, role, empty_file, empty_folder()), volume_id, out,
-                             error))
+    if (!iso_measure_sectors(image_entries(*layout, number, role, empty_file, empty_folder()), volume_id, out, error))
         return 0;
     known[key] = *out;
     return 1;
@@ -104,7 +103,7 @@ int StructureSizes::sectors(int32_t number, unsigned role, int64_t* out, std::st
 // Puts the layout beside each disc file and writes the images.
 int write_layout_and_images(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
                             StructureSizes* sizes, DiscPackResult* result, std::vector<fs::path>* created,
-                             std::string* error)
+                            std::string* error)
 {
     const int32_t count = result->disc_count;
     for (int32_t n = 1; n <= count; ++n) {
@@ -149,8 +148,7 @@ int write_layout_and_images(const fs::path& out, const DiscLayout& layout, const
         int64_t limit = options.disc_size - (n == 1 ? options.first_disc_reserve : 0);
         if (ec || bytes != expected || bytes > limit) {
             *error = "the image " + utf8_of(image) + " takes " + std::to_string(bytes) + " bytes where " +
-                     std::to_string(expected) + " were counted (limit " + std::to_string(limit) +
-                     ")";
+                     std::to_string(expected) + " were counted (limit " + std::to_string(limit) + ")";
             return 0;
         }
         result->image_bytes.push_back(bytes);

@@ -35,6 +35,6 @@ struct StructureSizes {
 // Puts the layout beside each disc file and writes the images.
 int write_layout_and_images(const fs::path& out, const DiscLayout& layout, const DiscPackOptions& options,
                             StructureSizes* sizes, DiscPackResult* result, std::vector<fs::path>* created,
-                             std::string* error);
+                            std::string* error);
 
 }  // namespace pack

@@ -48,9 +48,9 @@ int parse_disc_size(const std::string& text, int64_t* bytes, std::string* error)
     static const struct {
         const char* unit;
         int64_t bytes;
-    } kUnits[] = {{"", 1},          {"b", 1},          {"k", 1 << 10},       {"kib", 1 << 10},
-                  {"m", 1 << 20},   {"mib", 1 << 20},  {"g", 1 << 30},       {"gib", 1 << 30},
-                  {"kb", 1000},     {"mb", 1000000},   {"gb", 1000000000}};
+    } kUnits[] = {{"", 1},        {"b", 1},         {"k", 1 << 10},    {"kib", 1 << 10},
+                  {"m", 1 << 20}, {"mib", 1 << 20}, {"g", 1 << 30},    {"gib", 1 << 30},
+                  {"kb", 1000},   {"mb", 1000000},  {"gb", 1000000000}};
     size_t digits = text.find_first_not_of("0123456789");
     if (digits == std::string::npos)
         digits = text.size();
@@ -102,9 +102,12 @@ struct Walker {
 
     int walk(const fs::path& game)
     {
-        return walk_host_tree(game, "", [this](const HostEntry& e, const std::string& prefix, std::string* below,
-                                               std::string*) { return entry(e, prefix, below); },
-                              error);
+        return walk_host_tree(
+            game, "",
+            [this](const HostEntry& e, const std::string& prefix, std::string* below, std::string*) {
+                return entry(e, prefix, below);
+            },
+            error);
     }
 
     // One entry of the game's tree, checked as the installer will see it.
@@ -130,10 +133,8 @@ struct Walker {
         }
         if (install_folder_length + record_path.size() > (size_t)disc::kMaxPathBytes) {
             *error = "the path " + utf8_of(e.path) + " is too long: with the proposed install folder " +
-                     install_folder_utf8 + " it takes " +
-                     std::to_string(install_folder_length + record_path.size()) +
-                     " bytes in code page 950, and the installer allows " +
-                     std::to_string(disc::kMaxPathBytes);
+                     install_folder_utf8 + " it takes " + std::to_string(install_folder_length + record_path.size()) +
+                     " bytes in code page 950, and the installer allows " + std::to_string(disc::kMaxPathBytes);
             return 0;
         }
         // The engine's own check, so nothing packed here is refused at
@@ -141,9 +142,8 @@ struct Walker {
         const char* problem = nullptr;
         std::string with_nul = record_path + '\0';
         char created[kRecordPathBuffer];
-        if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile,
-                              (const unsigned char*)with_nul.data(), (int32_t)with_nul.size(),
-                              (int32_t)install_folder_length, created, &problem)) {
+        if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile, (const unsigned char*)with_nul.data(),
+                              (int32_t)with_nul.size(), (int32_t)install_folder_length, created, &problem)) {
             *error = "the installer would refuse the path " + utf8_of(e.path) + ": " + problem;
             return 0;
         }
@@ -381,8 +381,7 @@ int check_output_outside(const fs::path& game, const fs::path& out, std::string*
 
 // The uninstaller and its manifest go last: the manifest is made when every
 // other file has been read.
-int plan_uninstaller(const DiscPackOptions& options, size_t install_folder_length, PackPlan* plan,
-                     std::string* error)
+int plan_uninstaller(const DiscPackOptions& options, size_t install_folder_length, PackPlan* plan, std::string* error)
 {
     std::error_code ec;
     if (!fs::is_regular_file(options.uninstaller, ec)) {
@@ -424,8 +423,8 @@ int plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& 
     if (!plan_options(game, options, plan, error) || !check_output_outside(game, out, error))
         return 0;
     std::string install_folder = proposed_install_folder(plan->fields.company, plan->fields.product);
-    Walker walker{install_folder.size(), proposed_install_folder(options.company, options.product), &plan->items,
-                  error, {}};
+    Walker walker{
+        install_folder.size(), proposed_install_folder(options.company, options.product), &plan->items, error, {}};
     if (!walker.walk(game))
         return 0;
     if (plan->items.empty()) {
@@ -449,8 +448,8 @@ int plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& 
 // Signs the programs that go onto the discs into `folder` and points the
 // plan and the layout at the signed copies: the uninstaller (whose size in
 // the plan grows by its signature) and setup.exe and launcher.exe.
-int sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPlan* plan,
-                  DiscLayoutOptions* layout, std::vector<std::string>* names, std::string* error)
+int sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPlan* plan, DiscLayoutOptions* layout,
+                  std::vector<std::string>* names, std::string* error)
 {
     std::error_code ec;
     fs::create_directories(folder, ec);
@@ -486,9 +485,8 @@ int sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPl
             return 0;
         }
     }
-    if (layout->enabled &&
-        (!sign(options.layout.setup_program, "setup.exe", &layout->setup_program) ||
-         !sign(options.layout.launcher_program, "launcher.exe", &layout->launcher_program)))
+    if (layout->enabled && (!sign(options.layout.setup_program, "setup.exe", &layout->setup_program) ||
+                            !sign(options.layout.launcher_program, "launcher.exe", &layout->launcher_program)))
         return 0;
     return 1;
 }

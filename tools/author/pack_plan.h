@@ -22,8 +22,8 @@ struct PackItem {
     fs::path::string_type host;
     std::string record_path;  // code page 950, starts with "\"
     uint64_t size;
-    bool is_manifest = false; // the uninstall manifest: made in memory when its turn comes
-    uint32_t crc = 0;         // of the content, once it has been read
+    bool is_manifest = false;  // the uninstall manifest: made in memory when its turn comes
+    uint32_t crc = 0;          // of the content, once it has been read
 };
 
 // A line of the uninstall manifest for a file or folder of the data folder.
@@ -52,13 +52,12 @@ int plan_pack(const fs::path& game, const fs::path& out, const DiscPackOptions& 
 
 // The manifest: every folder and file of the game in record order, then the
 // data folder's entries; counts its lines into *count.
-std::string build_manifest(const std::vector<PackItem>& items, const std::vector<DataEntry>& data,
-                           int64_t* count);
+std::string build_manifest(const std::vector<PackItem>& items, const std::vector<DataEntry>& data, int64_t* count);
 
 // Signs the programs that go onto the discs into `folder` and points the
 // plan and the layout at the signed copies: the uninstaller (whose size in
 // the plan grows by its signature) and setup.exe and launcher.exe.
-int sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPlan* plan,
-                  DiscLayoutOptions* layout, std::vector<std::string>* names, std::string* error);
+int sign_programs(const DiscPackOptions& options, const fs::path& folder, PackPlan* plan, DiscLayoutOptions* layout,
+                  std::vector<std::string>* names, std::string* error);
 
 }  // namespace pack

@@ -195,7 +195,7 @@ int RecordSource::next(RecordJob* job, std::string* error)
 }
 int write_records(RecordSource* source, int threads, CompressorKind kind, int level, DiscOutput* discs,
                   const DiscPackOptions& options, int64_t planned_total, DiscPackResult* result,
-                   int64_t* decompressed_total, std::string* error)
+                  int64_t* decompressed_total, std::string* error)
 {
     // A window of records in flight: deep enough that the workers still find
     // queued records while the writing thread compresses one itself or

@@ -18,7 +18,7 @@ namespace pack {
 
 struct RecordJob {
     unsigned char type = 0;
-    std::vector<unsigned char> input;   // decompressed bytes
+    std::vector<unsigned char> input;  // decompressed bytes
     size_t input_length = 0;
     std::vector<unsigned char> output;  // compressed stream
     size_t output_length = 0;
@@ -36,10 +36,10 @@ struct RecordSource {
     bool in_file = false;
     PackItem* current = nullptr;
     int64_t data_bytes = 0;
-    std::string memory;        // the manifest's bytes, while it is the current file
+    std::string memory;  // the manifest's bytes, while it is the current file
     size_t memory_at = 0;
     bool from_memory = false;
-    uLong crc = 0;             // of the current file so far
+    uLong crc = 0;  // of the current file so far
     int64_t manifest_entries = 0;
 
     // 1 with a record in job, 0 at the end, -1 on a read error.
@@ -51,6 +51,6 @@ struct RecordSource {
 // `result` and the decompressed bytes into *decompressed_total.
 int write_records(RecordSource* source, int threads, CompressorKind kind, int level, DiscOutput* discs,
                   const DiscPackOptions& options, int64_t planned_total, DiscPackResult* result,
-                   int64_t* decompressed_total, std::string* error);
+                  int64_t* decompressed_total, std::string* error);
 
 }  // namespace pack

@@ -206,8 +206,9 @@ struct Check {
     void check_programs(const Disc& first)
     {
         if (!file_on(first, kSetupProgram))
-            problem(first.number, "no setup.exe: the launcher starts setup.exe from the root of the disc it was "
-                                  "started from");
+            problem(first.number,
+                    "no setup.exe: the launcher starts setup.exe from the root of the disc it was "
+                    "started from");
         if (!file_on(first, kLauncherProgram))
             problem(first.number, "no launcher.exe: it finds the drive that holds cd1 and starts setup");
         const MediumEntry* autorun = file_on(first, kAutorunFile);
@@ -216,8 +217,8 @@ struct Check {
             return;
         }
         if (autorun->size > kMaxAutorunBytes) {
-            problem(first.number, "autorun.inf is " + std::to_string(autorun->size) +
-                                      " bytes, too large to be an autorun file");
+            problem(first.number,
+                    "autorun.inf is " + std::to_string(autorun->size) + " bytes, too large to be an autorun file");
             return;
         }
         std::string error, text;
@@ -244,7 +245,8 @@ struct Check {
             size_t eq = line.find('=');
             if (!in_section || eq == std::string::npos)
                 continue;
-            std::string key = ascii_lowered(ascii_trimmed(line.substr(0, eq))), value = ascii_trimmed(line.substr(eq + 1));
+            std::string key = ascii_lowered(ascii_trimmed(line.substr(0, eq))),
+                        value = ascii_trimmed(line.substr(eq + 1));
             if (key == "open")
                 open = value;
             else if (key == "icon")
@@ -311,18 +313,21 @@ struct Check {
                 if (e.is_directory)
                     problem(d.number, shown + " is a folder, not a picture (setup counts it all the same)");
                 else if (!picture_loads(system_path(d, e.path)))
-                    problem(d.number, shown + " does not load with the installer's TGA reader (a TGA of type 1, 2, "
-                                              "3, 9, 10 or 11, 8 bits or more, complete)");
+                    problem(d.number, shown +
+                                          " does not load with the installer's TGA reader (a TGA of type 1, 2, "
+                                          "3, 9, 10 or 11, 8 bits or more, complete)");
             }
         if (count == 0 && !package_picture(first, 1).empty()) {
-            problem(first.number, "pic\\01.tga is only inside pic.apkg: setup shows it first, but counts the "
-                                  "slide-show pictures as plain files only, so there is no slide show");
+            problem(first.number,
+                    "pic\\01.tga is only inside pic.apkg: setup shows it first, but counts the "
+                    "slide-show pictures as plain files only, so there is no slide show");
         } else if (count == 0) {
             problem(first.number, "no pic\\01.tga: setup's window stays black and there is no slide show");
         } else if (count < kMaxSlidePictures && !package_picture(first, count + 1).empty()) {
             problem(first.number, picture_name_utf8(count + 1) +
                                       " is only inside pic.apkg: setup counts the slide-show pictures as plain "
-                                      "files only, so the count stops at " + std::to_string(count));
+                                      "files only, so the count stops at " +
+                                      std::to_string(count));
         }
         // Pictures past the count never show, on whichever disc they are:
         // one line, on the disc that lacks the picture where the count stops.
@@ -339,9 +344,8 @@ struct Check {
         if (!lost.empty())
             problem(first.number, lost + (past_count.size() == 1 ? " never shows" : " never show") +
                                       ": setup counts the pictures on disc " + std::to_string(first.number) +
-                                      " from pic\\01.tga up to the first gap, and " +
-                                      picture_name_utf8(count + 1) + " is missing there (" +
-                                      std::to_string(count) + " picture(s) counted)");
+                                      " from pic\\01.tga up to the first gap, and " + picture_name_utf8(count + 1) +
+                                      " is missing there (" + std::to_string(count) + " picture(s) counted)");
     }
 
     static std::string picture_name_utf8(int32_t number)
@@ -409,8 +413,8 @@ struct Check {
         if (data && !data->is_directory)
             problem(last.number, "data is a file; setup copies a data folder from here");
         else if (!data && !elsewhere_data.empty())
-            problem(last.number, "no data folder: setup copies it from this disc" + tail + "; " + elsewhere_data +
-                                     " has one");
+            problem(last.number,
+                    "no data folder: setup copies it from this disc" + tail + "; " + elsewhere_data + " has one");
     }
 
     void check_sizes()

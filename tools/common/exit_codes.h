@@ -3,11 +3,11 @@
 #pragma once
 
 enum ToolExit : int {
-    kExitDone = 0,          // the command did what it was asked
-    kExitUsage = 1,         // the command line is wrong (unknown option, missing argument, bad value)
-    kExitFailed = 2,        // it failed, or found the input damaged
-    kExitPartial = 3,       // extract --keep-going: done, but something was lost (see its loss report)
-    kExitInterrupted = 130, // stopped by Ctrl-C (SIGINT)
+    kExitDone = 0,           // the command did what it was asked
+    kExitUsage = 1,          // the command line is wrong (unknown option, missing argument, bad value)
+    kExitFailed = 2,         // it failed, or found the input damaged
+    kExitPartial = 3,        // extract --keep-going: done, but something was lost (see its loss report)
+    kExitInterrupted = 130,  // stopped by Ctrl-C (SIGINT)
 };
 
 // For the footer of --help.

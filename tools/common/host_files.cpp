@@ -76,8 +76,7 @@ int list_host_folder(const fs::path& folder, std::vector<HostEntry>* out, std::s
         }
         keyed.emplace_back(key, e);
     }
-    std::sort(keyed.begin(), keyed.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     out->clear();
     for (auto& k : keyed)
         out->push_back(k.second);
@@ -86,8 +85,8 @@ int list_host_folder(const fs::path& folder, std::vector<HostEntry>* out, std::s
 
 namespace {
 
-int walk_host_folder(const fs::path& folder, const std::string& parent, const HostTreeVisit& visit,
-                     std::string* error, int depth)
+int walk_host_folder(const fs::path& folder, const std::string& parent, const HostTreeVisit& visit, std::string* error,
+                     int depth)
 {
     std::vector<HostEntry> entries;
     if (!list_host_folder(folder, &entries, error))

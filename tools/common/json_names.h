@@ -12,7 +12,6 @@
 // The bytes as lowercase hexadecimal, two digits per byte ("a4bd").
 std::string hex_of(const std::string& bytes);
 
-
 // Sets key (the UTF-8 text, or escaped_bytes when the bytes do not convert
 // from code page 950), key_hex (hex_of the bytes) and key_escaped (whether
 // the text is the escaped form) in *object.

@@ -17,8 +17,8 @@ std::string duration_text(int64_t seconds)
 {
     char text[32];
     if (seconds >= 3600)
-        snprintf(text, sizeof text, "%lld:%02lld:%02lld", (long long)(seconds / 3600),
-                 (long long)(seconds / 60 % 60), (long long)(seconds % 60));
+        snprintf(text, sizeof text, "%lld:%02lld:%02lld", (long long)(seconds / 3600), (long long)(seconds / 60 % 60),
+                 (long long)(seconds % 60));
     else
         snprintf(text, sizeof text, "%lld:%02lld", (long long)(seconds / 60), (long long)(seconds % 60));
     return text;

@@ -27,13 +27,13 @@ int progress_wanted(int stream_is_terminal, int quiet);
 int stream_is_terminal(FILE* stream);
 
 struct ProgressBar {
-    FILE* out = nullptr;      // null: disabled
+    FILE* out = nullptr;  // null: disabled
     int64_t total = 0;
-    double started = 0;       // seconds on the clock given to update
-    double drawn_at = -1;     // when the line was last drawn; -1 never
-    size_t drawn_length = 0;  // characters of the line on screen
-    int64_t last_done = -1;       // as last given to update
-    int64_t last_drawn_done = -1; // as last drawn
+    double started = 0;            // seconds on the clock given to update
+    double drawn_at = -1;          // when the line was last drawn; -1 never
+    size_t drawn_length = 0;       // characters of the line on screen
+    int64_t last_done = -1;        // as last given to update
+    int64_t last_drawn_done = -1;  // as last drawn
 
     // A bar for `total` bytes starting at `now`, drawn on `out` when
     // `enabled` is 1.

@@ -6,9 +6,9 @@
 #include <vector>
 
 struct ProgramRun {
-    int exit_code = -1;    // the program's exit status; -1 when it died of a signal
-    std::string out;       // what it wrote to standard output
-    std::string err;       // what it wrote to standard error
+    int exit_code = -1;  // the program's exit status; -1 when it died of a signal
+    std::string out;     // what it wrote to standard output
+    std::string err;     // what it wrote to standard error
 };
 
 // Runs argv[0] with the arguments argv[1..], with `extra_env` ("NAME=value")

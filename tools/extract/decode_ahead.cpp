@@ -31,21 +31,21 @@ enum SlotState { kSlotFree, kSlotQueued, kSlotDecoding, kSlotReady };
 
 // One record of a batch.
 struct Entry {
-    Record record = {};               // record.payload is not kept
+    Record record = {};  // record.payload is not kept
     int32_t status = kRecordSeekFailed;
     int32_t inflated = 0;
     int32_t length = 0;
     int32_t zlib_status = 0;
-    int32_t in_at = 0;                // its compressed data in the slot's `in`
-    int32_t out_at = 0;               // its decompressed data in the slot's `out`
+    int32_t in_at = 0;   // its compressed data in the slot's `in`
+    int32_t out_at = 0;  // its decompressed data in the slot's `out`
 };
 
 struct Slot {
-    std::vector<unsigned char> in;    // compressed data of the batch
-    std::vector<unsigned char> out;   // decompressed data of the batch
+    std::vector<unsigned char> in;   // compressed data of the batch
+    std::vector<unsigned char> out;  // decompressed data of the batch
     Entry entries[kBatchRecords];
-    int32_t count = 0;                // entries in the batch
-    int32_t pending = -1;             // the entry a decoder decompresses, or -1
+    int32_t count = 0;     // entries in the batch
+    int32_t pending = -1;  // the entry a decoder decompresses, or -1
     SlotState state = kSlotFree;
 };
 
@@ -57,15 +57,15 @@ struct Pipeline {
     std::vector<Slot> slots;
 
     std::mutex mutex;
-    std::condition_variable reader_wake;    // a slot became free, or stop
-    std::condition_variable decoder_wake;   // work was queued, or stop
-    std::condition_variable engine_wake;    // the batch the engine waits for is ready
-    std::deque<int64_t> work;               // batches read and waiting for a decoder
-    int64_t read_count = 0;                 // batches the reader has put into slots
-    int64_t taken = 0;                      // batches the engine has finished with
-    bool holding = false;                   // the engine holds batch `taken`
-    int32_t cursor = 0;                     // the entry of it handed out last
-    bool reader_done = false;               // the reader met the disc's end or a failure
+    std::condition_variable reader_wake;   // a slot became free, or stop
+    std::condition_variable decoder_wake;  // work was queued, or stop
+    std::condition_variable engine_wake;   // the batch the engine waits for is ready
+    std::deque<int64_t> work;              // batches read and waiting for a decoder
+    int64_t read_count = 0;                // batches the reader has put into slots
+    int64_t taken = 0;                     // batches the engine has finished with
+    bool holding = false;                  // the engine holds batch `taken`
+    int32_t cursor = 0;                    // the entry of it handed out last
+    bool reader_done = false;              // the reader met the disc's end or a failure
     bool stopping = false;
     bool reader_waits = false;
     int idle_decoders = 0;
@@ -75,7 +75,7 @@ struct Pipeline {
 
     FileObject* disc = nullptr;
     RecordReader reader;
-    bool threaded = false;                  // threads run for this disc (else inline)
+    bool threaded = false;  // threads run for this disc (else inline)
     std::thread reader_thread;
     std::vector<std::thread> decoders;
 };

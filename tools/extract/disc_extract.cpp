@@ -21,12 +21,12 @@ struct ExtractRun {
     // The discs the user named, by number: on the command line, or typed at
     // the disc prompt. The engine reads these and no others.
     std::map<int32_t, DiscFile> given;
-    fs::path start_folder;          // where the user started: typed paths are taken from here
-    std::string root;               // the engine's source root (see disc_extract)
-    std::string open_error;         // why the last served disc did not open
+    fs::path start_folder;   // where the user started: typed paths are taken from here
+    std::string root;        // the engine's source root (see disc_extract)
+    std::string open_error;  // why the last served disc did not open
     ExtractOptions options;
-    int64_t total_size = 0;         // the header's, for the progress bar
-    std::string boxes;              // what the engine reported, in UTF-8
+    int64_t total_size = 0;  // the header's, for the progress bar
+    std::string boxes;       // what the engine reported, in UTF-8
     std::string prompt_error;
 };
 
@@ -351,8 +351,8 @@ int check_given_discs(const DiscFile& first, ExtractRun* run, std::string* error
             for (const auto& kv : run->given)
                 if (header.disc_count >= 0 && kv.first > header.disc_count) {
                     *error = "disc " + std::to_string(kv.first) + " (" + where_of(kv.second) +
-                             ") is not part of the set: its header counts " +
-                             std::to_string(header.disc_count) + " disc(s)";
+                             ") is not part of the set: its header counts " + std::to_string(header.disc_count) +
+                             " disc(s)";
                     file.close();
                     return 0;
                 }

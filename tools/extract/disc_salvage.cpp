@@ -44,11 +44,11 @@ std::string utf8_name(const char* cp950)
 // What the first pass found, in the order of the discs.
 struct MapEvent {
     enum Kind : char {
-        kSound,   // a sound record: type 1 to 5 (an end record only as the disc's last byte)
-        kBroken,  // a record whose frame holds (type, length, and a sound record after it)
-                  // but whose stream does not decompress or whose path is refused
-        kSkip,    // a span with no record the walk could trust: [offset, end)
-        kDiscLost // a disc not given, or one that cannot be opened
+        kSound,    // a sound record: type 1 to 5 (an end record only as the disc's last byte)
+        kBroken,   // a record whose frame holds (type, length, and a sound record after it)
+                   // but whose stream does not decompress or whose path is refused
+        kSkip,     // a span with no record the walk could trust: [offset, end)
+        kDiscLost  // a disc not given, or one that cannot be opened
     };
     Kind kind;
     unsigned char type;
@@ -101,27 +101,27 @@ struct Salvage {
 
     // ---- the writing (second pass) ----
     const std::vector<DiscFile>* discs = nullptr;
-    FileObject source;        // the disc file the data records are read again from
+    FileObject source;  // the disc file the data records are read again from
     int32_t source_disc = 0;
     FileObject output;
     bool file_open = false;
-    bool file_written = false;     // selected and created: its data go to `output`
-    std::string file_path;         // UTF-8
-    std::string file_raw;          // code page 950, as created (after the install path)
+    bool file_written = false;  // selected and created: its data go to `output`
+    std::string file_path;      // UTF-8
+    std::string file_raw;       // code page 950, as created (after the install path)
     char file_full[PLAT_PATH_SIZE] = {0};
-    int64_t file_bytes = 0;        // bytes in the file so far, zeros written for lost records included
-    int64_t file_disc_bytes = 0;   // of which came from the discs
-    int32_t record_size = -1;      // the size its records before the last share; -1 none yet, -2 they differ
-    int32_t last_size = -1;        // the size of its last record so far; -1 none
-    std::vector<size_t> fill_lines; // its loss lines that name zeros written for lost records
+    int64_t file_bytes = 0;          // bytes in the file so far, zeros written for lost records included
+    int64_t file_disc_bytes = 0;     // of which came from the discs
+    int32_t record_size = -1;        // the size its records before the last share; -1 none yet, -2 they differ
+    int32_t last_size = -1;          // the size of its last record so far; -1 none
+    std::vector<size_t> fill_lines;  // its loss lines that name zeros written for lost records
     int64_t file_filled = 0;
     // Data records with no file of their own to go to, after a loss: they
     // belong to a file whose start is lost, and are dropped without a word.
     bool dropping = false;
-    bool failed = false;           // a write failed: the walk stops
-    int32_t common_size = 0;       // the set's usual record size (the size of records followed by
-                                   // another record of their file); 0 when unknown
-    int damage_regions = 0;        // events that can hide data
+    bool failed = false;      // a write failed: the walk stops
+    int32_t common_size = 0;  // the set's usual record size (the size of records followed by
+                              // another record of their file); 0 when unknown
+    int damage_regions = 0;   // events that can hide data
 
     ~Salvage()
     {
@@ -136,7 +136,8 @@ struct Salvage {
     void lose(const std::string& raw, int32_t disc, int64_t offset, const std::string& reason, int64_t kept,
               bool removed)
     {
-        SalvageLoss l = loss_of(raw.empty() ? std::string() : utf8_name(raw.c_str()), disc, offset, reason, kept, removed);
+        SalvageLoss l =
+            loss_of(raw.empty() ? std::string() : utf8_name(raw.c_str()), disc, offset, reason, kept, removed);
         l.raw_path = raw;
         result->losses.push_back(l);
     }
@@ -145,8 +146,8 @@ struct Salvage {
 
     void add(MapEvent::Kind kind, const Record& r, int32_t disc, int64_t end, const std::string& reason)
     {
-        events.push_back(MapEvent{kind, (unsigned char)r.type, disc, r.offset, end, r.compressed_length, 0,
-                                  std::string(), reason});
+        events.push_back(
+            MapEvent{kind, (unsigned char)r.type, disc, r.offset, end, r.compressed_length, 0, std::string(), reason});
     }
 
     // The manifest's bytes come as the data of the file uninstall.lst.
@@ -155,8 +156,8 @@ struct Salvage {
         if (e.kind == MapEvent::kSound && e.type == disc::kFile) {
             if (capturing == 1)
                 capturing = -1;  // two of them: trust neither
-            else if (capturing == 0 && uppercase_cp950(e.path) == uppercase_cp950(std::string("\\") +
-                                                                                    kUninstallManifestName))
+            else if (capturing == 0 &&
+                     uppercase_cp950(e.path) == uppercase_cp950(std::string("\\") + kUninstallManifestName))
                 capturing = 1;
             return;
         }
@@ -180,8 +181,8 @@ struct Salvage {
     {
         DiscRecords records;
         if (!records.start(d, in.get())) {
-            std::string why = records.at < 0 ? "cannot be opened (" + records.why + "): what lies on it is skipped"
-                                             : records.why;
+            std::string why =
+                records.at < 0 ? "cannot be opened (" + records.why + "): what lies on it is skipped" : records.why;
             events.push_back(MapEvent{MapEvent::kDiscLost, 0, d.number, -1, -1, 0, 0, std::string(), why});
             return;
         }
@@ -299,10 +300,7 @@ struct Salvage {
 
     // The size of the current file's records before its last: its own, or
     // the set's usual one while it has none; 0 when unknown.
-    int64_t usual_size() const
-    {
-        return record_size > 0 ? record_size : record_size == -1 ? common_size : 0;
-    }
+    int64_t usual_size() const { return record_size > 0 ? record_size : record_size == -1 ? common_size : 0; }
 
     // The bytes of the sound data records right after event i, up to the
     // first event that is not one; *clean when that event ends the file
@@ -458,10 +456,7 @@ struct Salvage {
         return true;
     }
 
-    bool selected(const std::string& path)
-    {
-        return !options->selection || options->selection->selects(path) == 1;
-    }
+    bool selected(const std::string& path) { return !options->selection || options->selection->selects(path) == 1; }
 
     // A sound folder or file record.
     void path_record(const MapEvent& e)
@@ -636,8 +631,9 @@ struct Salvage {
     {
         if (file_open && file_whole_before_damage())
             finish_file(e.disc, -1);
-        cut_file(e.disc, -1, "disc " + std::to_string(e.disc) + ", on which it continues, " +
-                                  (e.reason.rfind("not given", 0) == 0 ? "was not given" : "cannot be read"));
+        cut_file(e.disc, -1,
+                 "disc " + std::to_string(e.disc) + ", on which it continues, " +
+                     (e.reason.rfind("not given", 0) == 0 ? "was not given" : "cannot be read"));
         lose("", e.disc, -1, e.reason, -1, false);
     }
 
@@ -661,9 +657,15 @@ struct Salvage {
                     path_record(e);
                 }
                 break;
-            case MapEvent::kBroken: broken(i); break;
-            case MapEvent::kSkip: skipped(i); break;
-            case MapEvent::kDiscLost: disc_lost(e); break;
+            case MapEvent::kBroken:
+                broken(i);
+                break;
+            case MapEvent::kSkip:
+                skipped(i);
+                break;
+            case MapEvent::kDiscLost:
+                disc_lost(e);
+                break;
             }
         }
         // The set may end inside a file, as the installer allows.
@@ -769,10 +771,11 @@ int salvage_disc_set(const std::vector<DiscFile>& discs, const fs::path& dest, c
     // boundary, a disc of another set.
     if (!s.failed && !result->interrupted && result->losses.empty() && !result->passed_over_damage &&
         result->counted_total != result->header_total)
-        result->losses.push_back(loss_of(
-            "", 0, -1,
-            "the records hold " + std::to_string(result->counted_total) + " bytes, the header's total size is " +
-                std::to_string(result->header_total) + ": the set is not whole (a disc cut short, or one of another set?)",
-            -1, false));
+        result->losses.push_back(loss_of("", 0, -1,
+                                         "the records hold " + std::to_string(result->counted_total) +
+                                             " bytes, the header's total size is " +
+                                             std::to_string(result->header_total) +
+                                             ": the set is not whole (a disc cut short, or one of another set?)",
+                                         -1, false));
     return s.failed ? 0 : 1;
 }

@@ -36,16 +36,16 @@ struct SalvageOptions {
 // One loss: a file (or a record whose name is lost, a skipped span, or a
 // whole disc) and where and why.
 struct SalvageLoss {
-    std::string path;   // UTF-8, "\" separated, as a full extraction names it;
-                        // "" when the record that names it is itself lost, or
-                        // for a skipped span or a whole disc
-    int32_t disc = 0;   // disc number; 0 for the set as a whole
-    int64_t offset = -1; // offset of the damaged record (or the span's first byte) in
-                        // that disc file; -1 for a whole disc
-    std::string reason; // English
-    int64_t kept = -1;  // bytes of the file kept; -1 when nothing of it is on disk
-                        // (removed, never created, its name lost, or a whole disc)
-    bool removed = false; // the cut file was deleted (--remove-damaged)
+    std::string path;          // UTF-8, "\" separated, as a full extraction names it;
+                               // "" when the record that names it is itself lost, or
+                               // for a skipped span or a whole disc
+    int32_t disc = 0;          // disc number; 0 for the set as a whole
+    int64_t offset = -1;       // offset of the damaged record (or the span's first byte) in
+                               // that disc file; -1 for a whole disc
+    std::string reason;        // English
+    int64_t kept = -1;         // bytes of the file kept; -1 when nothing of it is on disk
+                               // (removed, never created, its name lost, or a whole disc)
+    bool removed = false;      // the cut file was deleted (--remove-damaged)
     std::string raw_path;      // the path's code page 950 bytes ("" with `path`)
     int64_t last = -1;         // a skipped span: its last byte (offset..last); else -1
     int64_t filled_from = -1;  // bytes filled_from..filled_to of the file were
@@ -53,19 +53,19 @@ struct SalvageLoss {
 };
 
 struct SalvageResult {
-    int64_t folders = 0;        // folders created
-    int64_t files = 0;          // files created and kept (whole or cut)
-    int64_t bytes = 0;          // bytes from the discs written into kept files
-    int64_t filled = 0;         // zero bytes written in place of lost records
-    int64_t records = 0;        // sound records read
-    int64_t mkdirs = 0;         // folder creations asked of the system
-    bool interrupted = false;   // `stop` ended the walk early
-    bool header_read = false;   // the header of cd1 was read
-    int64_t header_total = 0;   // the header's total size
-    int64_t counted_total = 0;  // decompressed bytes of the sound records of types 1, 2 and 3
+    int64_t folders = 0;              // folders created
+    int64_t files = 0;                // files created and kept (whole or cut)
+    int64_t bytes = 0;                // bytes from the discs written into kept files
+    int64_t filled = 0;               // zero bytes written in place of lost records
+    int64_t records = 0;              // sound records read
+    int64_t mkdirs = 0;               // folder creations asked of the system
+    bool interrupted = false;         // `stop` ended the walk early
+    bool header_read = false;         // the header of cd1 was read
+    int64_t header_total = 0;         // the header's total size
+    int64_t counted_total = 0;        // decompressed bytes of the sound records of types 1, 2 and 3
     bool passed_over_damage = false;  // a damaged record lay in a file --include passed over
                                       // (so the header's total cannot be met)
-    std::vector<std::string> notes;  // what is wrong beyond the records (the header)
+    std::vector<std::string> notes;   // what is wrong beyond the records (the header)
     std::vector<SalvageLoss> losses;
 
     // Every check passed: nothing lost or skipped, every disc read to its

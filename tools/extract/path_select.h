@@ -25,10 +25,10 @@
 #include <vector>
 
 struct PathPattern {
-    std::u32string glob;   // the pattern, "/" turned into "\", leading "\" dropped
-    bool whole_path;       // matched against the whole path, else against the name alone
-    std::string text;      // as given, for messages
-    int64_t hits;          // entries it selected
+    std::u32string glob;  // the pattern, "/" turned into "\", leading "\" dropped
+    bool whole_path;      // matched against the whole path, else against the name alone
+    std::string text;     // as given, for messages
+    int64_t hits;         // entries it selected
 };
 
 struct PathSelection {

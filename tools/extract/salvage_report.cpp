@@ -9,11 +9,11 @@
 
 std::string describe_loss(const SalvageLoss& loss)
 {
-    std::string who = !loss.path.empty()  ? loss.path
-                      : loss.disc == 0     ? std::string("(the set)")
-                      : loss.last >= 0     ? std::string("(skipped)")
-                      : loss.offset < 0    ? "(disc " + std::to_string(loss.disc) + ")"
-                                           : std::string("(name lost)");
+    std::string who = !loss.path.empty() ? loss.path
+                      : loss.disc == 0   ? std::string("(the set)")
+                      : loss.last >= 0   ? std::string("(skipped)")
+                      : loss.offset < 0  ? "(disc " + std::to_string(loss.disc) + ")"
+                                         : std::string("(name lost)");
     std::string line = who;
     if (loss.disc > 0)
         line += "  disc " + std::to_string(loss.disc);

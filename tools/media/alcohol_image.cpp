@@ -189,9 +189,9 @@ int parse_alcohol_descriptor(const std::string& d, AlcoholDataTrack* out, std::s
     std::vector<TrackEntry> tracks;
     for (uint32_t s = 0; s < sessions; ++s) {
         const unsigned char* session = field(d, session_at + (uint64_t)s * kSessionBytes, kSessionBytes);
-        const unsigned char* blocks = session ? field(d, u32(session + kSessionTrackOffset),
-                                                      (uint64_t)session[kSessionBlocks] * kTrackBytes)
-                                              : nullptr;
+        const unsigned char* blocks =
+            session ? field(d, u32(session + kSessionTrackOffset), (uint64_t)session[kSessionBlocks] * kTrackBytes)
+                    : nullptr;
         if (!blocks) {
             *error = "has session " + std::to_string(s + 1) + " or its track blocks outside the .mds (damaged)";
             return 0;
@@ -223,8 +223,8 @@ int parse_alcohol_descriptor(const std::string& d, AlcoholDataTrack* out, std::s
         return 0;
     }
     if (start != 0) {
-        *error = "has its first data track (track " + std::to_string(number) + ") at sector " +
-                 std::to_string(start) + ", after audio tracks (an enhanced CD), which is not read";
+        *error = "has its first data track (track " + std::to_string(number) + ") at sector " + std::to_string(start) +
+                 ", after audio tracks (an enhanced CD), which is not read";
         return 0;
     }
     uint32_t stride = get_le16(t + kTrackSectorBytes);

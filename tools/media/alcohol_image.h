@@ -17,7 +17,7 @@ struct AlcoholDataTrack {
     uint32_t data_offset = 0;  // where the 2048 bytes of user data start in one
     uint64_t first_byte = 0;   // where the track starts in the .mdf
     uint64_t sectors = 0;
-    std::string file;          // the .mdf as recorded: a name, or "*.ext" for the .mds's own name
+    std::string file;  // the .mdf as recorded: a name, or "*.ext" for the .mds's own name
 };
 
 // Reads the bytes of an .mds and finds the data track. 1, or 0 with *error

@@ -101,9 +101,9 @@ struct TrackMode {
     int mode;  // 0: not read as data
 };
 const TrackMode kModes[] = {
-    {"AUDIO", 2352, 0, 0},          {"MODE0", 2336, 0, 0},      {"MODE1", 2048, 0, 1},
-    {"MODE1_RAW", 2352, 16, 1},     {"MODE2", 2336, 8, 2},      {"MODE2_FORM1", 2048, 0, 2},
-    {"MODE2_FORM2", 2324, 0, -1},   {"MODE2_FORM_MIX", 2336, 8, 2}, {"MODE2_RAW", 2352, 24, 2},
+    {"AUDIO", 2352, 0, 0},        {"MODE0", 2336, 0, 0},          {"MODE1", 2048, 0, 1},
+    {"MODE1_RAW", 2352, 16, 1},   {"MODE2", 2336, 8, 2},          {"MODE2_FORM1", 2048, 0, 2},
+    {"MODE2_FORM2", 2324, 0, -1}, {"MODE2_FORM_MIX", 2336, 8, 2}, {"MODE2_RAW", 2352, 24, 2},
 };
 
 }  // namespace
@@ -133,8 +133,8 @@ int parse_cdrdao_sheet(const std::string& text, CdrdaoDataTrack* out, std::strin
         return 0;
     }
     if (mode->mode == 0) {
-        *error = "has a first track of " + w[i + 1].text +
-                 ", not data (audio first: an enhanced CD), which is not read";
+        *error =
+            "has a first track of " + w[i + 1].text + ", not data (audio first: an enhanced CD), which is not read";
         return 0;
     }
     if (mode->mode < 0) {

@@ -9,9 +9,9 @@
 
 // The data track of a .toc.
 struct CdrdaoDataTrack {
-    int mode = 0;           // 1: mode 1; 2: mode 2 form 1
-    std::string file;       // as the sheet names it (UTF-8)
-    RawTrack raw{};         // raw.file left empty; raw.sectors 0: to the file's end
+    int mode = 0;      // 1: mode 1; 2: mode 2 form 1
+    std::string file;  // as the sheet names it (UTF-8)
+    RawTrack raw{};    // raw.file left empty; raw.sectors 0: to the file's end
 };
 
 // Reads the text of a .toc. 1, or 0 with *error worded to follow "the

@@ -71,7 +71,8 @@ int read_sections(const std::string& text, Sheet* sheet, std::string* error)
         size_t equals = line.find('=');
         if (current.empty() || equals == std::string::npos)
             continue;
-        (*sheet)[current][ascii_lowered(ascii_trimmed(line.substr(0, equals)))] = ascii_trimmed(line.substr(equals + 1));
+        (*sheet)[current][ascii_lowered(ascii_trimmed(line.substr(0, equals)))] =
+            ascii_trimmed(line.substr(equals + 1));
     }
     return 1;
 }
@@ -168,8 +169,8 @@ int parse_clonecd_sheet(const std::string& text, CloneCdDataTrack* out, std::str
     }
     int64_t number = data->first, start = data->second.first;
     if (start != 0) {
-        *error = "has its first data track (track " + std::to_string(number) + ") at sector " +
-                 std::to_string(start) + ", after audio tracks (an enhanced CD), which is not read";
+        *error = "has its first data track (track " + std::to_string(number) + ") at sector " + std::to_string(start) +
+                 ", after audio tracks (an enhanced CD), which is not read";
         return 0;
     }
     int64_t end = -1;

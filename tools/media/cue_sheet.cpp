@@ -62,8 +62,7 @@ uint32_t data_offset_as_recorded(const RawTrack& t)
 
 }  // namespace
 
-int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector<CueTrack>* tracks,
-                    std::string* error)
+int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector<CueTrack>* tracks, std::string* error)
 {
     if (text.size() > kMaxCueSheetBytes) {
         *error = "it is larger than " + std::to_string(kMaxCueSheetBytes >> 10) + " KiB: not a cue sheet";

@@ -11,9 +11,9 @@
 // A track of a cue sheet.
 struct CueTrack {
     int number = 0;
-    bool audio = false;    // CD audio: passed over
-    std::string mode;      // as the sheet writes it, e.g. "MODE1/2352"
-    RawTrack raw{};        // where its sectors lie (for a data track)
+    bool audio = false;  // CD audio: passed over
+    std::string mode;    // as the sheet writes it, e.g. "MODE1/2352"
+    RawTrack raw{};      // where its sectors lie (for a data track)
 };
 
 // Parses the text of a sheet whose relative FILE names lie in `folder`.
@@ -21,8 +21,7 @@ struct CueTrack {
 // mm:ss:ff, PREGAP, POSTGAP, REM ...). A track's sector 0 is its INDEX 01,
 // counted in sectors of the track's own size from the start of its file.
 // 1 / 0 with *error.
-int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector<CueTrack>* tracks,
-                    std::string* error);
+int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector<CueTrack>* tracks, std::string* error);
 
 // The first data track of the sheet whose sector 16 holds an ISO 9660
 // volume descriptor, as sectors. Null with *error: the sheet unreadable, a

@@ -129,8 +129,9 @@ std::unique_ptr<DiscMedium> open_disc_medium(const DiscArgument& argument, std::
         return open_disc_folder(argument.host, error);
     if (argument.kind == kDiscImage)
         return open_disc_image(argument.host, ImageReading(), error);
-    *error = argument.text + " is a disc file: give the folder or image that holds it (the check reads the "
-                             "whole disc)";
+    *error = argument.text +
+             " is a disc file: give the folder or image that holds it (the check reads the "
+             "whole disc)";
     return nullptr;
 }
 
@@ -142,8 +143,7 @@ const MediumEntry* find_entry(const std::vector<MediumEntry>& entries, const std
     return nullptr;
 }
 
-int read_medium_file(DiscMedium* medium, const std::string& path, size_t limit, std::string* bytes,
-                     std::string* error)
+int read_medium_file(DiscMedium* medium, const std::string& path, size_t limit, std::string* bytes, std::string* error)
 {
     bytes->clear();
     FILE* f = medium->open(path, error);

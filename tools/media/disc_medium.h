@@ -77,8 +77,8 @@ enum DiscArgumentKind {
 };
 
 struct DiscArgument {
-    fs::path host;     // as given, on the host
-    std::string text;  // the same in UTF-8, for messages
+    fs::path host;       // as given, on the host
+    std::string text;    // the same in UTF-8, for messages
     int32_t number = 0;  // N of a disc file cdN; 0 for a folder or an image
     int kind = 0;        // DiscArgumentKind; 0 until the argument is looked at
 };
@@ -100,5 +100,4 @@ const MediumEntry* find_entry(const std::vector<MediumEntry>& entries, const std
 
 // The whole of the disc file `path`, at most `limit` bytes. 1 / 0 with
 // *error (also when it is larger).
-int read_medium_file(DiscMedium* medium, const std::string& path, size_t limit, std::string* bytes,
-                     std::string* error);
+int read_medium_file(DiscMedium* medium, const std::string& path, size_t limit, std::string* bytes, std::string* error);

@@ -39,7 +39,7 @@ int same_name_ascii_case(const std::string& a, const std::string& b)
 // path is resolved name by name and spelled out only when listed.
 struct ImageNode {
     std::string name;
-    uint32_t parent;       // index of its folder; kNoParent in the root folder
+    uint32_t parent;  // index of its folder; kNoParent in the root folder
     bool is_directory;
     uint64_t lsn;
     uint32_t size;
@@ -48,10 +48,10 @@ struct ImageNode {
 };
 
 struct ImageMedium : DiscMedium {
-    fs::path image;          // absolute
+    fs::path image;  // absolute
     ImageReading reading;
     iso_extension_mask_t names = kNamesWindowsReads;  // the tree read: ISO 9660 alone after a salvage fallback
-    bool raw_sectors = false;  // a cue sheet's .bin
+    bool raw_sectors = false;                         // a cue sheet's .bin
     uint64_t sectors = 0;
     std::vector<ImageNode> nodes;
     uint32_t root_children = 0;  // the root folder's entries are nodes [0, root_children)
@@ -153,8 +153,8 @@ int read_tree(ImageMedium* m, const ImageVolume& volume, std::string* error)
         PendingFolder folder = pending.front();
         pending.pop_front();
         const std::string folder_path = folder.node == kNoParent ? "" : m->path_of(folder.node);
-        const std::string shown = (folder.node == kNoParent ? "the root folder" : "the folder " + folder_path) +
-                                  " of " + image;
+        const std::string shown =
+            (folder.node == kNoParent ? "the root folder" : "the folder " + folder_path) + " of " + image;
         std::vector<ImageFolderEntry> listed;
         if (!read_image_folder(volume, folder.lsn, folder.size, shown, &listed, error))
             return 0;

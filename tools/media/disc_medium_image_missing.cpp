@@ -4,7 +4,8 @@
 
 std::unique_ptr<DiscMedium> open_disc_image(const fs::path& image, const ImageReading&, std::string* error)
 {
-    *error = utf8_of(image) + ": this build of discset does not read disc images (it was built without libcdio); "
-                              "mount or copy out the image and give the folder that holds cdN";
+    *error = utf8_of(image) +
+             ": this build of discset does not read disc images (it was built without libcdio); "
+             "mount or copy out the image and give the folder that holds cdN";
     return nullptr;
 }

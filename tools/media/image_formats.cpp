@@ -35,8 +35,8 @@ std::unique_ptr<SectorReader> open_described(const fs::path& image, const char* 
         fs::path d = image;
         d.replace_extension(ext);
         if (fs::is_regular_file(d, ec)) {
-            *error = utf8_of(image) + " holds the sectors of " + format + " image: give its descriptor " +
-                     utf8_of(d) + ", which says where its tracks lie";
+            *error = utf8_of(image) + " holds the sectors of " + format + " image: give its descriptor " + utf8_of(d) +
+                     ", which says where its tracks lie";
             return nullptr;
         }
     }
@@ -70,15 +70,9 @@ struct ImageFormat {
     OpenSectors open;
 };
 const ImageFormat kFormats[] = {
-    {".cue", open_cue_sectors},
-    {".ccd", open_clonecd_sectors},
-    {".mds", open_alcohol_sectors},
-    {".toc", open_cdrdao_sectors},
-    {".nrg", open_nero_sectors},
-    {".chd", open_chd_sectors},
-    {".img", open_img_file},
-    {".mdf", open_mdf_file},
-    {".sub", open_sub_file},
+    {".cue", open_cue_sectors},    {".ccd", open_clonecd_sectors}, {".mds", open_alcohol_sectors},
+    {".toc", open_cdrdao_sectors}, {".nrg", open_nero_sectors},    {".chd", open_chd_sectors},
+    {".img", open_img_file},       {".mdf", open_mdf_file},        {".sub", open_sub_file},
     {".bin", open_bin_file},
 };
 

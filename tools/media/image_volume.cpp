@@ -20,10 +20,10 @@ const uint32_t kChunkSectors = 32;
 // Volume descriptors (ECMA-119 8): a set of them from sector 16 on, one a
 // sector, ended by the set terminator.
 const size_t kDescriptorType = 0;
-const size_t kDescriptorIdentifier = 1;          // "CD001"
-const size_t kDescriptorVersion = 6;             // 1; 2 in an enhanced descriptor
-const size_t kDescriptorEscapes = 88;            // a supplementary descriptor's escape sequences, 32 bytes
-const size_t kDescriptorRootRecord = 156;        // the root folder's directory record
+const size_t kDescriptorIdentifier = 1;    // "CD001"
+const size_t kDescriptorVersion = 6;       // 1; 2 in an enhanced descriptor
+const size_t kDescriptorEscapes = 88;      // a supplementary descriptor's escape sequences, 32 bytes
+const size_t kDescriptorRootRecord = 156;  // the root folder's directory record
 const unsigned char kTypePrimary = 1;
 const unsigned char kTypeSupplementary = 2;
 const unsigned char kTypeTerminator = 255;
@@ -104,8 +104,7 @@ bool shown_name(const unsigned char* recorded, size_t n, ImageTree tree, std::st
         name->assign((const char*)recorded, n);
     }
     size_t version = name->rfind(';');
-    if (version != std::string::npos &&
-        name->find_first_not_of("0123456789", version + 1) == std::string::npos)
+    if (version != std::string::npos && name->find_first_not_of("0123456789", version + 1) == std::string::npos)
         name->erase(version);
     if (!joliet) {
         if (!name->empty() && name->back() == '.')
@@ -226,8 +225,8 @@ struct ExtentStream {
     uint64_t lsn = 0;
     uint64_t size = 0;
     uint64_t position = 0;
-    uint64_t cached_first = 0;   // first sector in `cache`
-    uint32_t cached_count = 0;   // sectors in `cache`
+    uint64_t cached_first = 0;  // first sector in `cache`
+    uint32_t cached_count = 0;  // sectors in `cache`
     std::unique_ptr<unsigned char[]> cache{new unsigned char[kChunkSectors * kImageSectorBytes]};
 };
 
@@ -264,8 +263,10 @@ ssize_t stream_read(void* cookie, char* out, size_t n)
 int stream_seek(void* cookie, off64_t* offset, int whence)
 {
     ExtentStream* s = (ExtentStream*)cookie;
-    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? (int64_t)s->position
-                                        : whence == SEEK_END ? (int64_t)s->size : -1;
+    int64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? (int64_t)s->position
+                   : whence == SEEK_END ? (int64_t)s->size
+                                        : -1;
     if (base < 0 || (*offset < 0 && -*offset > base)) {
         errno = EINVAL;
         return -1;
@@ -351,8 +352,7 @@ int open_image_volume(const fs::path& image, ImageVolume* out, std::string* erro
     return 0;
 }
 
-FILE* open_extent_stream(ImageVolume* volume, uint64_t lsn, uint64_t size, const std::string& what,
-                         std::string* error)
+FILE* open_extent_stream(ImageVolume* volume, uint64_t lsn, uint64_t size, const std::string& what, std::string* error)
 {
     std::unique_ptr<ExtentStream> s;
     try {
@@ -414,7 +414,8 @@ int read_image_folder(const ImageVolume& volume, uint64_t lsn, uint32_t size, co
         ImageFolderEntry e;
         if (!shown_name(recorded, name_length, volume.tree, &e.name)) {
             *error = "a name in " + shown + " does not convert to a file name (it is not " +
-                     (volume.tree == kTreeJoliet ? "UCS-2" : "code page 950") + " text, or holds / or \\ or a control character)";
+                     (volume.tree == kTreeJoliet ? "UCS-2" : "code page 950") +
+                     " text, or holds / or \\ or a control character)";
             return 0;
         }
         e.is_directory = (r[kRecordFlags] & kFlagDirectory) != 0;

@@ -39,10 +39,10 @@ enum ImageTree : uint8_t {
 // (any format open_image_sectors reads).
 struct ImageVolume {
     SectorReader* reader = nullptr;  // owned: release() frees it
-    int raw_sectors = 0;     // 1: the image is not the volume's 2048-byte sectors themselves (a sheet, a .bin)
-    uint64_t sectors = 0;    // 2048-byte sectors of user data the image holds
-    uint8_t joliet = 0;      // Joliet level of the tree read; 0: not a Joliet tree
-    ImageTree tree = kTreePrimary;  // the tree read
+    int raw_sectors = 0;             // 1: the image is not the volume's 2048-byte sectors themselves (a sheet, a .bin)
+    uint64_t sectors = 0;            // 2048-byte sectors of user data the image holds
+    uint8_t joliet = 0;              // Joliet level of the tree read; 0: not a Joliet tree
+    ImageTree tree = kTreePrimary;   // the tree read
 
     // Reads `count` sectors from `lsn` on. 1 / 0.
     int read(void* buffer, uint64_t lsn, uint32_t count) const;
@@ -55,11 +55,11 @@ struct ImageVolume {
 
 // An entry of a folder of the image, as its directory record gives it.
 struct ImageFolderEntry {
-    std::string name;       // UTF-8, as listings show it (see read_image_folder)
+    std::string name;  // UTF-8, as listings show it (see read_image_folder)
     bool is_directory;
-    bool more_extents;      // not the last record of a file in several pieces
-    uint64_t lsn;           // first sector of its data
-    uint32_t size;          // bytes
+    bool more_extents;  // not the last record of a file in several pieces
+    uint64_t lsn;       // first sector of its data
+    uint32_t size;      // bytes
 };
 
 // The entries of the folder recorded at `lsn` (`size` bytes), without "."
@@ -92,8 +92,7 @@ int open_image_volume(const fs::path& image, ImageVolume* out, std::string* erro
 // A read-only, seekable stdio stream over `size` bytes from sector `lsn` of
 // `volume`, which the stream takes over (fclose releases it; so does a
 // failure here). Null with *error.
-FILE* open_extent_stream(ImageVolume* volume, uint64_t lsn, uint64_t size, const std::string& what,
-                         std::string* error);
+FILE* open_extent_stream(ImageVolume* volume, uint64_t lsn, uint64_t size, const std::string& what, std::string* error);
 
 // libcdio reports what went wrong through its log. While one exists, its
 // warnings and errors are kept for the message instead of being printed.

@@ -94,8 +94,8 @@ int parse_nero_tail(const std::string& tail, uint64_t file_bytes, NeroDataTrack*
     }
     uint64_t chunks_end = file_bytes - footer;
     if (chunks_at < tail_start || chunks_at > chunks_end) {
-        *error = "records its chunks at byte " + std::to_string(chunks_at) +
-                 ", outside the image's last " + std::to_string(kMaxImageDescriptorBytes) + " bytes (damaged)";
+        *error = "records its chunks at byte " + std::to_string(chunks_at) + ", outside the image's last " +
+                 std::to_string(kMaxImageDescriptorBytes) + " bytes (damaged)";
         return 0;
     }
     std::vector<NeroTrack> tracks;
@@ -130,8 +130,9 @@ int parse_nero_tail(const std::string& tail, uint64_t file_bytes, NeroDataTrack*
         at += kChunkHeaderBytes + length;
     }
     if (disc_at_once && tracks.empty()) {
-        *error = "was written disc-at-once (its layout in CUEX/DAOX chunks), which is not read; "
-                 "track-at-once images (ETN2/ETNF) are";
+        *error =
+            "was written disc-at-once (its layout in CUEX/DAOX chunks), which is not read; "
+            "track-at-once images (ETN2/ETNF) are";
         return 0;
     }
     size_t i = 0;
@@ -176,8 +177,8 @@ std::unique_ptr<SectorReader> open_nero_sectors(const fs::path& nrg, std::string
     }
     // The footer and the chunks lie in the last bytes.
     std::string tail((size_t)std::min<uintmax_t>(bytes, kMaxImageDescriptorBytes), '\0');
-    bool read = fseeko(f, (off_t)(bytes - tail.size()), SEEK_SET) == 0 &&
-                fread(&tail[0], 1, tail.size(), f) == tail.size();
+    bool read =
+        fseeko(f, (off_t)(bytes - tail.size()), SEEK_SET) == 0 && fread(&tail[0], 1, tail.size(), f) == tail.size();
     fclose(f);
     std::string why;
     NeroDataTrack track;

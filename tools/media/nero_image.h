@@ -11,9 +11,9 @@
 
 // The track of an .nrg that holds the volume: its first data track.
 struct NeroDataTrack {
-    int number = 0;           // 1-based, in the order the chunk lists tracks
-    int mode = 0;             // 1: mode 1; 2: mode 2 form 1
-    RawTrack raw{};           // its bytes in the image (raw.file left empty)
+    int number = 0;  // 1-based, in the order the chunk lists tracks
+    int mode = 0;    // 1: mode 1; 2: mode 2 form 1
+    RawTrack raw{};  // its bytes in the image (raw.file left empty)
 };
 
 // Reads the chunks and footer of an .nrg from its last bytes: `tail` holds

@@ -22,8 +22,8 @@ int check_raw_data_sector(RawTrack* track, int mode, uint64_t lsn, std::string* 
     unsigned char head[kRawSectorBytes];
     size_t n = track->stride < kRawSectorBytes ? track->stride : kRawSectorBytes;
     FILE* f = open_host_file_read(track->file);
-    bool read = f && fseeko(f, (off_t)(track->first_byte + lsn * track->stride), SEEK_SET) == 0 &&
-                fread(head, 1, n, f) == n;
+    bool read =
+        f && fseeko(f, (off_t)(track->first_byte + lsn * track->stride), SEEK_SET) == 0 && fread(head, 1, n, f) == n;
     if (f)
         fclose(f);
     if (!read) {
@@ -60,8 +60,7 @@ int read_image_descriptor(const fs::path& file, uintmax_t limit, const std::stri
     return 1;
 }
 
-std::unique_ptr<SectorReader> open_checked_track(RawTrack track, int mode, const std::string& name,
-                                                 std::string* error)
+std::unique_ptr<SectorReader> open_checked_track(RawTrack track, int mode, const std::string& name, std::string* error)
 {
     std::string why;
     if (!check_raw_data_sector(&track, mode, kFirstDescriptorSector, &why)) {

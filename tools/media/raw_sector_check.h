@@ -31,8 +31,7 @@ int read_image_descriptor(const fs::path& file, uintmax_t limit, const std::stri
 // The data track, checked at its first volume descriptor sector
 // (check_raw_data_sector with `mode`), as a reader. Null with *error
 // beginning with `name`.
-std::unique_ptr<SectorReader> open_checked_track(RawTrack track, int mode, const std::string& name,
-                                                 std::string* error);
+std::unique_ptr<SectorReader> open_checked_track(RawTrack track, int mode, const std::string& name, std::string* error);
 
 // How a format's descriptor is read: its name in messages ("the CloneCD
 // image"), what the file is called there ("its .ccd sheet"), and the

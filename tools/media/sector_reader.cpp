@@ -92,8 +92,7 @@ std::unique_ptr<SectorReader> open_raw_track(const RawTrack& track, std::string*
 
 int raw_sector_data_offset(const unsigned char* sector, uint32_t* data_offset)
 {
-    static const unsigned char kSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,
-                                            0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
+    static const unsigned char kSync[12] = {0x00, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x00};
     if (memcmp(sector, kSync, sizeof kSync) != 0)
         return 0;
     if (sector[15] == 1)

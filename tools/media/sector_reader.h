@@ -21,7 +21,7 @@ struct RawTrack {
 // 2048-byte sectors of user data, whatever the image's format.
 struct SectorReader {
     virtual ~SectorReader() = default;
-    virtual uint64_t sectors() const = 0;                               // sectors readable
+    virtual uint64_t sectors() const = 0;                              // sectors readable
     virtual int read(void* buffer, uint64_t lsn, uint32_t count) = 0;  // 1 / 0
 };
 

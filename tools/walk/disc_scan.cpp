@@ -23,8 +23,6 @@
 
 namespace {
 
-
-
 // A text field as read: the NUL inside the field, valid Big5, and the bytes
 // after it zero as the writer leaves them.
 int header_text_sound(const char* field, std::string* problem)
@@ -128,7 +126,8 @@ struct Walk {
     {
         std::string u;
         bool converted = to_utf8(created, &u);
-        return TreeEntry{is_directory, converted ? u : escaped_bytes(created), 0, disc, disc, created, converted, offset};
+        return TreeEntry{is_directory, converted ? u : escaped_bytes(created), 0, disc, disc, created, converted,
+                         offset};
     }
 
     // After damage at `r`: where the records go on. A damaged record whose
@@ -145,9 +144,10 @@ struct Walk {
         }
         int64_t next = probe->next_sound(r.offset + 1);
         int64_t end = next < 0 ? probe->size : next;
-        damage(disc, r.offset, text + "; skipped offsets " + std::to_string(r.offset) + "-" +
-                                   std::to_string(end - 1) + " (" + std::to_string(end - r.offset) + " bytes)" +
-                                   (next < 0 ? " to the end of the disc file" : " to the next sound record"));
+        damage(disc, r.offset,
+               text + "; skipped offsets " + std::to_string(r.offset) + "-" + std::to_string(end - 1) + " (" +
+                   std::to_string(end - r.offset) + " bytes)" +
+                   (next < 0 ? " to the end of the disc file" : " to the next sound record"));
         return next;
     }
 
@@ -365,12 +365,12 @@ struct Walk {
             }
         }
         for (int32_t d : strangers)
-            damage(d, -1, "disc " + std::to_string(d) +
-                              " does not belong with the others: " +
-                              (d == manifest_disc && d != 1
-                                   ? "its uninstall manifest lists disc 1's files otherwise than they are"
-                                   : "none of its files is listed as it is in the set's uninstall manifest") +
-                              " (a disc of another set or version?)");
+            damage(d, -1,
+                   "disc " + std::to_string(d) + " does not belong with the others: " +
+                       (d == manifest_disc && d != 1
+                            ? "its uninstall manifest lists disc 1's files otherwise than they are"
+                            : "none of its files is listed as it is in the set's uninstall manifest") +
+                       " (a disc of another set or version?)");
         summary->damage.insert(summary->damage.end(), found.begin(), found.end());
     }
 };
@@ -574,8 +574,9 @@ static int read_set_header(Walk* w, const DiscFile& first)
         if (text && !header_text_sound((const char*)raw + at, &problem))
             w->damage(1, at, std::string("the header's ") + disc_header_field_name(at) + " " + problem);
         else if (!check_disc_header_field(&h, at, &refused))
-            w->damage(1, at, std::string("the header's ") + disc_header_field_name(at) +
-                                " is refused by the installer: " + refused);
+            w->damage(1, at,
+                      std::string("the header's ") + disc_header_field_name(at) +
+                          " is refused by the installer: " + refused);
     }
     // Paths are checked against the install folder setup proposes.
     char install_folder[3 * disc::kTextSize];
@@ -619,14 +620,14 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
     if (h.disc_count < 0)
         return 0;  // reported above
     if (h.disc_count < 1 || h.disc_count > 9999) {
-        w.damage(1, disc::kDiscCountAt, "the header's disc count " + std::to_string(h.disc_count) +
-                                            " is not a number of discs");
+        w.damage(1, disc::kDiscCountAt,
+                 "the header's disc count " + std::to_string(h.disc_count) + " is not a number of discs");
         return 0;
     }
     for (const DiscFile& d : discs)
         if (d.number > h.disc_count)
-            w.damage(d.number, -1, "not part of the set: the header counts " + std::to_string(h.disc_count) +
-                                       " disc(s)");
+            w.damage(d.number, -1,
+                     "not part of the set: the header counts " + std::to_string(h.disc_count) + " disc(s)");
     for (int32_t n = 1; n <= h.disc_count; ++n) {
         const DiscFile* d = nullptr;
         for (const DiscFile& x : discs)
@@ -650,9 +651,9 @@ int walk_disc_set(const std::vector<DiscFile>& discs, const std::function<void(c
     if (summary->damage.empty() && summary->counted_total != h.total_size) {
         for (const DiscDamage& d : w.open_ends)
             summary->damage.push_back(d);
-        w.damage(1, disc::kTotalSizeAt, "the header's total size " + std::to_string(h.total_size) +
-                                            " differs from the records' " + std::to_string(summary->counted_total) +
-                                            " decompressed bytes");
+        w.damage(1, disc::kTotalSizeAt,
+                 "the header's total size " + std::to_string(h.total_size) + " differs from the records' " +
+                     std::to_string(summary->counted_total) + " decompressed bytes");
     }
     return summary->damage.empty() ? 1 : 0;
 }

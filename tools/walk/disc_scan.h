@@ -20,10 +20,10 @@
 // carried as it is.
 struct DiscFile {
     int32_t number;
-    int kind;           // the argument's DiscArgumentKind: in a folder, the file itself, in an image
-    fs::path host;      // the cdN file, absolute (in an image: IMAGE/cdN, for messages)
-    std::string text;   // host in UTF-8, for messages
-    fs::path source;    // the folder, the cdN file or the image the argument named, absolute
+    int kind;          // the argument's DiscArgumentKind: in a folder, the file itself, in an image
+    fs::path host;     // the cdN file, absolute (in an image: IMAGE/cdN, for messages)
+    std::string text;  // host in UTF-8, for messages
+    fs::path source;   // the folder, the cdN file or the image the argument named, absolute
 };
 
 // The disc files that one argument names (disc_medium.h): a folder brings
@@ -58,10 +58,10 @@ int open_disc_file(const DiscFile& disc, FileObject* file, std::string* error);
 struct DiscRecords {
     FileObject file;
     RecordReader reader;
-    int64_t size = 0;    // bytes of the disc file
-    std::string why;     // after a failed start: what went wrong
-    int64_t at = -1;     // and where: -1 when the disc did not open, else the
-                         // offset where the records could not be started
+    int64_t size = 0;  // bytes of the disc file
+    std::string why;   // after a failed start: what went wrong
+    int64_t at = -1;   // and where: -1 when the disc did not open, else the
+                       // offset where the records could not be started
 
     // Opens `disc` and starts the reader at its first record (after the
     // header on disc 1), reading through `buffer` of disc::kMaxCompressed
@@ -88,16 +88,16 @@ struct DiscDamage {
 // An entry of the installed tree as the records describe it.
 struct TreeEntry {
     bool is_directory;
-    std::string path;  // UTF-8, "\" separated, starting with "\": the name the
-                       // installer creates (see fold_record_path; a name made
-                       // before keeps its first spelling of ASCII case)
-    int64_t size;      // bytes of a file; 0 for a directory
-    int32_t disc;      // disc of its directory or file record
-    int32_t last_disc; // disc of its last record (a file may run on to later discs)
-    std::string raw_path;   // the same path as the record gives it, code page 950
-    bool path_converted;    // false: raw_path is not Big5, and `path` only stands in for it
-    int64_t offset;         // of its directory or file record in the disc file of `disc`
-    uint32_t crc = 0;       // zlib crc32 of a file's bytes
+    std::string path;         // UTF-8, "\" separated, starting with "\": the name the
+                              // installer creates (see fold_record_path; a name made
+                              // before keeps its first spelling of ASCII case)
+    int64_t size;             // bytes of a file; 0 for a directory
+    int32_t disc;             // disc of its directory or file record
+    int32_t last_disc;        // disc of its last record (a file may run on to later discs)
+    std::string raw_path;     // the same path as the record gives it, code page 950
+    bool path_converted;      // false: raw_path is not Big5, and `path` only stands in for it
+    int64_t offset;           // of its directory or file record in the disc file of `disc`
+    uint32_t crc = 0;         // zlib crc32 of a file's bytes
     std::string sha256 = {};  // SHA-256 of a file's bytes, in hex, when the walk was asked for it
 };
 
@@ -106,7 +106,7 @@ struct DiscSetSummary {
     bool hash_files = false;
     DiscHeader header;
     bool header_read = false;
-    int64_t counted_total = 0;   // decompressed bytes of types 1, 2 and 3
+    int64_t counted_total = 0;  // decompressed bytes of types 1, 2 and 3
     int64_t directories = 0;
     int64_t files = 0;
     int64_t records = 0;
@@ -114,7 +114,7 @@ struct DiscSetSummary {
     // The set's uninstall manifest (uninstall.lst, made by pack), when it
     // was read whole and sound: every file of the set was compared with it.
     bool manifest_checked = false;
-    int64_t files_proved = 0;    // files whose size and crc32 the manifest confirms
+    int64_t files_proved = 0;  // files whose size and crc32 the manifest confirms
 };
 
 // Walks every record of the set: decompresses each one, checks the structure

@@ -20,11 +20,11 @@
 const int32_t kSmallestPayloadRecord = 1 + 4 + 8;
 
 struct RecordProbe {
-    FileObject* file = nullptr;      // the disc file (not owned)
-    int64_t size = 0;                // its bytes
-    int32_t install_path_length = 3; // for the path rules
-    unsigned char* in = nullptr;     // disc::kMaxCompressed bytes (not owned; overwritten)
-    unsigned char* out = nullptr;    // disc::kMaxDecompressed bytes (not owned; overwritten)
+    FileObject* file = nullptr;       // the disc file (not owned)
+    int64_t size = 0;                 // its bytes
+    int32_t install_path_length = 3;  // for the path rules
+    unsigned char* in = nullptr;      // disc::kMaxCompressed bytes (not owned; overwritten)
+    unsigned char* out = nullptr;     // disc::kMaxDecompressed bytes (not owned; overwritten)
 
     // 1 when a sound record of type 1, 2 or 3 starts at `at`: *type, *end
     // (one past it) and *length (decompressed bytes, left in `out`) are set.
