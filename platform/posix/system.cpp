@@ -13,17 +13,10 @@
 #include <unistd.h>
 #include <utility>
 
-int plat_default_message_box(void*, const char* text, const char* caption, unsigned type)
+// Nobody is there to answer a box: one with a choice gets the answer that
+// stops, so a caller that asks again on yes/OK cannot loop forever.
+static int unattended_answer(unsigned type)
 {
-    // The texts are Big5; show them readable on the terminal when they convert.
-    char t[1024], c[256];
-    if (!plat_cp950_to_utf8(text ? text : "", t, sizeof t))
-        snprintf(t, sizeof t, "%s", text ? text : "");
-    if (!plat_cp950_to_utf8(caption ? caption : "", c, sizeof c))
-        snprintf(c, sizeof c, "%s", caption ? caption : "");
-    fprintf(stderr, "[%s] %s\n", c, t);
-    // Nobody is there to answer: a box with a choice gets the answer that
-    // stops, so a caller that asks again on yes/OK cannot loop forever.
     switch (type & 0xF) {
     case PLAT_MB_OKCANCEL:
         return PLAT_IDCANCEL;
@@ -34,17 +27,22 @@ int plat_default_message_box(void*, const char* text, const char* caption, unsig
     }
 }
 
+int plat_default_message_box(void*, const char* text, const char* caption, unsigned type)
+{
+    // The texts are Big5; show them readable on the terminal when they convert.
+    char t[1024], c[256];
+    if (!plat_cp950_to_utf8(text ? text : "", t, sizeof t))
+        snprintf(t, sizeof t, "%s", text ? text : "");
+    if (!plat_cp950_to_utf8(caption ? caption : "", c, sizeof c))
+        snprintf(c, sizeof c, "%s", caption ? caption : "");
+    fprintf(stderr, "[%s] %s\n", c, t);
+    return unattended_answer(type);
+}
+
 int plat_default_message_box_utf8(void*, const char* text, const char* caption, unsigned type)
 {
     fprintf(stderr, "[%s] %s\n", caption ? caption : "", text ? text : "");
-    switch (type & 0xF) {
-    case PLAT_MB_OKCANCEL:
-        return PLAT_IDCANCEL;
-    case PLAT_MB_YESNO:
-        return PLAT_IDNO;
-    default:
-        return PLAT_IDOK;
-    }
+    return unattended_answer(type);
 }
 
 namespace {

@@ -88,6 +88,22 @@ int has_forbidden_char(const std::string& utf8)
     return 0;
 }
 
+// The engine's own check of a record path, so nothing packed is refused at
+// install time or created under another name: 1 when the installer creates
+// `record_path` as it is; 0 with *problem saying why it refuses it, or with
+// *problem null when it would create it under another name.
+int installer_takes_path(bool is_directory, const std::string& record_path, size_t install_folder_length,
+                         const char** problem)
+{
+    *problem = nullptr;
+    std::string with_nul = record_path + '\0';
+    char created[kRecordPathBuffer];
+    if (!fold_record_path(is_directory ? disc::kDirectory : disc::kFile, (const unsigned char*)with_nul.data(),
+                          (int32_t)with_nul.size(), (int32_t)install_folder_length, created, problem))
+        return 0;
+    return record_path == created ? 1 : 0;
+}
+
 struct Walker {
     size_t install_folder_length;
     std::string install_folder_utf8;
@@ -137,18 +153,10 @@ struct Walker {
                      " bytes in code page 950, and the installer allows " + std::to_string(disc::kMaxPathBytes);
             return 0;
         }
-        // The engine's own check, so nothing packed here is refused at
-        // install time or created under another name.
         const char* problem = nullptr;
-        std::string with_nul = record_path + '\0';
-        char created[kRecordPathBuffer];
-        if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile, (const unsigned char*)with_nul.data(),
-                              (int32_t)with_nul.size(), (int32_t)install_folder_length, created, &problem)) {
-            *error = "the installer would refuse the path " + utf8_of(e.path) + ": " + problem;
-            return 0;
-        }
-        if (record_path != created) {
-            *error = "the installer would create " + utf8_of(e.path) + " under another name";
+        if (!installer_takes_path(e.is_directory, record_path, install_folder_length, &problem)) {
+            *error = problem ? "the installer would refuse the path " + utf8_of(e.path) + ": " + problem
+                             : "the installer would create " + utf8_of(e.path) + " under another name";
             return 0;
         }
         items->push_back(PackItem{e.is_directory, e.path.native(), record_path, e.size});
@@ -218,15 +226,9 @@ int walk_data(const fs::path& folder, size_t install_folder_length, std::vector<
         }
         std::string record_path = prefix + "\\" + name;
         const char* problem = nullptr;
-        std::string with_nul = record_path + '\0';
-        char created[kRecordPathBuffer];
-        if (!fold_record_path(e.is_directory ? disc::kDirectory : disc::kFile, (const unsigned char*)with_nul.data(),
-                              (int32_t)with_nul.size(), (int32_t)install_folder_length, created, &problem)) {
-            *why = "the data file " + utf8_of(e.path) + " cannot be listed for the uninstaller: " + problem;
-            return 0;
-        }
-        if (record_path != created) {
-            *why = "the data file " + utf8_of(e.path) + " would be copied under another name on Windows";
+        if (!installer_takes_path(e.is_directory, record_path, install_folder_length, &problem)) {
+            *why = problem ? "the data file " + utf8_of(e.path) + " cannot be listed for the uninstaller: " + problem
+                           : "the data file " + utf8_of(e.path) + " would be copied under another name on Windows";
             return 0;
         }
         DataEntry d{e.is_directory, record_path, 0, 0};
