@@ -74,7 +74,7 @@ struct SalvageFixture : ::testing::Test {
         nlohmann::json j = nlohmann::json::parse(salvage_report_json(result));
         EXPECT_EQ(j["format"], "discset-loss-report");
         EXPECT_EQ(j["version"], kLossReportVersion);
-        EXPECT_EQ(j["complete"], result.complete());
+        EXPECT_EQ(j["complete"], result.complete() == 1);
         EXPECT_EQ(j["files"], result.files);
         EXPECT_EQ(j["bytes"], result.bytes);
         ASSERT_EQ(j["losses"].size(), result.losses.size());

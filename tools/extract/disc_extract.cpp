@@ -153,7 +153,7 @@ void ProcessHooks::release()
 }
 
 // Reads one line from the prompt input; false at its end.
-bool read_line(ExtractRun* run, std::string* line)
+int read_line(ExtractRun* run, std::string* line)
 {
     line->clear();
     int c;
@@ -167,11 +167,11 @@ bool read_line(ExtractRun* run, std::string* line)
 // The disc `number` that a typed answer names: a folder holding its cdN, the
 // cdN file itself, or a disc image holding it. False with *why (may stay
 // empty) when it names none.
-bool disc_typed(const ExtractRun* run, const std::string& typed, int32_t number, DiscFile* disc, std::string* why)
+int disc_typed(const ExtractRun* run, const std::string& typed, int32_t number, DiscFile* disc, std::string* why)
 {
     fs::path p = host_path_from_utf8(typed);
     if (p.empty())
-        return false;
+        return 0;
     // A relative path is taken from the folder the user started in, not
     // from wherever the extraction stands now.
     if (p.is_relative())
@@ -388,8 +388,8 @@ int run_engine(ExtractRun* run, const char* install_path)
 
 }  // namespace
 
-bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, const ExtractOptions& options,
-                  std::string* error)
+int disc_extract(const std::vector<std::string>& discs, const fs::path& dest, const ExtractOptions& options,
+                 std::string* error)
 {
     ExtractRun run;
     run.options = options;
@@ -399,19 +399,19 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     // file itself, an image the cdN files in its root folder.
     std::vector<DiscFile> named;
     if (!collect_discs(discs, &named, error))
-        return false;
+        return 0;
     for (const DiscFile& d : named)
         run.given[d.number] = d;
     auto first = run.given.find(1);
     if (first == run.given.end()) {
         *error = "none of the given folders or images holds the first disc file cd1";
-        return false;
+        return 0;
     }
     fs::path target = fs::absolute(dest, ec);
     if (fs::exists(target, ec)) {
         if (!fs::is_directory(target, ec) || !fs::is_empty(target, ec)) {
             *error = utf8_of(target) + " exists and is not an empty folder; extract into a new folder";
-            return false;
+            return 0;
         }
     }
     char install_path[PLAT_PATH_SIZE];
@@ -420,11 +420,11 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
         target_utf8.pop_back();
     if (!plat_from_host_path(target_utf8.c_str(), install_path, sizeof install_path)) {
         *error = "the folder " + target_utf8 + " has no name the installer can use (no Big5 form, or too long)";
-        return false;
+        return 0;
     }
 
     if (!check_given_discs(first->second, &run, error))
-        return false;
+        return 0;
     if (options.progress)
         options.progress->total = run.total_size;
 
@@ -436,11 +436,11 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
     fs::path root_file = first->second.kind == kDiscImage ? first->second.source : first->second.host;
     if (!to_cp950(utf8_of(root_file.filename()), &run.root) || run.root.empty()) {
         *error = utf8_of(root_file) + " has no name the installer can use (no Big5 form); rename it";
-        return false;
+        return 0;
     }
     ProcessHooks hooks;
     if (!hooks.create(&run, root_file, error))
-        return false;
+        return 0;
     int ok = run_engine(&run, install_path);
     hooks.release();
     if (!ok) {
@@ -450,7 +450,7 @@ bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, c
         if (!run.boxes.empty())
             *error += " (" + run.boxes + ")";
         *error += "; nothing was left in " + target_utf8;
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }

@@ -39,6 +39,6 @@ struct ExtractOptions {
 // them is not, a disc that is missing is asked for (options.interactive) or
 // fails the extraction, and a disc numbered past the header's count is
 // refused as one of another set. The current folder is restored afterwards.
-// On failure *error says why.
-bool disc_extract(const std::vector<std::string>& discs, const fs::path& dest, const ExtractOptions& options,
-                  std::string* error);
+// 1, or 0 with *error saying why.
+int disc_extract(const std::vector<std::string>& discs, const fs::path& dest, const ExtractOptions& options,
+                 std::string* error);

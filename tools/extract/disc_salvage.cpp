@@ -63,13 +63,13 @@ struct MapEvent {
 
 // Damage that can hide data: a broken record, a span long enough to hold a
 // record with a payload, a lost disc.
-bool hides_data(const MapEvent& e)
+int hides_data(const MapEvent& e)
 {
     return e.kind == MapEvent::kBroken || e.kind == MapEvent::kDiscLost ||
            (e.kind == MapEvent::kSkip && e.end - e.offset >= kSmallestPayloadRecord);
 }
 
-bool is_sound(const MapEvent& e, unsigned char type)
+int is_sound(const MapEvent& e, unsigned char type)
 {
     return e.kind == MapEvent::kSound && e.type == type;
 }
@@ -131,7 +131,7 @@ struct Salvage {
         passed.release();
     }
 
-    bool stopped() const { return options->stop && *options->stop; }
+    int stopped() const { return options->stop && *options->stop ? 1 : 0; }
 
     void lose(const std::string& raw, int32_t disc, int64_t offset, const std::string& reason, int64_t kept,
               bool removed)
@@ -360,10 +360,10 @@ struct Salvage {
 
     // --remove-damaged: the closed current file goes, and its loss lines
     // say so. True when it was removed.
-    bool remove_if_asked()
+    int remove_if_asked()
     {
         if (!options->remove_damaged || !plat_remove_file(file_full))
-            return false;
+            return 0;
         --result->files;
         result->bytes -= file_disc_bytes;
         result->filled -= file_filled;
@@ -371,7 +371,7 @@ struct Salvage {
             result->losses[i].removed = true;
             result->losses[i].kept = -1;
         }
-        return true;
+        return 1;
     }
 
     // The current file loses the rest of its data here: kept as it is, or
@@ -426,22 +426,22 @@ struct Salvage {
 
     // Creates `folder` (a full system path) and the folders on its way, each
     // once in the whole walk. 1 when it is there.
-    bool make_folder(const std::string& folder)
+    int make_folder(const std::string& folder)
     {
         if (folders_known.count(folder))
-            return true;
+            return 1;
         char path[PLAT_PATH_SIZE];
         snprintf(path, sizeof path, "%s", folder.c_str());
         // The levels below the output folder, outermost first.
         for (const char* sep = find_separator(path + install_len + 1); sep; sep = find_separator(sep + 1)) {
             std::string level(path, (size_t)(sep - path));
             if (!folders_known.count(level) && !make_one_folder(level))
-                return false;
+                return 0;
         }
         return make_one_folder(folder);
     }
 
-    bool make_one_folder(const std::string& folder)
+    int make_one_folder(const std::string& folder)
     {
         ++result->mkdirs;
         if (plat_create_directory(folder.c_str())) {
@@ -450,13 +450,16 @@ struct Salvage {
         } else {
             uint32_t attrib = plat_file_attributes(folder.c_str());
             if (attrib == PLAT_ATTR_INVALID || !(attrib & PLAT_ATTR_DIRECTORY))
-                return false;
+                return 0;
         }
         folders_known.insert(folder);
-        return true;
+        return 1;
     }
 
-    bool selected(const std::string& path) { return !options->selection || options->selection->selects(path) == 1; }
+    int selected(const std::string& path)
+    {
+        return !options->selection || options->selection->selects(path) == 1 ? 1 : 0;
+    }
 
     // A sound folder or file record.
     void path_record(const MapEvent& e)
@@ -513,7 +516,7 @@ struct Salvage {
     }
 
     // Reads the data record of `e` again and decompresses it into `out`.
-    bool read_again(const MapEvent& e, int32_t* n)
+    int read_again(const MapEvent& e, int32_t* n)
     {
         if (source_disc != e.disc) {
             source.close();
@@ -684,7 +687,7 @@ const DiscFile* disc_numbered(const std::vector<DiscFile>& discs, int32_t number
 
 }  // namespace
 
-bool SalvageResult::complete() const
+int SalvageResult::complete() const
 {
     return losses.empty() && notes.empty() && !interrupted && header_read &&
            (counted_total == header_total || passed_over_damage);

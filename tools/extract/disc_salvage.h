@@ -71,7 +71,7 @@ struct SalvageResult {
     // Every check passed: nothing lost or skipped, every disc read to its
     // end, every file closed, the header's total met (or missed only by
     // damage in files --include passed over), not interrupted.
-    bool complete() const;
+    int complete() const;
 };
 
 // Extracts `discs` (from collect_discs: discs not given are missing and

@@ -99,31 +99,31 @@ uint64_t u64(const unsigned char* p)
 
 // Where the user data start in a sector of `stride` bytes of `mode`; 0 with
 // nothing set when the two do not fit together.
-bool data_offset_of(unsigned mode, uint32_t stride, uint32_t* offset)
+int data_offset_of(unsigned mode, uint32_t stride, uint32_t* offset)
 {
     bool mode1 = mode == kModeMode1 || mode == kModeDvd;
     if (stride == 2048) {
         *offset = 0;
-        return true;
+        return 1;
     }
     if (stride == 2336 && !mode1) {
         *offset = 8;
-        return true;
+        return 1;
     }
     if ((stride == 2352 || stride == 2448) && mode != kModeDvd) {
         *offset = mode1 ? kMode1DataOffset : kMode2Form1DataOffset;
-        return true;
+        return 1;
     }
-    return false;
+    return 0;
 }
 
 // The recorded file name, in UTF-8.
-bool file_name_of(const std::string& d, uint32_t footer_at, std::string* name, std::string* error)
+int file_name_of(const std::string& d, uint32_t footer_at, std::string* name, std::string* error)
 {
     const unsigned char* footer = field(d, footer_at, kFooterBytes);
     if (!footer) {
         *error = "has its data track's file footer outside the .mds (damaged)";
-        return false;
+        return 0;
     }
     uint32_t at = u32(footer);
     bool wide = u32(footer + kFooterWide) != 0;
@@ -132,7 +132,7 @@ bool file_name_of(const std::string& d, uint32_t footer_at, std::string* name, s
         const unsigned char* c = field(d, i, wide ? 2 : 1);
         if (!c || name->size() > 1024) {
             *error = "has its .mdf file name outside the .mds or unterminated (damaged)";
-            return false;
+            return 0;
         }
         uint32_t ch = wide ? get_le16(c) : *c;
         if (ch == 0)
@@ -141,7 +141,7 @@ bool file_name_of(const std::string& d, uint32_t footer_at, std::string* name, s
             *name += (char)ch;
         } else if (!wide) {
             *error = "names its .mdf with bytes outside ASCII, which are not read";
-            return false;
+            return 0;
         } else if (ch < 0x800) {
             *name += (char)(0xC0 | ch >> 6);
             *name += (char)(0x80 | (ch & 0x3F));
@@ -151,14 +151,14 @@ bool file_name_of(const std::string& d, uint32_t footer_at, std::string* name, s
             *name += (char)(0x80 | (ch & 0x3F));
         } else {
             *error = "names its .mdf with a UTF-16 surrogate, which is not read";
-            return false;
+            return 0;
         }
     }
     if (name->empty() || name->find_first_of("/\\") != std::string::npos || *name == "." || *name == "..") {
         *error = "names its .mdf as \"" + *name + "\": a file beside the .mds is expected";
-        return false;
+        return 0;
     }
-    return true;
+    return 1;
 }
 
 struct TrackEntry {

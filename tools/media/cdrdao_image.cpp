@@ -41,7 +41,7 @@ struct Word {
 };
 
 // The words of the sheet; false on an unterminated string or an escape.
-bool words_of(const std::string& text, std::vector<Word>* words, std::string* error)
+int words_of(const std::string& text, std::vector<Word>* words, std::string* error)
 {
     int depth = 0;
     for (size_t i = 0; i < text.size();) {
@@ -55,12 +55,12 @@ bool words_of(const std::string& text, std::vector<Word>* words, std::string* er
             size_t close = text.find('"', i + 1);
             if (close == std::string::npos) {
                 *error = "has a string without its closing quote";
-                return false;
+                return 0;
             }
             std::string s = text.substr(i + 1, close - i - 1);
             if (s.find('\\') != std::string::npos) {
                 *error = "has a string with an escape (\"" + s + "\"), which is not read";
-                return false;
+                return 0;
             }
             if (depth == 0)
                 words->push_back({s, true});
@@ -69,7 +69,7 @@ bool words_of(const std::string& text, std::vector<Word>* words, std::string* er
             depth += c == '{' ? 1 : -1;
             if (depth < 0 || depth > 16) {
                 *error = "has unbalanced braces";
-                return false;
+                return 0;
             }
             ++i;
         } else {
@@ -80,18 +80,18 @@ bool words_of(const std::string& text, std::vector<Word>* words, std::string* er
             i = end;
         }
     }
-    return true;
+    return 1;
 }
 
 // mm:ss:ff as sectors; false when the word is not one.
-bool msf_sectors(const std::string& w, uint64_t* sectors)
+int msf_sectors(const std::string& w, uint64_t* sectors)
 {
     unsigned m, s, f;
     char tail;
     if (sscanf(w.c_str(), "%u:%u:%u%c", &m, &s, &f, &tail) != 3 || s >= 60 || f >= 75 || m > 999)
-        return false;
+        return 0;
     *sectors = ((uint64_t)m * 60 + s) * 75 + f;
-    return true;
+    return 1;
 }
 
 struct TrackMode {

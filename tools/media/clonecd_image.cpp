@@ -78,30 +78,30 @@ int read_sections(const std::string& text, Sheet* sheet, std::string* error)
 }
 
 // A number field of a section; false when it is absent or not a number.
-bool number_of(const Section& s, const char* key, int64_t* value)
+int number_of(const Section& s, const char* key, int64_t* value)
 {
     auto it = s.find(key);
     if (it == s.end() || it->second.empty())
-        return false;
+        return 0;
     const char* text = it->second.c_str();
     char* end = nullptr;
     long long v = strtoll(text, &end, 0);
     if (*end != '\0' || v < -(1LL << 40) || v > (1LL << 40))
-        return false;
+        return 0;
     *value = v;
-    return true;
+    return 1;
 }
 
 // The address an entry gives in PLBA, or from PMin, PSec and PFrame.
-bool entry_address(const Section& entry, int64_t* lba)
+int entry_address(const Section& entry, int64_t* lba)
 {
     if (number_of(entry, "plba", lba))
-        return true;
+        return 1;
     int64_t m, s, f;
     if (!number_of(entry, "pmin", &m) || !number_of(entry, "psec", &s) || !number_of(entry, "pframe", &f))
-        return false;
+        return 0;
     *lba = m * 4500 + s * 75 + f - 150;
-    return true;
+    return 1;
 }
 
 // The image file beside the sheet: its name with .img (or .IMG).

@@ -56,23 +56,23 @@ const unsigned char kFlagMoreExtents = 0x80;
 
 // UCS-2 (big endian, surrogate pairs allowed) to UTF-8; false when it is
 // not well formed.
-bool ucs2_to_utf8(const unsigned char* p, size_t n, std::string* out)
+int ucs2_to_utf8(const unsigned char* p, size_t n, std::string* out)
 {
     out->clear();
     if (n % 2)
-        return false;
+        return 0;
     for (size_t i = 0; i < n; i += 2) {
         uint32_t c = (uint32_t)p[i] << 8 | p[i + 1];
         if (c >= 0xD800 && c <= 0xDBFF) {
             if (i + 3 >= n)
-                return false;
+                return 0;
             uint32_t low = (uint32_t)p[i + 2] << 8 | p[i + 3];
             if (low < 0xDC00 || low > 0xDFFF)
-                return false;
+                return 0;
             c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
             i += 2;
         } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return false;
+            return 0;
         }
         if (c < 0x80) {
             *out += (char)c;
@@ -90,16 +90,16 @@ bool ucs2_to_utf8(const unsigned char* p, size_t n, std::string* out)
             *out += (char)(0x80 | (c & 0x3F));
         }
     }
-    return true;
+    return 1;
 }
 
 // A recorded name as listings show it; false when it does not convert.
-bool shown_name(const unsigned char* recorded, size_t n, ImageTree tree, std::string* name)
+int shown_name(const unsigned char* recorded, size_t n, ImageTree tree, std::string* name)
 {
     bool joliet = tree == kTreeJoliet;
     if (joliet) {
         if (!ucs2_to_utf8(recorded, n, name))
-            return false;
+            return 0;
     } else {
         name->assign((const char*)recorded, n);
     }
@@ -114,15 +114,15 @@ bool shown_name(const unsigned char* recorded, size_t n, ImageTree tree, std::st
                 c = (char)(c - 'A' + 'a');
         std::string utf8;
         if (!to_utf8(*name, &utf8))
-            return false;
+            return 0;
         *name = utf8;
     }
     if (name->empty())
-        return false;
+        return 0;
     for (char c : *name)
         if ((unsigned char)c < 0x20 || c == '/' || c == '\\')
-            return false;
-    return true;
+            return 0;
+    return 1;
 }
 
 // Checks an extent against the image: 1, or 0 with *error.
