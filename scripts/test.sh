@@ -20,6 +20,24 @@ junit_count() {
   sed -n '/<testsuite/,/>/p' "$1" | sed -n 's/^[[:space:]]*'"$2"'="\([0-9]*\)".*/\1/p' | head -n 1
 }
 
+# failed_output LOG: what each failed test printed (ctest writes it after the
+# test's "***Failed" line), its last 40 lines, so that a CI log says which
+# check failed and not only which test.
+failed_output() {
+  awk '
+    / Test +#[0-9]+: .*\*\*\*/ { flush(); name = $0; n = 0; next }
+    name != "" && (/^ +Start +[0-9]+: / || /tests passed, /) { flush(); next }
+    name != "" { lines[n++] = $0 }
+    END { flush() }
+    function flush(  k) {
+      if (name == "") return
+      print "-- " name
+      for (k = (n > 40 ? n - 40 : 0); k < n; k++) print lines[k]
+      name = ""
+    }
+  ' "$1"
+}
+
 passed=0
 failed=0
 summary=()
@@ -35,6 +53,7 @@ for preset in win32 native asan i386 win64 fuzz; do
   took="$((SECONDS - started)) s"
   # What ctest said at the end: the failed tests, if any, and the total.
   sed -n '/tests passed, /,$p' "$log"
+  failed_output "$log"
   if [ -f "$report" ]; then
     total=$(junit_count "$report" tests) bad=$(junit_count "$report" failures)
     skipped=$(junit_count "$report" skipped) disabled=$(junit_count "$report" disabled)

@@ -60,7 +60,7 @@ if run en_US.UTF-8 "$caption" setup "$build/frontend/setup.exe" D:; then
   wait "$prog_pid"
   rc=$? prog_pid=
   [ "$rc" = 0 ] || fail "setup ended with $rc after No"
-  [ -z "$(xdotool search --onlyvisible --name '.' 2>/dev/null)" ] || fail "setup left a window after No"
+  [ -z "$(visible_windows '.')" ] || fail "setup left a window after No"
 fi
 stop
 step "code page 950"

@@ -165,7 +165,7 @@ mkdir -p "$shots"
 # or n, the buttons' accelerators) and waits until that box is gone.
 answer() {
   local id
-  id=$(timeout 20 xdotool search --sync --onlyvisible --name '^Warning$' 2>/dev/null | head -n 1)
+  id=$(wait_window '^Warning$' 20)
   if [ -z "$id" ]; then
     fail "no message box 'Warning' appeared"
     return 1

@@ -25,8 +25,9 @@
 #                            into two discs under WORK/discs, with what lies
 #                            beside cd1 on disc 1 and the last disc.
 #   step TEXT                a heading in the script's output.
-#   wait_window, shot, press_on, e2e_answer     finding, photographing and
-#                            answering windows on that display with xdotool;
+#   visible_windows, wait_window, shot, press_on, e2e_answer   finding,
+#                            photographing and answering windows on that
+#                            display with xdotool;
 #   e2e_wait_for, e2e_shoot_answer, e2e_wait_shoot_answer   a window waited
 #                            for, photographed and answered, each failure a
 #                            failed check;
@@ -152,9 +153,37 @@ e2e_sample_set() {
   cp -r "$work/discs/disc1/data" "$work/discs/disc1/官方網頁.url" "$work/discs/disc2/"
 }
 
-# wait_window NAME [SECONDS]: the id of a visible window with that title.
+# visible_windows NAME: the ids of the visible windows whose title matches
+# NAME, one a line. xdotool (3.20160805 in Debian 12) ends its search with an
+# X error when a window it looks at is destroyed meanwhile, as setup's
+# windows are when a box follows them: such a search is made again, so that
+# it is not taken for "no such window".
+visible_windows() {
+  local err out try
+  err=$(mktemp)
+  for try in 1 2 3 4 5 6 7 8 9 10; do
+    out=$(xdotool search --onlyvisible --name "$1" 2>"$err")
+    if ! grep -q 'X Error' "$err"; then
+      rm -f "$err"
+      [ -z "$out" ] || printf '%s\n' "$out"
+      return 0
+    fi
+    sleep 0.1
+  done
+  rm -f "$err"
+  return 1
+}
+
+# wait_window NAME [SECONDS]: the id of a visible window with that title,
+# looked for every fifth of a second (60 seconds by default).
 wait_window() {
-  timeout "${2:-60}" xdotool search --sync --onlyvisible --name "$1" 2>/dev/null | head -n 1
+  local deadline=$((SECONDS + ${2:-60})) id
+  while :; do
+    id=$(visible_windows "$1" | head -n 1)
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.2
+  done
 }
 
 # shot FILE: the whole screen into the script's $artifacts folder.
@@ -181,12 +210,12 @@ press_on() {
 # e2e_answer ID KEYS...: the keys on that window until it is gone (a few
 # tries: a key can arrive before the window has the focus). 0 when it went.
 e2e_answer() {
-  local id=$1 try
+  local id=$1 try ids
   shift
   for try in 1 2 3 4 5; do
     press_on "$id" "$@"
     for _ in $(seq 15); do
-      xdotool search --onlyvisible --name '.' 2>/dev/null | grep -qx "$id" || return 0
+      ids=$(visible_windows '.') && ! printf '%s\n' "$ids" | grep -qx "$id" && return 0
       sleep 0.2
     done
   done

@@ -111,7 +111,7 @@ ends_without() {
   local box rc
   for _ in $(seq 300); do
     kill -0 "$setup_pid" 2>/dev/null || break
-    box=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
+    box=$(visible_windows "$1" | head -n 1)
     if [ -n "$box" ]; then
       "$2" "$box"
       press_on "$box" Return
@@ -141,8 +141,9 @@ quiet() {  # label, arguments...
 quiet "without a command line"
 quiet "E: (no disc)" E:
 quiet '"D:" (quoted)' '"D:"'
-if xdotool search --onlyvisible --name '.' >/dev/null 2>&1; then
-  fail "a window is left after the quiet ends: $(xdotool search --onlyvisible --name '.' getwindowname %@ | tr '\n' ' ')"
+left=$(visible_windows '.')
+if [ -n "$left" ]; then
+  fail "a window is left after the quiet ends: $(for id in $left; do xdotool getwindowname "$id"; done | tr '\n' ' ')"
 fi
 
 # ---- install run ---------------------------------------------------------------
@@ -214,7 +215,7 @@ start_setup cancel
 e2e_wait_shoot_answer '請選擇安裝路徑' - "the path dialog (cancel run)" Return
 if e2e_wait_for 'Next Disc' "the prompt for disc 2 (cancel run)"; then
   prompt=$e2e_window
-  before=$(xdotool search --onlyvisible --name '' 2>/dev/null | sort)
+  before=$(visible_windows '' | sort)
   # The cancel button sits right of the progress dialog: (728, 668), 40 x 30.
   # The progress row is not looked at after this click: under Wine a click
   # on the full-screen window raises it above the progress dialog it owns
@@ -224,7 +225,7 @@ if e2e_wait_for 'Next Disc' "the prompt for disc 2 (cancel run)"; then
   xdotool mousemove 748 683 click 1
   question=
   for _ in $(seq 100); do
-    question=$(comm -13 <(printf '%s\n' "$before") <(xdotool search --onlyvisible --name '' 2>/dev/null | sort) | head -n 1)
+    question=$(comm -13 <(printf '%s\n' "$before") <(visible_windows '' | sort) | head -n 1)
     [ -n "$question" ] && break
     sleep 0.2
   done

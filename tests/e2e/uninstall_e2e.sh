@@ -244,7 +244,7 @@ if e2e_wait_for '解除安裝' "the first uninstaller's question"; then
   second_pid=$!
   second_box=
   for _ in $(seq 300); do
-    second_box=$(xdotool search --onlyvisible --name '解除安裝' 2>/dev/null | grep -v -x "$box" | head -n 1)
+    second_box=$(visible_windows '解除安裝' | grep -v -x "$box" | head -n 1)
     [ -n "$second_box" ] && break
     sleep 0.2
   done
