@@ -132,12 +132,23 @@ sheet "audio-first.cue" 'FILE "Track 02.bin" BINARY' '  TRACK 01 AUDIO' '    IND
   'FILE "disc1.bin" BINARY' '  TRACK 02 MODE1/2352' '    INDEX 01 00:00:00'
 sheet "mislabelled.cue" 'FILE "pregap1.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 00 00:00:00' '    INDEX 01 00:02:00'
 sheet "plain.cue" 'REM a sheet over an ISO image' 'FILE disc1-2048.img BINARY' '  TRACK 01 MODE1/2048' '    INDEX 01 00:00:00'
-for cue in "Game (Disc 1)" wrong tracks pregap mislabelled audio-first plain; do
+# Sheets made on Windows: the FILE in another case, or by the full path it
+# had there; the file beside the sheet is read. Two files that differ only
+# in case leave the sheet's FILE unresolved.
+sheet "case.cue" 'FILE "DISC1.BIN" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00'
+sheet "windows-path.cue" 'FILE "C:\Images\Game\Disc1.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00'
+for cue in "Game (Disc 1)" wrong tracks pregap mislabelled audio-first plain case windows-path; do
   same_as_folders "sheet-$cue" "$work/$cue.cue" "$work/plain2.iso"
 done
 sheet "missing.cue" 'FILE "gone.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00'
 expect="the cue sheet $work/missing.cue names $work/gone.bin, which does not exist"
 refused missing-bin "$work/missing.cue" "$work/plain2.iso"
+mkdir -p "$work/twins"
+cp "$work/disc1.bin" "$work/twins/twin.bin"
+cp "$work/disc1.bin" "$work/twins/TWIN.BIN"
+printf 'FILE "Twin.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n' >"$work/twins/twin.cue"
+expect="the cue sheet $work/twins/twin.cue names $work/twins/Twin.bin, which does not exist"
+refused case-twins "$work/twins/twin.cue" "$work/plain2.iso"
 sheet "only-audio.cue" 'FILE "Track 02.bin" BINARY' '  TRACK 01 AUDIO' '    INDEX 01 00:00:00'
 expect="has only audio tracks"
 refused only-audio "$work/only-audio.cue" "$work/plain2.iso"

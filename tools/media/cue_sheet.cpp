@@ -3,6 +3,7 @@
 // sits in each sector) is worked out here.
 #include "cue_sheet.h"
 
+#include "ascii_text.h"
 #include "image_limits.h"
 
 #include <cstdio>
@@ -107,6 +108,7 @@ int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector
             c.raw.stride = layout->stride;
             c.raw.data_offset = layout->data_offset;
         }
+        c.named = file;
         fs::path p = host_path_from_utf8(file);
         c.raw.file = p.is_relative() ? folder / p : p;
         long start = track_get_start(t);
@@ -120,6 +122,25 @@ int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector
         tracks->push_back(c);
     }
     return 1;
+}
+
+fs::path file_beside_sheet(const fs::path& folder, const std::string& named)
+{
+    size_t cut = named.find_last_of("/\\");
+    const std::string last = ascii_lowered(cut == std::string::npos ? named : named.substr(cut + 1));
+    if (last.empty())
+        return {};
+    fs::path found;
+    int matches = 0;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        std::error_code kind;
+        if (ascii_lowered(utf8_of(it->path().filename())) == last && it->is_regular_file(kind)) {
+            found = it->path();
+            ++matches;
+        }
+    }
+    return matches == 1 ? found : fs::path();
 }
 
 std::unique_ptr<SectorReader> open_cue_sectors(const fs::path& sheet, std::string* error)
@@ -140,14 +161,17 @@ std::unique_ptr<SectorReader> open_cue_sectors(const fs::path& sheet, std::strin
     for (const CueTrack& t : tracks) {
         if (t.audio)
             continue;
+        RawTrack raw = t.raw;
         std::error_code exists;
-        if (!fs::is_regular_file(t.raw.file, exists)) {
-            if (missing.empty())
-                missing = utf8_of(t.raw.file);
-            continue;
+        if (!fs::is_regular_file(raw.file, exists)) {
+            raw.file = file_beside_sheet(sheet.parent_path(), t.named);
+            if (raw.file.empty()) {
+                if (missing.empty())
+                    missing = utf8_of(t.raw.file);
+                continue;
+            }
         }
         std::string why;
-        RawTrack raw = t.raw;
         raw.data_offset = data_offset_as_recorded(raw);
         std::unique_ptr<SectorReader> r = open_raw_track(raw, &why);
         if (r && holds_iso_volume(r.get()))
