@@ -149,6 +149,11 @@ cp "$work/disc1.bin" "$work/twins/TWIN.BIN"
 printf 'FILE "Twin.bin" BINARY\n  TRACK 01 MODE1/2352\n    INDEX 01 00:00:00\n' >"$work/twins/twin.cue"
 expect="the cue sheet $work/twins/twin.cue names $work/twins/Twin.bin, which does not exist"
 refused case-twins "$work/twins/twin.cue" "$work/plain2.iso"
+# Text that is no sheet: one line says so, not libcue's line per byte.
+sheet "prose.cue" 'hello world' 'TRACK 01 MODE1/2352'
+expect="is not a cue sheet libcue can parse"
+refused prose "$work/prose.cue"
+check "prose: list says it in one line" test "$(wc -l <"$work/prose.list.err")" -eq 1
 sheet "only-audio.cue" 'FILE "Track 02.bin" BINARY' '  TRACK 01 AUDIO' '    INDEX 01 00:00:00'
 expect="has only audio tracks"
 refused only-audio "$work/only-audio.cue" "$work/plain2.iso"

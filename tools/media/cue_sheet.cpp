@@ -8,6 +8,9 @@
 
 #include <cstdio>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 extern "C" {
 #include <libcue.h>
 }
@@ -31,6 +34,34 @@ const ModeLayout kModes[] = {
     {MODE_MODE2, "MODE2/2336", false, 2336, 8},
     {MODE_MODE2_FORM1, "MODE2/2048", false, 2048, 0},
     {MODE_MODE2_RAW, "MODE2/2352", false, 2352, 24},
+};
+
+// libcue reports every fault of a sheet on stderr, a line per byte it
+// cannot read; the caller says in one message of its own why the sheet is
+// refused. While libcue parses, stderr goes to /dev/null.
+struct QuietStderr {
+    int saved = -1;
+    QuietStderr()
+    {
+        fflush(stderr);
+        int null_fd = open("/dev/null", O_WRONLY | O_CLOEXEC);
+        if (null_fd < 0)
+            return;
+        saved = fcntl(STDERR_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (saved >= 0 && dup2(null_fd, STDERR_FILENO) < 0) {
+            close(saved);
+            saved = -1;
+        }
+        close(null_fd);
+    }
+    ~QuietStderr()
+    {
+        if (saved < 0)
+            return;
+        fflush(stderr);
+        dup2(saved, STDERR_FILENO);
+        close(saved);
+    }
 };
 
 struct CdRelease {
@@ -76,7 +107,11 @@ int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector
             *error = "it holds bytes that are not text";
             return 0;
         }
-    CdRelease sheet{cue_parse_string(text.c_str())};
+    CdRelease sheet{nullptr};
+    {
+        QuietStderr quiet;
+        sheet.cd = cue_parse_string(text.c_str());
+    }
     if (!sheet.cd) {
         *error = "it is not a cue sheet libcue can parse";
         return 0;
