@@ -195,13 +195,15 @@ colour_at() {
 }
 
 # press_on ID KEYS...: raises the window, focuses it by a click on its title
-# bar, then presses the keys.
+# bar, then presses the keys. A window already gone gets no click: the
+# click would land on whatever lies below it.
 press_on() {
-  local id=$1 X Y WIDTH HEIGHT SCREEN WINDOW
+  local id=$1 X= Y= WIDTH HEIGHT SCREEN WINDOW
   shift
   xdotool windowraise "$id" 2>/dev/null
   sleep 0.3
   eval "$(xdotool getwindowgeometry --shell "$id" 2>/dev/null)"
+  [ -n "$X" ] && [ -n "$Y" ] || return 1
   xdotool mousemove $((X + 40)) $((Y + 8)) click 1
   sleep 0.3
   xdotool key "$@"
