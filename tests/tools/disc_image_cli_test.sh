@@ -273,4 +273,37 @@ printf '\x80\xff' | dd of="$work/notbig5/cd1" bs=1 seek=0 conv=notrunc status=no
 check "list shows a text that is not Big5 as escaped bytes" grep -qF 'company:      \x80\xFF' "$work/notbig5.out"
 check "list still lists the tree" grep -q 'big.bin' "$work/notbig5.out"
 
+# A CHD's disc is written out into a private temporary folder: Ctrl-C, kill
+# or a closed terminal while it is there removes it too. A chdman of the
+# test's own writes the disc and then waits, so the signal comes while
+# discset waits for it.
+mkdir -p "$work/fakebin"
+cat >"$work/fakebin/chdman" <<'SH'
+#!/bin/sh
+# chdman extractcd -i IMAGE -o SHEET -ob BIN ...: writes both, then waits.
+while [ $# -gt 0 ]; do case $1 in -o) sheet=$2; shift ;; -ob) bin=$2; shift ;; esac; shift; done
+head -c 1000000 /dev/zero >"$bin"; echo 'FILE "disc.bin" BINARY' >"$sheet"
+echo $$ >>"$CHDMAN_PIDS"
+exec sleep 30
+SH
+chmod +x "$work/fakebin/chdman"
+cp "$work/plain1.iso" "$work/held.chd"
+for sig in INT TERM HUP; do
+  mkdir -p "$work/tmp-$sig"
+  # A job started with & ignores SIGINT unless told otherwise.
+  CHDMAN_PIDS=$work/chdman.pids TMPDIR=$work/tmp-$sig PATH=$work/fakebin:$PATH \
+    env --default-signal=INT "$ds" test "$work/held.chd" >/dev/null 2>&1 &
+  pid=$!
+  for _ in $(seq 100); do
+    compgen -G "$work/tmp-$sig/discset-chd-*/disc.cue" >/dev/null && break
+    sleep 0.1
+  done
+  check "SIG$sig: chdman wrote its disc" compgen -G "$work/tmp-$sig/discset-chd-*/disc.bin"
+  kill -"$sig" "$pid"
+  wait "$pid"
+  check "SIG$sig: discset ends by the signal" test $? -eq $((128 + $(kill -l "$sig")))
+  check "SIG$sig: the disc chdman wrote is gone" test -z "$(ls -A "$work/tmp-$sig")"
+done
+xargs -r kill <"$work/chdman.pids" 2>/dev/null
+
 cli_check_end
