@@ -142,6 +142,10 @@ TEST(CueSheetTracks, EachTrackLiesWhereItsFileAndIndexSay)
         {"FILE \"a.bin\" BINARY\n TRACK 01 MODE1/2352\n INDEX 01 00:00:00\n TRACK 02 AUDIO\n PREGAP 00:02:00\n"
          " INDEX 00 01:00:00\n INDEX 01 01:02:00\n",
          2, "a.bin", (60 * 75 + 150) * 2352, 2352, 0, 0, true},
+        // Keywords in small letters, and no line end after the last line.
+        {"file \"Game.BIN\" binary\n\ttrack 01 mode1/2352\n\tindex 01 00:00:00", 1, "Game.BIN", 0, 2352, 16, 0, false},
+        {"File Game.bin Binary\r\n  Track 01 Mode2/2352\r\n  Index 01 00:00:02", 1, "Game.bin", 2 * 2352, 2352, 24, 0,
+         false},
         {"FILE \"t1.bin\" BINARY\n TRACK 01 AUDIO\n INDEX 01 00:00:00\nFILE \"t2.bin\" BINARY\n TRACK 02 MODE1/2352\n"
          " INDEX 00 00:00:00\n INDEX 01 00:02:00\n POSTGAP 00:02:00\n",
          2, "t2.bin", 150 * 2352, 2352, 16, 0, false},

@@ -11,6 +11,12 @@ inline char ascii_lower(char c)
     return c >= 'A' && c <= 'Z' ? (char)(c - 'A' + 'a') : c;
 }
 
+// `c` with an ASCII small letter turned into its capital.
+inline char ascii_upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? (char)(c - 'a' + 'A') : c;
+}
+
 // `s` with every ASCII capital turned into its small letter.
 std::string ascii_lowered(std::string s);
 

@@ -6,6 +6,7 @@
 #include "ascii_text.h"
 #include "image_limits.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include <fcntl.h>
@@ -92,6 +93,40 @@ uint32_t data_offset_as_recorded(const RawTrack& t)
     return offset;
 }
 
+// The sheet as libcue reads it. libcue knows its keywords in capitals
+// only and drops a last line without a line end; sheets written by hand or
+// by other tools have both. Each line's first word, a TRACK line's mode and
+// a FILE line's last word (its type) are put in capitals, and the text ends
+// with a line end. Names and titles stay as written.
+std::string sheet_for_libcue(const std::string& text)
+{
+    const char* blanks = " \t\r";
+    auto capitals = [](std::string* line, size_t from, size_t to) {
+        for (size_t k = from; k < to; ++k)
+            (*line)[k] = ascii_upper((*line)[k]);
+    };
+    std::string out;
+    out.reserve(text.size() + 1);
+    for (size_t at = 0; at < text.size();) {
+        size_t end = std::min(text.find('\n', at), text.size());
+        std::string line = text.substr(at, end - at);
+        at = end + 1;
+        size_t first = line.find_first_not_of(blanks);
+        if (first != std::string::npos) {
+            size_t first_end = std::min(line.find_first_of(blanks, first), line.size());
+            const std::string keyword = ascii_lowered(line.substr(first, first_end - first));
+            capitals(&line, first, first_end);
+            size_t last_end = line.find_last_not_of(blanks) + 1;
+            size_t last = line.find_last_of(blanks, last_end - 1) + 1;  // 0 when the line is one word
+            if ((keyword == "file" || keyword == "track") && last > first_end)
+                capitals(&line, last, last_end);
+        }
+        out += line;
+        out += '\n';
+    }
+    return out;
+}
+
 }  // namespace
 
 int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector<CueTrack>* tracks, std::string* error)
@@ -110,7 +145,7 @@ int parse_cue_sheet(const std::string& text, const fs::path& folder, std::vector
     CdRelease sheet{nullptr};
     {
         QuietStderr quiet;
-        sheet.cd = cue_parse_string(text.c_str());
+        sheet.cd = cue_parse_string(sheet_for_libcue(text).c_str());
     }
     if (!sheet.cd) {
         *error = "it is not a cue sheet libcue can parse";
