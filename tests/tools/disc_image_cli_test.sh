@@ -140,6 +140,17 @@ sheet "windows-path.cue" 'FILE "C:\Images\Game\Disc1.bin" BINARY' '  TRACK 01 MO
 for cue in "Game (Disc 1)" wrong tracks pregap mislabelled audio-first plain case windows-path; do
   same_as_folders "sheet-$cue" "$work/$cue.cue" "$work/plain2.iso"
 done
+# Raw sectors under an ISO file's name, as some tools write a data track:
+# mode 1, mode 2 form 1, and 2448-byte sectors with subchannel data.
+cp "$work/disc1.bin" "$work/raw1.iso"
+"$fixture" raw "$work/plain2.iso" "$work/raw2.img" mode2 0
+python3 - "$work/disc1.bin" "$work/raw-sub1.iso" <<'PY'
+import sys
+raw = open(sys.argv[1], "rb").read()
+open(sys.argv[2], "wb").write(b"".join(raw[k:k + 2352] + bytes(96) for k in range(0, len(raw), 2352)))
+PY
+same_as_folders raw-iso "$work/raw1.iso" "$work/raw2.img"
+same_as_folders raw-subchannel "$work/raw-sub1.iso" "$work/plain2.iso"
 sheet "missing.cue" 'FILE "gone.bin" BINARY' '  TRACK 01 MODE1/2352' '    INDEX 01 00:00:00'
 expect="the cue sheet $work/missing.cue names $work/gone.bin, which does not exist"
 refused missing-bin "$work/missing.cue" "$work/plain2.iso"

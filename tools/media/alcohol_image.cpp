@@ -110,7 +110,7 @@ int data_offset_of(unsigned mode, uint32_t stride, uint32_t* offset)
         *offset = 8;
         return 1;
     }
-    if ((stride == 2352 || stride == 2448) && mode != kModeDvd) {
+    if ((stride == kRawSectorBytes || stride == kRawSubchannelSectorBytes) && mode != kModeDvd) {
         *offset = mode1 ? kMode1DataOffset : kMode2Form1DataOffset;
         return 1;
     }

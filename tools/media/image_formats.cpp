@@ -17,9 +17,40 @@ namespace {
 
 using OpenSectors = std::unique_ptr<SectorReader> (*)(const fs::path& image, std::string* error);
 
+// Where an image named as an ISO file keeps its sectors. Most hold the
+// 2048 bytes of user data a sector; some tools write the raw sectors of the
+// data track under that name (2352 bytes, or 2448 with subchannel data).
+// An ISO file never starts with the sync pattern of a raw sector (its first
+// 32 KiB are the system area, zeros or a boot record), so a file whose
+// sectors 0, 1 and 16 start with it at one of those strides is read as raw
+// sectors, the user data where sector 16's header says.
+RawTrack iso_file_track(const fs::path& image)
+{
+    RawTrack plain{image, 0, kUserBytes, 0, 0};
+    FILE* f = open_host_file_read(image);
+    if (!f)
+        return plain;
+    auto sector_at = [f](uint64_t at, unsigned char* sector) {
+        return fseeko(f, (off_t)at, SEEK_SET) == 0 && fread(sector, kRawSectorBytes, 1, f) == 1;
+    };
+    unsigned char first[kRawSectorBytes], next[kRawSectorBytes], sixteenth[kRawSectorBytes];
+    uint32_t offset = 0;
+    RawTrack found = plain;
+    if (sector_at(0, first) && raw_sector_data_offset(first, &offset))
+        for (uint32_t stride : {kRawSectorBytes, kRawSubchannelSectorBytes}) {
+            if (sector_at(stride, next) && raw_sector_data_offset(next, &offset) &&
+                sector_at(kFirstDescriptorSector * stride, sixteenth) && raw_sector_data_offset(sixteenth, &offset)) {
+                found = RawTrack{image, 0, stride, offset, 0};
+                break;
+            }
+        }
+    fclose(f);
+    return found;
+}
+
 std::unique_ptr<SectorReader> open_iso_file(const fs::path& image, std::string* error)
 {
-    return open_raw_track(RawTrack{image, 0, 2048, 0, 0}, error);
+    return open_raw_track(iso_file_track(image), error);
 }
 
 // A file holding the sectors that a descriptor beside it lays out (a
@@ -96,5 +127,5 @@ std::unique_ptr<SectorReader> open_image_sectors(const fs::path& image, std::str
 
 int image_is_iso_file(const fs::path& image)
 {
-    return format_of(image) == nullptr;
+    return format_of(image) == nullptr && iso_file_track(image).stride == kUserBytes;
 }

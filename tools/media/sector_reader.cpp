@@ -10,7 +10,6 @@
 
 namespace {
 
-const uint32_t kUserBytes = 2048;
 // Raw sectors read with one read of the file.
 const uint32_t kRunSectors = 32;
 

@@ -36,8 +36,12 @@ std::unique_ptr<SectorReader> open_image_sectors(const fs::path& image, std::str
 // the files it names, raw sectors of 2352 bytes, ...).
 int image_is_iso_file(const fs::path& image);
 
-// Bytes of a raw CD sector: sync, header, user data and error correction.
+// Bytes of user data in a data sector: the volume's sectors.
+constexpr uint32_t kUserBytes = 2048;
+// Bytes of a raw CD sector: sync, header, user data and error correction;
+// with the 96 bytes of subchannel data some images keep after each.
 constexpr uint32_t kRawSectorBytes = 2352;
+constexpr uint32_t kRawSubchannelSectorBytes = 2448;
 // Where the user data of a raw sector start: after the 12 sync bytes and
 // the 4-byte header; for mode 2 form 1 also after the 8-byte subheader.
 constexpr uint32_t kMode1DataOffset = 16;
