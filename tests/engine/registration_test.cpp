@@ -10,6 +10,7 @@
 #include "shell_registry.h"
 #include "test_support.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -80,6 +81,22 @@ protected:
     {
         register_installation(install.c_str(), company.c_str(), product.c_str(), exe.c_str(), regkey.c_str(),
                               uninstall_name.c_str(), desktop_flag);
+    }
+
+    // A disc set of this product on disc 1 with `entries`, written into a
+    // new folder "disc"; its path.
+    std::string write_product_set(const std::function<void(fixture::DiscSet*)>& entries)
+    {
+        fixture::DiscSet set;
+        set.company = company;
+        set.product = product;
+        set.regkey = regkey;
+        set.exe = exe;
+        entries(&set);
+        std::string root = dir.path("disc");
+        EXPECT_EQ(plat_create_directory(root.c_str()), 1);
+        fixture::write_set(set, root);
+        return root;
     }
 
     std::string value(const char* name)
@@ -223,17 +240,11 @@ TEST_F(Registered, OverlongPathsAreRefusedNotCutOff)
 // A whole installation through the engine ends with the same registration.
 TEST_F(Registered, FullInstallRegistersTheProduct)
 {
-    fixture::DiscSet set;
-    set.company = company;
-    set.product = product;
-    set.regkey = regkey;
-    set.exe = exe;
-    set.add_file(0, "\\" + exe, "game program");
-    set.add_file(0, "\\uninstall.exe", "uninstaller");
-    set.add_raw(0, fixture::close_file());
-    std::string root = dir.path("disc");
-    ASSERT_EQ(plat_create_directory(root.c_str()), 1);
-    fixture::write_set(set, root);
+    std::string root = write_product_set([this](fixture::DiscSet* set) {
+        set->add_file(0, "\\" + exe, "game program");
+        set->add_file(0, "\\uninstall.exe", "uninstaller");
+        set->add_raw(0, fixture::close_file());
+    });
 
     install = dir.path("Installed") + "\\" + company;
     ASSERT_EQ(install_disc_set(install.c_str(), root.c_str(), uninstall_name.c_str(), nullptr, nullptr), 1);
@@ -258,15 +269,7 @@ int32_t count_progress(int32_t)
 // passes null.
 TEST_F(Registered, NullCallbacksKeepTheOnesGivenBefore)
 {
-    fixture::DiscSet set;
-    set.company = company;
-    set.product = product;
-    set.regkey = regkey;
-    set.exe = exe;
-    set.add_dir(0, "\\d");
-    std::string root = dir.path("disc");
-    ASSERT_EQ(plat_create_directory(root.c_str()), 1);
-    fixture::write_set(set, root);
+    std::string root = write_product_set([](fixture::DiscSet* set) { set->add_dir(0, "\\d"); });
     install = dir.path("Installed") + "\\" + company;
     g_progress_calls = 0;
     ASSERT_EQ(install_disc_set(install.c_str(), root.c_str(), uninstall_name.c_str(), nullptr, count_progress), 1);
